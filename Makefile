@@ -1,0 +1,39 @@
+# Two entry points for a fresh Debian machine: `make demo` and `make test`.
+# Everything else here is a step of those two.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+
+.PHONY: demo test deps linux win32 win64 windeps test-linux test-win clean
+
+demo: linux
+	scripts/demo.sh
+
+test: linux win32 win64
+	$(MAKE) test-linux
+	$(MAKE) test-win
+
+deps:
+	scripts/install-deps.sh
+
+linux: deps
+	cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build build/linux -j $(JOBS)
+
+windeps: deps
+	scripts/build-win-deps.sh i686-w64-mingw32
+	scripts/build-win-deps.sh x86_64-w64-mingw32
+
+win32: windeps
+	scripts/build-windows.sh i686-w64-mingw32 build/win32
+
+win64: windeps
+	scripts/build-windows.sh x86_64-w64-mingw32 build/win64
+
+test-linux:
+	cd build/linux && ctest --output-on-failure -j $(JOBS)
+
+test-win:
+	scripts/test-windows.sh build/win64 build/win32
+
+clean:
+	rm -rf build

@@ -1,0 +1,173 @@
+// The platform layer: everything that touches the operating system.
+// Two backends implement it: win32/ (real Win32 calls) and posix/ (Linux
+// equivalents). Portable code includes only this header and never tests
+// for the platform itself.
+//
+// Queries that tests must be able to substitute (clock, drives, language,
+// OS version, environment, registry) go through the ISystem object returned
+// by platform::System(); a test installs its own subclass with SetSystem().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- constants -----------------------------------------------------------
+
+// Folder separator of the platform's paths ('\\' on Windows, '/' elsewhere).
+extern const wchar_t kPathSep;
+// Win32 error numbers that callers compare against on every platform.
+constexpr uint32_t kErrorSuccess = 0;
+constexpr uint32_t kErrorAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
+constexpr uint32_t kErrorDiskFull = 112;       // ERROR_DISK_FULL
+constexpr uint32_t kErrorPathNotFound = 3;     // ERROR_PATH_NOT_FOUND
+constexpr int kDriveFixed = 3;                 // DRIVE_FIXED
+constexpr int kBusTypeUsb = 7;                 // BusTypeUsb
+
+// ---- text conversions (pure, no substitution needed) ----------------------
+
+std::string WideToUtf8(const std::wstring& text);
+std::wstring Utf8ToWide(const std::string& text);
+// "ANSI" is the system code page on Windows and the locale's codeset on Linux.
+std::string WideToAnsi(const std::wstring& text);
+std::wstring AnsiToWide(const std::string& text);
+
+// ---- substitutable system queries ------------------------------------------
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// What the OS reports about its own version; each backend fills what it can.
+struct OsVersionInfo {
+  bool ntNumbersKnown = false;  // RtlGetNtVersionNumbers answered
+  unsigned ntMajor = 0, ntMinor = 0, ntBuild = 0;
+  bool versionExKnown = false;  // GetVersionExW answered
+  unsigned major = 0, minor = 0;
+  unsigned platformId = 2;      // VER_PLATFORM_WIN32_NT
+  bool workstation = true;      // wProductType == VER_NT_WORKSTATION
+  unsigned processorArchitecture = 0;
+  bool serverR2 = false;        // GetSystemMetrics(SM_SERVERR2) != 0
+  std::wstring currentBuild;    // registry "CurrentBuild"/"CurrentBuildNumber"
+  std::string linuxName;        // posix: PRETTY_NAME of os-release
+};
+
+struct ScreenInfo {
+  int width = 0, height = 0;
+  int monitorWidth = 0;  // width of the monitor rectangle (for the scale)
+};
+
+class ISystem {
+ public:
+  virtual ~ISystem() = default;
+
+  // Process and environment.
+  virtual std::wstring ModulePath() = 0;  // full path of the running program
+  // Empty with *found=false when the variable is not set.
+  virtual std::wstring GetEnv(const std::wstring& name, bool* found = nullptr) = 0;
+  virtual LocalTime Now() = 0;     // local time
+  virtual LocalTime UtcNow() = 0;  // UTC
+  virtual bool IsWow64() = 0;      // 32-bit program on a 64-bit system
+
+  // Language and region.
+  virtual uint16_t UserDefaultUILanguage() = 0;  // Windows LANGID
+  virtual std::wstring SystemRegion() = 0;       // ISO 3166 two letters
+
+  // OS version.
+  virtual OsVersionInfo OsVersion() = 0;
+
+  // Drives. Roots are "C:\\" on Windows and mount points ending in "/" on Linux.
+  virtual std::vector<std::wstring> LogicalDrives() = 0;
+  virtual int DriveType(const std::wstring& root) = 0;  // kDriveFixed, ...
+  virtual int BusType(const std::wstring& root) = 0;    // 0 when unknown
+  // False when the volume cannot be queried; else *seekPenalty is set.
+  virtual bool SeekPenalty(const std::wstring& root, bool* seekPenalty) = 0;
+  virtual bool FreeBytesAvailable(const std::wstring& root, uint64_t* bytes) = 0;
+  virtual std::wstring SystemVolumeGuid() = 0;  // without braces, or empty
+
+  // Screen.
+  virtual bool Screen(ScreenInfo* info) = 0;
+
+  // Machine-wide string store (HKEY_LOCAL_MACHINE on Windows, a file-backed
+  // store under the user's data folder on Linux).
+  virtual bool RegReadString(const std::wstring& key, const std::wstring& name,
+                             std::wstring* value) = 0;
+  virtual bool RegWriteString(const std::wstring& key, const std::wstring& name,
+                              const std::wstring& value) = 0;
+};
+
+// The process-wide system object (the real backend unless a test swapped it).
+ISystem& System();
+// Installs a substitute and returns the previous one; nullptr restores the
+// real backend. Not thread-safe: tests call it before starting threads.
+ISystem* SetSystem(ISystem* replacement);
+// The real backend, for substitutes that only override a few queries.
+ISystem& RealSystem();
+
+// ---- files and folders ----------------------------------------------------
+
+bool FileExists(const std::wstring& path);
+bool IsDirectory(const std::wstring& path);
+// CreateDirectoryW: returns the Win32-style last error (0, 183, 112, ...).
+uint32_t CreateOneDirectory(const std::wstring& path);
+// Names in a folder (without "." and ".."), in the system's enumeration order.
+struct DirEntry {
+  std::wstring name;
+  bool isDirectory = false;
+};
+std::vector<DirEntry> ListDirectory(const std::wstring& folder);
+
+// INI files: GetPrivateProfileIntW / GetPrivateProfileStringW semantics.
+int IniReadInt(const std::wstring& file, const std::wstring& section,
+               const std::wstring& key, int defaultValue);
+std::wstring IniReadString(const std::wstring& file, const std::wstring& section,
+                           const std::wstring& key, const std::wstring& defaultValue);
+
+// ---- resources of the program ---------------------------------------------
+
+// Bytes of the resource (type, integer id) in the program's own module, or
+// false when it is absent. The memory lives as long as the process.
+bool LoadModuleResource(const wchar_t* type, int id, const void** data, size_t* size);
+
+// Fixed file version of a file's version resource (major.minor.build.rev);
+// false when the file has none. posix: a version note of our own ELF files.
+struct FileVersion {
+  uint16_t major = 0, minor = 0, build = 0, revision = 0;
+};
+bool ReadFileVersion(const std::wstring& path, FileVersion* version);
+// "ProductName", "ProductVersion", "LegalCopyright", "FileDescription" of the
+// first translation; empty texts when absent.
+bool ReadFileVersionStrings(const std::wstring& path, std::wstring out[4]);
+
+// ---- single instance ------------------------------------------------------
+
+// A named mutex created with initial ownership (CreateMutexW(NULL, TRUE, n)).
+class NamedMutex {
+ public:
+  virtual ~NamedMutex() = default;  // closes the handle
+  virtual void Release() = 0;       // ReleaseMutex
+};
+// *lastError is kErrorAlreadyExists when another process holds the name.
+std::unique_ptr<NamedMutex> CreateOwnedMutex(const std::wstring& name, uint32_t* lastError);
+
+// Finds a visible top-level window of the class (FindWindowW); when found,
+// ShowWindow(SW_SHOW) and SwitchToThisWindow bring it forward if asked.
+bool FindVisibleInstance(const std::wstring& className, bool bringForward);
+// Advertises this process's main window class so that FindVisibleInstance
+// of another process sees it (posix only; on Windows the window does it).
+void AdvertiseInstance(const std::wstring& className);
+
+// ---- COM and firewall -----------------------------------------------------
+
+// CoInitialize(NULL); false when it fails. posix: always true.
+bool ComInitialize();
+void ComUninitialize();
+// Adds the image to the firewall's authorised applications (INetFwMgr).
+// 0 when the firewall profile was reached, -1 otherwise (with a printed reason).
+int WindowsFirewallAuthorize(const wchar_t* imagePath);
+
+}  // namespace platform
