@@ -1,0 +1,66 @@
+// Processes, the named mutex of the download engine and the 64-bit file
+// operations it needs. Implemented by the posix/ and win32/ backends.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+constexpr uint32_t kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
+constexpr uint32_t kErrorSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+
+// A mutex shared by every holder of the same name (CreateMutexW(NULL, FALSE,
+// name) on Windows; within the process on posix, where nothing else uses it).
+class SharedMutex {
+ public:
+  virtual ~SharedMutex() = default;
+  virtual void Lock() = 0;  // waits without limit
+  virtual void Unlock() = 0;
+};
+std::shared_ptr<SharedMutex> OpenSharedMutex(const std::wstring& name);
+
+// Holds a SharedMutex for one scope.
+class SharedMutexLock {
+ public:
+  explicit SharedMutexLock(SharedMutex& mutex) : mutex_(mutex) { mutex_.Lock(); }
+  ~SharedMutexLock() { mutex_.Unlock(); }
+  SharedMutexLock(const SharedMutexLock&) = delete;
+  SharedMutexLock& operator=(const SharedMutexLock&) = delete;
+
+ private:
+  SharedMutex& mutex_;
+};
+
+int ProcessorCount();
+uint32_t CurrentProcessId();
+
+struct ProcessEntry {
+  uint32_t pid = 0;
+  std::wstring exeName;  // file name of the executable, as the system lists it
+};
+// The running processes in the system's order; false when the list cannot be
+// read. The first entry is the system's idle process on Windows.
+bool ListProcesses(std::vector<ProcessEntry>* processes);
+// Full image path of a process; empty when it cannot be read.
+std::wstring ProcessImagePath(uint32_t pid);
+// Terminates the process and waits briefly until it is gone, so that the
+// files it held can be opened; false with *lastError when it fails.
+bool KillProcess(uint32_t pid, uint32_t* lastError);
+
+// fopen with the Win32-style error of a failure (32 for a file another
+// process holds, 5 for access denied, ...).
+FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError);
+bool SeekFile(FILE* file, int64_t offset);  // from the start, 64-bit
+// Pushes written data to the device (fflush and fsync / _commit).
+bool SyncFile(FILE* file);
+// Size of the file in bytes, -1 when it cannot be read.
+int64_t FileSize(const std::string& path);
+// Replaces `to` by `from` in one step (rename over the old file).
+bool ReplaceFile(const std::string& from, const std::string& to);
+bool RemoveFile(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,133 @@
+// posix backend of the process, named-mutex and file services.
+#include "platform/Process.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+namespace {
+
+class ProcessLocalMutex : public SharedMutex {
+ public:
+  void Lock() override { mutex_.lock(); }
+  void Unlock() override { mutex_.unlock(); }
+
+ private:
+  std::mutex mutex_;
+};
+
+uint32_t Win32ErrorOf(int error) {
+  switch (error) {
+    case ETXTBSY: return kErrorSharingViolation;  // a running program's image
+    case EACCES:
+    case EPERM:
+    case EROFS: return kErrorAccessDenied;
+    case ENOENT: return 2;   // ERROR_FILE_NOT_FOUND
+    case ENOSPC: return 112;  // ERROR_DISK_FULL
+    default: return static_cast<uint32_t>(error);
+  }
+}
+
+std::string ReadLink(const std::string& path) {
+  char buffer[4096];
+  ssize_t length = readlink(path.c_str(), buffer, sizeof buffer - 1);
+  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+// A process that has ended (gone or a zombie) no longer holds its image.
+bool ProcessEnded(uint32_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  size_t close = line.rfind(')');
+  return close == std::string::npos || line.compare(close + 2, 1, "Z") == 0;
+}
+
+}  // namespace
+
+std::shared_ptr<SharedMutex> OpenSharedMutex(const std::wstring& name) {
+  static std::mutex registryLock;
+  static std::map<std::wstring, std::shared_ptr<SharedMutex>> registry;
+  std::lock_guard<std::mutex> lock(registryLock);
+  std::shared_ptr<SharedMutex>& mutex = registry[name];
+  if (!mutex) mutex = std::make_shared<ProcessLocalMutex>();
+  return mutex;
+}
+
+int ProcessorCount() {
+  long count = sysconf(_SC_NPROCESSORS_ONLN);
+  return count > 0 ? static_cast<int>(count) : 1;
+}
+
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+
+bool ListProcesses(std::vector<ProcessEntry>* processes) {
+  DIR* proc = opendir("/proc");
+  if (!proc) return false;
+  processes->clear();
+  while (dirent* entry = readdir(proc)) {
+    char* end = nullptr;
+    unsigned long pid = std::strtoul(entry->d_name, &end, 10);
+    if (*end != '\0' || pid == 0) continue;
+    std::string image = ReadLink("/proc/" + std::string(entry->d_name) + "/exe");
+    if (image.empty()) continue;
+    processes->push_back({static_cast<uint32_t>(pid), AnsiToWide(image.substr(image.rfind('/') + 1))});
+  }
+  closedir(proc);
+  return true;
+}
+
+std::wstring ProcessImagePath(uint32_t pid) {
+  return AnsiToWide(ReadLink("/proc/" + std::to_string(pid) + "/exe"));
+}
+
+bool KillProcess(uint32_t pid, uint32_t* lastError) {
+  if (kill(static_cast<pid_t>(pid), SIGKILL) != 0) {
+    *lastError = Win32ErrorOf(errno);
+    return false;
+  }
+  *lastError = 0;
+  for (int i = 0; i < 200 && !ProcessEnded(pid); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return true;
+}
+
+FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
+  FILE* file = std::fopen(path.c_str(), mode);
+  *lastError = file ? 0 : Win32ErrorOf(errno);
+  return file;
+}
+
+bool SeekFile(FILE* file, int64_t offset) {
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool SyncFile(FILE* file) {
+  return std::fflush(file) == 0 && fdatasync(fileno(file)) == 0;
+}
+
+int64_t FileSize(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+}  // namespace platform

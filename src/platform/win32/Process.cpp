@@ -1,0 +1,96 @@
+// win32 backend of the process, named-mutex and file services.
+#include "platform/Process.h"
+
+#include <windows.h>
+#include <io.h>
+#include <psapi.h>
+#include <tlhelp32.h>
+
+namespace platform {
+
+namespace {
+
+class Win32Mutex : public SharedMutex {
+ public:
+  explicit Win32Mutex(HANDLE handle) : handle_(handle) {}
+  ~Win32Mutex() override {
+    if (handle_) CloseHandle(handle_);
+  }
+  // WAIT_ABANDONED also hands the mutex over (its holder died).
+  void Lock() override { WaitForSingleObject(handle_, INFINITE); }
+  void Unlock() override { ReleaseMutex(handle_); }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::shared_ptr<SharedMutex> OpenSharedMutex(const std::wstring& name) {
+  return std::make_shared<Win32Mutex>(CreateMutexW(NULL, FALSE, name.c_str()));
+}
+
+int ProcessorCount() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return static_cast<int>(info.dwNumberOfProcessors);
+}
+
+uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool ListProcesses(std::vector<ProcessEntry>* processes) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry;
+  entry.dwSize = sizeof entry;
+  bool ok = Process32FirstW(snapshot, &entry) != FALSE;
+  processes->clear();
+  for (bool more = ok; more; more = Process32NextW(snapshot, &entry) != FALSE)
+    processes->push_back({entry.th32ProcessID, entry.szExeFile});
+  CloseHandle(snapshot);
+  return ok;
+}
+
+std::wstring ProcessImagePath(uint32_t pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return std::wstring();
+  wchar_t path[MAX_PATH] = L"";
+  DWORD length = GetModuleFileNameExW(process, NULL, path, MAX_PATH);
+  CloseHandle(process);
+  return std::wstring(path, length);
+}
+
+bool KillProcess(uint32_t pid, uint32_t* lastError) {
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  bool killed = process && TerminateProcess(process, 0);
+  *lastError = killed ? 0 : GetLastError();
+  // Termination is asynchronous: the image stays locked until the process is gone.
+  if (killed) WaitForSingleObject(process, 2000);
+  if (process) CloseHandle(process);
+  return killed;
+}
+
+FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
+  SetLastError(0);
+  FILE* file = std::fopen(path.c_str(), mode);
+  *lastError = file ? 0 : GetLastError();
+  return file;
+}
+
+bool SeekFile(FILE* file, int64_t offset) { return _fseeki64(file, offset, SEEK_SET) == 0; }
+
+bool SyncFile(FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
+
+int64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+}  // namespace platform
