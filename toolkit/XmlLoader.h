@@ -1,0 +1,17 @@
+// Parses XML members of the toolkit's resource archive.
+#pragma once
+
+#include <tinyxml2.h>
+
+#include <string>
+
+#include "toolkit/ResourceArchive.h"
+
+namespace toolkit {
+
+// Parses the member at `path` ("\\" or "/" between folders) into `document`.
+// False when the member is missing or is not well-formed XML.
+bool LoadXml(const ResourceArchive& archive, const std::wstring& path,
+             tinyxml2::XMLDocument* document);
+
+}  // namespace toolkit
