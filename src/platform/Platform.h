@@ -110,6 +110,11 @@ ISystem& RealSystem();
 
 // ---- files and folders ----------------------------------------------------
 
+// The user's application-data folder, read through System().GetEnv: APPDATA
+// (empty when longer than 259 characters) on Windows; elsewhere $APPDATA when
+// set, else the XDG data folder ($XDG_DATA_HOME, or $HOME/.local/share).
+// Empty when none is known.
+std::wstring AppDataFolder();
 bool FileExists(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);
 // CreateDirectoryW: returns the Win32-style last error (0, 183, 112, ...).
