@@ -1,0 +1,157 @@
+#include "wWndMain.h"
+
+#include <curl/curl.h>
+#include <easylogging++.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "CommandLineMode.h"
+#include "InstanceMutex.h"
+#include "LocalSettings.h"
+#include "RunLog.h"
+#include "SingleUserLog.h"
+#include "StartupConfig.h"
+#include "platform/Platform.h"
+#include "toolkit/ResourceArchive.h"
+
+const wchar_t kTestHoldFileVariable[] = L"SETUP_TEST_HOLD_FILE";
+
+namespace {
+
+std::mutex g_classNameLock;
+std::wstring g_mainWindowClassName;
+
+void SetMainWindowClassName(const std::wstring& name) {
+  std::lock_guard<std::mutex> guard(g_classNameLock);
+  g_mainWindowClassName = name;
+}
+
+std::string Narrow(const std::wstring& text) { return platform::WideToUtf8(text); }
+
+// Step 1: the skin archive of resource "ZIPRES" 138 becomes the toolkit's.
+void InstallResourceArchive() {
+  const void* data = nullptr;
+  size_t size = 0;
+  if (platform::LoadModuleResource(L"ZIPRES", 138, &data, &size) && size > 0)
+    toolkit::ResourceArchive::Shared().Open(data, size);
+}
+
+// Step 4: without a usable URL the logging library keeps its defaults.
+void SetUpRunLog(const StartupConfig& config) {
+  const std::wstring stem = LogStemOfUrl(config.downloadUrl);
+  if (stem.empty()) return;
+  CSingleUserLog& runState = CSingleUserLog::GetInstance();
+  runState.SetupPaths(stem);
+  ConfigureRunLog(runState.GetLogFilePath());
+}
+
+// Step 5's upload modes: the upload itself belongs to the diagnostics upload.
+void RunUploadMode(const CommandLineMode& mode) {
+  LOG(INFO) << " Upload mode: category " << mode.category << " file " << Narrow(mode.fileName);
+}
+
+// Steps 6 and 7: false when another copy runs and AutoRun does not allow a
+// second one.
+bool GuardSingleInstance(const StartupConfig& config) {
+  const bool autoRun = LocalSettings::IsAutoRun();
+  if (!config.downloaderIdText.empty()) {
+    const std::wstring className = L"OV_UI_Frame_" + config.downloaderIdText;
+    SetMainWindowClassName(className);
+    if (platform::FindVisibleInstance(className, !autoRun) && !autoRun) {
+      LOG(INFO) << " Another installer window is open: " << Narrow(className);
+      return false;
+    }
+  }
+  uint32_t lastError = platform::kErrorSuccess;
+  std::unique_ptr<platform::NamedMutex> mutex = platform::CreateOwnedMutex(
+      L"Zel_Downloader_" + std::to_wstring(config.downloaderId), &lastError);
+  if (lastError == platform::kErrorAlreadyExists && !autoRun) {
+    LOG(INFO) << " Another installer holds Zel_Downloader_" << config.downloaderId;
+    return false;
+  }
+  CInstanceMutex::GetInstance().Keep(std::move(mutex));
+  return true;
+}
+
+// Step 8: what the analytics front end is initialised with.
+void LogAnalyticsInit(const StartupConfig& config) {
+  LOG(INFO) << " Analytics init: downloader " << config.downloaderId << " site " << config.siteId
+            << " version " << Narrow(config.softwareVersion) << " product "
+            << Narrow(config.softwareName) << " url " << Narrow(config.downloadUrl)
+            << " test build " << config.IsAnalyticsTestBuild() << " main pid " << config.mainPid;
+}
+
+// A 64-bit program runs on a 64-bit system by itself; a 32-bit one asks WOW64.
+bool SystemIs64Bit() { return sizeof(void*) == 8 || platform::System().IsWow64(); }
+
+// Stands in for the main window's message loop until the window exists. A
+// test may keep this copy running until a file of its choice appears.
+void RunInteractivePart() {
+  LOG(INFO) << " No main window in this build";
+  const std::wstring holdFile = platform::System().GetEnv(kTestHoldFileVariable);
+  if (holdFile.empty()) return;
+  LOG(INFO) << " Holding until " << Narrow(holdFile) << " exists";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!platform::FileExists(holdFile) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// Step 13: the mutex goes first, then each waiter in turn, then the libraries.
+void ShutDown() {
+  CInstanceMutex::GetInstance().ReleaseForStartup();
+  LOG(INFO) << " Wait exit 1";
+  LOG(INFO) << "InstallUIMainWnd WaitForAllThreadExit";
+  LOG(INFO) << " Wait exit 2";
+  LOG(INFO) << "CSingleUserLog WaitThreadForExit";
+  LOG(INFO) << " Wait exit 3";
+  curl_global_cleanup();
+  platform::ComUninitialize();
+}
+
+int RunStartup(const std::wstring& commandLine) {
+  InstallResourceArchive();
+  const StartupConfig config = LoadStartupConfig(toolkit::ResourceArchive::Shared());
+  curl_global_init(CURL_GLOBAL_ALL);
+  SetUpRunLog(config);
+
+  const CommandLineMode mode = ParseCommandLine(commandLine);
+  if (mode.kind != CommandLineMode::kInteractive) {
+    RunUploadMode(mode);
+    return 0;
+  }
+  if (!GuardSingleInstance(config)) return 0;
+  LogAnalyticsInit(config);
+  if (config.Refuses32BitSystem(SystemIs64Bit())) {
+    LOG(INFO) << " [Error]: 32-bit system forbidden, event Other/32bitStartupForbided, message box 13";
+    return 0;
+  }
+  if (!platform::ComInitialize()) {
+    LOG(INFO) << " [Error]: CoInitialize failed";
+    return 0;
+  }
+  platform::WindowsFirewallAuthorize(platform::System().ModulePath().c_str());
+  RunInteractivePart();
+  ShutDown();
+  return 0;
+}
+
+}  // namespace
+
+std::wstring MainWindowClassName() {
+  std::lock_guard<std::mutex> guard(g_classNameLock);
+  return g_mainWindowClassName;
+}
+
+int RunSetup(const std::wstring& commandLine) {
+  const int result = RunStartup(commandLine);
+  const std::wstring logFile = CSingleUserLog::GetInstance().GetLogFilePath();
+  if (!logFile.empty()) {
+    std::printf("Setup log: %s\n", platform::WideToAnsi(logFile).c_str());
+    std::fflush(stdout);
+  }
+  return result;
+}
