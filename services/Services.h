@@ -1,0 +1,30 @@
+// The reference services: small stand-ins for the installer's network peers,
+// run on loopback by the integration tests. main.cpp creates one HTTP(S)
+// server and hands it to each service's registration function.
+#pragma once
+
+#include <httplib.h>
+
+#include <string>
+
+namespace services {
+
+// What the command line tells the services.
+struct Options {
+  bool https = false;
+  std::string answersDir;  // configuration answers: <SoftWareID>.xml
+  std::string filesDir;    // static files of the download server
+};
+
+// Configuration server: GET /queryDownloaderV2 (ConfigServer.cpp).
+void RegisterConfigServer(httplib::Server& server, const Options& options);
+// Download server: static files, ranges, CDN headers, redirects and faults
+// (DownloadServer.cpp).
+void RegisterDownloadServer(httplib::Server& server, const Options& options);
+// Further services (data service, alert service, collector, log collection)
+// add a registration function here and call it from RegisterAll in main.cpp.
+
+// Sleeps in short steps so that a stopping server is not held up for long.
+void SleepSeconds(double seconds);
+
+}  // namespace services

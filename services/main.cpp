@@ -1,0 +1,142 @@
+// refservices: the reference services on one loopback server.
+//
+//   refservices [--https CERT KEY] [--port N] [--answers DIR] [--files DIR]
+//
+// Binds 127.0.0.1 (port 0 by default: a free port), prints "PORT <n>" on a
+// line of its own and serves until it is killed. Every request except those
+// under /_control/ is recorded; GET /_control/requests returns the records as
+// a JSON array of {method, target, headers, body}, and
+// POST /_control/requests/clear forgets them.
+#include <json/json.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "Services.h"
+
+namespace services {
+
+void SleepSeconds(double seconds) {
+  const auto end = std::chrono::steady_clock::now() +
+                   std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+namespace {
+
+// The requests seen so far, recorded before their handler runs so that a
+// test that got an answer always finds its request here.
+class RequestLog {
+ public:
+  void Record(const httplib::Request& req) {
+    Json::Value entry;
+    entry["method"] = req.method;
+    entry["target"] = req.target;
+    entry["body"] = req.body;
+    Json::Value headers(Json::objectValue);
+    for (const auto& header : req.headers) headers[header.first] = header.second;
+    entry["headers"] = headers;
+    std::lock_guard<std::mutex> lock(lock_);
+    entries_.append(entry);
+  }
+  std::string Json() {
+    std::lock_guard<std::mutex> lock(lock_);
+    return Json::writeString(Json::StreamWriterBuilder(), entries_);
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> lock(lock_);
+    entries_ = Json::Value(Json::arrayValue);
+  }
+
+ private:
+  std::mutex lock_;
+  Json::Value entries_{Json::arrayValue};
+};
+
+bool IsControl(const httplib::Request& req) { return req.path.rfind("/_control/", 0) == 0; }
+
+void RegisterRequestLog(httplib::Server& server, RequestLog& log) {
+  server.set_pre_routing_handler([&log](const httplib::Request& req, httplib::Response&) {
+    if (!IsControl(req)) log.Record(req);
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+  server.Get("/_control/requests", [&log](const httplib::Request&, httplib::Response& res) {
+    res.set_content(log.Json(), "application/json");
+  });
+  server.Post("/_control/requests/clear", [&log](const httplib::Request&, httplib::Response& res) {
+    log.Clear();
+    res.set_content("ok", "text/plain");
+  });
+}
+
+void RegisterAll(httplib::Server& server, const Options& options) {
+  RegisterConfigServer(server, options);
+  RegisterDownloadServer(server, options);
+}
+
+bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,
+               std::string* key, int* port) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--https" && i + 2 < argc) {
+      options->https = true;
+      *cert = argv[++i];
+      *key = argv[++i];
+    } else if (arg == "--port" && hasValue) {
+      *port = std::atoi(argv[++i]);
+    } else if (arg == "--answers" && hasValue) {
+      options->answersDir = argv[++i];
+    } else if (arg == "--files" && hasValue) {
+      options->filesDir = argv[++i];
+    } else {
+      std::fprintf(stderr, "unknown or incomplete argument: %s\n", arg.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+}  // namespace services
+
+int main(int argc, char** argv) {
+  services::Options options;
+  std::string cert, key;
+  int port = 0;
+  if (!services::ParseArgs(argc, argv, &options, &cert, &key, &port)) return 2;
+
+  std::unique_ptr<httplib::Server> server;
+  if (options.https) {
+    server = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
+  } else {
+    server = std::make_unique<httplib::Server>();
+  }
+  if (!server->is_valid()) {
+    std::fprintf(stderr, "cannot set up the server (certificate or key unusable)\n");
+    return 1;
+  }
+  // Slow and silent answers hold a worker each; keep enough of them.
+  server->new_task_queue = [] { return new httplib::ThreadPool(48); };
+
+  services::RequestLog log;
+  services::RegisterRequestLog(*server, log);
+  services::RegisterAll(*server, options);
+
+  const bool bound = port == 0 ? (port = server->bind_to_any_port("127.0.0.1")) > 0
+                               : server->bind_to_port("127.0.0.1", port);
+  if (!bound) {
+    std::fprintf(stderr, "cannot bind 127.0.0.1:%d\n", port);
+    return 1;
+  }
+  std::printf("PORT %d\n", port);
+  std::fflush(stdout);
+  return server->listen_after_bind() ? 0 : 1;
+}
