@@ -34,6 +34,12 @@ std::wstring GetHostOfUrl(const std::wstring& url);
 uint32_t CreateDirectories(const std::wstring& path);
 std::wstring GetSystemVolumeGuid();
 
+// ---- processes ----
+// Process id of the (last) process whose image is fullPath (any ASCII letter
+// case) or, with withTmp, its ".tmp" twin; terminated when kill is set. -1
+// when none matched, -2 when the process list cannot be read.
+int FindProcessByFullPath(std::wstring fullPath, bool kill, bool withTmp);
+
 // ---- drives and storage queries ----
 bool IsSsdDrive(wchar_t letter);
 // Solid-state test of a drive root ("C:\\" or a mount point).
