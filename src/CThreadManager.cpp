@@ -55,7 +55,7 @@ void CThreadManager::releaseThreads() {
 }
 
 int CThreadManager::addThread(std::unique_ptr<CThread> thread) {
-  thread->setIdleEvent(&idleEvent_);
+  thread->setIdleEvent(idleEvent_);
   if (!thread->init()) return 0;
   free_.push_back(thread.get());
   threads_.push_back(std::move(thread));

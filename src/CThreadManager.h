@@ -31,8 +31,9 @@ class CThreadManager {
   // empties the lists: afterwards no worker touches the tasks or the file.
   void releaseThreads();
 
-  // Set by every worker that goes idle.
-  AutoResetEvent& idleEvent() { return idleEvent_; }
+  // Set by every worker that goes idle (lets the driver sleep until then);
+  // given before createThreads.
+  void setIdleEvent(AutoResetEvent* event) { idleEvent_ = event; }
   size_t threadCount() const { return threads_.size(); }
   const std::vector<CThread*>& freeThreads() const { return free_; }
   const std::vector<CThread*>& busyThreads() const { return busy_; }
@@ -45,5 +46,5 @@ class CThreadManager {
   std::vector<std::unique_ptr<CThread>> threads_;
   std::vector<CThread*> free_;
   std::vector<CThread*> busy_;
-  AutoResetEvent idleEvent_;
+  AutoResetEvent* idleEvent_ = nullptr;
 };

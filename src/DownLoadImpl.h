@@ -1,0 +1,32 @@
+// What the installer calls to download a file and to check one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CDownLoadImpl {
+ public:
+  // Receives (downloaded, total) bytes of a main download on the calling
+  // thread, a few times a second. The main window installs it.
+  using ProgressCallback = std::function<void(int64_t downloaded, int64_t total)>;
+  static void SetProgressCallback(ProgressCallback callback);
+
+  // One download attempt of url into localPath, resuming from the task file
+  // localPath + ".xml". Returns an EnumErrorCode; cdnInfo receives the CDN
+  // summary. mainDownload: verbose task logs, progress and the size check.
+  static int SuperDownloadFile(const wchar_t* url, const wchar_t* localPath, std::string& cdnInfo,
+                               bool mainDownload);
+  // 1 when the file's MD5 (lower-case hex) equals md5 or md5Extra exactly;
+  // writes tag + "###" + digest to path + ".db".
+  static int checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra, std::wstring tag);
+
+  // max(4, processors * 8 / 5)
+  static int workerCount();
+};
+
+// True when the address contains "//cdn." or "//dl.".
+bool isCdnUrl(const std::string& url);
+bool isCdnUrl(const std::wstring& url);
+// MD5 of the bytes as 32 lower-case hex digits.
+std::string md5Hex(const std::string& data);
