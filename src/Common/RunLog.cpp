@@ -4,11 +4,11 @@
 
 #include "platform/Platform.h"
 
-std::wstring LogStemOfUrl(const std::wstring& url) {
+std::optional<std::wstring> LogStemOfUrl(const std::wstring& url) {
   const size_t slash = url.rfind(L'/');
-  if (slash == std::wstring::npos) return std::wstring();
+  if (slash == std::wstring::npos) return std::nullopt;
   const size_t dot = url.find(L'.', slash + 1);
-  if (dot == std::wstring::npos) return std::wstring();
+  if (dot == std::wstring::npos) return std::nullopt;
   return url.substr(slash + 1, dot - slash - 1);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "CommandLineMode.h"
@@ -42,10 +43,10 @@ void InstallResourceArchive() {
 
 // Step 4: without a usable URL the logging library keeps its defaults.
 void SetUpRunLog(const StartupConfig& config) {
-  const std::wstring stem = LogStemOfUrl(config.downloadUrl);
-  if (stem.empty()) return;
+  const std::optional<std::wstring> stem = LogStemOfUrl(config.downloadUrl);
+  if (!stem) return;
   CSingleUserLog& runState = CSingleUserLog::GetInstance();
-  runState.SetupPaths(stem);
+  runState.SetupPaths(*stem);
   ConfigureRunLog(runState.GetLogFilePath());
 }
 
