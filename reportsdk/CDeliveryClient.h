@@ -1,0 +1,41 @@
+// One delivery attempt of a queued item: an HTTPS POST to the analytics
+// collector (event records, answered with 200) or to the GA4 endpoint (GA4
+// requests, answered with 204). Certificates are verified like every other
+// request of the installer: the system store, plus the settings file's CA
+// bundle, unless the settings file switches the checks off for a test setup.
+#pragma once
+
+#include <string>
+
+#include "SendItem.h"
+
+// Where and how long to deliver. The hosts are deployment settings fixed at
+// build time (SETUP_COLLECTOR_HOST, SETUP_COLLECTOR_TEST_HOST, SETUP_GA4_HOST).
+struct DeliveryConfig {
+  std::string collectorUrl;      // production collector, ".../collect"
+  std::string testCollectorUrl;  // test collector, ".../collector"
+  std::string ga4Base;           // scheme and host of the GA4 endpoint
+  long connectTimeoutSeconds = 30;
+  long totalTimeoutSeconds = 40;
+
+  static DeliveryConfig BuiltIn();
+};
+
+class CDeliveryClient {
+ public:
+  // `installerDir` holds "proxy.txt"; `testEnv` picks the test collector.
+  CDeliveryClient(DeliveryConfig config, std::wstring installerDir, bool testEnv);
+
+  const DeliveryConfig& Config() const { return config_; }
+  // One attempt; true when the endpoint answered with its success code.
+  bool Attempt(const SendItem& item) const;
+  // One POST; the HTTP status, 0 when no answer arrived.
+  int PostDataError(const std::string& url, const std::string& body) const;
+  // The first word of "proxy.txt", or empty.
+  std::string Proxy() const;
+
+ private:
+  DeliveryConfig config_;
+  std::wstring installerDir_;
+  bool testEnv_;
+};

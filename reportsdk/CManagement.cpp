@@ -1,0 +1,163 @@
+#include "CManagement.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cwchar>
+#include <filesystem>
+#include <set>
+
+#include "IWebLogNew.h"
+#include "SdkLog.h"
+#include "platform/DeviceIdentity.h"
+#include "platform/Platform.h"
+
+namespace {
+
+const wchar_t kDataFolderName[] = L"RIDereDideriZOZ";
+
+// Drive and directory of a path, with the trailing separator.
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t last = path.find_last_of(L"\\/");
+  return last == std::wstring::npos ? std::wstring() : path.substr(0, last + 1);
+}
+
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(FolderOf(path).size()); }
+
+// "test.wk" beside the program: [Configs] TestEnv as a non-zero number.
+bool ReadTestEnv(const std::wstring& installerDir) {
+  const std::wstring file = installerDir + L"test.wk";
+  if (!platform::FileExists(file)) return false;
+  const std::wstring text = platform::IniReadString(file, L"Configs", L"TestEnv", L"");
+  return std::wcstol(text.c_str(), nullptr, 10) != 0;
+}
+
+bool IsReservedName(std::string name) {
+  static const std::set<std::string> reserved = {"session_id", "uid", "os", "os_version", "mac",
+                                                 "brand", "model", "cross_end_id", "rnclid",
+                                                 "source_type"};
+  std::transform(name.begin(), name.end(), name.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return reserved.count(name) != 0;
+}
+
+// A product names its cross-end id in "SP.dat" beside it: the first line of
+// more than 4 characters with a "_" before its last ".".
+std::string CrossEndIdFromSpFile(const std::wstring& installerDir) {
+  std::ifstream in(std::filesystem::path(installerDir + L"SP.dat"));
+  std::string line;
+  while (std::getline(in, line)) {
+    line = line.substr(0, 255);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t underscore = line.rfind('_'), dot = line.rfind('.');
+    if (line.size() <= 4 || underscore == std::string::npos || dot == std::string::npos || dot < underscore)
+      continue;
+    return platform::identity::IdBetweenUnderscoreAndDot(line);
+  }
+  return "";
+}
+
+}  // namespace
+
+CManagement& CManagement::Get() {
+  static CManagement record;
+  return record;
+}
+
+CManagement::CManagement()
+    : installerDir_(FolderOf(platform::System().ModulePath())), testEnv_(ReadTestEnv(installerDir_)) {}
+
+CManagement::~CManagement() = default;
+
+std::wstring CManagement::PrepareDataFolder(int32_t id) const {
+  const wchar_t sep = platform::kPathSep;
+  const std::wstring root = platform::AppDataFolder() + sep + kDataFolderName;
+  const std::wstring folder = root + sep + std::to_wstring(id);
+  for (const std::wstring& path : {root, folder, folder + sep + L"backup", folder + sep + L"logs"})
+    platform::CreateOneDirectory(path);
+  return folder;
+}
+
+void CManagement::OpenLog(int32_t id) {
+  const platform::LocalTime today = platform::System().Now();
+  wchar_t name[32];
+  std::swprintf(name, 32, L"%4d%02d%02d.log", today.year, today.month, today.day);
+  const std::wstring path = PrepareDataFolder(id) + platform::kPathSep + L"logs" + platform::kPathSep + name;
+  std::lock_guard<std::mutex> hold(logLock_);
+  log_.reset();
+  // Text mode: a line feed is stored the platform's way (CR LF on Windows).
+  auto file = std::make_unique<std::ofstream>(std::filesystem::path(path), std::ios::app);
+  if (!file->is_open()) return;
+  log_ = std::move(file);
+  logFilePath_ = path;
+}
+
+int CManagement::WriteLogLine(const std::string& line) {
+  std::lock_guard<std::mutex> hold(logLock_);
+  if (!log_) return -1;
+  *log_ << line << std::flush;
+  return 0;
+}
+
+int CManagement::SetExtraCommon(const std::string& json) {
+  if (json.size() < 2) return -1;
+  Json::CharReaderBuilder builder;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value parsed;
+  std::string errors;
+  if (!reader->parse(json.data(), json.data() + json.size(), &parsed, &errors)) {
+    WriteSdkLog("Extra common parse failed: %s", errors.c_str());
+    return 0;
+  }
+  if (!parsed.isObject()) return 0;
+  std::lock_guard<std::mutex> hold(sharedLock_);
+  Json::Value merged = extraCommon_.isObject() ? extraCommon_ : Json::Value(Json::objectValue);
+  bool copied = false;
+  for (const std::string& name : parsed.getMemberNames()) {
+    if (IsReservedName(name)) continue;
+    merged[name] = parsed[name];
+    copied = true;
+  }
+  if (copied) extraCommon_ = merged;
+  return 0;
+}
+
+Json::Value CManagement::ExtraCommon() const {
+  std::lock_guard<std::mutex> hold(sharedLock_);
+  return extraCommon_;
+}
+
+std::string CManagement::CrossEndId() {
+  std::lock_guard<std::mutex> hold(sharedLock_);
+  if (!crossEndId_.empty()) return crossEndId_;
+  if (type == kSdkTypeDownloader)
+    crossEndId_ = platform::identity::IdBetweenUnderscoreAndDot(
+        platform::WideToUtf8(FileNameOf(platform::System().ModulePath())));
+  else if (type == kSdkTypeProduct)
+    crossEndId_ = CrossEndIdFromSpFile(installerDir_);
+  return crossEndId_;
+}
+
+EventCommon CManagement::Common() {
+  EventCommon c;
+  c.uid = uid;
+  c.userId = userId;
+  c.sessionId = sessionId;
+  c.pid = type == kSdkTypeDownloader ? mainPid : pid;
+  c.brand = brand;
+  c.model = model;
+  c.mac = mac;
+  c.os = os;
+  c.osVersion = osVersion;
+  c.product = product;
+  c.productVersion = productVersion;
+  c.email = email;
+  c.phone = phone;
+  c.crossEndId = CrossEndId();
+  c.sourceType = type == kSdkTypeProduct ? "product" : type == kSdkTypeDownloader ? "downloader" : "";
+  c.toolsVersion = toolsVersion;
+  c.toolsLang = toolsLang;
+  c.kitType = kitType;
+  c.downloaderId = downloaderId;
+  c.extraCommon = ExtraCommon();
+  return c;
+}

@@ -1,0 +1,68 @@
+// The send queue of the reporting SDK: the repeat check, the queue file and
+// the in-memory first-in first-out queue that the sender thread drains.
+//
+// Locks: the queue lock guards the in-memory queue and every read-modify-
+// write of the queue file; the repeat history has its own lock. The two are
+// never held together, and no lock is held during an HTTP attempt.
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "CQueueFile.h"
+#include "CRepeatHistory.h"
+#include "SendItem.h"
+
+class CSendQueue {
+ public:
+  // One delivery attempt; true when the endpoint accepted the item.
+  using Attempt = std::function<bool(const SendItem&)>;
+
+  static constexpr int kRepeatWindowSeconds = 60;
+  static constexpr int kRepeatLimit = 10;
+  static constexpr int kAttempts = 3;
+
+  explicit CSendQueue(Attempt attempt);
+
+  // Pause after every failed attempt (2000 ms; tests shorten it).
+  void SetRetryPause(int milliseconds) { retryPauseMs_ = milliseconds; }
+
+  // The queue file of the current main product id (set by Init).
+  void SetQueueFile(const std::wstring& path);
+  std::wstring QueueFilePath() const;
+
+  // 0 queued (or delivered when waiting), -1 dropped as a repeat, -2 the
+  // waited delivery failed and the item is queued for the sender thread.
+  int QueueSendItem(const std::string& key, const std::string& content, bool persist, bool wait);
+  // Up to three attempts; on success the entry leaves the queue file (when
+  // persisted), on failure the item goes to the back of the queue.
+  bool DeliverItem(const SendItem& item, bool persisted);
+  // Re-queues the waiting entries of the queue file; returns how many of
+  // them were pending and *counted the file's `send_count`.
+  int ReadHistory(int* counted);
+
+  // For the sender thread: takes the front item; false when empty. The item
+  // counts as in flight until the matching DeliverItem has finished.
+  bool TakeFront(SendItem* item);
+  size_t Size() const;
+  // Nothing queued and nothing in flight.
+  bool Idle() const;
+
+  CRepeatHistory& History() { return history_; }
+
+ private:
+  void UpdateQueueFile(const std::string& guid, const std::string& content, int status);
+
+  Attempt attempt_;
+  std::atomic<int> retryPauseMs_{2000};
+  CRepeatHistory history_;
+
+  mutable std::mutex lock_;  // the queue lock
+  std::deque<SendItem> queue_;
+  std::unique_ptr<CQueueFile> file_;
+  int inFlight_ = 0;
+};

@@ -1,0 +1,40 @@
+#include "SdkRuntime.h"
+
+#include "CManagement.h"
+
+SdkRuntime& SdkRuntime::Get() {
+  static SdkRuntime runtime;
+  return runtime;
+}
+
+SdkRuntime::SdkRuntime()
+    : queue_([this](const SendItem& item) { return Attempt(item); }), sender_(queue_) {
+  Configure(DeliveryConfig::BuiltIn(), SdkTiming());
+}
+
+void SdkRuntime::Configure(const DeliveryConfig& config, const SdkTiming& timing) {
+  const CManagement& settings = CManagement::Get();
+  auto client = std::make_shared<const CDeliveryClient>(config, settings.InstallerDir(), settings.IsTestEnv());
+  {
+    std::lock_guard<std::mutex> hold(clientLock_);
+    client_ = std::move(client);
+  }
+  queue_.SetRetryPause(timing.retryPauseMs);
+  sender_.SetIdlePoll(timing.idlePollMs);
+  restPollMs_ = timing.restPollMs;
+}
+
+DeliveryConfig SdkRuntime::Delivery() const {
+  std::lock_guard<std::mutex> hold(clientLock_);
+  return client_->Config();
+}
+
+// The client is copied out of the lock, so a delivery never holds it.
+bool SdkRuntime::Attempt(const SendItem& item) {
+  std::shared_ptr<const CDeliveryClient> client;
+  {
+    std::lock_guard<std::mutex> hold(clientLock_);
+    client = client_;
+  }
+  return client->Attempt(item);
+}

@@ -1,0 +1,47 @@
+// The process-wide machinery behind WebLog: the send queue with its queue
+// file and repeat history, the delivery client and the sender thread. It is
+// created on first use and lives until the process ends; destroying the
+// WebLog object leaves it running.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "CDeliveryClient.h"
+#include "CNetworkCommunicate.h"
+#include "CSendQueue.h"
+
+// Pauses of the SDK; tests shorten them.
+struct SdkTiming {
+  int retryPauseMs = 2000;  // after each failed delivery attempt
+  int idlePollMs = 500;     // the idle sender thread
+  int restPollMs = 5000;    // the "-sendrestlogs" wait loop
+};
+
+class SdkRuntime {
+ public:
+  static SdkRuntime& Get();
+
+  CSendQueue& Queue() { return queue_; }
+  // Starts the sender thread once per process.
+  void EnsureSenderRunning() { sender_.EnsureRunning(); }
+
+  // Where to deliver and how long to pause; the built-in deployment
+  // settings until a caller (a test or tool) replaces them.
+  void Configure(const DeliveryConfig& config, const SdkTiming& timing);
+  DeliveryConfig Delivery() const;
+  int RestPollMs() const { return restPollMs_; }
+
+  SdkRuntime(const SdkRuntime&) = delete;
+  SdkRuntime& operator=(const SdkRuntime&) = delete;
+
+ private:
+  SdkRuntime();
+  bool Attempt(const SendItem& item);
+
+  mutable std::mutex clientLock_;
+  std::shared_ptr<const CDeliveryClient> client_;
+  std::atomic<int> restPollMs_{5000};
+  CSendQueue queue_;
+  CNetworkCommunicate sender_;
+};

@@ -1,0 +1,26 @@
+// One queued delivery of the reporting SDK.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum SendKind : int32_t {
+  kSendKindUnknown = 0,  // matches neither form: never delivered
+  kSendKindGa4Query = 1,  // content is the complete GA4 request URL
+  kSendKindEventJson = 2,  // content is a serialised event record
+};
+
+struct SendItem {
+  std::string key;      // repeat key, "1::" or "2::" ts "::" category "::" action
+  SendKind kind = kSendKindUnknown;
+  std::string content;
+};
+
+// The kind is recognised from the content itself, so that items re-read from
+// the queue file need no stored kind.
+inline SendKind SendKindOf(const std::string& content) {
+  auto has = [&content](const char* text) { return content.find(text) != std::string::npos; };
+  if (has("source_type") && has("cross_end_id")) return kSendKindEventJson;
+  if (has("&tid=") && has("&en=")) return kSendKindGa4Query;
+  return kSendKindUnknown;
+}
