@@ -21,6 +21,9 @@ void RegisterConfigServer(httplib::Server& server, const Options& options);
 // Download server: static files, ranges, CDN headers, redirects and faults
 // (DownloadServer.cpp).
 void RegisterDownloadServer(httplib::Server& server, const Options& options);
+// Analytics collector and GA4 endpoint: POST /collect, /collector and
+// /g/collect (Collector.cpp).
+void RegisterCollector(httplib::Server& server, const Options& options);
 // Further services (data service, alert service, collector, log collection)
 // add a registration function here and call it from RegisterAll in main.cpp.
 

@@ -79,6 +79,7 @@ void RegisterRequestLog(httplib::Server& server, RequestLog& log) {
 void RegisterAll(httplib::Server& server, const Options& options) {
   RegisterConfigServer(server, options);
   RegisterDownloadServer(server, options);
+  RegisterCollector(server, options);
 }
 
 bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,
