@@ -118,6 +118,8 @@ int RunStartup(const std::wstring& commandLine) {
   const StartupConfig config = LoadStartupConfig(toolkit::ResourceArchive::Shared());
   curl_global_init(CURL_GLOBAL_ALL);
   SetUpRunLog(config);
+  LOG(INFO) << " Setup " << SETUP_VERSION_TEXT << " started, command line \"" << Narrow(commandLine)
+            << "\", download folder " << Narrow(CSingleUserLog::GetInstance().GetDownloadFolder());
 
   const CommandLineMode mode = ParseCommandLine(commandLine);
   if (mode.kind != CommandLineMode::kInteractive) {
