@@ -1,0 +1,79 @@
+// Size texts, CDN addresses and MD5 helpers of the download engine.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "CDownloader.h"
+#include "DownLoadImpl.h"
+#include "platform/Platform.h"
+
+TEST(FormatSize, UnitsAreStrictlyGreater) {
+  EXPECT_EQ(CDownloader::formatSizeUnits(1024), "1024B");
+  EXPECT_EQ(CDownloader::formatSizeUnits(1048576), "1024K");
+  EXPECT_EQ(CDownloader::formatSizeUnits(1048576 + 1536), "1M1K512B");
+  EXPECT_EQ(CDownloader::formatSizeUnits(-1), "");
+}
+
+TEST(FormatSize, TwoUnitsGiveOneNumber) {
+  EXPECT_EQ(CDownloader::formatSize(0), "0.00B");
+  EXPECT_EQ(CDownloader::formatSize(1023), "1023B");
+  EXPECT_EQ(CDownloader::formatSize(1024), "1024B");
+  EXPECT_EQ(CDownloader::formatSize(1536), "1.5K");
+  EXPECT_EQ(CDownloader::formatSize(1572864), "1.5M");
+  EXPECT_EQ(CDownloader::formatSize(524288), "512K");
+  EXPECT_EQ(CDownloader::formatSize(2147483648LL), "2G");
+  // A following unit that is missing counts as 0: 1G and 5K is "1G".
+  EXPECT_EQ(CDownloader::formatSize(1073741824LL + 1048576 + 5 * 1024), "1G");
+  // Hundredths are cut, not rounded: 1023/1024 K = 0.999 -> 0.99.
+  EXPECT_EQ(CDownloader::formatSize(1048576 + 1047552 + 1048576), "2.99M");
+}
+
+TEST(CdnUrl, CdnOrDlHostOnly) {
+  EXPECT_TRUE(isCdnUrl(std::string("https://cdn.example.test/a.exe")));
+  EXPECT_TRUE(isCdnUrl(std::wstring(L"http://dl.example.test/a.exe")));
+  EXPECT_FALSE(isCdnUrl(std::string("https://www.example.test/cdn.exe")));
+  EXPECT_FALSE(isCdnUrl(std::wstring(L"https://mycdn.example.test/a.exe")));
+}
+
+TEST(Md5, HexOfText) {
+  EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(md5Hex("The quick brown fox jumps over the lazy dog"), "9e107d9d372bb6826bd81d3542a419d6");
+}
+
+class CheckMd5 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("setup_md5_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(folder_);
+    file_ = folder_ / "package.exe";
+    std::ofstream(file_, std::ios::binary) << "The quick brown fox jumps over the lazy dog";
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::wstring path() const { return platform::AnsiToWide(file_.string()); }
+  std::string record() const {
+    std::ifstream in(file_.string() + ".db", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  std::filesystem::path folder_, file_;
+};
+
+TEST_F(CheckMd5, MatchesEitherValueInLowerCaseOnly) {
+  const std::wstring right = L"9e107d9d372bb6826bd81d3542a419d6";
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), right, L"", L"1.2.3"), 1);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"0", right, L"1.2.3"), 1);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"9E107D9D372BB6826BD81D3542A419D6", L"", L"1.2.3"), 0);
+}
+
+TEST_F(CheckMd5, WritesTagAndDigestRecord) {
+  CDownLoadImpl::checkMD5(path(), L"", L"", L"5.0.1");
+  EXPECT_EQ(record(), "5.0.1###9e107d9d372bb6826bd81d3542a419d6");
+}
+
+TEST_F(CheckMd5, MissingFileHashesNoData) {
+  std::filesystem::remove(file_);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"d41d8cd98f00b204e9800998ecf8427e", L"", L"v"), 1);
+  EXPECT_EQ(record(), "v###d41d8cd98f00b204e9800998ecf8427e");
+}

@@ -1,0 +1,206 @@
+// Slice plan, task file and its validation. The remote length comes from the
+// run state's length cache, so no request is made.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "CDownloadTaskManager.h"
+#include "DownloadEvents.h"
+#include "SingleUserLog.h"
+#include "TempFolder.h"
+
+namespace {
+
+struct Range {
+  int64_t start, end;
+  bool operator==(const Range& o) const { return start == o.start && end == o.end; }
+};
+
+class TaskManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    url_ = "http://127.0.0.1:9/" + std::string(info()->name()) + ".bin";
+    target_ = (folder_.path() / "target.bin").string();
+    taskFile_ = target_ + ".xml";
+    DownloadEvents::SetSink([this](const std::string&, const std::string&, const std::string& action,
+                                   const std::string& label, const std::string&, const std::string&) {
+      if (action == "FlowError") flowErrors_.push_back(label);
+    });
+  }
+  void TearDown() override {
+    DownloadEvents::SetSink(nullptr);
+    CSingleUserLog::GetInstance().SetSliceNum(0);
+    CSingleUserLog::GetInstance().SetSliceSize(0);
+  }
+  static const ::testing::TestInfo* info() {
+    return ::testing::UnitTest::GetInstance()->current_test_info();
+  }
+  std::vector<Range> plan(int64_t length) {
+    CSingleUserLog::GetInstance().SetCachedValue(url_, length);
+    CDownloadTaskManager manager(url_, target_, taskFile_);
+    EXPECT_EQ(manager.generateDownloadTask(false, "", 0), 1);
+    std::vector<Range> ranges;
+    for (const auto& task : manager.tasks()) ranges.push_back({task->StartPos, task->EndPos});
+    return ranges;
+  }
+  // A saved task file of a fresh plan of `length` bytes.
+  void savePlan(int64_t length) {
+    CSingleUserLog::GetInstance().SetCachedValue(url_, length);
+    CDownloadTaskManager manager(url_, target_, taskFile_);
+    ASSERT_EQ(manager.generateDownloadTask(false, "", 0), 1);
+    manager.saveTaskToFile();
+  }
+  std::string taskFileText() const {
+    std::ifstream in(taskFile_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  void writeTaskFile(const std::string& text) const { std::ofstream(taskFile_, std::ios::binary) << text; }
+  static void replaceOnce(std::string& text, const std::string& from, const std::string& to) {
+    size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+  }
+
+  TempFolder folder_;
+  std::string url_, target_, taskFile_;
+  std::vector<std::string> flowErrors_;
+};
+
+}  // namespace
+
+TEST_F(TaskManagerTest, DefaultPlanCutsFourMegabyteSlices) {
+  EXPECT_EQ(plan(10485760), (std::vector<Range>{{0, 4194303}, {4194304, 10485760}}));
+  EXPECT_EQ(plan(1000), (std::vector<Range>{{0, 1000}}));
+}
+
+TEST_F(TaskManagerTest, ConfiguredSliceCountAndSize) {
+  CSingleUserLog::GetInstance().SetSliceNum(3);
+  EXPECT_EQ(plan(10), (std::vector<Range>{{0, 2}, {3, 5}, {6, 10}}));
+  // More slices than bytes: one slice.
+  EXPECT_EQ(plan(2), (std::vector<Range>{{0, 2}}));
+  CSingleUserLog::GetInstance().SetSliceNum(0);
+  CSingleUserLog::GetInstance().SetSliceSize(400);
+  EXPECT_EQ(plan(1000), (std::vector<Range>{{0, 399}, {400, 1000}}));
+}
+
+TEST_F(TaskManagerTest, PlanOffsetsAreSixtyFourBit) {
+  const int64_t length = 5LL * 1024 * 1024 * 1024 + 7;  // 5 GiB + 7
+  CSingleUserLog::GetInstance().SetSliceNum(2);
+  const std::vector<Range> ranges = plan(length);
+  ASSERT_EQ(ranges.size(), 2u);
+  EXPECT_EQ(ranges[1], (Range{length / 2, length}));
+}
+
+TEST_F(TaskManagerTest, TaskFileLayout) {
+  savePlan(10);
+  const std::string expected =
+      "<TaskInfo>\n"
+      "    <TasksCount>1</TasksCount>\n"
+      "    <ContentLength>10</ContentLength>\n"
+      "    <DownloadTime>0</DownloadTime>\n"
+      "    <Task>\n"
+      "        <StartPos>0</StartPos>\n"
+      "        <EndPos>10</EndPos>\n"
+      "        <DownloadedPos>0</DownloadedPos>\n"
+      "        <RemotePath>" + url_ + "</RemotePath>\n"
+      "        <LocalPath>" + target_ + "</LocalPath>\n"
+      "        <TaskStatus>0</TaskStatus>\n"
+      "        <TaskId>1</TaskId>\n"
+      "        <RequestTimes>0</RequestTimes>\n"
+      "    </Task>\n"
+      "</TaskInfo>\n";
+  EXPECT_EQ(taskFileText(), expected);
+  EXPECT_FALSE(std::filesystem::exists(taskFile_ + ".new"));
+}
+
+TEST_F(TaskManagerTest, ResumeKeepsProgressAndRestartsRequestCount) {
+  savePlan(10485760);
+  std::string text = taskFileText();
+  replaceOnce(text, "<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>4194304</DownloadedPos>");
+  replaceOnce(text, "<TaskStatus>0</TaskStatus>", "<TaskStatus>1</TaskStatus>");
+  replaceOnce(text, "<RequestTimes>0</RequestTimes>", "<RequestTimes>7</RequestTimes>");
+  replaceOnce(text, "<DownloadTime>0</DownloadTime>", "<DownloadTime>1234</DownloadTime>");
+  writeTaskFile(text);
+  CDownloadTaskManager manager(url_, target_, taskFile_);
+  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  ASSERT_EQ(manager.tasks().size(), 2u);
+  EXPECT_EQ(manager.DownloadTime, 1234);
+  EXPECT_EQ(manager.tasks()[0]->RequestTimes, 0);
+  EXPECT_EQ(manager.doneTasks().size(), 1u);
+  EXPECT_EQ(manager.todoTasks().size(), 1u);
+  EXPECT_TRUE(flowErrors_.empty());
+}
+
+TEST_F(TaskManagerTest, SliceMissingItsLastByteIsNotComplete) {
+  savePlan(10485760);
+  std::string text = taskFileText();
+  replaceOnce(text, "<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>4194303</DownloadedPos>");
+  replaceOnce(text, "<TaskStatus>0</TaskStatus>", "<TaskStatus>1</TaskStatus>");
+  writeTaskFile(text);
+  CDownloadTaskManager manager(url_, target_, taskFile_);
+  ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  EXPECT_EQ(manager.todoTasks().size(), 2u);
+  EXPECT_EQ(manager.tasks()[0]->remainingBytes(), 1);
+}
+
+TEST_F(TaskManagerTest, ChangedLengthIsRejectedWithDl025) {
+  savePlan(10485760);
+  std::string text = taskFileText();
+  // The slices were fetched from another address; the manager's own
+  // address now measures a different length.
+  replaceOnce(text, ".bin</RemotePath>", ".old</RemotePath>");
+  replaceOnce(text, ".bin</RemotePath>", ".old</RemotePath>");
+  writeTaskFile(text);
+  CSingleUserLog::GetInstance().SetCachedValue(url_, 10485761);
+  CDownloadTaskManager manager(url_, target_, taskFile_);
+  std::ofstream(target_) << "partial";
+  ASSERT_TRUE(manager.taskFileExists());
+  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL025"});
+  EXPECT_FALSE(std::filesystem::exists(target_));
+  EXPECT_EQ(manager.ContentLength, 10485761);
+  EXPECT_EQ(manager.tasks().back()->EndPos, 10485761);
+}
+
+TEST_F(TaskManagerTest, WrongLayoutIsRejectedWithDl026) {
+  const std::vector<std::pair<std::string, std::string>> damages = {
+      {"<StartPos>4194304</StartPos>", "<StartPos>4194305</StartPos>"},  // gap
+      {"<TaskId>1</TaskId>", "<TaskId>2</TaskId>"},                      // order
+      {"<EndPos>10485760</EndPos>", "<EndPos>10485759</EndPos>"},        // short end
+      {"<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>9999999</DownloadedPos>"},
+  };
+  for (const auto& damage : damages) {
+    flowErrors_.clear();
+    savePlan(10485760);
+    std::string text = taskFileText();
+    replaceOnce(text, damage.first, damage.second);
+    writeTaskFile(text);
+    CDownloadTaskManager manager(url_, target_, taskFile_);
+    EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+    EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL026"}) << damage.second;
+  }
+}
+
+TEST_F(TaskManagerTest, OtherSliceSizeStartsOver) {
+  savePlan(10485760);
+  CSingleUserLog::GetInstance().SetSliceSize(1048576);
+  CDownloadTaskManager manager(url_, target_, taskFile_);
+  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL026"});
+  EXPECT_EQ(manager.tasks().size(), 10u);
+}
+
+// A torn or empty file carries no length, which the probe then contradicts.
+TEST_F(TaskManagerTest, UnreadableFilesStartOver) {
+  for (const std::string& text : {std::string("<TaskInfo><Task><StartPos>0"), std::string("")}) {
+    flowErrors_.clear();
+    savePlan(10485760);
+    writeTaskFile(text);
+    CDownloadTaskManager manager(url_, target_, taskFile_);
+    EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+    EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL025"});
+    EXPECT_EQ(manager.tasks().size(), 2u);
+  }
+}
