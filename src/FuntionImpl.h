@@ -3,8 +3,11 @@
 // (through the platform layer) afresh.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace FuntionImpl {
 
@@ -34,6 +37,23 @@ std::wstring GetHostOfUrl(const std::wstring& url);
 uint32_t CreateDirectories(const std::wstring& path);
 std::wstring GetSystemVolumeGuid();
 
+// ---- pieces of the above, for tests and other Parts ----
+// One row of the language table of Part 6.2.
+struct LanguageEntry {
+  uint16_t id;
+  const char* name;  // language "_" country
+};
+// The 143 rows, in the order of Part 6.2.
+const std::vector<LanguageEntry>& LanguageTable();
+// ParseVersion of WillShowNetFrameCheck: the text split at "."; each part a
+// leading-digit decimal number (empty or non-numeric: 0); at most four parts
+// are read, missing ones are 0.
+void ParseVersion(const std::wstring& text, int parts[4]);
+// CreateDirectories with the single-folder creator given (CreateDirectories
+// passes platform::CreateOneDirectory); lets tests exercise the 112 rule.
+uint32_t CreateDirectoriesWith(const std::wstring& path,
+                               const std::function<uint32_t(const std::wstring&)>& createOne);
+
 // ---- processes ----
 // Process id of the (last) process whose image is fullPath (any ASCII letter
 // case) or, with withTmp, its ".tmp" twin; terminated when kill is set. -1
@@ -47,5 +67,22 @@ bool IsSsdRoot(const std::wstring& root);
 int GetBusType(const std::wstring& root);
 std::wstring ListSsdDrives();
 std::wstring MoveToRoomiestDrive(const std::wstring& path);
+
+// Drive roots on both platforms. Windows roots are "X:\\"; on Linux a root is
+// a mount point ending in "/" (platform::ISystem::LogicalDrives).
+//  - DriveRootOf(path): the root prefix of a path, the part that
+//    MoveToRoomiestDrive replaces. A path not beginning with "/" keeps the
+//    Windows rule: its first three characters (all of it when shorter). A
+//    path beginning with "/" has the longest drive root that contains it
+//    ("/data/x" and "/data" are on "/data/"), or "/" when no drive root does.
+//  - A candidate drive is a drive root whose type is kDriveFixed and whose
+//    bus type is not kBusTypeUsb (Part 6.4), in the order of the drive list.
+//  - ListSsdDrives() lists drive letters, so it names only "X:\\" roots; the
+//    solid-state candidates of any form (mount points too) come from
+//    ListSsdRoots(), in the same order.
+std::wstring DriveRootOf(const std::wstring& path);
+bool IsCandidateDrive(const std::wstring& root);
+std::vector<std::wstring> CandidateDrives();
+std::vector<std::wstring> ListSsdRoots();
 
 }  // namespace FuntionImpl

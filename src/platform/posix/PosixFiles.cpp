@@ -1,0 +1,116 @@
+// posix backend: files, folders and INI files.
+// Paths are UTF-8 on disk; "\\" in a path is read as a folder separator.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/IniFile.h"
+#include "platform/Platform.h"
+#include "platform/posix/PosixInternal.h"
+
+namespace platform {
+
+namespace {
+
+// errno of mkdir as the Win32 error CreateDirectoryW would report.
+uint32_t Win32ErrorOfMkdir(int error) {
+  switch (error) {
+    case EEXIST: return kErrorAlreadyExists;  // 183
+    case ENOSPC:
+    case EDQUOT: return kErrorDiskFull;       // 112
+    case ENOENT:
+    case ENOTDIR: return kErrorPathNotFound;  // 3
+    case EACCES:
+    case EPERM:
+    case EROFS: return 5;                     // ERROR_ACCESS_DENIED
+    case ENAMETOOLONG: return 206;            // ERROR_FILENAME_EXCED_RANGE
+    case EINVAL: return 123;                  // ERROR_INVALID_NAME
+    case ELOOP: return 1921;                  // ERROR_CANT_RESOLVE_FILENAME
+    case ENOMEM: return 8;                    // ERROR_NOT_ENOUGH_MEMORY
+    case EIO: return 1117;                    // ERROR_IO_DEVICE
+    default: return 31;                       // ERROR_GEN_FAILURE
+  }
+}
+
+bool ReadWholeFile(const std::string& path, std::string* content) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  content->clear();
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    content->append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+}  // namespace
+
+// Like GetFileAttributesW != INVALID_FILE_ATTRIBUTES: files and folders.
+bool FileExists(const std::wstring& path) {
+  struct stat st;
+  return !path.empty() && stat(posix::NativePath(path).c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::wstring& path) {
+  struct stat st;
+  return !path.empty() && stat(posix::NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+uint32_t CreateOneDirectory(const std::wstring& path) {
+  if (path.empty()) return kErrorPathNotFound;
+  if (mkdir(posix::NativePath(path).c_str(), 0777) == 0) return kErrorSuccess;
+  return Win32ErrorOfMkdir(errno);
+}
+
+// readdir order; symbolic links count as what they point to.
+std::vector<DirEntry> ListDirectory(const std::wstring& folder) {
+  std::vector<DirEntry> entries;
+  std::string native = posix::NativePath(folder);
+  if (native.empty()) native = ".";
+  DIR* dir = opendir(native.c_str());
+  if (!dir) return entries;
+  const std::string prefix = native.back() == '/' ? native : native + "/";
+  while (dirent* e = readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    DirEntry entry;
+    entry.name = Utf8ToWide(name);
+    if (e->d_type == DT_DIR) {
+      entry.isDirectory = true;
+    } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      struct stat st;
+      entry.isDirectory = stat((prefix + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    entries.push_back(entry);
+  }
+  closedir(dir);
+  return entries;
+}
+
+int IniReadInt(const std::wstring& file, const std::wstring& section, const std::wstring& key,
+               int defaultValue) {
+  std::string content;
+  if (!ReadWholeFile(posix::NativePath(file), &content)) return defaultValue;
+  return IniFile::Parse(content).GetInt(section, key, defaultValue);
+}
+
+std::wstring IniReadString(const std::wstring& file, const std::wstring& section,
+                           const std::wstring& key, const std::wstring& defaultValue) {
+  std::string content;
+  if (!ReadWholeFile(posix::NativePath(file), &content)) return defaultValue;
+  return IniFile::Parse(content).GetString(section, key, defaultValue);
+}
+
+}  // namespace platform

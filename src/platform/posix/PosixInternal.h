@@ -1,0 +1,47 @@
+// posix backend: helpers shared by the backend's files (and its tests).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace platform {
+namespace posix {
+
+// A wide path of the platform layer as a native path: UTF-8, with "\\" read
+// as a folder separator (portable callers may build Windows-style paths).
+std::string NativePath(const std::wstring& path);
+
+// ---- mounted drives -----------------------------------------------------------
+
+struct MountEntry {
+  std::string device, mountPoint, fsType;  // octal escapes (\040) decoded
+};
+// Lines of /proc/self/mounts (or of any text in that format).
+std::vector<MountEntry> ParseMountTable(const std::string& content);
+
+struct BlockDrive {
+  std::string device;  // "/dev/vda1" (as in the mount table)
+  std::string root;    // mount point ending in "/"
+  dev_t number = 0;    // device number (0 when unknown)
+  std::string sysfs;   // resolved /sys/dev/block/MAJ:MIN, or empty
+};
+// The mounted local block devices: device under /dev/, first mount of each
+// device (deduplicated by device), in mount-table order.
+std::vector<BlockDrive> BlockDrivesFrom(const std::vector<MountEntry>& mounts);
+std::vector<BlockDrive> MountedBlockDrives();  // from /proc/self/mounts
+// The drive whose root is `root` ("/data/" or "/data"); false when none.
+bool FindBlockDrive(const std::string& root, BlockDrive* drive);
+
+// sysfs facts of a drive (the parent disk for a partition; the first
+// underlying device for device-mapper or md devices).
+int DriveTypeOf(const BlockDrive& drive);                // 3 fixed, 2 removable
+int BusTypeOf(const BlockDrive& drive);                  // 7 USB, 17 NVMe, ..., 0
+bool RotationalOf(const BlockDrive& drive, bool* rotational);
+
+// UUID of the root filesystem's device, lower case, or empty.
+std::string RootFilesystemUuid();
+
+}  // namespace posix
+}  // namespace platform
