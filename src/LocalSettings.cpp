@@ -27,4 +27,15 @@ bool IsTestEnv() { return SwitchIsOn(L"TestEnv"); }
 bool IsAutoRun() { return SwitchIsOn(L"AutoRun"); }
 bool IsCrashTest() { return SwitchIsOn(L"CrashTest"); }
 
+std::wstring CaBundle() {
+  const std::wstring file = SettingsFilePath();
+  if (!platform::FileExists(file)) return std::wstring();
+  return platform::IniReadString(file, L"Settings", L"CaBundle", L"");
+}
+
+bool IsTlsVerifyOff() {
+  const std::wstring file = SettingsFilePath();
+  return platform::FileExists(file) && platform::IniReadInt(file, L"Settings", L"TlsVerify", 1) == 0;
+}
+
 }  // namespace LocalSettings

@@ -9,4 +9,11 @@ std::wstring SettingsFilePath();
 bool IsTestEnv();
 bool IsAutoRun();
 bool IsCrashTest();
+
+// TLS of the HTTP client. "CaBundle" (string) names a PEM file of further
+// certificate authorities to trust; empty when the key is absent.
+std::wstring CaBundle();
+// "TlsVerify" 0 switches certificate and host checks off for a test
+// environment; absent or any other value keeps them on.
+bool IsTlsVerifyOff();
 }  // namespace LocalSettings

@@ -1,0 +1,62 @@
+// The installer's HTTP component: one libcurl easy handle, reused for every
+// request made through the object (each request starts with curl_easy_reset,
+// so options never carry over while connections and DNS answers do).
+//
+// Every HTTPS request verifies the server's certificate and host name against
+// the system's store; the local settings file may add a CA bundle or, for a
+// test environment, switch the checks off (LocalSettings::CaBundle,
+// LocalSettings::IsTlsVerifyOff).
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CDownloadThread;
+
+class CLibcurlTool {
+ public:
+  // Characters of header text the header probe hands back; its buffer must
+  // hold one more for the terminating zero.
+  static constexpr size_t kMaxHeaderText = 2000;
+
+  // Takes ownership of `handle` (from curl_easy_init; may be null, then every
+  // request fails with CURLE_FAILED_INIT).
+  explicit CLibcurlTool(CURL* handle);
+  ~CLibcurlTool();
+  CLibcurlTool(const CLibcurlTool&) = delete;
+  CLibcurlTool& operator=(const CLibcurlTool&) = delete;
+
+  // Ranged GET of bytes from..to (inclusive) into the thread's target file
+  // at the position of its current task. The fourth argument is not used.
+  CURLcode httpDownloadContent(const char* url, int64_t from, int64_t to, int64_t,
+                               CDownloadThread* thread);
+  // Header probe: the headers of every response of the redirect chain, cut
+  // to kMaxHeaderText characters, and the status of the last response. The
+  // two 64-bit and the int arguments are not used.
+  CURLcode httpGet(const char* url, int64_t, int64_t, int, char* headerText, long& responseCode);
+  CURLcode httpGet(const char* url, char* headerText, long& responseCode);
+  // Plain GET: the whole body (also what arrived before a failure).
+  CURLcode httpGet(const char* url, std::string& body, bool);
+  // POST of `body` on a handle of its own; the answer is appended to
+  // `response`. The last argument is not used.
+  int HttpPost(const std::string& url, const std::string& body, std::string& response,
+               const char*);
+
+  // Logs the line for a failed request; returns 1.
+  int figureError(CURLcode code);
+
+  // libcurl callbacks of slice transfers; user data: the CDownloadThread.
+  static size_t downloadFunc(void* data, size_t size, size_t nmemb, void* thread);
+  static size_t HeaderCallback(char* line, size_t size, size_t nitems, void* thread);
+
+ private:
+  // Logs the missing handle.
+  bool hasHandle() const;
+  // The header probe (headersOnly) or the plain GET, collecting into `received`.
+  CURLcode getIntoText(const char* url, bool headersOnly, std::string* received);
+
+  CURL* handle_;
+};
