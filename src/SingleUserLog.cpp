@@ -1,5 +1,7 @@
 #include "SingleUserLog.h"
 
+#include <easylogging++.h>
+
 #include <cstdio>
 
 #include "FuntionImpl.h"
@@ -57,4 +59,21 @@ int64_t CSingleUserLog::GetCachedValue(const std::string& key) const {
   std::lock_guard<std::mutex> guard(cacheLock_);
   const auto found = lengthCache_.find(key);
   return found == lengthCache_.end() ? 0 : found->second;
+}
+
+// ---- analytics front end ----------------------------------------------------------
+
+int CSingleUserLog::AddUserLogEvent(const std::string& category, const std::string& action,
+                                    const std::string& label, bool) {
+  LOG(INFO) << " [event] " << category << ", " << action << ", " << label;
+  return -1;
+}
+
+int CSingleUserLog::AddUserLog_funnelEx(const std::string& category, const std::string& action,
+                                        const std::map<std::string, std::string>& members, bool,
+                                        bool) {
+  std::string text;
+  for (const auto& member : members) text += ", " + member.first + "=" + member.second;
+  LOG(INFO) << " [funnelEx] " << category << ", " << action << text;
+  return -1;
 }

@@ -47,6 +47,16 @@ class CSingleUserLog {
   void SetBackgroundMode() { backgroundMode_ = true; }
   bool IsBackgroundMode() const { return backgroundMode_; }
 
+  // ---- analytics front end ----
+  // Simple event and funnel event with extra members. Until the reporting
+  // SDK is connected they only write the event to the log and return -1
+  // (no reporting object).
+  int AddUserLogEvent(const std::string& category, const std::string& action,
+                      const std::string& label, bool wait = false);
+  int AddUserLog_funnelEx(const std::string& category, const std::string& action,
+                          const std::map<std::string, std::string>& members, bool wait = false,
+                          bool kitOverride = false);
+
   CSingleUserLog(const CSingleUserLog&) = delete;
   CSingleUserLog& operator=(const CSingleUserLog&) = delete;
 
