@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Configures and builds the Windows programs for one mingw-w64 target.
+#
+# usage: scripts/build-windows.sh <i686-w64-mingw32|x86_64-w64-mingw32> <builddir>
+#
+# The dependencies must have been built (scripts/build-win-deps.sh <triple>).
+# For the i686 build (the shipped product) it also checks that Setup.exe is a
+# PE32 i386 GUI program that imports system DLLs only and puts a stripped
+# copy at <builddir>/Setup.exe (build/win32/Setup.exe from the Makefile).
+set -euo pipefail
+
+triple=${1:?usage: $0 <triple> <builddir>}
+builddir=${2:?usage: $0 <triple> <builddir>}
+root=$(cd "$(dirname "$0")/.." && pwd)
+case "$builddir" in /*) ;; *) builddir=$root/$builddir ;; esac
+toolchain=$root/cmake/toolchain-$triple.cmake
+[ -f "$toolchain" ] || { echo "build-windows: no toolchain file for '$triple'" >&2; exit 2; }
+jobs=${JOBS:-$(nproc)}
+build_type=${SETUP_WIN_BUILD_TYPE:-MinSizeRel}
+
+log() { printf '[build-windows %s] %s\n' "$triple" "$*"; }
+die() { printf '[build-windows %s] ERROR: %s\n' "$triple" "$*" >&2; exit 1; }
+
+[ -f "$root/build/deps/$triple/lib/libcurl.a" ] ||
+  "$root/scripts/build-win-deps.sh" "$triple"
+
+start=$(date +%s)
+if [ ! -f "$builddir/build.ninja" ] || [ ! -f "$builddir/CMakeCache.txt" ]; then
+  log "configuring $builddir ($build_type)"
+  cmake -S "$root" -B "$builddir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE="$build_type" \
+    -DSETUP_BUILD_TESTS=ON >/dev/null
+fi
+log "building"
+cmake --build "$builddir" -j "$jobs"
+
+exe=$builddir/bin/Setup.exe
+[ -f "$exe" ] || die "$exe was not built"
+
+check_imports() { "$root/scripts/check-pe-imports.sh" "$@" || die "Setup.exe must import system DLLs only"; }
+
+if [ "$triple" = i686-w64-mingw32 ]; then
+  # A PE32 i386 GUI program that imports system DLLs only.
+  check_imports "$exe" "PE32 executable (GUI) Intel 80386"
+  # The shipped program: <builddir>/Setup.exe, stripped (bin/ keeps symbols).
+  "$triple-strip" -o "$builddir/Setup.exe.tmp" "$exe"
+  mv -f "$builddir/Setup.exe.tmp" "$builddir/Setup.exe"
+  check_imports "$builddir/Setup.exe" "PE32 executable (GUI) Intel 80386"
+  log "$builddir/Setup.exe: $(file -b "$builddir/Setup.exe"), $(stat -c %s "$builddir/Setup.exe") bytes"
+else
+  check_imports "$exe" "PE32+ executable (GUI) x86-64"
+fi
+log "done in $(( $(date +%s) - start )) s"

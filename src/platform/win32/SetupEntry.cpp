@@ -1,0 +1,9 @@
+// The Windows program entry point: hands the command line (the text after
+// the program's own path) to the start-up of Part 1.1.
+#include "platform/win32/Win32Common.h"
+
+#include "Common/wWndMain.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
+  return RunSetup(cmdLine ? std::wstring(cmdLine) : std::wstring());
+}
