@@ -1,6 +1,8 @@
 #include "DownloadEvents.h"
 
-#include <easylogging++.h>
+#include <map>
+
+#include "SingleUserLog.h"
 
 namespace DownloadEvents {
 
@@ -17,8 +19,10 @@ void Send(const std::string& kind, const std::string& category, const std::strin
     CurrentSink()(kind, category, action, label, key, value);
     return;
   }
-  LOG(INFO) << " [" << kind << "] " << category << ", " << action << ", " << label << key
-            << (key.empty() ? "" : "=") << value;
+  if (kind == "event")
+    CSingleUserLog::GetInstance().AddUserLogEvent(category, action, label);
+  else
+    CSingleUserLog::GetInstance().AddUserLog_funnelEx(category, action, {{key, value}});
 }
 
 }  // namespace
