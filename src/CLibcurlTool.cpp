@@ -130,7 +130,8 @@ bool StatusLineAccepted(const CTask& task, const std::string& line) {
       status == 0) {
     return true;  // also an HTTP/2 status line ("HTTP/2 206": two numbers)
   }
-  if (EndsWithExe(task.RemotePath) && status != 206) {
+  // A whole body (200) is only the slice's bytes when the slice starts at 0.
+  if ((EndsWithExe(task.RemotePath) || task.DownloadedPos > 0) && status != 206) {
     LOG(INFO) << " HeaderCallback error0: http_code is " << status;
     return false;
   }
