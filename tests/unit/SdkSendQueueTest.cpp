@@ -1,0 +1,94 @@
+// The send queue with a scripted delivery attempt: results of QueueSendItem,
+// the queue file around deliveries, the repeat drop and ReadHistory.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "CDeliveryClient.h"
+#include "CSendQueue.h"
+#include "TempFolder.h"
+
+namespace {
+
+const std::string kEvent = "{\"source_type\":\"downloader\",\"cross_end_id\":\"\"}";
+
+std::string Key(int64_t ms, const char* action = "1.Launch") {
+  return "2::" + std::to_string(ms) + "::Download::" + action;
+}
+
+class SdkSendQueue : public ::testing::Test {
+ protected:
+  SdkSendQueue() : queue_([this](const SendItem& item) {
+    ++attempts_;
+    lastKind_ = item.kind;
+    return accept_.load();
+  }) {
+    queue_.SetRetryPause(1);
+    queue_.SetQueueFile(FilePath());
+  }
+  std::wstring FilePath() const { return (folder_.path() / "tempga.wk").wstring(); }
+  int FileCount() const { return CQueueFile(FilePath()).Read()["send_count"].asInt(); }
+
+  TempFolder folder_;
+  std::atomic<bool> accept_{true};
+  std::atomic<int> attempts_{0};
+  std::atomic<int> lastKind_{0};
+  CSendQueue queue_;
+};
+
+TEST_F(SdkSendQueue, WaitedDeliveryRemovesItsEntry) {
+  EXPECT_EQ(queue_.QueueSendItem(Key(1700000000000), kEvent, true, true), 0);
+  EXPECT_EQ(attempts_, 1);
+  EXPECT_EQ(lastKind_, kSendKindEventJson);
+  EXPECT_EQ(FileCount(), 0);
+  EXPECT_TRUE(queue_.Idle());
+}
+
+TEST_F(SdkSendQueue, FailedWaitTriesThreeTimesAndLeavesTheItemQueuedAndStored) {
+  accept_ = false;
+  EXPECT_EQ(queue_.QueueSendItem(Key(1700000000000), kEvent, true, true), -2);
+  EXPECT_EQ(attempts_, 3);
+  EXPECT_EQ(queue_.Size(), 1u);
+  EXPECT_EQ(FileCount(), 1);
+  accept_ = true;
+  SendItem item;
+  ASSERT_TRUE(queue_.TakeFront(&item));
+  EXPECT_FALSE(queue_.Idle());  // in flight
+  EXPECT_TRUE(queue_.DeliverItem(item, true));
+  EXPECT_EQ(FileCount(), 0);
+  EXPECT_TRUE(queue_.Idle());
+}
+
+TEST_F(SdkSendQueue, TwelfthRepeatIsDroppedAndNotStored) {
+  for (int i = 0; i < 11; ++i) EXPECT_EQ(queue_.QueueSendItem(Key(1700000000000 + i), kEvent, true, false), 0);
+  EXPECT_EQ(queue_.QueueSendItem(Key(1700000000900), kEvent, true, false), -1);
+  EXPECT_EQ(queue_.Size(), 11u);
+  EXPECT_EQ(FileCount(), 11);
+  EXPECT_EQ(attempts_, 0);  // nothing is sent on the caller's thread
+}
+
+TEST(SdkSendKind, RecognisedFromTheContent) {
+  EXPECT_EQ(SendKindOf(kEvent), kSendKindEventJson);
+  EXPECT_EQ(SendKindOf("https://h/g/collect?v=2&cid=1&tid=G-X&en=a"), kSendKindGa4Query);
+  EXPECT_EQ(SendKindOf("https://h/g/collect?v=2&cid=1&tid=G-X"), kSendKindUnknown);
+  // An unknown kind fails without any request.
+  const CDeliveryClient client(DeliveryConfig::BuiltIn(), L"", false);
+  EXPECT_FALSE(client.Attempt(SendItem{Key(1700000000000), kSendKindUnknown, "plain text"}));
+}
+
+TEST_F(SdkSendQueue, ReadHistoryRequeuesLongEntriesWithoutRewritingThem) {
+  const CQueueFile file(FilePath());
+  file.Update(Key(1700000000000), kEvent, 0);
+  file.Update(Key(1700000000001), kEvent, 0);
+  file.Update("2::short", kEvent, 0);  // pending, but too short to send
+  int counted = 0;
+  EXPECT_EQ(queue_.ReadHistory(&counted), 3);
+  EXPECT_EQ(counted, 3);
+  EXPECT_EQ(queue_.Size(), 2u);
+  EXPECT_EQ(FileCount(), 3);
+  SendItem item;
+  while (queue_.TakeFront(&item)) queue_.DeliverItem(item, true);
+  EXPECT_EQ(FileCount(), 1);  // the short entry stays
+}
+
+}  // namespace
