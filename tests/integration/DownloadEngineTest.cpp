@@ -1,0 +1,342 @@
+// The download engine against the reference download server on loopback:
+// resume, redirects, every server fault, the stall, network and CDN exits.
+// Clock and network state are injected, so no test waits a minute.
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "CLibcurlTool.h"
+#include "CDownloader.h"
+#include "DownLoadImpl.h"
+#include "DownloadEvents.h"
+#include "SingleUserLog.h"
+#include "platform/Md5.h"
+#include "platform/Network.h"
+#include "platform/Platform.h"
+
+namespace {
+
+// The reference services program on a free loopback port.
+class RefServices {
+ public:
+  RefServices() {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      const std::string program = std::string(SETUP_BIN_DIR) + "/refservices";
+      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    FILE* lines = fdopen(out[0], "r");
+    char line[64] = "";
+    if (std::fgets(line, sizeof line, lines)) std::sscanf(line, "PORT %d", &port_);
+    std::fclose(lines);
+  }
+  ~RefServices() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  int port() const { return port_; }
+  std::string url(const std::string& path, const std::string& host = "127.0.0.1") const {
+    return "http://" + host + ":" + std::to_string(port_) + path;
+  }
+  // The recorded requests: "METHOD target [Range]" per request.
+  std::vector<std::string> requests() const {
+    std::string body;
+    CLibcurlTool(curl_easy_init()).httpGet(url("/_control/requests").c_str(), body, false);
+    Json::Value list;
+    Json::Reader().parse(body, list);
+    std::vector<std::string> seen;
+    for (const Json::Value& entry : list)
+      seen.push_back(entry["method"].asString() + " " + entry["target"].asString() +
+                     (entry["headers"].isMember("Range") ? " " + entry["headers"]["Range"].asString() : ""));
+    return seen;
+  }
+  void clearRequests() const {
+    std::string answer;
+    CLibcurlTool(curl_easy_init()).HttpPost(url("/_control/requests/clear"), "", answer, nullptr);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// Real ticks plus an offset the test moves forward; the network switch.
+std::atomic<uint32_t> g_tickOffset{0};
+std::atomic<bool> g_networkAlive{true};
+uint32_t ShiftedTicks() { return platform::SystemTickCount() + g_tickOffset.load(); }
+bool SwitchedNetwork() { return g_networkAlive.load(); }
+
+std::string FileMd5(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  platform::Md5 md5;
+  std::vector<char> block(1 << 20);
+  while (in.read(block.data(), block.size()) || in.gcount() > 0) md5.Update(block.data(), in.gcount());
+  char hex[33];
+  const auto digest = md5.Final();
+  for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%.2x", digest[i]);
+  return hex;
+}
+
+class DownloadEngine : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    curl_global_init(CURL_GLOBAL_ALL);
+    services_ = new RefServices;
+  }
+  static void TearDownTestSuite() {
+    delete services_;
+    curl_global_cleanup();
+  }
+  void SetUp() override {
+    ASSERT_GT(services_->port(), 0);
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = std::filesystem::temp_directory_path() / ("setup_dl_" + std::string(test->name()));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    target_ = (folder_ / "package.bin").string();
+    platform::SetTickSource(&ShiftedTicks);
+    platform::SetNetworkProbe(&SwitchedNetwork);
+    g_tickOffset = 0;
+    g_networkAlive = true;
+    CSingleUserLog::GetInstance().SetTransferTimeout(2);
+    services_->clearRequests();
+  }
+  void TearDown() override {
+    platform::SetTickSource(nullptr);
+    platform::SetNetworkProbe(nullptr);
+    CDownLoadImpl::SetProgressCallback(nullptr);
+    CSingleUserLog::GetInstance().SetSliceNum(0);
+    CSingleUserLog::GetInstance().SetSliceSize(0);
+    CSingleUserLog::GetInstance().SetTransferTimeout(20);
+    std::filesystem::remove_all(folder_);
+  }
+  int download(const std::string& url, bool mainDownload = true) {
+    std::string cdnInfo;
+    return CDownLoadImpl::SuperDownloadFile(platform::AnsiToWide(url).c_str(),
+                                            platform::AnsiToWide(target_).c_str(), cdnInfo, mainDownload);
+  }
+  // Generated content of `size` bytes under a name unique to the test, so
+  // that the process-wide length cache never answers for another test.
+  std::string generated(int64_t size, const std::string& faults = "") const {
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string resource = "gen/" + std::to_string(size) + "/" + name + ".bin";
+    return faults.empty() ? "/" + resource : "/dl/" + faults + "/" + resource;
+  }
+  std::string source(int64_t size) const {
+    std::string body;
+    CLibcurlTool(curl_easy_init()).httpGet(services_->url(generated(size)).c_str(), body, false);
+    return body;
+  }
+  std::string sourceMd5(int64_t size) const {
+    const std::string copy = target_ + ".source";
+    std::ofstream(copy, std::ios::binary) << source(size);
+    return FileMd5(copy);
+  }
+  // Every byte that the task file counts as written equals the source's.
+  void expectWrittenBytesMatchSource(int64_t size) const {
+    std::ifstream in(target_ + ".xml");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::ifstream file(target_, std::ios::binary);
+    const std::string written((std::istreambuf_iterator<char>(file)), {});
+    const std::string expected = source(size);
+    const std::regex task(R"(<StartPos>(\d+)</StartPos>[\s\S]*?<DownloadedPos>(\d+)</DownloadedPos>)");
+    for (std::sregex_iterator it(text.begin(), text.end(), task), end; it != end; ++it) {
+      const size_t from = std::stoull((*it)[1]), to = std::stoull((*it)[2]);
+      if (to == from) continue;
+      ASSERT_LE(to, written.size());
+      EXPECT_EQ(written.compare(from, to - from, expected, from, to - from), 0) << from << "-" << to;
+    }
+  }
+  // Runs the attempt on another thread; moves the clock on by a minute as
+  // soon as `when` holds, so the stall rule fires without waiting.
+  template <class Condition>
+  int downloadSkippingAMinute(const std::string& url, Condition when) {
+    std::atomic<int> result{-1};
+    std::thread attempt([&] { result = download(url); });
+    for (int i = 0; i < 200 && !when(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    g_tickOffset += 61000;
+    attempt.join();
+    return result;
+  }
+
+  static RefServices* services_;
+  std::filesystem::path folder_;
+  std::string target_;
+};
+
+RefServices* DownloadEngine::services_ = nullptr;
+
+int CountPrefix(const std::vector<std::string>& requests, const std::string& prefix) {
+  int count = 0;
+  for (const std::string& request : requests) count += request.rfind(prefix, 0) == 0;
+  return count;
+}
+
+}  // namespace
+
+TEST_F(DownloadEngine, DownloadsByteIdenticalAndResumesWithoutRequests) {
+  const int64_t size = 10 * 1048576 + 12345;
+  const std::string url = services_->url(generated(size));
+  ASSERT_EQ(download(url), 1);
+  EXPECT_EQ(FileMd5(target_), sourceMd5(size));
+  // Slices plus one probe: the length is measured once.
+  EXPECT_EQ(CountPrefix(services_->requests(), "HEAD"), 1);
+
+  services_->clearRequests();
+  std::vector<int64_t> progress;
+  CDownLoadImpl::SetProgressCallback([&](int64_t done, int64_t total) {
+    progress = {done, total};
+  });
+  EXPECT_EQ(download(url), 1);
+  EXPECT_TRUE(services_->requests().empty());
+  EXPECT_EQ(progress, (std::vector<int64_t>{size, size}));
+}
+
+TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
+  const int64_t size = 4 * 1048576;
+  CSingleUserLog::GetInstance().SetSliceNum(4);
+  const std::string url = services_->url(generated(size));
+  ASSERT_EQ(download(url), 1);
+  // Forget the second half of slice 2 and all of slice 4, and spoil those bytes.
+  std::ifstream in(target_ + ".xml");
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  auto rewind = [&text](const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+  };
+  rewind("<DownloadedPos>2097152</DownloadedPos>", "<DownloadedPos>1572864</DownloadedPos>");
+  rewind("<DownloadedPos>4194304</DownloadedPos>", "<DownloadedPos>3145728</DownloadedPos>");
+  std::ofstream(target_ + ".xml") << text;
+  {
+    std::fstream file(target_, std::ios::in | std::ios::out | std::ios::binary);
+    const std::string zeros(524288, '\0');
+    file.seekp(1572864);
+    file.write(zeros.data(), zeros.size());
+    file.seekp(3145728);
+    file.write(zeros.data(), zeros.size());
+  }
+  services_->clearRequests();
+  ASSERT_EQ(download(url), 1);
+  std::vector<std::string> requests = services_->requests();
+  std::sort(requests.begin(), requests.end());
+  const std::string target = generated(size);
+  EXPECT_EQ(requests, (std::vector<std::string>{"GET " + target + " bytes=1572864-2097151",
+                                                "GET " + target + " bytes=3145728-4194304"}));
+  EXPECT_EQ(FileMd5(target_), sourceMd5(size));
+}
+
+TEST_F(DownloadEngine, RedirectSwitchesTheAddressOfTheSlices) {
+  const int64_t size = 2 * 1048576;
+  ASSERT_EQ(download(services_->url("/redirect/3" + generated(size))), 1);
+  std::ifstream in(target_ + ".xml");
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("<RemotePath>" + services_->url(generated(size)) + "</RemotePath>"), std::string::npos);
+  EXPECT_EQ(text.find("/redirect/"), std::string::npos);
+  EXPECT_EQ(FileMd5(target_), sourceMd5(size));
+}
+
+TEST_F(DownloadEngine, ProbeFailuresEndWithTheirCodes) {
+  EXPECT_EQ(download(services_->url(generated(1048576, "status=503"))), 6);
+  EXPECT_EQ(download(services_->url("/loop/0")), 13);
+  EXPECT_FALSE(std::filesystem::exists(target_ + ".xml"));
+}
+
+TEST_F(DownloadEngine, SmallMainDownloadFailsButSmallBannerSucceeds) {
+  EXPECT_EQ(download(services_->url(generated(512000)), false), 1);
+  EXPECT_EQ(FileMd5(target_), sourceMd5(512000));
+  std::filesystem::remove(target_);
+  std::filesystem::remove(target_ + ".xml");
+  EXPECT_EQ(download(services_->url(generated(512000)), true), 15);
+}
+
+// Faults that every request meets end the attempt; the bytes that did
+// arrive are right and the task file keeps them.
+TEST_F(DownloadEngine, PersistentFaultsStallAndKeepOnlyRightBytes) {
+  const int64_t size = 2 * 1048576;
+  CSingleUserLog::GetInstance().SetSliceNum(2);
+  for (const std::string faults :
+       {"drop=100000,length=+5", "length=-7", "total=5", "stall=30", "range=ignore"}) {
+    std::filesystem::remove(target_);
+    std::filesystem::remove(target_ + ".xml");
+    const std::string url = services_->url(generated(size, faults));
+    const int result = downloadSkippingAMinute(url, [&] {
+      return CountPrefix(services_->requests(), "GET") >= 4;
+    });
+    EXPECT_EQ(result, 10) << faults;
+    expectWrittenBytesMatchSource(size);
+    services_->clearRequests();
+  }
+}
+
+// Faults that let some bytes through: retries within the attempt finish it.
+TEST_F(DownloadEngine, TransientFaultsSucceedByteIdentical) {
+  const int64_t size = 1048576 + 4096;
+  CSingleUserLog::GetInstance().SetSliceSize(262144);
+  for (const std::string faults : {"drop=150000", "rate=4000000", "cfray=1a2b-FRA,cfcache=HIT"}) {
+    std::filesystem::remove(target_);
+    std::filesystem::remove(target_ + ".xml");
+    EXPECT_EQ(download(services_->url(generated(size, faults))), 1) << faults;
+    EXPECT_EQ(FileMd5(target_), sourceMd5(size)) << faults;
+  }
+}
+
+TEST_F(DownloadEngine, CdnAddressEndsAtTheThirteenthFailureWithFourSlices) {
+  CSingleUserLog::GetInstance().SetSliceNum(4);
+  const std::string path = generated(2 * 1048576, "total=5");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(download(services_->url(path, "cdn.localhost")), 11);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  int failures = CountPrefix(services_->requests(), "GET");
+  EXPECT_GE(failures, 13);
+  // The same failures on an address that is not a CDN's: only the stall ends it.
+  services_->clearRequests();
+  EXPECT_EQ(downloadSkippingAMinute(services_->url(path), [] {
+              return CountPrefix(services_->requests(), "GET") >= 14;
+            }),
+            10);
+}
+
+TEST_F(DownloadEngine, NetworkLossStopsThenPauses) {
+  const std::string url = services_->url(generated(4 * 1048576, "rate=2000000"));
+  std::atomic<int> result{-1};
+  std::thread attempt([&] { result = download(url); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto lost = std::chrono::steady_clock::now();
+  g_networkAlive = false;
+  attempt.join();
+  EXPECT_EQ(result, 9);
+  EXPECT_GE(std::chrono::steady_clock::now() - lost, std::chrono::milliseconds(1100));
+  // The task file holds what arrived before the loss.
+  std::ifstream in(target_ + ".xml");
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("<TaskStatus>"), std::string::npos);
+  EXPECT_EQ(text.find("<DownloadedPos>0</DownloadedPos>"), std::string::npos);
+
+  g_networkAlive = true;
+  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(FileMd5(target_), sourceMd5(4 * 1048576));
+}
+
+TEST_F(DownloadEngine, NoNetworkAtTheStart) {
+  g_networkAlive = false;
+  EXPECT_EQ(download(services_->url(generated(1048576))), 9);
+}
