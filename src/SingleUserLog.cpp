@@ -35,10 +35,11 @@ void CSingleUserLog::SetupPaths(const std::wstring& logStem) {
   FuntionImpl::CreateDirectories(logFolder_);
   logFile_ = logFolder_ + sep + logStem + L"_" + runTimestamp_ + L".log";
 
-  // The drive root of APPDATA (its first three characters) stands in until
-  // MoveToRoomiestDrive puts the roomiest fixed drive's root in their place.
-  downloadFolder_ = FuntionImpl::MoveToRoomiestDrive(logFolder_.substr(0, 3) + L"RIVovaravizu" +
-                                                     sep + logStem);
+  // The drive root of APPDATA ("C:\\", the first three characters, on
+  // Windows) stands in until MoveToRoomiestDrive puts the roomiest fixed
+  // drive's root in its place.
+  downloadFolder_ = FuntionImpl::MoveToRoomiestDrive(FuntionImpl::DriveRootOf(logFolder_) +
+                                                     L"RIVovaravizu" + sep + logStem);
   FuntionImpl::CreateDirectories(downloadFolder_);
 }
 
