@@ -21,6 +21,8 @@
 //   /redirect/<n>/<resource>  a chain of n redirects (302) ending at the resource
 //   /loop/<n>                 redirects without end
 // Redirect targets are absolute URLs on the same host.
+//
+//   POST /echo[?stall=S]      answers with the request body (after S seconds)
 #include <algorithm>
 #include <fstream>
 #include <functional>
@@ -201,6 +203,7 @@ void RegisterDownloadServer(httplib::Server& server, const Options& options) {
     res.set_redirect(Origin(req, options) + "/loop/" + std::to_string(step + 1));
   });
   server.Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
+    if (req.has_param("stall")) SleepSeconds(std::atof(req.get_param_value("stall").c_str()));
     res.set_content(req.body, "text/plain");
   });
 }

@@ -3,8 +3,8 @@
 //   refservices [--https CERT KEY] [--port N] [--answers DIR] [--files DIR]
 //
 // Binds 127.0.0.1 (port 0 by default: a free port), prints "PORT <n>" on a
-// line of its own and serves until it is killed. Every request except those
-// under /_control/ is recorded; GET /_control/requests returns the records as
+// line of its own and serves until it is killed. Every answered request
+// except those under /_control/ is recorded; GET /_control/requests returns the records as
 // a JSON array of {method, target, headers, body}, and
 // POST /_control/requests/clear forgets them.
 #include <json/json.h>
@@ -31,8 +31,9 @@ void SleepSeconds(double seconds) {
 
 namespace {
 
-// The requests seen so far, recorded before their handler runs so that a
-// test that got an answer always finds its request here.
+// The requests seen so far, recorded after their handler has run and before
+// the answer is sent, so that a test that got an answer finds its request
+// (with its body) here.
 class RequestLog {
  public:
   void Record(const httplib::Request& req) {
@@ -63,9 +64,8 @@ class RequestLog {
 bool IsControl(const httplib::Request& req) { return req.path.rfind("/_control/", 0) == 0; }
 
 void RegisterRequestLog(httplib::Server& server, RequestLog& log) {
-  server.set_pre_routing_handler([&log](const httplib::Request& req, httplib::Response&) {
+  server.set_post_routing_handler([&log](const httplib::Request& req, httplib::Response&) {
     if (!IsControl(req)) log.Record(req);
-    return httplib::Server::HandlerResponse::Unhandled;
   });
   server.Get("/_control/requests", [&log](const httplib::Request&, httplib::Response& res) {
     res.set_content(log.Json(), "application/json");

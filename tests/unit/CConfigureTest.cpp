@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "toolkit/ResourceArchive.h"
 #include "unit/LogCapture.h"
+#include "unit/RunStateGuard.h"
 
 namespace {
 
@@ -28,31 +29,6 @@ class MapReader : public IConfigEntryReader {
 
  private:
   Entries entries_;
-};
-
-// Restores the run state's download settings that parsing copies into it.
-class RunStateGuard {
- public:
-  RunStateGuard() {
-    CSingleUserLog& s = CSingleUserLog::GetInstance();
-    saved_ = {s.GetDownloaderConfig(), s.GetSliceNum(), s.GetSliceSize(), s.GetAdditionalTime(),
-              s.GetBackRunning(), s.GetConnectTimeout(), s.GetTransferTimeout()};
-    Set({0, 0, 0, 0, 0, 3, 20});
-  }
-  ~RunStateGuard() { Set(saved_); }
-
- private:
-  static void Set(const std::vector<int32_t>& v) {
-    CSingleUserLog& s = CSingleUserLog::GetInstance();
-    s.SetDownloaderConfig(v[0]);
-    s.SetSliceNum(v[1]);
-    s.SetSliceSize(v[2]);
-    s.SetAdditionalTime(v[3]);
-    s.SetBackRunning(v[4]);
-    s.SetConnectTimeout(v[5]);
-    s.SetTransferTimeout(v[6]);
-  }
-  std::vector<int32_t> saved_;
 };
 
 class CConfigureXml : public ::testing::Test {
