@@ -19,8 +19,8 @@ bool SwitchIsOn(const wchar_t* key) {
 std::wstring SettingsFilePath() {
   const std::wstring module = platform::System().ModulePath();
   const size_t lastSep = module.find_last_of(L"\\/");
-  const std::wstring folder = lastSep == std::wstring::npos ? std::wstring() : module.substr(0, lastSep + 1);
-  return folder + L"ov_downloader.cfg";
+  if (lastSep == std::wstring::npos) return L"ov_downloader.cfg";
+  return module.substr(0, lastSep + 1) + L"ov_downloader.cfg";
 }
 
 bool IsTestEnv() { return SwitchIsOn(L"TestEnv"); }

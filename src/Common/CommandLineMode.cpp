@@ -5,7 +5,8 @@
 namespace {
 
 // Positions past the end give an empty text rather than an error.
-std::wstring TextFrom(const std::wstring& text, size_t position, size_t count = std::wstring::npos) {
+std::wstring TextFrom(const std::wstring& text, size_t position,
+                      size_t count = std::wstring::npos) {
   return position < text.size() ? text.substr(position, count) : std::wstring();
 }
 

@@ -33,7 +33,7 @@ void SetMainWindowClassName(const std::wstring& name) {
 
 std::string Narrow(const std::wstring& text) { return platform::WideToUtf8(text); }
 
-// Step 1: the skin archive of resource "ZIPRES" 138 becomes the toolkit's.
+// The skin archive of resource "ZIPRES" 138 becomes the toolkit's.
 void InstallResourceArchive() {
   const void* data = nullptr;
   size_t size = 0;
@@ -41,7 +41,7 @@ void InstallResourceArchive() {
     toolkit::ResourceArchive::Shared().Open(data, size);
 }
 
-// Step 4: without a usable URL the logging library keeps its defaults.
+// Without a usable URL the logging library keeps its defaults.
 void SetUpRunLog(const StartupConfig& config) {
   const std::optional<std::wstring> stem = LogStemOfUrl(config.downloadUrl);
   if (!stem) return;
@@ -50,12 +50,12 @@ void SetUpRunLog(const StartupConfig& config) {
   ConfigureRunLog(runState.GetLogFilePath());
 }
 
-// Step 5's upload modes: the upload itself belongs to the diagnostics upload.
+// The upload itself belongs to the diagnostics upload.
 void RunUploadMode(const CommandLineMode& mode) {
   LOG(INFO) << " Upload mode: category " << mode.category << " file " << Narrow(mode.fileName);
 }
 
-// Steps 6 and 7: false when another copy runs and AutoRun does not allow a
+// False when another copy runs and AutoRun does not allow a
 // second one.
 bool GuardSingleInstance(const StartupConfig& config) {
   const bool autoRun = LocalSettings::IsAutoRun();
@@ -78,7 +78,7 @@ bool GuardSingleInstance(const StartupConfig& config) {
   return true;
 }
 
-// Step 8: what the analytics front end is initialised with.
+// What the analytics front end is initialised with.
 void LogAnalyticsInit(const StartupConfig& config) {
   LOG(INFO) << " Analytics init: downloader " << config.downloaderId << " site " << config.siteId
             << " version " << Narrow(config.softwareVersion) << " product "
@@ -101,7 +101,7 @@ void RunInteractivePart() {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-// Step 13: the mutex goes first, then each waiter in turn, then the libraries.
+// The mutex goes first, then each waiter in turn, then the libraries.
 void ShutDown() {
   CInstanceMutex::GetInstance().ReleaseForStartup();
   LOG(INFO) << " Wait exit 1";
@@ -113,32 +113,35 @@ void ShutDown() {
   platform::ComUninitialize();
 }
 
+// The start-up steps in their fixed order; every early end returns 0.
 int RunStartup(const std::wstring& commandLine) {
-  InstallResourceArchive();
-  const StartupConfig config = LoadStartupConfig(toolkit::ResourceArchive::Shared());
-  curl_global_init(CURL_GLOBAL_ALL);
-  SetUpRunLog(config);
+  InstallResourceArchive();                                                    // 1
+  const StartupConfig config =                                                 // 2
+      LoadStartupConfig(toolkit::ResourceArchive::Shared());
+  curl_global_init(CURL_GLOBAL_ALL);                                           // 3
+  SetUpRunLog(config);                                                         // 4
   LOG(INFO) << " Setup " << SETUP_VERSION_TEXT << " started, command line \"" << Narrow(commandLine)
             << "\", download folder " << Narrow(CSingleUserLog::GetInstance().GetDownloadFolder());
 
-  const CommandLineMode mode = ParseCommandLine(commandLine);
+  const CommandLineMode mode = ParseCommandLine(commandLine);                  // 5
   if (mode.kind != CommandLineMode::kInteractive) {
     RunUploadMode(mode);
     return 0;
   }
-  if (!GuardSingleInstance(config)) return 0;
-  LogAnalyticsInit(config);
-  if (config.Refuses32BitSystem(SystemIs64Bit())) {
-    LOG(INFO) << " [Error]: 32-bit system forbidden, event Other/32bitStartupForbided, message box 13";
+  if (!GuardSingleInstance(config)) return 0;                                  // 6, 7
+  LogAnalyticsInit(config);                                                    // 8
+  if (config.Refuses32BitSystem(SystemIs64Bit())) {                           // 9
+    CSingleUserLog::GetInstance().AddUserLogEvent("Other", "32bitStartupForbided", "", true);
+    LOG(INFO) << " [Error]: 32-bit system forbidden (message box 13)";
     return 0;
   }
-  if (!platform::ComInitialize()) {
+  if (!platform::ComInitialize()) {                                            // 10
     LOG(INFO) << " [Error]: CoInitialize failed";
     return 0;
   }
-  platform::WindowsFirewallAuthorize(platform::System().ModulePath().c_str());
-  RunInteractivePart();
-  ShutDown();
+  platform::WindowsFirewallAuthorize(platform::System().ModulePath().c_str());  // 11
+  RunInteractivePart();                                                        // 12
+  ShutDown();                                                                  // 13
   return 0;
 }
 

@@ -101,7 +101,8 @@ class SetupChild {
   // The log file of the run: the only ".log" file under the child's APPDATA.
   std::filesystem::path LogPath() const {
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_ / "appdata", ignored))
+    const std::filesystem::path appData = folder_ / "appdata";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(appData, ignored))
       if (entry.path().extension() == ".log") return entry.path();
     return std::filesystem::path();
   }

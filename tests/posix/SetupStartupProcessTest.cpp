@@ -71,8 +71,9 @@ TEST(SetupProcess, SecondCopyEndsAtOnceUnlessAutoRunAllowsIt) {
       << firstLog;
   // Every line: date, time with milliseconds, "--[Thread](id)", the message.
   EXPECT_TRUE(std::regex_search(
-      firstLog, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,\d{3}--\[Thread\]\(\d+\)  Wait exit 1$)",
-                           std::regex::multiline)))
+      firstLog,
+      std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,\d{3}--\[Thread\]\(\d+\)  Wait exit 1$)",
+                 std::regex::multiline)))
       << firstLog;
   // The download folder went to the only drive the copy could see.
   EXPECT_TRUE(std::filesystem::is_directory(temp.path() / "first" / "drive" / "RIVovaravizu" /
@@ -85,7 +86,8 @@ TEST(SetupProcess, UploadModesEndAfterTheLogIsSetUp) {
   ASSERT_TRUE(close.Start(kSetup, {"-close05", "QuenloSetup_20240101123000123.log"}, "out.txt"));
   EXPECT_EQ(close.Wait(), 0);
   const std::string log = close.LogText();
-  EXPECT_TRUE(Contains(log, " Upload mode: category close05 file QuenloSetup_20240101123000123.log"))
+  EXPECT_TRUE(
+      Contains(log, " Upload mode: category close05 file QuenloSetup_20240101123000123.log"))
       << close.Output();
   EXPECT_FALSE(Contains(log, " Analytics init"));
   EXPECT_TRUE(std::filesystem::is_directory(temp.path() / "close" / "appdata" / "RIVovaravizu" /
