@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <sstream>
-#include <map>
 #include <string>
 
 #include "CConfigure.h"
@@ -14,22 +13,10 @@
 #include "platform/Platform.h"
 #include "toolkit/ResourceArchive.h"
 #include "unit/LogCapture.h"
+#include "unit/MapConfigReader.h"
 #include "unit/RunStateGuard.h"
 
 namespace {
-
-class MapReader : public IConfigEntryReader {
- public:
-  using Entries = std::map<std::wstring, std::wstring>;
-  explicit MapReader(Entries entries) : entries_(std::move(entries)) {}
-  std::wstring ReadEntry(const std::wstring& name) override {
-    const auto found = entries_.find(name);
-    return found == entries_.end() ? std::wstring() : found->second;
-  }
-
- private:
-  Entries entries_;
-};
 
 class CConfigureXml : public ::testing::Test {
  protected:
@@ -176,7 +163,7 @@ TEST_F(CConfigureXml, GarbageLeavesTheRecordUsable) {
   const std::string garbage("<Downloader>\x01\xff\xfe\x00\x9c<Md5>\x80\x81</Md5></Downloader>", 43);
   record_.storeAnswer(garbage);
   record_.readDownloadInfoFromXml();
-  MapReader reader(MapReader::Entries{{L"Download_url", L"https://a.example/s.exe"}});
+  MapConfigReader reader(MapConfigReader::Entries{{L"Download_url", L"https://a.example/s.exe"}});
   record_.loadFromEmbedded(reader, true);
   EXPECT_EQ(record_.loadState, CConfigure::kLoaded);
   EXPECT_EQ(record_.downloadUrlList, std::vector<std::wstring>{L"https://a.example/s.exe"});
@@ -189,8 +176,8 @@ TEST_F(CConfigureXml, HugeTextsAreTaken) {
   EXPECT_EQ(record_.productName.size(), 259u);
 }
 
-MapReader ShippedLikeEntries() {
-  return MapReader(MapReader::Entries{{L"Downloader_id", L"578"},
+MapConfigReader ShippedLikeEntries() {
+  return MapConfigReader(MapConfigReader::Entries{{L"Downloader_id", L"578"},
                     {L"Software_id", L"3"},
                     {L"Site_id", L"10"},
                     {L"Language_id", L"1041"},
@@ -210,7 +197,7 @@ MapReader ShippedLikeEntries() {
 TEST(CConfigureEmbedded, LoadWithoutTheFlagLeavesTheRecordUnloaded) {
   CConfigure record(1, 2, 3);
   record.connectTimeout = 9;
-  MapReader reader = ShippedLikeEntries();
+  MapConfigReader reader = ShippedLikeEntries();
   record.loadFromEmbedded(reader, false);
   EXPECT_EQ(record.loadState, CConfigure::kNotLoaded);
   EXPECT_EQ(record.source, CConfigure::kFromNothing);
@@ -229,7 +216,7 @@ TEST(CConfigureEmbedded, LoadWithoutTheFlagLeavesTheRecordUnloaded) {
 
 TEST(CConfigureEmbedded, LoadWithTheFlagIsTheFallback) {
   CConfigure record(1, 2, 3);
-  MapReader reader = ShippedLikeEntries();
+  MapConfigReader reader = ShippedLikeEntries();
   record.loadFromEmbedded(reader, true);
   EXPECT_EQ(record.loadState, CConfigure::kLoaded);
   EXPECT_EQ(record.source, CConfigure::kFromFile);
@@ -268,7 +255,7 @@ TEST(CConfigureLinks, StoredLinkOrTheEmbeddedFallback) {
 
 TEST(CConfigurePrint, LogsSourceAndEveryField) {
   CConfigure record(1, 2, 3);
-  MapReader reader = ShippedLikeEntries();
+  MapConfigReader reader = ShippedLikeEntries();
   record.loadFromEmbedded(reader, true);
   LogCapture log;
   record.printContent();
