@@ -88,13 +88,9 @@ void SetGetOptions(CURL* handle, const char* url, long timeoutSeconds) {
   curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
 }
 
-bool IsStatusLine(const std::string& line) {
-  static const char kPrefix[] = "http/";
-  if (line.size() < 5) return false;
-  for (size_t i = 0; i < 5; ++i) {
-    if (std::tolower(static_cast<unsigned char>(line[i])) != kPrefix[i]) return false;
-  }
-  return true;
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
 }
 
 bool EndsWithExe(const std::string& url) {
@@ -311,16 +307,17 @@ size_t CLibcurlTool::HeaderCallback(char* data, size_t size, size_t nitems, void
   CTask* task = static_cast<CDownloadThread*>(user)->currentTask();
   if (!data || !task || task->ContentLength == 0) return length;
   const std::string line(data, length);  // libcurl's header line has no terminating zero
+  // Header names are compared without case: HTTP/2 answers carry them in
+  // lower case ("content-range"), HTTP/1.1 servers in any case.
+  const std::string lower = LowerCase(line);
 
-  if (IsStatusLine(line) && !StatusLineAccepted(*task, line)) {
-    return 0;
-  }
-  if (line.find("CF-RAY:") != std::string::npos) {
+  if (lower.compare(0, 5, "http/") == 0 && !StatusLineAccepted(*task, line)) return 0;
+  if (lower.find("cf-ray:") != std::string::npos) {
     const size_t dash = line.find('-', 7);
     if (dash != std::string::npos) AddSliceCdn(*task, TextUpToLineEnd(line, dash + 1), true);
-  } else if (line.find("CF-Cache-Status:") != std::string::npos) {
+  } else if (lower.find("cf-cache-status:") != std::string::npos) {
     AddSliceCdn(*task, TextUpToLineEnd(line, 17), false);
-  } else if (line.find("Content-Range") != std::string::npos && !ContentRangeAccepted(*task, line)) {
+  } else if (lower.find("content-range") != std::string::npos && !ContentRangeAccepted(*task, line)) {
     return 0;
   }
   return length;

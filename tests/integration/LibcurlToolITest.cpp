@@ -126,6 +126,16 @@ TEST_F(LibcurlToolITest, WholeBodyOfTheFirstSliceIsCutAtItsEnd) {
   EXPECT_EQ(slice.Written(0, 1000), FileBytes(0, 100));
 }
 
+// A slice of a 6 GB file lands at its offset (a sparse target file).
+TEST_F(LibcurlToolITest, SliceBeyond4GiBLandsAtItsOffset) {
+  const int64_t total = 6000000000, from = 5000000000, to = from + 65535;
+  SliceDownload slice = Slice("/gen/" + std::to_string(total) + "/big.exe", from, to, total);
+  ASSERT_EQ(slice.Run(tool_), CURLE_OK);
+  EXPECT_TRUE(slice.task().isComplete());
+  EXPECT_EQ(slice.Written(from, 65536), FileBytes(from, 65536));
+  EXPECT_EQ(std::filesystem::file_size(folder_.path() / "target.bin"), static_cast<uintmax_t>(to + 1));
+}
+
 TEST_F(LibcurlToolITest, CdnHeadersOfTheSliceAreRecorded) {
   SliceDownload slice = Slice("/dl/cfcache=HIT,cfray=1234abcd-FRA/files/data.bin", 0, 99);
   ASSERT_EQ(slice.Run(tool_), CURLE_OK);

@@ -77,6 +77,15 @@ TEST_F(CLibcurlToolTest, RayBeforeCacheStatusBuildsTheSameText) {
   EXPECT_EQ(slice.task().SliceCdn, "LHR/MISS");
 }
 
+// HTTP/2 answers name their headers in lower case.
+TEST_F(CLibcurlToolTest, HeaderNamesMatchInAnyCase) {
+  SliceDownload slice = Slice("", 100);
+  EXPECT_EQ(slice.Header("content-range: bytes 0-9/99\r\n"), 0u);
+  slice.Header("cf-cache-status: HIT\r\n");
+  slice.Header("cf-ray: 99ff-AMS\r\n");
+  EXPECT_EQ(slice.task().SliceCdn, "AMS/HIT");
+}
+
 TEST_F(CLibcurlToolTest, BlockGoesToTheSlicePosition) {
   SliceDownload slice = Slice("", 0, 10, 19);
   EXPECT_EQ(slice.Write("abcd"), 4u);
