@@ -292,9 +292,8 @@ std::string CDownloadTaskManager::taskFileText() const {
   return printer.CStr();
 }
 
-int CDownloadTaskManager::saveTaskToFile(FILE* syncFirst) {
+int CDownloadTaskManager::saveTaskToFile() {
   const std::string text = taskFileText();
-  if (syncFirst) platform::SyncFile(syncFirst);
   const std::string fresh = TaskFilePath + ".new";
   uint32_t error = 0;
   FILE* file = platform::OpenFile(fresh, "w", &error);

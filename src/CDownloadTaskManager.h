@@ -27,10 +27,9 @@ class CDownloadTaskManager : public CTaskManager {
   int64_t getContentLength(CURLcode& result, std::string& cdn, int verbose);
   // False as soon as a task of the file carried a status.
   bool loadTaskFromFile(int verbose);
-  // Writes the task file as a new file and renames it over the old one.
-  // `syncFirst` (the target file) is flushed to the device first, after the
-  // positions were read, so the file never claims bytes that are not there.
-  int saveTaskToFile(FILE* syncFirst = nullptr);
+  // Writes the task file as a new file, flushed to the device, and renames
+  // it over the old one: a crash during a save leaves the old file whole.
+  int saveTaskToFile();
   // 1 valid, 2 the length changed (DL025), 3 wrong slice layout (DL026).
   int checkTaskFile(int verbose);
   bool taskFileExists() const;

@@ -18,8 +18,7 @@ size_t CDownloadThread::writeBlock(const void* data, size_t size) {
   CTask* task = currentTask();
   platform::SharedMutexLock lock(fileMutex());
   const size_t wanted = static_cast<size_t>(std::min<int64_t>(task->remainingBytes(), size));
-  if (wanted == 0 || !platform::SeekFile(file_, task->DownloadedPos)) return 0;
-  const size_t written = std::fwrite(data, 1, wanted, file_);
+  const size_t written = platform::WriteFileAt(file_, task->DownloadedPos, data, wanted);
   task->DownloadedPos += static_cast<int64_t>(written);
   return written;
 }

@@ -147,8 +147,10 @@ void CDownloader::retryFailedTasks() {
   }
 }
 
+// Workers write unbuffered, so the target holds every byte that a saved
+// position counts even when the process is killed right after the save.
 void CDownloader::saveTasks() {
-  if (!tasks_.tasks().empty()) tasks_.saveTaskToFile(pool_.file());
+  if (!tasks_.tasks().empty()) tasks_.saveTaskToFile();
 }
 
 void CDownloader::stopPool() {
@@ -182,20 +184,22 @@ int CDownloader::updateDownloadInfo() {
     bytes += task->writtenBytes();
     failed += task->RequestTimes;
   }
-  std::lock_guard<std::mutex> lock(infoLock_);
-  if (now == info_.LastTick) return 1;
-  const int64_t elapsed = static_cast<uint32_t>(now - info_.LastTick);
-  tasks_.DownloadTime += elapsed;
-  DownloadInfo fresh;
-  fresh.LastTick = now;
-  fresh.DownloadedBytes = bytes;
-  fresh.ElapsedMs = tasks_.DownloadTime;
-  fresh.Speed = formatSize((bytes - info_.DownloadedBytes) * 1000 / elapsed) + "/S";
   const int64_t length = tasks_.ContentLength;
-  fresh.Percent = length > 0 ? std::trunc(static_cast<double>(bytes) / length * 10000) / 100 : 0;
-  fresh.AverageSpeed = formatSize(fresh.ElapsedMs > 0 ? bytes / fresh.ElapsedMs * 1000 : 0) + "/S";
-  fresh.FailedRequests = failed;
-  info_ = fresh;
+  std::lock_guard<std::mutex> lock(infoLock_);
+  // Within the same millisecond only the counts move on: the last update of
+  // an attempt must show every byte even when it follows the previous one
+  // at once.
+  const int64_t elapsed = static_cast<uint32_t>(now - info_.LastTick);
+  if (elapsed > 0) {
+    tasks_.DownloadTime += elapsed;
+    info_.Speed = formatSize((bytes - info_.DownloadedBytes) * 1000 / elapsed) + "/S";
+    info_.LastTick = now;
+  }
+  info_.DownloadedBytes = bytes;
+  info_.ElapsedMs = tasks_.DownloadTime;
+  info_.Percent = length > 0 ? std::trunc(static_cast<double>(bytes) / length * 10000) / 100 : 0;
+  info_.AverageSpeed = formatSize(info_.ElapsedMs > 0 ? bytes / info_.ElapsedMs * 1000 : 0) + "/S";
+  info_.FailedRequests = failed;
   progress_.Set();
   return 1;
 }

@@ -115,6 +115,18 @@ bool SeekFile(FILE* file, int64_t offset) {
   return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
+size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t written = pwrite(fileno(file), static_cast<const char*>(data) + done, size - done,
+                             static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    done += static_cast<size_t>(written);
+  }
+  return done;
+}
+
 bool SyncFile(FILE* file) {
   return std::fflush(file) == 0 && fdatasync(fileno(file)) == 0;
 }
