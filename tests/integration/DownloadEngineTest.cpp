@@ -4,9 +4,6 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <json/json.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -22,63 +19,24 @@
 #include "DownLoadImpl.h"
 #include "DownloadEvents.h"
 #include "SingleUserLog.h"
-#include "platform/Md5.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
+#include "RefServices.h"
 
 namespace {
 
-// The reference services program on a free loopback port.
-class RefServices {
- public:
-  RefServices() {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      const std::string program = std::string(SETUP_BIN_DIR) + "/refservices";
-      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    FILE* lines = fdopen(out[0], "r");
-    char line[64] = "";
-    if (std::fgets(line, sizeof line, lines)) std::sscanf(line, "PORT %d", &port_);
-    std::fclose(lines);
-  }
-  ~RefServices() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  int port() const { return port_; }
-  std::string url(const std::string& path, const std::string& host = "127.0.0.1") const {
-    return "http://" + host + ":" + std::to_string(port_) + path;
-  }
-  // The recorded requests: "METHOD target [Range]" per request.
-  std::vector<std::string> requests() const {
-    std::string body;
-    CLibcurlTool(curl_easy_init()).httpGet(url("/_control/requests").c_str(), body, false);
-    Json::Value list;
-    Json::Reader().parse(body, list);
-    std::vector<std::string> seen;
-    for (const Json::Value& entry : list)
-      seen.push_back(entry["method"].asString() + " " + entry["target"].asString() +
-                     (entry["headers"].isMember("Range") ? " " + entry["headers"]["Range"].asString() : ""));
-    return seen;
-  }
-  void clearRequests() const {
-    std::string answer;
-    CLibcurlTool(curl_easy_init()).HttpPost(url("/_control/requests/clear"), "", answer, nullptr);
-  }
+// "METHOD target [Range]" of each request the services recorded.
+std::vector<std::string> Requests(const RefServices& services) {
+  std::vector<std::string> seen;
+  for (const Json::Value& entry : services.Requests())
+    seen.push_back(entry["method"].asString() + " " + entry["target"].asString() +
+                   (entry["headers"].isMember("Range") ? " " + entry["headers"]["Range"].asString() : ""));
+  return seen;
+}
 
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
+std::string CdnUrl(const RefServices& services, const std::string& path) {
+  return "http://cdn.localhost:" + std::to_string(services.port()) + path;
+}
 
 // Real ticks plus an offset the test moves forward; the network switch.
 std::atomic<uint32_t> g_tickOffset{0};
@@ -88,20 +46,14 @@ bool SwitchedNetwork() { return g_networkAlive.load(); }
 
 std::string FileMd5(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  platform::Md5 md5;
-  std::vector<char> block(1 << 20);
-  while (in.read(block.data(), block.size()) || in.gcount() > 0) md5.Update(block.data(), in.gcount());
-  char hex[33];
-  const auto digest = md5.Final();
-  for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%.2x", digest[i]);
-  return hex;
+  return md5Hex(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
 class DownloadEngine : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     curl_global_init(CURL_GLOBAL_ALL);
-    services_ = new RefServices;
+    services_ = new RefServices({});
   }
   static void TearDownTestSuite() {
     delete services_;
@@ -119,7 +71,7 @@ class DownloadEngine : public ::testing::Test {
     g_tickOffset = 0;
     g_networkAlive = true;
     CSingleUserLog::GetInstance().SetTransferTimeout(2);
-    services_->clearRequests();
+    services_->ClearRequests();
   }
   void TearDown() override {
     platform::SetTickSource(nullptr);
@@ -144,7 +96,7 @@ class DownloadEngine : public ::testing::Test {
   }
   std::string source(int64_t size) const {
     std::string body;
-    CLibcurlTool(curl_easy_init()).httpGet(services_->url(generated(size)).c_str(), body, false);
+    CLibcurlTool(curl_easy_init()).httpGet(services_->Url(generated(size)).c_str(), body, false);
     return body;
   }
   std::string sourceMd5(int64_t size) const {
@@ -196,26 +148,26 @@ int CountPrefix(const std::vector<std::string>& requests, const std::string& pre
 
 TEST_F(DownloadEngine, DownloadsByteIdenticalAndResumesWithoutRequests) {
   const int64_t size = 10 * 1048576 + 12345;
-  const std::string url = services_->url(generated(size));
+  const std::string url = services_->Url(generated(size));
   ASSERT_EQ(download(url), 1);
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
   // Slices plus one probe: the length is measured once.
-  EXPECT_EQ(CountPrefix(services_->requests(), "HEAD"), 1);
+  EXPECT_EQ(CountPrefix(Requests(*services_), "HEAD"), 1);
 
-  services_->clearRequests();
+  services_->ClearRequests();
   std::vector<int64_t> progress;
   CDownLoadImpl::SetProgressCallback([&](int64_t done, int64_t total) {
     progress = {done, total};
   });
   EXPECT_EQ(download(url), 1);
-  EXPECT_TRUE(services_->requests().empty());
+  EXPECT_TRUE(Requests(*services_).empty());
   EXPECT_EQ(progress, (std::vector<int64_t>{size, size}));
 }
 
 TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
   const int64_t size = 4 * 1048576;
   CSingleUserLog::GetInstance().SetSliceNum(4);
-  const std::string url = services_->url(generated(size));
+  const std::string url = services_->Url(generated(size));
   ASSERT_EQ(download(url), 1);
   // Forget the second half of slice 2 and all of slice 4, and spoil those bytes.
   std::ifstream in(target_ + ".xml");
@@ -234,9 +186,9 @@ TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
     file.seekp(3145728);
     file.write(zeros.data(), zeros.size());
   }
-  services_->clearRequests();
+  services_->ClearRequests();
   ASSERT_EQ(download(url), 1);
-  std::vector<std::string> requests = services_->requests();
+  std::vector<std::string> requests = Requests(*services_);
   std::sort(requests.begin(), requests.end());
   const std::string target = generated(size);
   EXPECT_EQ(requests, (std::vector<std::string>{"GET " + target + " bytes=1572864-2097151",
@@ -246,26 +198,26 @@ TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
 
 TEST_F(DownloadEngine, RedirectSwitchesTheAddressOfTheSlices) {
   const int64_t size = 2 * 1048576;
-  ASSERT_EQ(download(services_->url("/redirect/3" + generated(size))), 1);
+  ASSERT_EQ(download(services_->Url("/redirect/3" + generated(size))), 1);
   std::ifstream in(target_ + ".xml");
   std::string text((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_NE(text.find("<RemotePath>" + services_->url(generated(size)) + "</RemotePath>"), std::string::npos);
+  EXPECT_NE(text.find("<RemotePath>" + services_->Url(generated(size)) + "</RemotePath>"), std::string::npos);
   EXPECT_EQ(text.find("/redirect/"), std::string::npos);
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
 }
 
 TEST_F(DownloadEngine, ProbeFailuresEndWithTheirCodes) {
-  EXPECT_EQ(download(services_->url(generated(1048576, "status=503"))), 6);
-  EXPECT_EQ(download(services_->url("/loop/0")), 13);
+  EXPECT_EQ(download(services_->Url(generated(1048576, "status=503"))), 6);
+  EXPECT_EQ(download(services_->Url("/loop/0")), 13);
   EXPECT_FALSE(std::filesystem::exists(target_ + ".xml"));
 }
 
 TEST_F(DownloadEngine, SmallMainDownloadFailsButSmallBannerSucceeds) {
-  EXPECT_EQ(download(services_->url(generated(512000)), false), 1);
+  EXPECT_EQ(download(services_->Url(generated(512000)), false), 1);
   EXPECT_EQ(FileMd5(target_), sourceMd5(512000));
   std::filesystem::remove(target_);
   std::filesystem::remove(target_ + ".xml");
-  EXPECT_EQ(download(services_->url(generated(512000)), true), 15);
+  EXPECT_EQ(download(services_->Url(generated(512000)), true), 15);
 }
 
 // Faults that every request meets end the attempt; the bytes that did
@@ -277,13 +229,13 @@ TEST_F(DownloadEngine, PersistentFaultsStallAndKeepOnlyRightBytes) {
        {"drop=100000,length=+5", "length=-7", "total=5", "stall=30", "range=ignore"}) {
     std::filesystem::remove(target_);
     std::filesystem::remove(target_ + ".xml");
-    const std::string url = services_->url(generated(size, faults));
+    const std::string url = services_->Url(generated(size, faults));
     const int result = downloadSkippingAMinute(url, [&] {
-      return CountPrefix(services_->requests(), "GET") >= 4;
+      return CountPrefix(Requests(*services_), "GET") >= 4;
     });
     EXPECT_EQ(result, 10) << faults;
     expectWrittenBytesMatchSource(size);
-    services_->clearRequests();
+    services_->ClearRequests();
   }
 }
 
@@ -294,7 +246,7 @@ TEST_F(DownloadEngine, TransientFaultsSucceedByteIdentical) {
   for (const std::string faults : {"drop=150000", "rate=4000000", "cfray=1a2b-FRA,cfcache=HIT"}) {
     std::filesystem::remove(target_);
     std::filesystem::remove(target_ + ".xml");
-    EXPECT_EQ(download(services_->url(generated(size, faults))), 1) << faults;
+    EXPECT_EQ(download(services_->Url(generated(size, faults))), 1) << faults;
     EXPECT_EQ(FileMd5(target_), sourceMd5(size)) << faults;
   }
 }
@@ -303,20 +255,20 @@ TEST_F(DownloadEngine, CdnAddressEndsAtTheThirteenthFailureWithFourSlices) {
   CSingleUserLog::GetInstance().SetSliceNum(4);
   const std::string path = generated(2 * 1048576, "total=5");
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(download(services_->url(path, "cdn.localhost")), 11);
+  EXPECT_EQ(download(CdnUrl(*services_, path)), 11);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-  int failures = CountPrefix(services_->requests(), "GET");
+  int failures = CountPrefix(Requests(*services_), "GET");
   EXPECT_GE(failures, 13);
   // The same failures on an address that is not a CDN's: only the stall ends it.
-  services_->clearRequests();
-  EXPECT_EQ(downloadSkippingAMinute(services_->url(path), [] {
-              return CountPrefix(services_->requests(), "GET") >= 14;
+  services_->ClearRequests();
+  EXPECT_EQ(downloadSkippingAMinute(services_->Url(path), [] {
+              return CountPrefix(Requests(*services_), "GET") >= 14;
             }),
             10);
 }
 
 TEST_F(DownloadEngine, NetworkLossStopsThenPauses) {
-  const std::string url = services_->url(generated(4 * 1048576, "rate=2000000"));
+  const std::string url = services_->Url(generated(4 * 1048576, "rate=2000000"));
   std::atomic<int> result{-1};
   std::thread attempt([&] { result = download(url); });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -338,5 +290,5 @@ TEST_F(DownloadEngine, NetworkLossStopsThenPauses) {
 
 TEST_F(DownloadEngine, NoNetworkAtTheStart) {
   g_networkAlive = false;
-  EXPECT_EQ(download(services_->url(generated(1048576))), 9);
+  EXPECT_EQ(download(services_->Url(generated(1048576))), 9);
 }
