@@ -9,7 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "Common/wWndMain.h"
 #include "SetupChild.h"
+#include "platform/Platform.h"
 #include "unit/TempFolder.h"
 
 namespace {
@@ -37,7 +39,7 @@ TEST(SetupProcess, SecondCopyEndsAtOnceUnlessAutoRunAllowsIt) {
   const std::filesystem::path holdFile = temp.path() / "release-first-copy";
 
   SetupChild first(temp.path() / "first");
-  first.SetEnv("SETUP_TEST_HOLD_FILE", holdFile.string());
+  first.SetEnv(platform::WideToUtf8(kTestHoldFileVariable), holdFile.string());
   ASSERT_TRUE(first.Start(kSetup, {}, "out.txt"));
   ASSERT_TRUE(WaitForLog(first, " Holding until")) << first.Output();
 
