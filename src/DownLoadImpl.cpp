@@ -9,14 +9,16 @@
 #include <thread>
 #include <vector>
 
-#include <easylogging++.h>
-
 #include "CDownloader.h"
 #include "DownloadEvents.h"
 #include "platform/Md5.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
+
+// After the engine's headers: on Windows it brings windows.h, which must
+// follow libcurl's winsock2.h.
+#include <easylogging++.h>
 
 namespace {
 
