@@ -2,12 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <memory>
 #include <random>
 #include <sstream>
 
 #include "EventRecord.h"
+#include "JsonText.h"
 
 namespace fs = std::filesystem;
 
@@ -33,30 +32,15 @@ const std::string& TempSuffix() {
 
 }  // namespace
 
-Json::Value CQueueFile::Parse(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value document;
-  std::string errors;
-  reader->parse(text.data(), text.data() + text.size(), &document, &errors);
-  return document.isObject() ? document : Json::Value(Json::objectValue);
-}
-
-Json::Value CQueueFile::Read() const {
-  std::ifstream in(fs::path(path_), std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return Parse(text);
-}
+Json::Value CQueueFile::Read() const { return JsonText::ReadObjectFile(path_); }
 
 bool CQueueFile::Write(const Json::Value& document) const {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "   ";
   const fs::path target(path_);
   fs::path fresh = target;
   fresh += TempSuffix();
   {
     std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-    out << Json::writeString(builder, document) << '\n';
+    out << JsonText::ClassicStyled(document);
     if (!out.flush()) return false;
   }
   std::error_code error;

@@ -33,9 +33,6 @@ class CQueueFile {
   // other than 2, in file order; *counted receives `send_count`.
   std::vector<Entry> Pending(int* counted) const;
 
-  // Parses a queue-file text as far as the reader gets (for Read and tests).
-  static Json::Value Parse(const std::string& text);
-
  private:
   bool Write(const Json::Value& document) const;
 

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
-#include <memory>
 
+#include "JsonText.h"
 #include "platform/Platform.h"
 
 namespace EventRecord {
@@ -70,16 +70,6 @@ Json::Value MonitorOf(const Json::Value& input) {
   return monitor;
 }
 
-// Whatever the reader got: a parse failure is not reported.
-Json::Value ParseLeniently(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value value;
-  std::string errors;
-  reader->parse(text.data(), text.data() + text.size(), &value, &errors);
-  return value.isObject() ? value : Json::Value(Json::objectValue);
-}
-
 // A number read as an integer; text is read by its leading digits.
 int64_t IntegerOf(const Json::Value& value) {
   if (value.isInt64()) return value.asInt64();
@@ -125,7 +115,7 @@ const Json::Value& MemberOf(const Json::Value& object, const char* name) {
 }
 
 Json::Value Build(const std::string& inputText, const EventCommon& common, int64_t ts) {
-  const Json::Value input = ParseLeniently(inputText);
+  const Json::Value input = JsonText::ParseObject(inputText);  // failures are not reported
   Json::Value record(Json::objectValue);
   record["common"] = CommonOf(input, common);
   if (input.isMember("entry")) record["start"]["entry"] = input["entry"];

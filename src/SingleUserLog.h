@@ -9,6 +9,10 @@
 #include <mutex>
 #include <string>
 
+#include <json/json.h>
+
+class IWebLogNew;
+
 class CSingleUserLog {
  public:
   // The one instance, constructed on first use.
@@ -48,20 +52,79 @@ class CSingleUserLog {
   bool IsBackgroundMode() const { return backgroundMode_; }
 
   // ---- analytics front end ----
-  // Simple event and funnel event with extra members. Until the reporting
-  // SDK is connected they only write the event to the log and return -1
-  // (no reporting object).
+  // Results: 0 accepted by the SDK; -99 analytics off (AutoRun); -1 no
+  // reporting object; otherwise the SDK's last result (after three tries).
+  static constexpr int kAnalyticsOff = -99;
+  static constexpr int kNoReportObject = -1;
+
+  // Start-up, before any other thread sends events: stores the run's
+  // analytics values, works out the is-new flag and starts the SDK.
+  void InitUserLog(int32_t downloaderId, int32_t siteId, const std::string& productVersion,
+                   const std::string& productName, const std::string& startupUrl, bool kitFlag,
+                   int32_t mainPid);
+  // The general event entry: an "Other"/"FlowError" event also reports an
+  // "ErrorReporting" funnel event.
   int AddUserLogEvent(const std::string& category, const std::string& action,
                       const std::string& label, bool wait = false);
+  // The form behind AddUserLogEvent: derived core-function funnel events,
+  // then the GA4 event. The two integers and the first text are not used.
+  int AddUserLog(int, const std::string& action, bool wait, int, const std::string&,
+                 const std::string& label, const std::string& category);
+  int AddUserLog_funnel(const std::string& eventType, const std::string& coreFuncName, int step,
+                        const std::string& category, const std::string& action,
+                        const std::string& label, bool wait = false, bool kitOverride = false);
   int AddUserLog_funnelEx(const std::string& category, const std::string& action,
                           const std::map<std::string, std::string>& members, bool wait = false,
                           bool kitOverride = false);
+  int AddUserLog_funnelPair(const std::string& category, const std::string& action,
+                            const std::string& key, const std::string& value, bool wait = false,
+                            bool kitOverride = false);
+  // Sends tools_lang (a language code) and product_version to the SDK's
+  // extra common fields.
+  void UpdateExtraCommon(const std::string& languageCode, const std::string& productVersion);
+  // Logs and returns at once: undelivered items stay in the SDK's queue file.
+  bool WaitThreadForExit();
+
+  // What the main window tells funnel events: the product version of its
+  // download configuration and the language code of its current language.
+  class FunnelSource {
+   public:
+    virtual ~FunnelSource() = default;
+    virtual std::string FunnelProductVersion() = 0;
+    virtual std::string FunnelToolsLang() = 0;
+  };
+  // Set by the main window when it initialises; null detaches it.
+  void SetFunnelSource(FunnelSource* source);
+
+  // The GA4 parameter string of a simple event (at most 4095 bytes).
+  std::string Ga4Parameters(const std::string& category, const std::string& action,
+                            const std::string& label) const;
+  bool IsNew() const { return isNew_; }
+  const std::string& FileNameId() const { return fileNameId_; }
+
+  // A separate instance around a given reporting object (tests); the
+  // process's instance uses GetReportObj().
+  explicit CSingleUserLog(IWebLogNew* report);
 
   CSingleUserLog(const CSingleUserLog&) = delete;
   CSingleUserLog& operator=(const CSingleUserLog&) = delete;
 
  private:
-  CSingleUserLog() = default;
+  CSingleUserLog();
+
+  int SendGa4Event(const std::string& category, const std::string& action,
+                   const std::string& label, bool wait);
+  // The SDK's AddEvent up to three times; logs when all fail.
+  int SendFunnel(const Json::Value& actions, const std::string& category,
+                 const std::string& action, bool wait, bool kitOverride);
+  std::string FunnelText(const Json::Value& actions, bool kitOverride);
+  // One step of a derived core-function flow.
+  void SendCoreFuncStep(const char* coreFunc, std::atomic<bool>& started,
+                        std::atomic<int32_t>& step, const std::string& label, bool wait,
+                        bool kitOverride);
+  std::wstring GalogPath() const;
+  bool IsNewDay();
+  void UpdateGalogVersion();
 
   // Written once on the main thread before any worker exists.
   std::wstring runTimestamp_, logFolder_, logFile_, downloadFolder_;
@@ -73,4 +136,19 @@ class CSingleUserLog {
   std::map<std::string, int64_t> lengthCache_;
 
   std::atomic<bool> backgroundMode_{false};
+
+  // ---- analytics: fixed at construction ----
+  IWebLogNew* report_ = nullptr;
+  std::string installerVersion_, fileNameId_, osText_, uiLanguage_, uiCountry_;
+  // ---- set by InitUserLog before other threads send events ----
+  int32_t siteId_ = 0, mainPid_ = 0;
+  std::string productName_, startupUrl_;
+  bool kitFlag_ = false, isNew_ = false;
+  // ---- changed by events on any thread ----
+  std::atomic<bool> versionPending_{true};
+  std::atomic<bool> flowErrorStarted_{false}, toolKitStarted_{false};
+  std::atomic<int32_t> flowErrorStep_{0}, toolKitStep_{0};
+  std::mutex funnelLock_;  // the funnel source and the cached product version
+  FunnelSource* funnelSource_ = nullptr;
+  std::string funnelProductVersion_;
 };
