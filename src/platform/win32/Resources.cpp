@@ -18,8 +18,8 @@ bool LoadModuleResource(const wchar_t* type, int id, const void** data, size_t* 
   const void* locked = LockResource(loaded);
   if (!locked || bytes == 0) return false;
   // The bytes belong to the mapped image: valid for the life of the process.
-  *data = locked;
-  *size = bytes;
+  if (data) *data = locked;
+  if (size) *size = bytes;
   return true;
 }
 
@@ -38,6 +38,7 @@ bool LoadVersionBlock(const std::wstring& path, std::vector<unsigned char>* bloc
 }  // namespace
 
 bool ReadFileVersion(const std::wstring& path, FileVersion* version) {
+  if (!version) return false;
   std::vector<unsigned char> block;
   if (!LoadVersionBlock(path, &block)) return false;
   VS_FIXEDFILEINFO* fixed = nullptr;
