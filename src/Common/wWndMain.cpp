@@ -78,12 +78,22 @@ bool GuardSingleInstance(const StartupConfig& config) {
   return true;
 }
 
-// What the analytics front end is initialised with.
-void LogAnalyticsInit(const StartupConfig& config) {
+// Starts the analytics front end and with it the reporting SDK (which ends a
+// "-sendrestlogs" copy once its backlog is delivered).
+void InitAnalytics(const StartupConfig& config) {
   LOG(INFO) << " Analytics init: downloader " << config.downloaderId << " site " << config.siteId
             << " version " << Narrow(config.softwareVersion) << " product "
             << Narrow(config.softwareName) << " url " << Narrow(config.downloadUrl)
             << " test build " << config.IsAnalyticsTestBuild() << " main pid " << config.mainPid;
+  CSingleUserLog::GetInstance().InitUserLog(config.downloaderId, config.siteId, Narrow(config.softwareVersion),
+                                            Narrow(config.softwareName), Narrow(config.downloadUrl),
+                                            config.IsAnalyticsTestBuild(), config.mainPid);
+}
+
+// The copy that the reporting SDK starts to deliver its backlog runs beside
+// the installer that started it, so the single-instance guard lets it pass.
+bool SendsRestLogs(const std::wstring& commandLine) {
+  return commandLine.find(L"-sendrestlogs") != std::wstring::npos;
 }
 
 // A 64-bit program runs on a 64-bit system by itself; a 32-bit one asks WOW64.
@@ -107,7 +117,7 @@ void ShutDown() {
   LOG(INFO) << " Wait exit 1";
   LOG(INFO) << "InstallUIMainWnd WaitForAllThreadExit";
   LOG(INFO) << " Wait exit 2";
-  LOG(INFO) << "CSingleUserLog WaitThreadForExit";
+  CSingleUserLog::GetInstance().WaitThreadForExit();
   LOG(INFO) << " Wait exit 3";
   curl_global_cleanup();
   platform::ComUninitialize();
@@ -128,8 +138,8 @@ int RunStartup(const std::wstring& commandLine) {
     RunUploadMode(mode);
     return 0;
   }
-  if (!GuardSingleInstance(config)) return 0;                                  // 6, 7
-  LogAnalyticsInit(config);                                                    // 8
+  if (!SendsRestLogs(commandLine) && !GuardSingleInstance(config)) return 0;   // 6, 7
+  InitAnalytics(config);                                                       // 8
   if (config.Refuses32BitSystem(SystemIs64Bit())) {                           // 9
     CSingleUserLog::GetInstance().AddUserLogEvent("Other", "32bitStartupForbided", "", true);
     LOG(INFO) << " [Error]: 32-bit system forbidden (message box 13)";
