@@ -49,7 +49,7 @@ bool CQueueFile::Write(const Json::Value& document) const {
   return !error;
 }
 
-void CQueueFile::Update(const std::string& guid, const std::string& content, int status) const {
+bool CQueueFile::Update(const std::string& guid, const std::string& content, int status) const {
   Json::Value document = Read();
   const Json::Value items = EventRecord::MemberOf(document, "send_item");
   const int count = IntOf(EventRecord::MemberOf(document, "send_count"));
@@ -74,7 +74,7 @@ void CQueueFile::Update(const std::string& guid, const std::string& content, int
   }
   document["send_item"] = kept;
   document["send_count"] = static_cast<int>(kept.size());
-  Write(document);
+  return Write(document);
 }
 
 std::vector<CQueueFile::Entry> CQueueFile::Pending(int* counted) const {

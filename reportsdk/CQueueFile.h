@@ -28,7 +28,8 @@ class CQueueFile {
   // Status 0 adds an entry; status 2 removes the first entry with this guid
   // and content. Entries with an equal guid (events of the same millisecond)
   // are kept apart by their content.
-  void Update(const std::string& guid, const std::string& content, int status) const;
+  // False when the new file could not be written (the old one stays).
+  bool Update(const std::string& guid, const std::string& content, int status) const;
   // The entries among the first `send_count` that are objects with a status
   // other than 2, in file order; *counted receives `send_count`.
   std::vector<Entry> Pending(int* counted) const;

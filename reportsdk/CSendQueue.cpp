@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "SdkLog.h"
+#include "platform/Platform.h"
 
 namespace {
 // Items re-read from the queue file with a shorter key or content are left
@@ -23,9 +24,10 @@ std::wstring CSendQueue::QueueFilePath() const {
   return file_ ? file_->Path() : std::wstring();
 }
 
+// Called under the queue lock.
 void CSendQueue::UpdateQueueFile(const std::string& guid, const std::string& content, int status) {
-  std::lock_guard<std::mutex> hold(lock_);
-  if (file_) file_->Update(guid, content, status);
+  if (file_ && !file_->Update(guid, content, status))
+    WriteSdkLog("Queue file not written: %s", platform::WideToUtf8(file_->Path()).c_str());
 }
 
 int CSendQueue::QueueSendItem(const std::string& key, const std::string& content, bool persist, bool wait) {
@@ -37,7 +39,10 @@ int CSendQueue::QueueSendItem(const std::string& key, const std::string& content
     return -1;
   }
   const SendItem item{key, SendKindOf(content), content};
-  if (persist) UpdateQueueFile(key, content, CQueueFile::kStatusWaiting);
+  if (persist) {
+    std::lock_guard<std::mutex> hold(lock_);
+    UpdateQueueFile(key, content, CQueueFile::kStatusWaiting);
+  }
   if (wait) {
     {
       std::lock_guard<std::mutex> hold(lock_);
@@ -57,8 +62,7 @@ bool CSendQueue::DeliverItem(const SendItem& item, bool persisted) {
     if (!delivered) std::this_thread::sleep_for(std::chrono::milliseconds(retryPauseMs_));
   }
   std::lock_guard<std::mutex> hold(lock_);
-  if (delivered && persisted && file_)
-    file_->Update(item.key, item.content, CQueueFile::kStatusDelivered);
+  if (delivered && persisted) UpdateQueueFile(item.key, item.content, CQueueFile::kStatusDelivered);
   if (!delivered) queue_.push_back(item);
   --inFlight_;
   return delivered;
