@@ -1,0 +1,5 @@
+# Fuzz targets, added to the project by scripts/fuzz-configure.sh through
+# CMAKE_PROJECT_INCLUDE (the regular build does not know them).
+add_executable(configure_fuzz ${CMAKE_CURRENT_LIST_DIR}/ConfigureFuzz.cpp)
+target_link_libraries(configure_fuzz PRIVATE setupcore)
+target_link_options(configure_fuzz PRIVATE -fsanitize=fuzzer)
