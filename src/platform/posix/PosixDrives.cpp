@@ -11,6 +11,7 @@
 // - seek penalty: sysfs queue/rotational of the (parent) disk;
 // - free space: statvfs f_bavail * f_frsize (what the caller may use).
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -229,6 +231,9 @@ bool RotationalOf(const BlockDrive& drive, bool* rotational) {
 
 namespace {
 
+std::string FormatUuid(const unsigned char u[16]);
+bool AllZero(const unsigned char* u, size_t n);
+
 // ext2/3/4 superblock UUID of a device node (needs read access to it).
 std::string ExtSuperblockUuid(const std::string& device) {
   int fd = open(device.c_str(), O_RDONLY | O_CLOEXEC);
@@ -238,16 +243,58 @@ std::string ExtSuperblockUuid(const std::string& device) {
   close(fd);
   if (n != static_cast<ssize_t>(sizeof sb)) return std::string();
   if (sb[0x38] != 0x53 || sb[0x39] != 0xEF) return std::string();  // EXT2_SUPER_MAGIC
-  const unsigned char* u = sb + 0x68;
-  bool allZero = true;
-  for (int i = 0; i < 16; ++i) allZero = allZero && u[i] == 0;
-  if (allZero) return std::string();
+  if (AllZero(sb + 0x68, 16)) return std::string();
+  return FormatUuid(sb + 0x68);
+}
+
+std::string FormatUuid(const unsigned char u[16]) {
   char text[37];
   std::snprintf(text, sizeof text,
                 "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", u[0],
                 u[1], u[2], u[3], u[4], u[5], u[6], u[7], u[8], u[9], u[10], u[11], u[12],
                 u[13], u[14], u[15]);
   return text;
+}
+
+bool AllZero(const unsigned char* u, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (u[i] != 0) return false;
+  return true;
+}
+
+// FS_IOC_GETFSUUID (Linux 6.5 and later): the mounted filesystem's UUID,
+// without access to the device node.
+std::string MountedFilesystemUuid(const char* mountPoint) {
+  struct FsUuid2 {
+    uint8_t len;
+    uint8_t uuid[16];
+  };
+  const unsigned long kGetFsUuid = _IOR(0x15, 0, FsUuid2);
+  int fd = open(mountPoint, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::string();
+  FsUuid2 value;
+  std::memset(&value, 0, sizeof value);
+  const int rc = ioctl(fd, kGetFsUuid, &value);
+  close(fd);
+  if (rc != 0 || value.len != 16 || AllZero(value.uuid, 16)) return std::string();
+  return FormatUuid(value.uuid);
+}
+
+// The machine id of systemd / D-Bus (32 hexadecimal digits) in GUID form.
+std::string MachineIdAsGuid() {
+  for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+    const std::string id = Trimmed(ReadSmallFile(path));
+    if (id.size() != 32) continue;
+    unsigned char bytes[16];
+    bool ok = true;
+    for (size_t i = 0; i < 16 && ok; ++i) {
+      unsigned value = 0;
+      ok = std::sscanf(id.c_str() + 2 * i, "%2x", &value) == 1;
+      bytes[i] = static_cast<unsigned char>(value);
+    }
+    if (ok && !AllZero(bytes, 16)) return FormatUuid(bytes);
+  }
+  return std::string();
 }
 
 std::string Lower(std::string s) {
@@ -285,10 +332,16 @@ std::string RootFilesystemUuid() {
     closedir(dir);
     if (!found.empty()) return Lower(found);
   }
-  // 2. Without udev's links (containers, minimal systems): the ext
-  //    superblock of the root device, when it can be read.
-  if (!rootDeviceReal.empty()) return ExtSuperblockUuid(rootDeviceReal);
-  return std::string();
+  // 2. Without udev's links (containers, minimal systems): the UUID the
+  //    kernel reports for the mounted root filesystem.
+  std::string uuid = MountedFilesystemUuid("/");
+  if (!uuid.empty()) return uuid;
+  // 3. The ext superblock of the root device, when it can be read.
+  if (!rootDeviceReal.empty()) uuid = ExtSuperblockUuid(rootDeviceReal);
+  if (!uuid.empty()) return uuid;
+  // 4. A root filesystem without a UUID (or none that can be read): the
+  //    machine id stands in, so that the machine still has an identifier.
+  return MachineIdAsGuid();
 }
 
 }  // namespace posix

@@ -40,7 +40,13 @@ int DriveTypeOf(const BlockDrive& drive);                // 3 fixed, 2 removable
 int BusTypeOf(const BlockDrive& drive);                  // 7 USB, 17 NVMe, ..., 0
 bool RotationalOf(const BlockDrive& drive, bool* rotational);
 
-// UUID of the root filesystem's device, lower case, or empty.
+// The system volume's identifier, lower case 8-4-4-4-12: the UUID of the
+// root filesystem's device from /dev/disk/by-uuid; without those links, the
+// UUID the kernel reports for the mounted root (FS_IOC_GETFSUUID), or the ext
+// superblock of the root device when it can be read; when the root
+// filesystem has no readable UUID at all, the machine id (/etc/machine-id)
+// in GUID form, so that the machine still has a stable identifier. Empty
+// when none of these exists.
 std::string RootFilesystemUuid();
 
 }  // namespace posix

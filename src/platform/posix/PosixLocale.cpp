@@ -61,7 +61,7 @@ const std::vector<LocaleLangId>& LocaleTable() {
       {"fr_LU", 0x140C}, {"ar_MA", 0x1801}, {"en_IE", 0x1809}, {"es_PA", 0x180A},
       {"fr_MC", 0x180C}, {"ar_TN", 0x1C01}, {"en_ZA", 0x1C09}, {"es_DO", 0x1C0A},
       {"ar_OM", 0x2001}, {"en_JM", 0x2009}, {"es_VE", 0x200A}, {"ar_YE", 0x2401},
-      {"en_029", 0x2409}, {"en_AG", 0x2409}, {"ar_SY", 0x2801}, {"en_BZ", 0x2809},
+      {"en_029", 0x2409}, {"en_AG", 0x2409}, {"es_CO", 0x240A}, {"ar_SY", 0x2801}, {"en_BZ", 0x2809},
       {"es_PE", 0x280A}, {"ar_JO", 0x2C01}, {"en_TT", 0x2C09}, {"es_AR", 0x2C0A},
       {"ar_LB", 0x3001}, {"en_ZW", 0x3009}, {"es_EC", 0x300A}, {"ar_KW", 0x3401},
       {"en_PH", 0x3409}, {"es_CL", 0x340A}, {"ar_AE", 0x3801}, {"es_UY", 0x380A},

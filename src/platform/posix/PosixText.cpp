@@ -15,6 +15,7 @@
 #include <locale.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -130,9 +131,21 @@ const std::string& WideReplacement() {
   return r;
 }
 
+// glibc's iconv accepts surrogates and values above U+10FFFF in UCS-4 input
+// and writes invalid UTF-8 for them: replace them with U+FFFD first.
+std::wstring ValidCodePoints(const std::wstring& text) {
+  std::wstring out = text;
+  for (wchar_t& c : out) {
+    const uint32_t u = static_cast<uint32_t>(c);
+    if ((u >= 0xD800 && u <= 0xDFFF) || u > 0x10FFFF) c = static_cast<wchar_t>(0xFFFD);
+  }
+  return out;
+}
+
 }  // namespace
 
-std::string WideToUtf8(const std::wstring& text) {
+std::string WideToUtf8(const std::wstring& input) {
+  const std::wstring text = ValidCodePoints(input);
   return WideToUtf8Converter().Run(reinterpret_cast<const char*>(text.data()),
                                    text.size() * sizeof(wchar_t), sizeof(wchar_t),
                                    Utf8Replacement());
@@ -142,7 +155,8 @@ std::wstring Utf8ToWide(const std::string& text) {
   return Wide(Utf8ToWideConverter().Run(text.data(), text.size(), 1, WideReplacement()));
 }
 
-std::string WideToAnsi(const std::wstring& text) {
+std::string WideToAnsi(const std::wstring& input) {
+  const std::wstring text = ValidCodePoints(input);
   Converter& c = WideToAnsiConverter();
   if (!c.ok()) return WideToUtf8(text);
   const bool utf8 = AnsiCodeset() == "UTF-8" || AnsiCodeset() == "utf8";
