@@ -209,6 +209,18 @@ TEST_F(SdkDelivery, ExtraCommonSkipsReservedNamesAndAccumulates) {
   EXPECT_FALSE(common.isMember("UID"));
 }
 
+TEST_F(SdkDelivery, EachDayOfInitHasItsOwnLog) {
+  fake_.SetLocalTime(At(8, 0));
+  InitSdk();
+  platform::LocalTime next = At(8, 0);
+  next.day = 6;
+  fake_.SetLocalTime(next);
+  InitSdk();
+  const fs::path logs = DataFolder(kMainPid) / "logs";
+  EXPECT_TRUE(fs::exists(logs / "20240305.log"));
+  EXPECT_TRUE(fs::exists(logs / "20240306.log"));
+}
+
 TEST_F(SdkDelivery, DestroyKeepsTheSettingsAndStartsAHiddenCopy) {
   IWebLogNew* sdk = InitSdk();
   EXPECT_EQ(GetReportObj(), sdk);

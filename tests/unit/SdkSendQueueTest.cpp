@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 
 #include "CDeliveryClient.h"
 #include "CSendQueue.h"
@@ -89,6 +90,15 @@ TEST_F(SdkSendQueue, ReadHistoryRequeuesLongEntriesWithoutRewritingThem) {
   SendItem item;
   while (queue_.TakeFront(&item)) queue_.DeliverItem(item, true);
   EXPECT_EQ(FileCount(), 1);  // the short entry stays
+}
+
+TEST(SdkDeliveryClient, ProxyIsTheFirstWordOfProxyTxt) {
+  TempFolder folder;
+  const std::wstring dir = folder.path().wstring() + std::wstring(1, std::filesystem::path::preferred_separator);
+  const CDeliveryClient client(DeliveryConfig::BuiltIn(), dir, false);
+  EXPECT_EQ(client.Proxy(), "");
+  std::ofstream(folder.path() / "proxy.txt") << "  http://127.0.0.1:3128\nignored text\n";
+  EXPECT_EQ(client.Proxy(), "http://127.0.0.1:3128");
 }
 
 }  // namespace
