@@ -10,6 +10,7 @@
 #include "DownloadEvents.h"
 #include "SingleUserLog.h"
 #include "TempFolder.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -111,7 +112,13 @@ TEST_F(TaskManagerTest, TaskFileLayout) {
       "        <RequestTimes>0</RequestTimes>\n"
       "    </Task>\n"
       "</TaskInfo>\n";
-  EXPECT_EQ(taskFileText(), expected);
+  // Written in text mode ("w", Part 3.2): lines end with CR LF on Windows.
+  std::string onDisk;
+  for (char c : expected) {
+    if (c == '\n' && platform::kPathSep == L'\\') onDisk += '\r';
+    onDisk += c;
+  }
+  EXPECT_EQ(taskFileText(), onDisk);
   EXPECT_FALSE(std::filesystem::exists(taskFile_ + ".new"));
 }
 
