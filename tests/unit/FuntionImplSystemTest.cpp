@@ -174,9 +174,9 @@ TEST_F(FuntionImplSystem, FailedVersionQueryGivesEmptyAndLinuxGivesItsName) {
   float number = 42;
   EXPECT_EQ("", Name(&number));
   EXPECT_FLOAT_EQ(42.0f, number);
-  platform::OsVersionInfo linux;
-  linux.linuxName = "Debian GNU/Linux 12 (bookworm)";
-  fake_.SetOsVersion(linux);
+  platform::OsVersionInfo linuxOs;
+  linuxOs.linuxName = "Debian GNU/Linux 12 (bookworm)";
+  fake_.SetOsVersion(linuxOs);
   EXPECT_EQ("Debian GNU/Linux 12 (bookworm)", Name(&number));
   EXPECT_FLOAT_EQ(0.0f, number);
   EXPECT_EQ("Debian GNU/Linux 12 (bookworm)", FuntionImpl::GetOSVersionName(nullptr));
