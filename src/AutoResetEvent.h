@@ -9,11 +9,11 @@
 
 class AutoResetEvent {
  public:
+  // Notifies under the lock, so a waiter that returns and destroys the event
+  // never races with a notification still in progress.
   void Set() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      signalled_ = true;
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    signalled_ = true;
     cv_.notify_one();
   }
   void Wait() {

@@ -85,5 +85,10 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   curl_global_cleanup();
-  return result == 1 ? 0 : result;
+  // The reporting SDK's sender thread (started with the run state) runs until
+  // the process ends and is never joined; ending without static destructors
+  // keeps them from pulling its queue away under it.
+  el::Loggers::flushAll();
+  std::fflush(nullptr);
+  std::_Exit(result == 1 ? 0 : result);
 }

@@ -67,7 +67,7 @@ TEST(CrashResume, KilledDownloadsResumeToTheSourceBytes) {
   RefServices services({});
   // 4 connections of 6 MB/s: a whole download takes about two seconds.
   const std::string url = services.Url("/dl/rate=6000000/gen/" + std::to_string(kSize) + "/crash.bin");
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "setup_crash_resume";
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("setup_crash_resume_" + std::to_string(getpid()));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   const std::filesystem::path target = folder / "crash.bin";

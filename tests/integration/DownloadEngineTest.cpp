@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <json/json.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -62,7 +63,9 @@ class DownloadEngine : public ::testing::Test {
   void SetUp() override {
     ASSERT_GT(services_->port(), 0);
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = std::filesystem::temp_directory_path() / ("setup_dl_" + std::string(test->name()));
+    // The process id keeps two runs of the suite on one machine apart.
+    folder_ = std::filesystem::temp_directory_path() /
+              ("setup_dl_" + std::string(test->name()) + "_" + std::to_string(getpid()));
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
     target_ = (folder_ / "package.bin").string();

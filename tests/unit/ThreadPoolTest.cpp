@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "CThreadManager.h"
 
@@ -13,12 +15,14 @@ class GateThread : public CThread {
   explicit GateThread(std::atomic<int>* runs)
       : CThread(platform::OpenSharedMutex(L"pool_test")), runs_(runs) {}
   int taskBusiness() override {
+    entered.Set();
     gate_.Wait();
     currentTask()->TaskStatus = CTask::kComplete;
     ++*runs_;
     return 1;
   }
   void open() { gate_.Set(); }
+  AutoResetEvent entered;
 
  private:
   std::atomic<int>* runs_;
@@ -37,8 +41,8 @@ class GatePool : public CThreadManager {
 }  // namespace
 
 TEST(ThreadPool, TaskGoesToLastFreeThreadAndComesBackWhenIdle) {
+  AutoResetEvent idle;  // outlives the pool's threads
   GatePool pool;
-  AutoResetEvent idle;
   pool.setIdleEvent(&idle);
   ASSERT_EQ(pool.createThreads(3), 3);
   CThread* last = pool.freeThreads().back();
@@ -65,8 +69,14 @@ TEST(ThreadPool, NoFreeThreadRefusesTheTask) {
   EXPECT_EQ(pool.giveTaskToAThreadTodo(&first), 1);
   EXPECT_EQ(pool.giveTaskToAThreadTodo(&second), 0);
   EXPECT_EQ(pool.getOneFreeThreads(), nullptr);
-  static_cast<GateThread*>(pool.busyThreads().front())->open();
-  pool.releaseThreads();  // waits for the busy worker
+  auto* busy = static_cast<GateThread*>(pool.busyThreads().front());
+  ASSERT_TRUE(busy->entered.WaitFor(5000));
+  std::thread opener([busy] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    busy->open();
+  });
+  pool.releaseThreads();  // waits for the busy worker to finish its task
+  opener.join();
   EXPECT_EQ(first.TaskStatus, CTask::kComplete);
   EXPECT_EQ(second.TaskStatus, CTask::kNew);
 }
