@@ -111,6 +111,7 @@ void CDownloader::runPass(uint32_t& saves) {
   if (tasks_.todoTasks().empty() && retryAt_.empty() && pool_.busyThreads().empty() &&
       allTasksComplete()) {
     RunState = kStopping;
+    progress_.Set();
     LOG(INFO) << " Download will stop";
     return;
   }
@@ -200,7 +201,6 @@ int CDownloader::updateDownloadInfo() {
   info_.Percent = length > 0 ? std::trunc(static_cast<double>(bytes) / length * 10000) / 100 : 0;
   info_.AverageSpeed = formatSize(info_.ElapsedMs > 0 ? bytes / info_.ElapsedMs * 1000 : 0) + "/S";
   info_.FailedRequests = failed;
-  progress_.Set();
   return 1;
 }
 

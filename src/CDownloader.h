@@ -63,7 +63,7 @@ class CDownloader {
   // True when the driver thread has ended within `ms`.
   bool waitForDriver(uint32_t ms);
   DownloadInfo downloadInfo() const;
-  // Set at every progress update and when the driver stops.
+  // Set when the driver finds every slice complete and when it ends.
   AutoResetEvent& progressEvent() { return progress_; }
   bool workDone() const { return WorkDone; }
   CDownloadTaskManager& taskManager() { return tasks_; }

@@ -25,7 +25,8 @@ namespace {
 constexpr uint32_t kStallMs = 60000;
 constexpr uint32_t kDriverWaitMs = 180000;
 constexpr uint32_t kNetworkExitPauseMs = 1100;
-// The watch loop wakes with every progress update and at least this often.
+// The watch loop checks the rules and reports progress this often; the
+// driver wakes it at once when every slice is complete.
 constexpr uint32_t kWatchMs = 200;
 constexpr int64_t kMinPackageSize = 1048576;
 constexpr size_t kMd5BlockSize = 1048576;
