@@ -254,6 +254,20 @@ TEST_F(DownloadEngine, TransientFaultsSucceedByteIdentical) {
   }
 }
 
+TEST_F(DownloadEngine, CdnSummaryListsSlicesServedUnlikeTheProbe) {
+  CSingleUserLog::GetInstance().SetSliceNum(2);
+  std::string cdnInfo;
+  const std::wstring target = platform::AnsiToWide(target_);
+  const std::string cf = services_->Url(generated(1048576, "cfray=1a2b-FRA,cfcache=HIT"));
+  ASSERT_EQ(CDownLoadImpl::SuperDownloadFile(platform::AnsiToWide(cf).c_str(), target.c_str(), cdnInfo, true), 1);
+  EXPECT_EQ(cdnInfo, "T();C(FRA/HIT;FRA/HIT;)");
+  std::filesystem::remove(target_);
+  std::filesystem::remove(target_ + ".xml");
+  const std::string plain = services_->Url(generated(1048576, "xcache=HIT"));
+  ASSERT_EQ(CDownLoadImpl::SuperDownloadFile(platform::AnsiToWide(plain).c_str(), target.c_str(), cdnInfo, true), 1);
+  EXPECT_EQ(cdnInfo, "");
+}
+
 TEST_F(DownloadEngine, CdnAddressEndsAtTheThirteenthFailureWithFourSlices) {
   CSingleUserLog::GetInstance().SetSliceNum(4);
   const std::string path = generated(2 * 1048576, "total=5");
