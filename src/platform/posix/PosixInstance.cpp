@@ -66,11 +66,18 @@ std::string LockFilePath(const char* kind, const std::wstring& name) {
   return LockFolder() + "/websetup-" + kind + "-" + escaped;
 }
 
+// Lock files are shared by every user of the machine (mode 0666; fchmod
+// rather than umask, which is process-wide and not thread-safe).
 int OpenLockFile(const std::string& path, bool create) {
-  const mode_t old = umask(0);
-  int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
-  umask(old);
-  if (fd < 0 && !create) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0), 0666);
+  if (fd >= 0 && create) {
+    if (fchmod(fd, 0666) != 0) {
+      // Not fatal: the lock works for this user all the same.
+    }
+    return fd;
+  }
+  if (fd < 0 && create) fd = open(path.c_str(), O_RDWR | O_CLOEXEC);  // exists already
+  if (fd < 0) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);         // another user's file
   return fd;
 }
 
