@@ -16,10 +16,11 @@
 #include "SingleUserLog.h"
 #include "platform/Platform.h"
 
-// The deployment's configuration hosts, "main[;secondary]". A demo or test
-// build sets SETUP_CONFIG_HOSTS (CMake cache) to loopback hosts instead.
+// The deployment's configuration hosts, "main[,secondary]" (each "host" or
+// "host:port"). A demo or test build sets the CMake cache variable
+// SETUP_CONFIG_HOSTS ("main;secondary") to loopback hosts instead.
 #ifndef SETUP_CONFIG_HOSTS
-#define SETUP_CONFIG_HOSTS "config.quenlo-example.com;config.quenlo-example.cn"
+#define SETUP_CONFIG_HOSTS "config.quenlo-example.com,config.quenlo-example.cn"
 #endif
 
 namespace {
@@ -137,7 +138,7 @@ CConfigure::CConfigure(int32_t downloaderId, int32_t languageId, int32_t siteId)
 
 CConfigure::Hosts CConfigure::builtInHosts() {
   const std::string hosts = SCRAMBLED_TEXT(SETUP_CONFIG_HOSTS);
-  const size_t separator = hosts.find(';');
+  const size_t separator = hosts.find(',');
   Hosts result;
   result.main = hosts.substr(0, separator);
   result.secondary = separator == std::string::npos ? result.main : hosts.substr(separator + 1);
