@@ -218,7 +218,7 @@ TEST_F(ConfigureITest, AsyncFetchAndWorkerRaceWithoutTearingTheRecord) {
     });
     std::thread worker([&] {
       while (!go) std::this_thread::yield();
-      std::this_thread::sleep_for(std::chrono::microseconds(500 * (round % 13)));
+      std::this_thread::sleep_for(std::chrono::microseconds(500 * (round % 25)));
       record.completeForInstall(embedded, [&] { ++workerHandOvers; });
     });
     go = true;

@@ -165,7 +165,7 @@ TEST_F(LibcurlToolITest, SliceTransferTimeoutIsTheConfiguredOne) {
   LogCapture log;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(stalled.Run(tool_), CURLE_OPERATION_TIMEDOUT);
-  EXPECT_LT(SecondsSince(start), 2.5);
+  EXPECT_LT(SecondsSince(start), 3.0);  // the server stalls 4 s
   EXPECT_TRUE(log.Has(" Curl Time out"));
 
   // A slow connection (20000 bytes a second) ends at the limit too, keeping what came.
@@ -224,7 +224,8 @@ TEST_F(LibcurlToolITest, GetKeepsWhatArrivedAndStopsAfterFiveSeconds) {
 
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(tool_.httpGet(Url("/dl/stall=9/files/data.bin").c_str(), body, false), CURLE_OPERATION_TIMEDOUT);
-  EXPECT_NEAR(SecondsSince(start), 5.0, 0.8);
+  EXPECT_GT(SecondsSince(start), 4.5);
+  EXPECT_LT(SecondsSince(start), 8.0);  // well before the server's 9 s
 }
 
 TEST_F(LibcurlToolITest, PostSendsTheBodyAndAppendsTheAnswer) {
@@ -241,7 +242,8 @@ TEST_F(LibcurlToolITest, PostStopsAfterTenSeconds) {
   std::string response;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(tool_.HttpPost(Url("/echo?stall=14"), "x", response, nullptr), CURLE_OPERATION_TIMEDOUT);
-  EXPECT_NEAR(SecondsSince(start), 10.0, 0.8);
+  EXPECT_GT(SecondsSince(start), 9.5);
+  EXPECT_LT(SecondsSince(start), 13.0);  // well before the server's 14 s
 }
 
 TEST_F(LibcurlToolITest, RefusedConnectionIsLogged) {
