@@ -6,11 +6,13 @@
 #include <json/json.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <vector>
@@ -74,11 +76,22 @@ class DownloadEngine : public ::testing::Test {
     g_tickOffset = 0;
     g_networkAlive = true;
     CSingleUserLog::GetInstance().SetTransferTimeout(2);
+    DownloadEvents::SetSink([this](const std::string&, const std::string& category,
+                                   const std::string& action, const std::string& label,
+                                   const std::string&, const std::string&) {
+      std::lock_guard<std::mutex> lock(eventsLock_);
+      events_.push_back(category + "/" + action + (label.empty() ? "" : "/" + label));
+    });
     services_->ClearRequests();
+  }
+  bool sawEvent(const std::string& event) {
+    std::lock_guard<std::mutex> lock(eventsLock_);
+    return std::find(events_.begin(), events_.end(), event) != events_.end();
   }
   void TearDown() override {
     platform::SetTickSource(nullptr);
     platform::SetNetworkProbe(nullptr);
+    DownloadEvents::SetSink(nullptr);
     CDownLoadImpl::SetProgressCallback(nullptr);
     CSingleUserLog::GetInstance().SetSliceNum(0);
     CSingleUserLog::GetInstance().SetSliceSize(0);
@@ -135,6 +148,8 @@ class DownloadEngine : public ::testing::Test {
   }
 
   static RefServices* services_;
+  std::mutex eventsLock_;
+  std::vector<std::string> events_;  // "category/action[/label]"
   std::filesystem::path folder_;
   std::string target_;
 };
@@ -196,6 +211,7 @@ TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
   const std::string target = generated(size);
   EXPECT_EQ(requests, (std::vector<std::string>{"GET " + target + " bytes=1572864-2097151",
                                                 "GET " + target + " bytes=3145728-4194304"}));
+  EXPECT_TRUE(sawEvent("Download/ResumUpload"));
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
 }
 
@@ -212,6 +228,8 @@ TEST_F(DownloadEngine, RedirectSwitchesTheAddressOfTheSlices) {
 TEST_F(DownloadEngine, ProbeFailuresEndWithTheirCodes) {
   EXPECT_EQ(download(services_->Url(generated(1048576, "status=503"))), 6);
   EXPECT_EQ(download(services_->Url("/loop/0")), 13);
+  EXPECT_TRUE(sawEvent("Other/Download/error:47/error:47/error:47/error:47/error:47/error:47/"
+                       "error:47/error:47/error:47/error:47"));
   EXPECT_FALSE(std::filesystem::exists(target_ + ".xml"));
 }
 
