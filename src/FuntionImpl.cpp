@@ -1,5 +1,5 @@
 // FuntionImpl: system information, text conversions, registry strings,
-// folders and files (Part 6.2). Everything goes through the platform layer;
+// folders and files. Everything goes through the platform layer;
 // nothing here calls the operating system itself.
 #include "FuntionImpl.h"
 
@@ -62,7 +62,7 @@ bool IsWindows11() {
   return LeadingNumber(build) > 21999;
 }
 
-// Part 6.2. Where the backend knows nothing Windows-specific (Linux: no NT
+// Where the backend knows nothing Windows-specific (Linux: no NT
 // numbers and no GetVersionExW answer) the name is the distribution's name
 // (OsVersionInfo::linuxName, from os-release PRETTY_NAME) and the number 0.
 std::string GetOSVersionName(float* number) {

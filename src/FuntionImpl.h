@@ -38,12 +38,12 @@ uint32_t CreateDirectories(const std::wstring& path);
 std::wstring GetSystemVolumeGuid();
 
 // ---- pieces of the above, for tests and other Parts ----
-// One row of the language table of Part 6.2.
+// One row of the language table.
 struct LanguageEntry {
   uint16_t id;
   const char* name;  // language "_" country
 };
-// The 143 rows, in the order of Part 6.2.
+// The 143 rows, in table order.
 const std::vector<LanguageEntry>& LanguageTable();
 // ParseVersion of WillShowNetFrameCheck: the text split at "."; each part a
 // leading-digit decimal number (empty or non-numeric: 0); at most four parts
@@ -76,7 +76,7 @@ std::wstring MoveToRoomiestDrive(const std::wstring& path);
 //    path beginning with "/" has the longest drive root that contains it
 //    ("/data/x" and "/data" are on "/data/"), or "/" when no drive root does.
 //  - A candidate drive is a drive root whose type is kDriveFixed and whose
-//    bus type is not kBusTypeUsb (Part 6.4), in the order of the drive list.
+//    bus type is not kBusTypeUsb, in the order of the drive list.
 //  - ListSsdDrives() lists drive letters, so it names only "X:\\" roots; the
 //    solid-state candidates of any form (mount points too) come from
 //    ListSsdRoots(), in the same order.

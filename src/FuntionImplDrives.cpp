@@ -1,4 +1,4 @@
-// FuntionImpl: drives and storage queries (Part 6.4), through the platform
+// FuntionImpl: drives and storage queries, through the platform
 // layer only. Windows roots are "X:\\"; Linux roots are mount points ending
 // in "/" (see DriveRootOf in FuntionImpl.h for how paths map to roots).
 #include "FuntionImpl.h"
@@ -73,7 +73,7 @@ std::wstring DriveRootOf(const std::wstring& path) {
   return best;
 }
 
-// Part 6.4: the candidate with strictly the most free space, the earlier one
+// the candidate with strictly the most free space, the earlier one
 // on ties; a drive with no free space is never kept (the comparison starts
 // from 0) and one whose free space cannot be read is skipped. The result is
 // that drive's root followed by the path without its root prefix; with no

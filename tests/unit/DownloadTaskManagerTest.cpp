@@ -112,7 +112,7 @@ TEST_F(TaskManagerTest, TaskFileLayout) {
       "        <RequestTimes>0</RequestTimes>\n"
       "    </Task>\n"
       "</TaskInfo>\n";
-  // Written in text mode ("w", Part 3.2): lines end with CR LF on Windows.
+  // Written in text mode ("w"): lines end with CR LF on Windows.
   std::string onDisk;
   for (char c : expected) {
     if (c == '\n' && platform::kPathSep == L'\\') onDisk += '\r';

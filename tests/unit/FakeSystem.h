@@ -284,7 +284,7 @@ class FakeSystem : public platform::ISystem {
       if (lowerRoot.empty() || lowerPath.compare(0, lowerRoot.size(), lowerRoot) != 0) continue;
       if (!best || d.root.size() > best->root.size()) best = &d;
     }
-    // "C:" (two characters, as Part 5.5 passes) names the drive "C:\\".
+    // "C:" (two characters, as the install-path check passes) names the drive "C:\\".
     if (!best && path.size() == 2 && path[1] == L':') return FindDriveLocked(path + L"\\");
     return best;
   }

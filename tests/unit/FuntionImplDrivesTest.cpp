@@ -1,4 +1,4 @@
-// FuntionImpl drive queries (Part 6.4) on FakeSystem machines.
+// FuntionImpl drive queries on FakeSystem machines.
 #include <gtest/gtest.h>
 
 #include "FakeSystem.h"
@@ -52,7 +52,7 @@ TEST_F(FuntionImplDrives, UnreadableDriveIsSkipped) {
 }
 
 TEST_F(FuntionImplDrives, DownloadFolderOnTheRoomiestDrive) {
-  // Part 1.3: APPDATA on C:, D: a fixed internal disk with more free space.
+  // APPDATA on C:, D: a fixed internal disk with more free space.
   fake_.AddDrive(L"C:\\", 20 * kGB);
   fake_.AddDrive(L"D:\\", 300 * kGB);
   const std::wstring logFolder = L"C:\\Users\\u\\AppData\\Roaming\\RIVovaravizu\\logs\\setup";

@@ -1,4 +1,4 @@
-// FuntionImpl system information (Part 6.2) through the FakeSystem double.
+// FuntionImpl system information through the FakeSystem double.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,4 +1,4 @@
-// Registry access of the win32 backend under HKEY_LOCAL_MACHINE (Part 6.2).
+// Registry access of the win32 backend under HKEY_LOCAL_MACHINE.
 #include <gtest/gtest.h>
 
 #include "WinTestUtil.h"
@@ -64,7 +64,7 @@ TEST_F(Win32Registry, ReadsAtMost260Characters) {
   const std::wstring longText(300, L'x');
   ASSERT_TRUE(platform::RealSystem().RegWriteString(key_, L"Long", longText));
   std::wstring read;
-  // The 260-character buffer of Part 6.2 is too small: the read fails.
+  // The 260-character buffer is too small: the read fails.
   EXPECT_FALSE(platform::RealSystem().RegReadString(key_, L"Long", &read));
   const std::wstring fits(259, L'y');
   ASSERT_TRUE(platform::RealSystem().RegWriteString(key_, L"Fits", fits));

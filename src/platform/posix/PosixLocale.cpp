@@ -29,7 +29,7 @@ const std::vector<LocaleLangId>& LocaleTable() {
       {"ml", 0x044C}, {"as", 0x044D}, {"mr", 0x044E}, {"sa", 0x044F}, {"mn", 0x0450},
       {"gl", 0x0456}, {"kok", 0x0457}, {"syr", 0x045A}, {"dv", 0x0465}, {"sr", 0x0C1A},
       {"sr@latin", 0x081A}, {"az@cyrillic", 0x082C}, {"uz@cyrillic", 0x0843},
-      // Language and territory (the 143 rows of Part 6.2).
+      // Language and territory (the 143 rows).
       {"ar_SA", 0x0401}, {"bg_BG", 0x0402}, {"ca_ES", 0x0403}, {"zh_TW", 0x0404},
       {"cs_CZ", 0x0405}, {"da_DK", 0x0406}, {"de_DE", 0x0407}, {"el_GR", 0x0408},
       {"en_US", 0x0409}, {"es_ES@traditional", 0x040A}, {"fi_FI", 0x040B},

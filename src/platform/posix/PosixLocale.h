@@ -8,7 +8,7 @@
 // language@modifier, language (the language's main LANGID). Unknown
 // languages, "C", "POSIX" and an empty value give 0x0409 (English, US).
 //
-// Every row of the 143-entry language table of Part 6.2 is reached by at
+// Every row of the 143-entry language table is reached by at
 // least one name of LocaleTable(). Names that glibc has no locale for are
 // chosen as follows (documented choices):
 //   "und", "neutral"        -> 0x0000 Neutral

@@ -1,6 +1,6 @@
 // Firewall authorisation through the Windows Firewall COM objects
-// (INetFwMgr, Part 6.3). Everything is reported on standard output only.
-// The spec writes the wide path as "%lS" (MSVC); "%ls" is the portable form
+// (INetFwMgr). Everything is reported on standard output only.
+// The wide path is printed with "%lS" in MSVC terms; "%ls" is the portable form
 // of the same conversion and prints the same text.
 #include "platform/Platform.h"
 #include "platform/win32/Win32Common.h"
@@ -15,7 +15,7 @@ namespace platform {
 
 namespace {
 
-// The identifiers of Part 6.3 (defined here: not every libuuid has them).
+// The identifiers (defined here: not every libuuid has them).
 const CLSID kClsidNetFwMgr = {0x304CE942, 0x6E39, 0x40D8, {0x94, 0x3A, 0xB9, 0x13, 0xC4, 0x0C, 0x9C, 0xD4}};
 const IID kIidINetFwMgr = {0xF7898AF5, 0xCAC4, 0x4632, {0xA2, 0xEC, 0xDA, 0x06, 0xE5, 0x11, 0x1A, 0xF2}};
 const CLSID kClsidNetFwAuthorizedApplication = {

@@ -35,7 +35,7 @@ std::unique_ptr<NamedMutex> CreateOwnedMutex(const std::wstring& name, uint32_t*
 }
 
 // FindWindowW(class, NULL); ShowWindow(SW_SHOW) and SwitchToThisWindow
-// bring the other copy's window forward (Part 1.1, step 6).
+// bring the other copy's window forward.
 bool FindVisibleInstance(const std::wstring& className, bool bringForward) {
   if (className.empty()) return false;
   HWND window = FindWindowW(className.c_str(), nullptr);

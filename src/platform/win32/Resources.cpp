@@ -8,7 +8,7 @@
 namespace platform {
 
 // FindResourceW / LoadResource / SizeofResource / LockResource in the
-// program's own module (Part 1.1, step 1).
+// program's own module.
 bool LoadModuleResource(const wchar_t* type, int id, const void** data, size_t* size) {
   HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(id), type);
   if (!info) return false;
@@ -26,7 +26,7 @@ bool LoadModuleResource(const wchar_t* type, int id, const void** data, size_t* 
 namespace {
 
 // GetFileVersionInfoSizeW + GetFileVersionInfoW into a block of at least
-// 16384 bytes (Part 6.2).
+// 16384 bytes.
 bool LoadVersionBlock(const std::wstring& path, std::vector<unsigned char>* block) {
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);

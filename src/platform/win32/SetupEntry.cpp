@@ -1,5 +1,5 @@
 // The Windows program entry point: hands the command line (the text after
-// the program's own path) to the start-up of Part 1.1.
+// the program's own path) to the start-up.
 #include "platform/win32/Win32Common.h"
 
 #include "Common/wWndMain.h"

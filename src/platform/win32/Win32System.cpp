@@ -167,7 +167,7 @@ class Win32System final : public ISystem {
     }
     info.serverR2 = GetSystemMetrics(SM_SERVERR2) != 0;
 
-    // The build number as IsWindows11 reads it (Part 6.2).
+    // The build number as IsWindows11 reads it.
     ScopedRegKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE,
                       L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion", 0,
@@ -198,7 +198,7 @@ class Win32System final : public ISystem {
   }
 
   // IOCTL_STORAGE_QUERY_PROPERTY, StorageDeviceProperty: the bus type of
-  // the first 40 bytes of the STORAGE_DEVICE_DESCRIPTOR (Part 6.4).
+  // the first 40 bytes of the STORAGE_DEVICE_DESCRIPTOR.
   int BusType(const std::wstring& root) override {
     const std::wstring volume = VolumeName(root);
     if (volume.empty()) return 0;
@@ -220,7 +220,7 @@ class Win32System final : public ISystem {
   }
 
   // IOCTL_STORAGE_QUERY_PROPERTY, StorageDeviceSeekPenaltyProperty, on the
-  // volume opened without access rights (Part 6.4).
+  // volume opened without access rights.
   bool SeekPenalty(const std::wstring& root, bool* seekPenalty) override {
     const std::wstring volume = VolumeName(root);
     if (volume.empty()) return false;
@@ -281,7 +281,7 @@ class Win32System final : public ISystem {
     return true;
   }
 
-  // HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, a 260-character buffer (Part 6.2).
+  // HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS, a 260-character buffer.
   bool RegReadString(const std::wstring& key, const std::wstring& name, std::wstring* value) override {
     ScopedRegKey handle;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, handle.out()) != ERROR_SUCCESS)
@@ -290,7 +290,7 @@ class Win32System final : public ISystem {
   }
 
   // RegCreateKeyW + RegSetValueExW(REG_SZ) with the characters of the text
-  // and no terminating NUL (Part 6.2).
+  // and no terminating NUL.
   bool RegWriteString(const std::wstring& key, const std::wstring& name, const std::wstring& value) override {
     ScopedRegKey handle;
     if (RegCreateKeyW(HKEY_LOCAL_MACHINE, key.c_str(), handle.out()) != ERROR_SUCCESS) return false;
