@@ -83,7 +83,7 @@ TEST_F(ConfigureITest, QueryCarriesTheIdsAndReportsItsOutcome) {
   EXPECT_EQ(record_.getQueryUrl(), "http://" + services_->host() + Target(0));
   EXPECT_TRUE(log.Has(" GetCbsInfo New interface V2(Sync test): 0, " + std::to_string(sizeof kAnswer - 1) +
                       ", Windows 10, 10"));
-  EXPECT_TRUE(log.Has(" [event] Other, SyncGetCbsTime, 0"));
+  EXPECT_EQ(log.Count(" [event] Other, SyncGetCbsTime, "), 1u);  // whole seconds taken
   EXPECT_TRUE(log.Has(" [funnelEx] Download, Get download configuration, Configuration URL=" +
                       services_->host() + ", Download configurationType=Success"));
 
