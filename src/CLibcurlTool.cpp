@@ -177,6 +177,9 @@ CURLcode CLibcurlTool::httpDownloadContent(const char* url, int64_t from, int64_
   SetGetOptions(handle_, url, transferTimeout);
   curl_easy_setopt(handle_, CURLOPT_RANGE, range.c_str());
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
+  // Half a megabyte per receive: 32 times fewer locked writes into the
+  // shared target file than libcurl's default 16 KB.
+  curl_easy_setopt(handle_, CURLOPT_BUFFERSIZE, 524288L);
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, thread);
   curl_easy_setopt(handle_, CURLOPT_HEADERDATA, thread);
   curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
