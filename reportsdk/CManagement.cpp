@@ -58,9 +58,11 @@ std::string CrossEndIdFromSpFile(const std::wstring& installerDir) {
 
 }  // namespace
 
+// Never destroyed, like the sender thread that logs through it; every log
+// line is flushed when it is written.
 CManagement& CManagement::Get() {
-  static CManagement record;
-  return record;
+  static CManagement* record = new CManagement();
+  return *record;
 }
 
 CManagement::CManagement()
@@ -89,6 +91,11 @@ void CManagement::OpenLog(int32_t id) {
   if (!file->is_open()) return;
   log_ = std::move(file);
   logFilePath_ = path;
+}
+
+bool CManagement::IsLogOpen() {
+  std::lock_guard<std::mutex> hold(logLock_);
+  return log_ != nullptr;
 }
 
 int CManagement::WriteLogLine(const std::string& line) {

@@ -24,6 +24,7 @@ class CManagement {
   // Closes an open log and opens the day's log of the main product id;
   // logging stays off when it cannot be opened.
   void OpenLog(int32_t mainPid);
+  bool IsLogOpen();
   // Appends one finished line and flushes; -1 when no log is open.
   int WriteLogLine(const std::string& line);
 

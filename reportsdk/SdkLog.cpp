@@ -16,6 +16,8 @@ constexpr size_t kLineChars = 1023;     // wsprintfW's limit of 1024 with the NU
 }  // namespace
 
 int WriteSdkLog(const char* format, ...) {
+  CManagement& settings = CManagement::Get();
+  if (!settings.IsLogOpen()) return -1;
   char buffer[16384];
   va_list args;
   va_start(args, format);
@@ -31,5 +33,5 @@ int WriteSdkLog(const char* format, ...) {
                 now.hour, now.minute, now.second, now.millisecond,
                 static_cast<unsigned>(platform::CurrentProcessId()));
   const std::wstring line = (head + message).substr(0, kLineChars - 1) + L"\n";
-  return CManagement::Get().WriteLogLine(platform::WideToUtf8(line));
+  return settings.WriteLogLine(platform::WideToUtf8(line));
 }

@@ -2,9 +2,11 @@
 
 #include "CManagement.h"
 
+// Never destroyed: the sender thread is never joined and may still run
+// while the process's exit handlers do.
 SdkRuntime& SdkRuntime::Get() {
-  static SdkRuntime runtime;
-  return runtime;
+  static SdkRuntime* runtime = new SdkRuntime();
+  return *runtime;
 }
 
 SdkRuntime::SdkRuntime()

@@ -138,7 +138,7 @@ TEST_F(SdkSendRestLogs, NothingAcceptedBeforeAKillIsLost) {
 
   sdktest::Collector collector(temp_.path());
   ASSERT_TRUE(collector.Start(port_));
-  EXPECT_EQ(RunSendRestLogs(std::chrono::seconds(240)), 0);
+  ASSERT_EQ(RunSendRestLogs(std::chrono::seconds(240)), 0) << SdkLog();
   std::set<std::string> arrived;
   for (const Json::Value& request : collector.Accepted()) {
     Json::Value record;
@@ -146,7 +146,11 @@ TEST_F(SdkSendRestLogs, NothingAcceptedBeforeAKillIsLost) {
     EXPECT_EQ(request["path"].asString(), "/collector");
     arrived.insert(record["actions"]["event_action"].asString());
   }
-  for (const std::string& action : accepted) EXPECT_TRUE(arrived.count(action)) << action << " was lost";
+  std::vector<std::string> lost;
+  for (const std::string& action : accepted)
+    if (!arrived.count(action)) lost.push_back(action);
+  EXPECT_TRUE(lost.empty()) << lost.size() << " of " << accepted.size() << " accepted events lost, first "
+                            << lost.front() << "\nSDK log:\n" << SdkLog();
 
   Json::Value queue;
   Json::CharReaderBuilder strict;
