@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Benchmark of the download program against aria2c (same connections, 4 MiB
 # pieces) and curl (one stream), all fetching a 256 MiB file from nginx on
-# loopback: (a) with limit_rate per connection, (b) unthrottled.
-# Prints one line per program and condition, then key=value ratios.
+# loopback: (a) with limit_rate per connection, (b) unthrottled (FAST_RUNS
+# runs per program, the median kept). Every result is checked against the
+# source's MD5. Prints one line per program and condition, then key=value
+# ratios: ours / ideal and ours / aria2c for (a), ours / curl for (b), our CPU
+# time / aria2c's over both; peak RSS of ours.
 #
 #   bench/download.sh            (builds build/bench in Release when needed)
 #   DOWNLOAD=path/to/download bench/download.sh
@@ -12,6 +15,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD:-$ROOT/build/bench}
 DOWNLOAD=${DOWNLOAD:-$BUILD/bin/download}
 SIZE_MIB=${SIZE_MIB:-256}
+FAST_RUNS=${FAST_RUNS:-5}            # unthrottled runs per program (median kept)
 LIMIT=8388608                       # nginx "limit_rate 8m": bytes per second
 CONNECTIONS=$(( $(nproc) * 8 / 5 ))  # the download program's worker count
 (( CONNECTIONS < 4 )) && CONNECTIONS=4
@@ -66,32 +70,46 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-# measure NAME CONDITION COMMAND...: sets WALL CPU RSS for the last run.
-declare -A WALL CPU RSS
-measure() {
+# run NAME CONDITION COMMAND...: one run; prints "wall cpu rss_kib".
+run() {
   local name=$1 condition=$2
   shift 2
   rm -rf "$WORK/out"/*
   /usr/bin/time -f "%e %U %S %M" -o "$WORK/time.txt" "$@" >/dev/null 2>"$WORK/stderr.txt" ||
     { echo "$name failed:" >&2; cat "$WORK/stderr.txt" >&2; exit 1; }
-  local wall user sys rss
-  read -r wall user sys rss < <(tail -n1 "$WORK/time.txt")
   local md5
   md5=$(md5sum < "$WORK/out/file.bin" | cut -d' ' -f1)
   [[ $md5 == "$SOURCE_MD5" ]] || { echo "$name ($condition): wrong bytes" >&2; exit 1; }
+  local wall user sys rss
+  read -r wall user sys rss < <(tail -n1 "$WORK/time.txt")
+  echo "$wall $(echo "$user + $sys" | bc -l) $rss"
+}
+
+# measure NAME CONDITION RUNS COMMAND...: keeps the run with the median wall
+# time in WALL, CPU and RSS (the machine may be shared; one run is noisy).
+declare -A WALL CPU RSS
+measure() {
+  local name=$1 condition=$2 runs=$3
+  shift 3
+  local results=() i
+  for (( i = 0; i < runs; i++ )); do results+=("$(run "$name" "$condition" "$@")"); done
+  local wall cpu rss
+  read -r wall cpu rss < <(printf '%s\n' "${results[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
   WALL[$name.$condition]=$wall
-  CPU[$name.$condition]=$(echo "$user + $sys" | bc -l)
+  CPU[$name.$condition]=$cpu
   RSS[$name.$condition]=$rss
-  printf '%-9s %-11s wall %7.2f s  %8.1f MiB/s  cpu %6.2f s  peak rss %6.1f MiB\n' "$name" "$condition" \
-    "$wall" "$(echo "$SIZE_MIB / $wall" | bc -l)" "${CPU[$name.$condition]}" "$(echo "$rss / 1024" | bc -l)"
+  printf '%-9s %-10s wall %7.2f s  %8.1f MiB/s  cpu %6.2f s  peak rss %6.1f MiB  (median of %d)\n' \
+    "$name" "$condition" "$wall" "$(echo "$SIZE_MIB / $wall" | bc -l)" "$cpu" "$(echo "$rss / 1024" | bc -l)" "$runs"
 }
 
 for condition in throttled fast; do
   url="http://127.0.0.1:$PORT/$condition/file.bin"
-  measure download "$condition" "$DOWNLOAD" --quiet "$url" "$WORK/out/file.bin"
-  measure aria2c "$condition" aria2c -q -x "$CONNECTIONS" -s "$CONNECTIONS" -k 4M --piece-length=4M \
-    --allow-overwrite=true --auto-file-renaming=false -d "$WORK/out" -o file.bin "$url"
-  measure curl "$condition" curl -s -o "$WORK/out/file.bin" "$url"
+  runs=1
+  [[ $condition == fast ]] && runs=$FAST_RUNS
+  measure download "$condition" "$runs" "$DOWNLOAD" --quiet "$url" "$WORK/out/file.bin"
+  measure aria2c "$condition" "$runs" aria2c -q -x "$CONNECTIONS" -s "$CONNECTIONS" -k 4M \
+    --piece-length=4M --allow-overwrite=true --auto-file-renaming=false -d "$WORK/out" -o file.bin "$url"
+  measure curl "$condition" "$runs" curl -s -o "$WORK/out/file.bin" "$url"
 done
 
 ratio() { printf '%.3f' "$(echo "$1 / $2" | bc -l)"; }
