@@ -6,6 +6,7 @@
 
 #include "CDownloader.h"
 #include "DownLoadImpl.h"
+#include "TempFolder.h"
 #include "platform/Platform.h"
 
 TEST(FormatSize, UnitsAreStrictlyGreater) {
@@ -44,20 +45,17 @@ TEST(Md5, HexOfText) {
 class CheckMd5 : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("setup_md5_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::create_directories(folder_);
-    file_ = folder_ / "package.exe";
+    file_ = folder_.path() / "package.exe";
     std::ofstream(file_, std::ios::binary) << "The quick brown fox jumps over the lazy dog";
   }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
   std::wstring path() const { return platform::AnsiToWide(file_.string()); }
   std::string record() const {
     std::ifstream in(file_.string() + ".db", std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
-  std::filesystem::path folder_, file_;
+  TempFolder folder_;
+  std::filesystem::path file_;
 };
 
 TEST_F(CheckMd5, MatchesEitherValueInLowerCaseOnly) {
