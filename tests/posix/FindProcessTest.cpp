@@ -80,7 +80,9 @@ TEST(FindProcessByFullPath, WithTmpAlsoKillsTheTemporaryTwin) {
 
 TEST(DownloadPool, TargetHeldByARunningProgramIsFreedAndOpened) {
   TempFolder folder;
-  const std::filesystem::path target = folder.path() / "Setup.exe";
+  // A name of its own: the kill also takes its ".tmp" twin, which must not
+  // be another test's process.
+  const std::filesystem::path target = folder.path() / "Held.exe";
   RunningCopy holder(target);
   CDownloadThreadManager pool(target.string());
   EXPECT_EQ(pool.createThreads(2), 2);
