@@ -2,6 +2,8 @@
 
 #include <tinyxml2.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -27,25 +29,34 @@ std::string LineRest(const std::string& text, size_t from) {
   return text.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
+// Header names in any letter case: HTTP/2 answers carry them in lower case.
+size_t FindHeader(const std::string& headers, const std::string& name) {
+  auto same = [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  };
+  auto found = std::search(headers.begin(), headers.end(), name.begin(), name.end(), same);
+  return found == headers.end() ? std::string::npos : static_cast<size_t>(found - headers.begin());
+}
+
 // A decimal 64-bit number after optional blanks; 0 when there is none.
 int64_t NumberAt(const std::string& text, size_t from) {
   return from < text.size() ? std::strtoll(text.c_str() + from, nullptr, 10) : 0;
 }
 
 int64_t LengthFromHeaders(const std::string& headers) {
-  size_t range = headers.find("Content-Range:");
+  size_t range = FindHeader(headers, "Content-Range:");
   if (range != std::string::npos) {
     size_t slash = headers.find('/', range);
     return slash == std::string::npos ? 0 : NumberAt(headers, slash + 1);
   }
-  size_t length = headers.find("Content-Length:");
+  size_t length = FindHeader(headers, "Content-Length:");
   if (length != std::string::npos) return NumberAt(headers, headers.find(':', length) + 1);
   return 0;
 }
 
 void DetectCdn(const std::string& headers, std::string& cdn) {
-  const size_t status = headers.find("CF-Cache-Status:");
-  const size_t ray = headers.find("CF-RAY:");
+  const size_t status = FindHeader(headers, "CF-Cache-Status:");
+  const size_t ray = FindHeader(headers, "CF-RAY:");
   const size_t dash = ray == std::string::npos ? std::string::npos : headers.find('-', ray + 7);
   if (status != std::string::npos && dash != std::string::npos) {
     const std::string statusText = LineRest(headers, status + 16);
@@ -54,7 +65,7 @@ void DetectCdn(const std::string& headers, std::string& cdn) {
     DownloadEvents::Event("Download", "3.CDNStatus", node + "/" + statusText);
     return;
   }
-  const size_t cache = headers.find("X-Cache: ");
+  const size_t cache = FindHeader(headers, "X-Cache: ");
   if (cache == std::string::npos) return;
   cdn = LineRest(headers, cache + 9);
   LOG(INFO) << " Cdn result: " << cdn;
@@ -108,7 +119,7 @@ int64_t CDownloadTaskManager::getContentLength(CURLcode& result, std::string& cd
       cdn.clear();
       return 0;
     }
-    const size_t location = headers.find("Location:");
+    const size_t location = FindHeader(headers, "Location:");
     if (location == std::string::npos) {
       const int64_t length = LengthFromHeaders(headers);
       if (length == 0) return 0;

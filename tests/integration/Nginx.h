@@ -1,0 +1,93 @@
+// nginx on loopback for the integration tests, started with a generated
+// configuration (its pid, temporary and log files in the given folder, in
+// the foreground), serving the folder's "www" over HTTP/1.1 and over HTTPS
+// with HTTP/2.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "integration/TestPki.h"
+
+namespace nginx_test {
+
+inline int FreePort() {
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  close(probe);
+  return ntohs(address.sin_port);
+}
+
+inline bool Accepts(int port) {
+  const int client = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool connected = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(client);
+  return connected;
+}
+
+// nginx serving the folder `www` on an HTTP and an HTTPS (HTTP/2) port.
+class Nginx {
+ public:
+  Nginx(const std::filesystem::path& folder, const TestPki::Pair& tls)
+      : httpPort_(FreePort()), httpsPort_(FreePort()) {
+    const std::string dir = folder.string();
+    std::filesystem::create_directories(folder / "temp");
+    std::ofstream(folder / "nginx.conf")
+        << "daemon off;\nmaster_process off;\nuser root;\npid " << dir << "/nginx.pid;\n"
+        << "error_log " << dir << "/error.log;\nevents { worker_connections 64; }\nhttp {\n"
+        << "  access_log " << dir << "/access.log;\n"
+        << "  client_body_temp_path " << dir << "/temp/body;\n  proxy_temp_path " << dir << "/temp/proxy;\n"
+        << "  fastcgi_temp_path " << dir << "/temp/fastcgi;\n  uwsgi_temp_path " << dir << "/temp/uwsgi;\n"
+        << "  scgi_temp_path " << dir << "/temp/scgi;\n"
+        << "  server { listen 127.0.0.1:" << httpPort_ << "; root " << dir << "/www; }\n"
+        << "  server { listen 127.0.0.1:" << httpsPort_ << " ssl http2; root " << dir << "/www;\n"
+        << "    ssl_certificate " << tls.cert.string() << "; ssl_certificate_key " << tls.key.string()
+        << "; }\n}\n";
+    pid_ = fork();
+    if (pid_ == 0) {
+      execl("/usr/sbin/nginx", "nginx", "-e", (dir + "/error.log").c_str(), "-p", dir.c_str(), "-c",
+            (dir + "/nginx.conf").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 250 && !(Accepts(httpPort_) && Accepts(httpsPort_)); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  ~Nginx() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  std::string Http(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(httpPort_) + path;
+  }
+  std::string Https(const std::string& path) const {
+    return "https://127.0.0.1:" + std::to_string(httpsPort_) + path;
+  }
+
+ private:
+  int httpPort_, httpsPort_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace nginx_test
+
+using nginx_test::Nginx;
