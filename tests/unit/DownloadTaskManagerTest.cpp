@@ -2,7 +2,6 @@
 // run state's length cache, so no request is made.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -54,12 +53,9 @@ class TaskManagerTest : public ::testing::Test {
     ASSERT_EQ(manager.generateDownloadTask(false, "", 0), 1);
     manager.saveTaskToFile();
   }
-  // The file is written in text mode: CR LF line ends on Windows.
   std::string taskFileText() const {
     std::ifstream in(taskFile_, std::ios::binary);
-    std::string text(std::istreambuf_iterator<char>(in), {});
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    return text;
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
   void writeTaskFile(const std::string& text) const { std::ofstream(taskFile_, std::ios::binary) << text; }
   static void replaceOnce(std::string& text, const std::string& from, const std::string& to) {
