@@ -1,16 +1,4 @@
-# Cross-compiling for Windows (x86_64) with Debian's mingw-w64 (-posix flavour:
-# the -win32 flavour of GCC 12 has no std::thread).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR AMD64)
+# Windows x86_64 target.
 set(SETUP_WIN_TRIPLE x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER   ${SETUP_WIN_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${SETUP_WIN_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${SETUP_WIN_TRIPLE}-windres)
-
-# Libraries and headers of the target only; build tools from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${SETUP_WIN_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)

@@ -57,6 +57,26 @@ std::wstring VolumeName(const std::wstring& root) {
   return std::wstring(L"\\\\?\\") + letter + L":";
 }
 
+// Opens the volume of a drive root and asks one standard storage property
+// into `out` (zeroed first); false when the volume cannot be opened or asked.
+bool QueryStorageProperty(const std::wstring& root, DWORD access, DWORD flags,
+                          STORAGE_PROPERTY_ID property, void* out, DWORD size) {
+  const std::wstring volume = VolumeName(root);
+  if (volume.empty()) return false;
+  ScopedHandle device(CreateFileW(volume.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, flags, nullptr));
+  if (!device.valid()) return false;
+  STORAGE_PROPERTY_QUERY query;
+  static_assert(sizeof(query) == 12, "12-byte STORAGE_PROPERTY_QUERY");
+  std::memset(&query, 0, sizeof(query));
+  query.PropertyId = property;
+  query.QueryType = PropertyStandardQuery;
+  std::memset(out, 0, size);
+  DWORD returned = 0;
+  return DeviceIoControl(device.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), out,
+                         size, &returned, nullptr) != FALSE;
+}
+
 class Win32System final : public ISystem {
  public:
   std::wstring ModulePath() override {
@@ -200,21 +220,10 @@ class Win32System final : public ISystem {
   // IOCTL_STORAGE_QUERY_PROPERTY, StorageDeviceProperty: the bus type of
   // the first 40 bytes of the STORAGE_DEVICE_DESCRIPTOR.
   int BusType(const std::wstring& root) override {
-    const std::wstring volume = VolumeName(root);
-    if (volume.empty()) return 0;
-    ScopedHandle device(CreateFileW(volume.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!device.valid()) return 0;
-    STORAGE_PROPERTY_QUERY query;
-    std::memset(&query, 0, sizeof(query));
-    query.PropertyId = StorageDeviceProperty;
-    query.QueryType = PropertyStandardQuery;
     STORAGE_DEVICE_DESCRIPTOR descriptor;
     static_assert(sizeof(descriptor) == 40, "the first 40 bytes of STORAGE_DEVICE_DESCRIPTOR");
-    std::memset(&descriptor, 0, sizeof(descriptor));
-    DWORD returned = 0;
-    if (!DeviceIoControl(device.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), &descriptor,
-                         sizeof(descriptor), &returned, nullptr))
+    if (!QueryStorageProperty(root, GENERIC_READ, FILE_ATTRIBUTE_NORMAL, StorageDeviceProperty,
+                              &descriptor, sizeof(descriptor)))
       return 0;
     return static_cast<int>(descriptor.BusType);
   }
@@ -222,22 +231,10 @@ class Win32System final : public ISystem {
   // IOCTL_STORAGE_QUERY_PROPERTY, StorageDeviceSeekPenaltyProperty, on the
   // volume opened without access rights.
   bool SeekPenalty(const std::wstring& root, bool* seekPenalty) override {
-    const std::wstring volume = VolumeName(root);
-    if (volume.empty()) return false;
-    ScopedHandle device(CreateFileW(volume.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-    if (!device.valid()) return false;
-    STORAGE_PROPERTY_QUERY query;
-    static_assert(sizeof(query) == 12, "12-byte STORAGE_PROPERTY_QUERY");
-    std::memset(&query, 0, sizeof(query));
-    query.PropertyId = StorageDeviceSeekPenaltyProperty;
-    query.QueryType = PropertyStandardQuery;
     DEVICE_SEEK_PENALTY_DESCRIPTOR descriptor;
     static_assert(sizeof(descriptor) == 12, "12-byte DEVICE_SEEK_PENALTY_DESCRIPTOR");
-    std::memset(&descriptor, 0, sizeof(descriptor));
-    DWORD returned = 0;
-    if (!DeviceIoControl(device.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof(query), &descriptor,
-                         sizeof(descriptor), &returned, nullptr))
+    if (!QueryStorageProperty(root, 0, 0, StorageDeviceSeekPenaltyProperty, &descriptor,
+                              sizeof(descriptor)))
       return false;
     if (seekPenalty) *seekPenalty = descriptor.IncursSeekPenalty != FALSE;
     return true;
