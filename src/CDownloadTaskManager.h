@@ -5,7 +5,6 @@
 
 #include <curl/curl.h>
 
-#include <cstdio>
 #include <string>
 
 #include "CTaskManager.h"
@@ -36,8 +35,6 @@ class CDownloadTaskManager : public CTaskManager {
 
   // The slice size that the current download settings give for a length.
   static int64_t planSliceSize(int64_t contentLength);
-
-  const std::string& url() const { return RemotePath; }
 
   std::string RemotePath;
   std::string LocalPath;

@@ -24,8 +24,6 @@ class CDownloadThread : public CThread {
   // beyond it or the write fails (the write callback then ends the transfer).
   size_t writeBlock(const void* data, size_t size);
 
-  FILE* file() const { return file_; }
-
  private:
   FILE* file_;
   std::unique_ptr<CLibcurlTool> curl_;

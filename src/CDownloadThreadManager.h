@@ -22,7 +22,6 @@ class CDownloadThreadManager : public CThreadManager {
   // Ends every worker first, then closes the target file.
   void closeFile();
   FILE* file() const { return file_; }
-  platform::SharedMutex& fileMutex() { return *mutex_; }
 
  private:
   FILE* openTarget(uint32_t* error) const;

@@ -54,7 +54,6 @@ bool KillProcess(uint32_t pid, uint32_t* lastError);
 // fopen with the Win32-style error of a failure (32 for a file another
 // process holds, 5 for access denied, ...).
 FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError);
-bool SeekFile(FILE* file, int64_t offset);  // from the start, 64-bit
 // Writes at a 64-bit offset of an unbuffered file (one system call where the
 // system has one); the number of bytes written.
 size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size);

@@ -111,10 +111,6 @@ FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
   return file;
 }
 
-bool SeekFile(FILE* file, int64_t offset) {
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-}
-
 size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size) {
   size_t done = 0;
   while (done < size) {

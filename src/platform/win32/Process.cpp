@@ -77,10 +77,8 @@ FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
   return file;
 }
 
-bool SeekFile(FILE* file, int64_t offset) { return _fseeki64(file, offset, SEEK_SET) == 0; }
-
 size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size) {
-  return SeekFile(file, offset) ? std::fwrite(data, 1, size, file) : 0;
+  return _fseeki64(file, offset, SEEK_SET) == 0 ? std::fwrite(data, 1, size, file) : 0;
 }
 
 bool SyncFile(FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
