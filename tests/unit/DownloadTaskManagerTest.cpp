@@ -57,11 +57,16 @@ class TaskManagerTest : public ::testing::Test {
     std::ifstream in(taskFile_, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  void writeTaskFile(const std::string& text) const { std::ofstream(taskFile_, std::ios::binary) << text; }
-  static void replaceOnce(std::string& text, const std::string& from, const std::string& to) {
-    size_t at = text.find(from);
-    ASSERT_NE(at, std::string::npos) << from;
-    text.replace(at, from.size(), to);
+  // Saves the plan of a 10 MiB file with each (from, to) edit made once, in order.
+  void savePlanEdited(const std::vector<std::pair<std::string, std::string>>& edits) {
+    savePlan(10485760);
+    std::string text = taskFileText();
+    for (const auto& edit : edits) {
+      const size_t at = text.find(edit.first);
+      ASSERT_NE(at, std::string::npos) << edit.first;
+      text.replace(at, edit.first.size(), edit.second);
+    }
+    std::ofstream(taskFile_, std::ios::binary) << text;
   }
 
   TempFolder folder_;
@@ -123,13 +128,10 @@ TEST_F(TaskManagerTest, TaskFileLayout) {
 }
 
 TEST_F(TaskManagerTest, ResumeKeepsProgressAndRestartsRequestCount) {
-  savePlan(10485760);
-  std::string text = taskFileText();
-  replaceOnce(text, "<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>4194304</DownloadedPos>");
-  replaceOnce(text, "<TaskStatus>0</TaskStatus>", "<TaskStatus>1</TaskStatus>");
-  replaceOnce(text, "<RequestTimes>0</RequestTimes>", "<RequestTimes>7</RequestTimes>");
-  replaceOnce(text, "<DownloadTime>0</DownloadTime>", "<DownloadTime>1234</DownloadTime>");
-  writeTaskFile(text);
+  savePlanEdited({{"<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>4194304</DownloadedPos>"},
+                  {"<TaskStatus>0</TaskStatus>", "<TaskStatus>1</TaskStatus>"},
+                  {"<RequestTimes>0</RequestTimes>", "<RequestTimes>7</RequestTimes>"},
+                  {"<DownloadTime>0</DownloadTime>", "<DownloadTime>1234</DownloadTime>"}});
   CDownloadTaskManager manager(url_, target_, taskFile_);
   EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
   ASSERT_EQ(manager.tasks().size(), 2u);
@@ -141,11 +143,8 @@ TEST_F(TaskManagerTest, ResumeKeepsProgressAndRestartsRequestCount) {
 }
 
 TEST_F(TaskManagerTest, SliceMissingItsLastByteIsNotComplete) {
-  savePlan(10485760);
-  std::string text = taskFileText();
-  replaceOnce(text, "<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>4194303</DownloadedPos>");
-  replaceOnce(text, "<TaskStatus>0</TaskStatus>", "<TaskStatus>1</TaskStatus>");
-  writeTaskFile(text);
+  savePlanEdited({{"<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>4194303</DownloadedPos>"},
+                  {"<TaskStatus>0</TaskStatus>", "<TaskStatus>1</TaskStatus>"}});
   CDownloadTaskManager manager(url_, target_, taskFile_);
   ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
   EXPECT_EQ(manager.todoTasks().size(), 2u);
@@ -153,13 +152,9 @@ TEST_F(TaskManagerTest, SliceMissingItsLastByteIsNotComplete) {
 }
 
 TEST_F(TaskManagerTest, ChangedLengthIsRejectedWithDl025) {
-  savePlan(10485760);
-  std::string text = taskFileText();
   // The slices were fetched from another address; the manager's own
   // address now measures a different length.
-  replaceOnce(text, ".bin</RemotePath>", ".old</RemotePath>");
-  replaceOnce(text, ".bin</RemotePath>", ".old</RemotePath>");
-  writeTaskFile(text);
+  savePlanEdited({{".bin</RemotePath>", ".old</RemotePath>"}, {".bin</RemotePath>", ".old</RemotePath>"}});
   CSingleUserLog::GetInstance().SetCachedValue(url_, 10485761);
   CDownloadTaskManager manager(url_, target_, taskFile_);
   std::ofstream(target_) << "partial";
@@ -180,10 +175,7 @@ TEST_F(TaskManagerTest, WrongLayoutIsRejectedWithDl026) {
   };
   for (const auto& damage : damages) {
     flowErrors_.clear();
-    savePlan(10485760);
-    std::string text = taskFileText();
-    replaceOnce(text, damage.first, damage.second);
-    writeTaskFile(text);
+    savePlanEdited({damage});
     CDownloadTaskManager manager(url_, target_, taskFile_);
     EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
     EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL026"}) << damage.second;
@@ -203,8 +195,8 @@ TEST_F(TaskManagerTest, OtherSliceSizeStartsOver) {
 TEST_F(TaskManagerTest, UnreadableFilesStartOver) {
   for (const std::string& text : {std::string("<TaskInfo><Task><StartPos>0"), std::string("")}) {
     flowErrors_.clear();
-    savePlan(10485760);
-    writeTaskFile(text);
+    savePlanEdited({});
+    std::ofstream(taskFile_, std::ios::binary) << text;
     CDownloadTaskManager manager(url_, target_, taskFile_);
     EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
     EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL025"});
