@@ -3,21 +3,23 @@
 // file holds only the pointer that tests swap with SetSystem().
 #include "platform/Platform.h"
 
+#include <atomic>
+
 namespace platform {
 
 namespace {
-ISystem* g_replacement = nullptr;  // nullptr: the real backend
+// nullptr: the real backend. Atomic because threads that outlive a test
+// (the SDK sender) read it while the test swaps it back.
+std::atomic<ISystem*> g_replacement{nullptr};
 }  // namespace
 
 ISystem& System() {
-  ISystem* replacement = g_replacement;
+  ISystem* replacement = g_replacement.load();
   return replacement ? *replacement : RealSystem();
 }
 
 ISystem* SetSystem(ISystem* replacement) {
-  ISystem* previous = g_replacement;
-  g_replacement = replacement;
-  return previous;
+  return g_replacement.exchange(replacement);
 }
 
 }  // namespace platform
