@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "LocalSettings.h"
+#include "startup/LocalSettings.h"
 #include "SdkLog.h"
 #include "platform/Platform.h"
 

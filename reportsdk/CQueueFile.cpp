@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "EventRecord.h"
-#include "JsonText.h"
+#include "analytics/JsonText.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "JsonText.h"
+#include "analytics/JsonText.h"
 #include "platform/Platform.h"
 
 namespace EventRecord {

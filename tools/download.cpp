@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
-#include "DownLoadImpl.h"
-#include "SingleUserLog.h"
+#include "download/DownLoadImpl.h"
+#include "analytics/SingleUserLog.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -161,7 +161,7 @@ int ParseProfileInt(const std::wstring& text) {
     else if (c >= L'A' && c <= L'F') digit = static_cast<unsigned>(c - L'A' + 10);
     else break;
     if (digit >= base) break;
-    result = result * base + digit;  // wraps like the 32-bit original
+    result = result * base + digit;  // wraps in 32 bits, as Win32's reader does
   }
   if (negative) result = 0u - result;
   return static_cast<int>(result);

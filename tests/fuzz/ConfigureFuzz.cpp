@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "CConfigure.h"
+#include "config/CConfigure.h"
 
 namespace {
 

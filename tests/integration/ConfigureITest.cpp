@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "CConfigure.h"
+#include "config/CConfigure.h"
 #include "integration/RefServices.h"
 #include "integration/TestPki.h"
 #include "integration/TestSettings.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-#include "DownLoadImpl.h"
+#include "download/DownLoadImpl.h"
 #include "RefServices.h"
 #include "services/GeneratedContent.h"
 

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "CLibcurlTool.h"
-#include "CDownloader.h"
-#include "DownLoadImpl.h"
-#include "DownloadEvents.h"
-#include "SingleUserLog.h"
+#include "download/CLibcurlTool.h"
+#include "download/CDownloader.h"
+#include "download/DownLoadImpl.h"
+#include "download/DownloadEvents.h"
+#include "analytics/SingleUserLog.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
 #include "RefServices.h"

@@ -10,9 +10,9 @@
 #include <random>
 #include <string>
 
-#include "DownLoadImpl.h"
-#include "DownloadEvents.h"
-#include "SingleUserLog.h"
+#include "download/DownLoadImpl.h"
+#include "download/DownloadEvents.h"
+#include "analytics/SingleUserLog.h"
 #include "integration/Nginx.h"
 #include "integration/TestPki.h"
 #include "integration/TestSettings.h"

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <memory>
 
-#include "CLibcurlTool.h"
-#include "SingleUserLog.h"
+#include "download/CLibcurlTool.h"
+#include "analytics/SingleUserLog.h"
 #include "integration/RefServices.h"
 #include "integration/TestSettings.h"
 #include "services/GeneratedContent.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <random>
 
-#include "CLibcurlTool.h"
+#include "download/CLibcurlTool.h"
 #include "integration/Nginx.h"
 #include "integration/TestPki.h"
 #include "integration/TestSettings.h"

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "CLibcurlTool.h"
+#include "download/CLibcurlTool.h"
 #include "integration/RefServices.h"
 #include "integration/TestPki.h"
 #include "integration/TestSettings.h"

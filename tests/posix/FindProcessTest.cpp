@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "CDownloadThreadManager.h"
-#include "DownloadEvents.h"
-#include "FuntionImpl.h"
+#include "download/CDownloadThreadManager.h"
+#include "download/DownloadEvents.h"
+#include "system/FuntionImpl.h"
 #include "unit/TempFolder.h"
 #include "platform/Platform.h"
 

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "FuntionImpl.h"
+#include "system/FuntionImpl.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixInternal.h"
 #include "platform/posix/PosixLocale.h"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "FuntionImpl.h"
+#include "system/FuntionImpl.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixRegistry.h"
 #include "unit/TempFolder.h"

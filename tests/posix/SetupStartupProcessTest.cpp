@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "Common/wWndMain.h"
+#include "startup/wWndMain.h"
 #include "SetupChild.h"
 #include "platform/Platform.h"
 #include "unit/TempFolder.h"

@@ -7,9 +7,9 @@
 #include <sstream>
 #include <string>
 
-#include "CConfigure.h"
-#include "CEmbeddedConfigReader.h"
-#include "SingleUserLog.h"
+#include "config/CConfigure.h"
+#include "startup/CEmbeddedConfigReader.h"
+#include "analytics/SingleUserLog.h"
 #include "platform/Platform.h"
 #include "toolkit/ResourceArchive.h"
 #include "unit/LogCapture.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "CLibcurlTool.h"
+#include "download/CLibcurlTool.h"
 #include "unit/LogCapture.h"
 #include "unit/SliceDownload.h"
 #include "unit/TempFolder.h"

@@ -1,8 +1,8 @@
 // The start-up's command-line modes and the log stem of the download URL.
 #include <gtest/gtest.h>
 
-#include "Common/CommandLineMode.h"
-#include "Common/RunLog.h"
+#include "startup/CommandLineMode.h"
+#include "startup/RunLog.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "CDownloader.h"
-#include "DownLoadImpl.h"
+#include "download/CDownloader.h"
+#include "download/DownLoadImpl.h"
 #include "TempFolder.h"
 #include "platform/Platform.h"
 

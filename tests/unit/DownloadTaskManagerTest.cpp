@@ -6,9 +6,9 @@
 #include <fstream>
 #include <vector>
 
-#include "CDownloadTaskManager.h"
-#include "DownloadEvents.h"
-#include "SingleUserLog.h"
+#include "download/CDownloadTaskManager.h"
+#include "download/DownloadEvents.h"
+#include "analytics/SingleUserLog.h"
 #include "TempFolder.h"
 #include "platform/Platform.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeSystem.h"
-#include "FuntionImpl.h"
+#include "system/FuntionImpl.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "FakeSystem.h"
-#include "FuntionImpl.h"
+#include "system/FuntionImpl.h"
 #include "LogCapture.h"
 #include "TempFolder.h"
 #include "platform/Platform.h"

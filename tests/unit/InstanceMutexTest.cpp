@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "Common/InstanceMutex.h"
+#include "startup/InstanceMutex.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FakeSystem.h"
-#include "LocalSettings.h"
+#include "startup/LocalSettings.h"
 #include "TempFolder.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "IConfigEntryReader.h"
+#include "startup/IConfigEntryReader.h"
 
 class MapConfigReader : public IConfigEntryReader {
  public:

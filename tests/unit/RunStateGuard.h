@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "SingleUserLog.h"
+#include "analytics/SingleUserLog.h"
 
 class RunStateGuard {
  public:

@@ -10,7 +10,7 @@
 
 #include "FakeSystem.h"
 #include "IWebLogNew.h"
-#include "SingleUserLog.h"
+#include "analytics/SingleUserLog.h"
 #include "TempFolder.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FakeSystem.h"
-#include "SingleUserLog.h"
+#include "analytics/SingleUserLog.h"
 #include "TempFolder.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "CDownloadThread.h"
-#include "CLibcurlTool.h"
+#include "download/CDownloadThread.h"
+#include "download/CLibcurlTool.h"
 #include "platform/Process.h"
 
 class SliceDownload {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "Common/StartupConfig.h"
+#include "startup/StartupConfig.h"
 #include "platform/Platform.h"
 #include "toolkit/ResourceArchive.h"
 

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "CThreadManager.h"
+#include "download/CThreadManager.h"
 
 namespace {
 

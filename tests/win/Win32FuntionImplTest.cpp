@@ -1,9 +1,9 @@
-// The system services of FuntionImpl (Parts 6.2, 6.4) on the real win32
-// backend under Wine: the calls reach Win32 and the answers have the shape
-// the Parts describe.
+// The system services of FuntionImpl (system information and drives) on the
+// real win32 backend under Wine: the calls reach Win32 and the answers have
+// the shape the callers expect.
 #include <gtest/gtest.h>
 
-#include "FuntionImpl.h"
+#include "system/FuntionImpl.h"
 #include "WinTestUtil.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // System queries of the win32 backend: environment, clock, WOW64, language,
-// region, drives, screen (Parts 1.1, 6.2, 6.4).
+// region, drives, screen.
 #include <gtest/gtest.h>
 
 #include <algorithm>

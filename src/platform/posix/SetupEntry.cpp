@@ -4,7 +4,7 @@
 #include <clocale>
 #include <string>
 
-#include "Common/wWndMain.h"
+#include "startup/wWndMain.h"
 #include "platform/Platform.h"
 
 int main(int argc, char** argv) {

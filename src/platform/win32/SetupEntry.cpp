@@ -2,7 +2,7 @@
 // the program's own path) to the start-up.
 #include "platform/win32/Win32Common.h"
 
-#include "Common/wWndMain.h"
+#include "startup/wWndMain.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmdLine, int) {
   return RunSetup(cmdLine ? std::wstring(cmdLine) : std::wstring());

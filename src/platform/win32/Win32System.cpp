@@ -1,5 +1,5 @@
 // The real system object of the win32 backend: every query asks Win32
-// afresh (Parts 1.1, 6.2 and 6.4 name the calls).
+// afresh: start-up, system information and drive queries.
 #include "platform/Platform.h"
 #include "platform/win32/Win32Common.h"
 

@@ -1,0 +1,318 @@
+#include "analytics/SingleUserLog.h"
+
+#include <easylogging++.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "analytics/AnalyticsChannels.h"
+#include "system/FuntionImpl.h"
+#include "IWebLogNew.h"
+#include "analytics/JsonText.h"
+#include "startup/LocalSettings.h"
+#include "platform/DeviceIdentity.h"
+#include "platform/Platform.h"
+
+CSingleUserLog& CSingleUserLog::GetInstance() {
+  static CSingleUserLog instance;
+  return instance;
+}
+
+// ---- per-run paths ------------------------------------------------------------
+
+namespace {
+
+// Year to millisecond, 17 digits: two runs in the same second still differ.
+std::wstring FormatRunTimestamp(const platform::LocalTime& t) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4d%.2d%.2d%.2d%.2d%.2d%.3d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second, t.millisecond);
+  return std::wstring(text, text + std::char_traits<char>::length(text));
+}
+
+}  // namespace
+
+void CSingleUserLog::SetupPaths(const std::wstring& logStem) {
+  const std::wstring sep(1, platform::kPathSep);
+  runTimestamp_ = FormatRunTimestamp(platform::System().Now());
+
+  // Without APPDATA the folder is relative to the current drive; set-up goes on.
+  logFolder_ = platform::AppDataFolder() + sep + L"RIVovaravizu" + sep + L"logs" + sep + logStem;
+  FuntionImpl::CreateDirectories(logFolder_);
+  logFile_ = logFolder_ + sep + logStem + L"_" + runTimestamp_ + L".log";
+
+  // The drive root of APPDATA ("C:\\", the first three characters, on
+  // Windows) stands in until MoveToRoomiestDrive puts the roomiest fixed
+  // drive's root in its place.
+  downloadFolder_ = FuntionImpl::MoveToRoomiestDrive(FuntionImpl::DriveRootOf(logFolder_) +
+                                                     L"RIVovaravizu" + sep + logStem);
+  FuntionImpl::CreateDirectories(downloadFolder_);
+}
+
+std::wstring CSingleUserLog::GetLogFilePath() const { return logFile_; }
+std::wstring CSingleUserLog::GetLogFolder() const { return logFolder_; }
+std::wstring CSingleUserLog::GetDownloadFolder() const { return downloadFolder_; }
+std::wstring CSingleUserLog::GetRunTimestamp() const { return runTimestamp_; }
+
+// ---- content-length cache -------------------------------------------------------
+
+void CSingleUserLog::SetCachedValue(const std::string& key, int64_t value) {
+  if (key.empty() || value == 0) return;
+  std::lock_guard<std::mutex> guard(cacheLock_);
+  lengthCache_[key] = value;
+}
+
+int64_t CSingleUserLog::GetCachedValue(const std::string& key) const {
+  std::lock_guard<std::mutex> guard(cacheLock_);
+  const auto found = lengthCache_.find(key);
+  return found == lengthCache_.end() ? 0 : found->second;
+}
+
+// ---- analytics front end ----------------------------------------------------------
+
+namespace {
+
+// The file version of the running program; empty without a version resource.
+std::string InstallerVersion() {
+  return FuntionImpl::GetFileVersion(platform::System().ModulePath());
+}
+
+std::string FileNameIdOfProgram() {
+  const std::wstring path = platform::System().ModulePath();
+  const size_t sep = path.find_last_of(L"\\/");
+  return platform::identity::IdBetweenUnderscoreAndDot(
+      platform::WideToUtf8(sep == std::wstring::npos ? path : path.substr(sep + 1)));
+}
+
+void WriteJsonFile(const std::wstring& path, const Json::Value& value) {
+  std::ofstream(std::filesystem::path(path), std::ios::binary | std::ios::trunc) << JsonText::ClassicStyled(value);
+}
+
+const char* const kCoreFuncEvent = "CoreFuncEvent";
+
+}  // namespace
+
+CSingleUserLog::CSingleUserLog() : CSingleUserLog(GetReportObj()) {}
+
+CSingleUserLog::CSingleUserLog(IWebLogNew* report)
+    : report_(report), installerVersion_(InstallerVersion()), fileNameId_(FileNameIdOfProgram()) {
+  osText_ = FuntionImpl::GetOSVersionName(nullptr) + (FuntionImpl::IsWow64() ? " 64bit" : " 32bit");
+  const std::string language = FuntionImpl::GetUILanguageName();
+  const size_t underscore = language.find('_');
+  uiLanguage_ = underscore == std::string::npos ? "Unknown" : language.substr(0, underscore);
+  uiCountry_ = underscore == std::string::npos ? "Unknown" : language.substr(underscore + 1);
+}
+
+void CSingleUserLog::InitUserLog(int32_t downloaderId, int32_t siteId, const std::string& productVersion,
+                                 const std::string& productName, const std::string& startupUrl, bool kitFlag,
+                                 int32_t mainPid) {
+  siteId_ = siteId;
+  productName_ = productName;
+  startupUrl_ = startupUrl;
+  kitFlag_ = kitFlag;
+  mainPid_ = mainPid;
+  isNew_ = IsNewDay();
+  if (!report_) return;
+  report_->Init(kSdkTypeDownloader, mainPid, mainPid, "", "", productName.c_str(), productVersion.c_str(), "");
+  report_->SetToolsInfo(downloaderId, kitFlag ? 1 : 0, "en", installerVersion_.c_str());
+}
+
+// ---- galog.json ----
+
+std::wstring CSingleUserLog::GalogPath() const {
+  return logFolder_.empty() ? std::wstring() : logFolder_ + platform::kPathSep + L"galog.json";
+}
+
+// True on the first run of a local day; without a log folder every run is new.
+bool CSingleUserLog::IsNewDay() {
+  const std::wstring path = GalogPath();
+  if (path.empty()) return true;
+  Json::Value galog = JsonText::ReadObjectFile(path);
+  const platform::LocalTime today = platform::System().Now();
+  const auto same = [&galog](const char* name, int value) {
+    return galog[name].isInt() && galog[name].asInt() == value;
+  };
+  if (same("year", today.year) && same("month", today.month) && same("day", today.day)) return false;
+  galog["year"] = today.year;
+  galog["month"] = today.month;
+  galog["day"] = today.day;
+  WriteJsonFile(path, galog);
+  return true;
+}
+
+void CSingleUserLog::UpdateGalogVersion() {
+  const std::wstring path = GalogPath();
+  if (path.empty()) return;
+  Json::Value galog = JsonText::ReadObjectFile(path);
+  if (galog["version"].isString() && galog["version"].asString() == installerVersion_) return;
+  galog["version"] = installerVersion_;
+  WriteJsonFile(path, galog);
+}
+
+// ---- simple events ----
+
+std::string CSingleUserLog::Ga4Parameters(const std::string& category, const std::string& action,
+                                          const std::string& label) const {
+  char dimensions[2048];
+  std::snprintf(dimensions, sizeof dimensions,
+                "&ep.cd1=%s&ep.cd2=%s&ep.cd3=%s&ep.cd4=%s&ep.cd5=%s&ep.cd6=%s&ep.cd7=%s&ep.cd8=%d",
+                installerVersion_.c_str(), AnalyticsChannels::ChannelGroup(siteId_).c_str(),
+                AnalyticsChannels::ChannelName(siteId_, startupUrl_).c_str(), productName_.c_str(),
+                uiCountry_.c_str(), uiLanguage_.c_str(), osText_.c_str(), kitFlag_ ? 0 : 1);
+  char text[4096];
+  std::snprintf(text, sizeof text,
+                "&tid=%s&ep.ov_productname=Downloader&ep.ov_productversion=%s&ep.ov_category=%s"
+                "&ep.ov_action=%s&ep.ov_label=%s&en=%s%s",
+                AnalyticsChannels::kGa4MeasurementId, installerVersion_.c_str(), category.c_str(),
+                action.c_str(), label.c_str(), action.c_str(), dimensions);
+  return text;
+}
+
+int CSingleUserLog::AddUserLogEvent(const std::string& category, const std::string& action,
+                                    const std::string& label, bool wait) {
+  if (LocalSettings::IsAutoRun()) return kAnalyticsOff;
+  LOG(INFO) << " [event] " << category << ", " << action << ", " << label;
+  if (category == "Other" && action == "FlowError")
+    AddUserLog_funnelPair("ErrorReporting", "Error", "MainErrorType", label, wait, false);
+  return AddUserLog(0, action, wait, 0, "", label, category);
+}
+
+void CSingleUserLog::SendCoreFuncStep(const char* coreFunc, std::atomic<bool>& started,
+                                      std::atomic<int32_t>& step, const std::string& label, bool wait,
+                                      bool kitOverride) {
+  if (!started.exchange(true))
+    AddUserLog_funnel(kCoreFuncEvent, coreFunc, 0, "Download", "CoreFuncStart", "null", wait, kitOverride);
+  AddUserLog_funnel(kCoreFuncEvent, coreFunc, step++, "Download", label, "null", wait, kitOverride);
+}
+
+int CSingleUserLog::AddUserLog(int, const std::string& action, bool wait, int, const std::string&,
+                               const std::string& label, const std::string& category) {
+  if (LocalSettings::IsAutoRun()) return kAnalyticsOff;
+  if (action == "FlowErrorIsChToolKitErrorCode") {
+    SendCoreFuncStep("FlowIsChToolKitError", toolKitStarted_, toolKitStep_, label, wait, true);
+  } else if (action == "FlowError") {
+    SendCoreFuncStep("FlowError", flowErrorStarted_, flowErrorStep_, label, wait, false);
+  } else if (category == "CrashRate" && action == "Close") {
+    if (flowErrorStarted_)
+      AddUserLog_funnel(kCoreFuncEvent, "FlowError", 0, "Download", "CoreFuncEnd", "null", wait, false);
+    if (toolKitStarted_)
+      AddUserLog_funnel(kCoreFuncEvent, "FlowIsChToolKitError", 0, "Download", "CoreFuncEnd", "null", wait, false);
+  }
+  if (!report_) return kNoReportObject;
+  int result = 0;
+  for (int attempt = 0; attempt < 3; ++attempt)
+    if ((result = SendGa4Event(category, action, label, wait)) == 0) return 0;
+  LOG(INFO) << "send ga4 fail, bWait = true, retry is max, retcode = " << result << ", " << category << "###"
+            << action;
+  return result;
+}
+
+int CSingleUserLog::SendGa4Event(const std::string& category, const std::string& action,
+                                 const std::string& label, bool wait) {
+  if (LocalSettings::IsAutoRun()) return kAnalyticsOff;
+  if (!report_) return kNoReportObject;
+  return report_->AddGa4Event(Ga4Parameters(category, action, label).c_str(), wait ? 1 : 0);
+}
+
+// ---- funnel events ----
+
+void CSingleUserLog::SetFunnelSource(FunnelSource* source) {
+  std::lock_guard<std::mutex> guard(funnelLock_);
+  funnelSource_ = source;
+}
+
+std::string CSingleUserLog::FunnelText(const Json::Value& actions, bool kitOverride) {
+  if (versionPending_.exchange(false)) UpdateGalogVersion();
+  std::string productVersion, toolsLang;
+  {
+    std::lock_guard<std::mutex> guard(funnelLock_);
+    if (funnelSource_) {
+      if (funnelProductVersion_.empty()) funnelProductVersion_ = funnelSource_->FunnelProductVersion();
+      toolsLang = funnelSource_->FunnelToolsLang();
+    }
+    productVersion = funnelProductVersion_;
+  }
+  Json::Value text(Json::objectValue);
+  text["is_new"] = isNew_ ? 1 : 0;
+  text["brand"] = "PC";
+  text["model"] = "PC";
+  text["product"] = productName_;
+  text["product_version"] = productVersion;
+  text["email"] = "";
+  text["phone"] = "";
+  text["cross_end_id"] = fileNameId_;
+  text["rnclid"] = fileNameId_;
+  text["source_type"] = "downloader";
+  text["tools_version"] = installerVersion_;
+  text["tools_lang"] = toolsLang;
+  text["kit_type"] = kitOverride ? 2 : kitFlag_ ? 1 : 0;
+  text["actions"] = actions;
+  text["pid"] = mainPid_;
+  return text.toStyledString();
+}
+
+int CSingleUserLog::SendFunnel(const Json::Value& actions, const std::string& category,
+                               const std::string& action, bool wait, bool kitOverride) {
+  const std::string text = FunnelText(actions, kitOverride);
+  if (!report_) return kNoReportObject;
+  int result = 0;
+  for (int attempt = 0; attempt < 3; ++attempt)
+    if ((result = report_->AddEvent(text.c_str(), wait ? 1 : 0)) == 0) return 0;
+  LOG(INFO) << "send funnel fail, bWait = true, retry is max, retcode = " << result << ", " << category << "###"
+            << action;
+  return result;
+}
+
+int CSingleUserLog::AddUserLog_funnel(const std::string& eventType, const std::string& coreFuncName, int step,
+                                      const std::string& category, const std::string& action,
+                                      const std::string& label, bool wait, bool kitOverride) {
+  if (LocalSettings::IsAutoRun()) return kAnalyticsOff;
+  Json::Value actions(Json::objectValue);
+  actions["event_category"] = category;
+  actions["event_action"] = action;
+  actions["event_label"] = label;
+  if (!coreFuncName.empty()) {
+    actions["core_func_name"] = coreFuncName;
+    actions["func_step"] = step;
+  }
+  actions["event_type"] = eventType.empty() ? "event" : eventType;
+  return SendFunnel(actions, category, action, wait, kitOverride);
+}
+
+int CSingleUserLog::AddUserLog_funnelEx(const std::string& category, const std::string& action,
+                                        const std::map<std::string, std::string>& members, bool wait,
+                                        bool kitOverride) {
+  if (LocalSettings::IsAutoRun()) return kAnalyticsOff;
+  Json::Value actions(Json::objectValue);
+  actions["event_type"] = "event";
+  actions["event_category"] = category;
+  actions["event_action"] = action;
+  std::string logged;
+  for (const auto& member : members) {
+    if (member.first.empty()) continue;
+    actions[member.first] = member.second;
+    logged += ", " + member.first + "=" + member.second;
+  }
+  LOG(INFO) << " [funnelEx] " << category << ", " << action << logged;
+  return SendFunnel(actions, category, action, wait, kitOverride);
+}
+
+int CSingleUserLog::AddUserLog_funnelPair(const std::string& category, const std::string& action,
+                                          const std::string& key, const std::string& value, bool wait,
+                                          bool kitOverride) {
+  return AddUserLog_funnelEx(category, action, {{key, value}}, wait, kitOverride);
+}
+
+void CSingleUserLog::UpdateExtraCommon(const std::string& languageCode, const std::string& productVersion) {
+  if (!report_) return;
+  Json::Value common(Json::objectValue);
+  common["tools_lang"] = languageCode;
+  common["product_version"] = productVersion;
+  report_->SetExtraCommon(common.toStyledString().c_str());
+}
+
+bool CSingleUserLog::WaitThreadForExit() {
+  LOG(INFO) << "CSingleUserLog WaitThreadForExit";
+  return true;
+}

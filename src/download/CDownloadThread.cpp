@@ -1,0 +1,43 @@
+#include "download/CDownloadThread.h"
+
+#include <curl/curl.h>
+#include <easylogging++.h>
+
+#include "download/CLibcurlTool.h"
+
+CDownloadThread::CDownloadThread(std::shared_ptr<platform::SharedMutex> mutex, FILE* file)
+    : CThread(std::move(mutex)), file_(file) {
+  CURL* handle = curl_easy_init();
+  if (!handle) LOG(INFO) << "  m_pCurl init error !!!";
+  curl_ = std::make_unique<CLibcurlTool>(handle);
+}
+
+CDownloadThread::~CDownloadThread() = default;
+
+size_t CDownloadThread::writeBlock(const void* data, size_t size) {
+  CTask* task = currentTask();
+  platform::SharedMutexLock lock(fileMutex());
+  const size_t wanted = static_cast<size_t>(std::min<int64_t>(task->remainingBytes(), size));
+  const size_t written = platform::WriteFileAt(file_, task->DownloadedPos, data, wanted);
+  task->DownloadedPos += static_cast<int64_t>(written);
+  return written;
+}
+
+int CDownloadThread::taskBusiness() {
+  CTask* task = currentTask();
+  if (task->isComplete()) {
+    task->TaskStatus = CTask::kComplete;
+    return 1;
+  }
+  // The range starts at the first missing byte, so a retried or resumed
+  // slice continues where it stopped.
+  CURLcode result = curl_->httpDownloadContent(task->RemotePath.c_str(), task->DownloadedPos,
+                                               task->EndPos, 0, this);
+  const bool ok = result == CURLE_OK && task->isComplete();
+  if (!ok) ++task->RequestTimes;
+  task->TaskStatus = ok ? CTask::kComplete : CTask::kFailed;
+  if (task->Verbose)
+    LOG(INFO) << " Tasks info, download " << (ok ? "success(" : "fail(") << result
+              << "), id = " << task->TaskId << ", reqTime = " << task->RequestTimes;
+  return 1;
+}

@@ -1,0 +1,32 @@
+// The download pool: opens the target file and runs CDownloadThread workers
+// that share it and the named file mutex.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "download/CThreadManager.h"
+#include "platform/Process.h"
+
+class CDownloadThreadManager : public CThreadManager {
+ public:
+  explicit CDownloadThreadManager(const std::string& localPath);
+  ~CDownloadThreadManager() override;
+
+  // Opens the target file (killing a process that holds it, once) and starts
+  // `count` workers: the number of running workers, or -1 when the file
+  // cannot be opened.
+  int createThreads(int count) override;
+  bool fileExists() const;
+  // Ends every worker first, then closes the target file.
+  void closeFile();
+  FILE* file() const { return file_; }
+
+ private:
+  FILE* openTarget(uint32_t* error) const;
+
+  std::string localPath_;
+  std::shared_ptr<platform::SharedMutex> mutex_;
+  FILE* file_ = nullptr;
+};

@@ -1,0 +1,251 @@
+#include "download/CDownloader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include <easylogging++.h>
+
+#include "platform/Network.h"
+
+namespace {
+
+// The driver wakes at least this often while running, for progress updates.
+constexpr uint32_t kPassMs = 100;
+// A failed slice waits this long per failure (at most kMaxRetryDelayMs)
+// before it is handed out again.
+constexpr uint32_t kRetryDelayMs = 250;
+constexpr uint32_t kMaxRetryDelayMs = 2000;
+
+constexpr int64_t kUnits[] = {1073741824, 1048576, 1024, 1};
+constexpr char kUnitLetters[] = {'G', 'M', 'K', 'B'};
+
+struct SizeParts {
+  int64_t number[4] = {0, 0, 0, 0};
+  bool present[4] = {false, false, false, false};
+};
+
+// Each unit appears when the rest is strictly greater than the unit, so
+// 1024 stays "1024B" and 1048576 stays "1024K".
+SizeParts SplitSize(int64_t value) {
+  SizeParts parts;
+  for (int i = 0; i < 4; ++i) {
+    if (value > (i < 3 ? kUnits[i] : 0)) {
+      parts.number[i] = value / kUnits[i];
+      parts.present[i] = true;
+      value %= kUnits[i];
+    }
+  }
+  return parts;
+}
+
+}  // namespace
+
+CDownloader::CDownloader(const char* url, const char* localPath, const char* taskFile,
+                         int threadCount)
+    : url_(url), localPath_(localPath), taskFile_(taskFile), threadCount_(threadCount),
+      tasks_(url, localPath, taskFile), pool_(localPath) {
+  info_.LastTick = platform::TickCount();
+  pool_.setIdleEvent(&wake_);
+  driver_ = std::thread(&CDownloader::downloaderThread, this);
+}
+
+CDownloader::~CDownloader() { resetDownload(); }
+
+int CDownloader::downloadInit(bool, std::string eventText, int verbose) {
+  const int loaded = tasks_.loadDownloadTask(false, eventText, verbose);
+  if (loaded != DownloadOk) {
+    LOG(INFO) << " [Error]: " << "error to loadDownloadTask";
+    return loaded;
+  }
+  const int threads = pool_.createThreads(threadCount_);
+  if (threads < 0) return OpenFileFailed;
+  if (threads == 0) {
+    LOG(INFO) << " [Error]: " << " createThreads is empty";
+    return NoThreads;
+  }
+  WorkDone = false;
+  return DownloadOk;
+}
+
+void CDownloader::setRunState(int32_t state) {
+  RunState = state;
+  wake_.Set();
+}
+
+bool CDownloader::waitForDriver(uint32_t ms) {
+  std::unique_lock<std::mutex> lock(driverLock_);
+  return driverCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return driverEnded_; });
+}
+
+DownloadInfo CDownloader::downloadInfo() const {
+  std::lock_guard<std::mutex> lock(infoLock_);
+  return info_;
+}
+
+void CDownloader::downloaderThread() {
+  uint32_t saves = 0;
+  for (;;) {
+    const int32_t state = RunState;
+    if (state == kStopping) {
+      pool_.reclaimIdleThreads();
+      if (pool_.busyThreads().empty()) break;
+      updateDownloadInfo();
+      wake_.WaitFor(kPassMs);
+    } else if (state == kRunning) {
+      runPass(saves);
+    } else {
+      wake_.Wait();
+    }
+  }
+  stopPool();
+  endDriver();
+}
+
+void CDownloader::runPass(uint32_t& saves) {
+  if (downloadInfo().Percent / 10 > saves) {
+    ++saves;
+    saveTasks();
+  }
+  pool_.reclaimIdleThreads();
+  if (tasks_.todoTasks().empty() && retryAt_.empty() && pool_.busyThreads().empty() &&
+      allTasksComplete()) {
+    RunState = kStopping;
+    progress_.Set();
+    LOG(INFO) << " Download will stop";
+    return;
+  }
+  WorkDone = true;
+  updateDownloadInfo();
+  retryFailedTasks();
+  while (!tasks_.todoTasks().empty() && !pool_.freeThreads().empty())
+    pool_.giveTaskToAThreadTodo(tasks_.getOneTaskTodo());
+  wake_.WaitFor(kPassMs);
+}
+
+bool CDownloader::allTasksComplete() const {
+  const auto& done = tasks_.doneTasks();
+  return std::all_of(done.begin(), done.end(),
+                     [](CTask* t) { return t->TaskStatus == CTask::kComplete; });
+}
+
+// A failed slice goes back to the todo list after a pause that grows with
+// its failures, so one dropped connection does not stall the whole attempt.
+void CDownloader::retryFailedTasks() {
+  const uint32_t now = platform::TickCount();
+  std::vector<CTask*> failed;
+  for (CTask* task : tasks_.doneTasks())
+    if (task->TaskStatus == CTask::kFailed) failed.push_back(task);
+  for (CTask* task : failed) {
+    auto waiting = retryAt_.find(task);
+    if (waiting == retryAt_.end()) {
+      const uint32_t delay = std::min<uint32_t>(kMaxRetryDelayMs, kRetryDelayMs * task->RequestTimes);
+      retryAt_[task] = now + delay;
+    } else if (static_cast<int32_t>(now - waiting->second) >= 0) {
+      retryAt_.erase(waiting);
+      tasks_.retryTask(task);
+    }
+  }
+}
+
+// Workers write unbuffered, so the target holds every byte that a saved
+// position counts even when the process is killed right after the save.
+void CDownloader::saveTasks() {
+  if (!tasks_.tasks().empty()) tasks_.saveTaskToFile();
+}
+
+void CDownloader::stopPool() {
+  const auto& all = tasks_.tasks();
+  if (std::any_of(all.begin(), all.end(),
+                  [](const std::unique_ptr<CTask>& t) { return t->TaskStatus != CTask::kComplete; })) {
+    LOG(INFO) << " Stopping Download," << "Mission Failed";
+    saveTasks();
+  }
+  pool_.stopThreads();
+  updateDownloadInfo();
+  LOG(INFO) << " Stopping Download," << "Update DownloadInfo";
+  saveTasks();
+  LOG(INFO) << " Download Stopped！";
+}
+
+void CDownloader::endDriver() {
+  {
+    std::lock_guard<std::mutex> lock(driverLock_);
+    driverEnded_ = true;
+  }
+  driverCv_.notify_all();
+  progress_.Set();
+}
+
+int CDownloader::updateDownloadInfo() {
+  const uint32_t now = platform::TickCount();
+  int64_t bytes = 0;
+  int32_t failed = 0;
+  for (const auto& task : tasks_.tasks()) {
+    bytes += task->writtenBytes();
+    failed += task->RequestTimes;
+  }
+  const int64_t length = tasks_.ContentLength;
+  std::lock_guard<std::mutex> lock(infoLock_);
+  // Within the same millisecond only the counts move on: the last update of
+  // an attempt must show every byte even when it follows the previous one
+  // at once.
+  const int64_t elapsed = static_cast<uint32_t>(now - info_.LastTick);
+  if (elapsed > 0) {
+    tasks_.DownloadTime += elapsed;
+    info_.Speed = formatSize((bytes - info_.DownloadedBytes) * 1000 / elapsed) + "/S";
+    info_.LastTick = now;
+  }
+  info_.DownloadedBytes = bytes;
+  info_.ElapsedMs = tasks_.DownloadTime;
+  info_.Percent = length > 0 ? std::trunc(static_cast<double>(bytes) / length * 10000) / 100 : 0;
+  info_.AverageSpeed = formatSize(info_.ElapsedMs > 0 ? bytes / info_.ElapsedMs * 1000 : 0) + "/S";
+  info_.FailedRequests = failed;
+  return 1;
+}
+
+std::string CDownloader::getCdnInfo() const {
+  std::string probeCdn, slices;
+  for (CTask* task : tasks_.doneTasks()) {
+    probeCdn = task->ProbeCdn;
+    if (!task->SliceCdn.empty()) slices += task->SliceCdn + ";";
+  }
+  return slices.empty() ? slices : "T(" + probeCdn + ");C(" + slices + ")";
+}
+
+int CDownloader::resetDownload() {
+  if (driver_.joinable()) {
+    // The driver ends only from the stopping state, after its workers.
+    if (RunState != kStopping) setRunState(kStopping);
+    driver_.join();
+  }
+  pool_.closeFile();
+  tasks_.clearTasks();
+  retryAt_.clear();
+  RunState = kIdle;
+  std::lock_guard<std::mutex> lock(infoLock_);
+  info_.LastTick = platform::TickCount();
+  return 1;
+}
+
+std::string CDownloader::formatSizeUnits(int64_t value) {
+  if (value < 0) return std::string();
+  const SizeParts parts = SplitSize(value);
+  std::string text;
+  for (int i = 0; i < 4; ++i)
+    if (parts.present[i]) text += std::to_string(parts.number[i]) + kUnitLetters[i];
+  return text;
+}
+
+std::string CDownloader::formatSize(int64_t value) {
+  if (value <= 0) return "0.00B";
+  const SizeParts parts = SplitSize(value);
+  for (int i = 0; i < 4; ++i) {
+    if (!parts.present[i]) continue;
+    const double next = i < 3 && parts.present[i + 1] ? parts.number[i + 1] : 0;
+    std::ostringstream text;
+    text << std::trunc(next / 1024 * 100) / 100 + static_cast<double>(parts.number[i]) << kUnitLetters[i];
+    return text.str();
+  }
+  return "0.00B";
+}

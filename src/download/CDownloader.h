@@ -1,0 +1,99 @@
+// One download attempt of one file: the slice tasks, the worker pool and the
+// driver thread that feeds the pool, keeps DownloadInfo current, saves the
+// task file as progress grows and stops the pool when every slice is done.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "download/AutoResetEvent.h"
+#include "download/CDownloadTaskManager.h"
+#include "download/CDownloadThreadManager.h"
+
+// Results of the download engine.
+enum EnumErrorCode : int32_t {
+  DownloadOk = 1,
+  GetLengthFailed = 6,
+  OpenFileFailed = 7,
+  NoThreads = 8,
+  NetworkDown = 9,
+  NoSpeedTimeout = 10,
+  CdnRequestFailed = 11,
+  LengthShort = 12,
+  TooManyRedirects = 13,
+  FileTooSmall = 15,
+};
+
+struct DownloadInfo {
+  uint32_t LastTick = 0;
+  int64_t DownloadedBytes = 0;  // bytes of all slices in the target file
+  std::string Speed = "0.0B/S";
+  double Percent = 0;
+  int64_t ElapsedMs = 0;
+  std::string AverageSpeed = "0.0B/S";
+  int32_t FailedRequests = 0;
+};
+
+class CDownloader {
+ public:
+  enum RunStates : int32_t { kStopping = 0, kRunning = 1, kIdle = 2 };
+
+  // Starts the driver thread at once; it idles until the run state changes.
+  CDownloader(const char* url, const char* localPath, const char* taskFile, int threadCount);
+  // Stops the attempt and waits until no thread of it runs.
+  ~CDownloader();
+  CDownloader(const CDownloader&) = delete;
+  CDownloader& operator=(const CDownloader&) = delete;
+
+  // Loads or plans the tasks and starts the pool: an EnumErrorCode.
+  int downloadInit(bool, std::string eventText, int verbose);
+  int updateDownloadInfo();
+  std::string getCdnInfo() const;
+  // Waits for the driver and every worker to end, then frees the tasks and
+  // closes the target file. Returns 1.
+  int resetDownload();
+
+  void setRunState(int32_t state);
+  int32_t runState() const { return RunState; }
+  // True when the driver thread has ended within `ms`.
+  bool waitForDriver(uint32_t ms);
+  DownloadInfo downloadInfo() const;
+  // Set when the driver finds every slice complete and when it ends.
+  AutoResetEvent& progressEvent() { return progress_; }
+  bool workDone() const { return WorkDone; }
+  CDownloadTaskManager& taskManager() { return tasks_; }
+
+  static std::string formatSizeUnits(int64_t value);
+  static std::string formatSize(int64_t value);
+
+ private:
+  void downloaderThread();
+  void runPass(uint32_t& saves);
+  void stopPool();
+  bool allTasksComplete() const;
+  void retryFailedTasks();
+  void saveTasks();
+  void endDriver();
+
+  std::string url_, localPath_, taskFile_;
+  int threadCount_;
+  std::atomic<int32_t> RunState{kIdle};
+  std::atomic<bool> WorkDone{false};
+  mutable std::mutex infoLock_;
+  DownloadInfo info_;
+  CDownloadTaskManager tasks_;
+  CDownloadThreadManager pool_;
+  // Failed slices and the tick at which they are handed out again.
+  std::map<CTask*, uint32_t> retryAt_;
+  AutoResetEvent wake_;
+  AutoResetEvent progress_;
+  std::mutex driverLock_;
+  std::condition_variable driverCv_;
+  bool driverEnded_ = false;
+  std::thread driver_;
+};

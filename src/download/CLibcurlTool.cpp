@@ -1,0 +1,327 @@
+#include "download/CLibcurlTool.h"
+
+#include <easylogging++.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "download/CDownloadThread.h"
+#include "startup/LocalSettings.h"
+#include "analytics/SingleUserLog.h"
+#include "platform/Platform.h"
+
+namespace {
+
+const char kUserAgentHeader[] =
+    "User-Agent:Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/62.0.3202.75 Safari/537.36";
+
+// ---- TLS ---------------------------------------------------------------------
+
+struct TlsSettings {
+  bool verify = true;
+  std::string caBundle;  // UTF-8 path; empty: the system store only
+  bool operator==(const TlsSettings& o) const { return verify == o.verify && caBundle == o.caBundle; }
+};
+
+// The settings file's TLS choices; a change against the last request's
+// choices is logged, so each run's log states what was in force.
+TlsSettings CurrentTls() {
+  TlsSettings tls;
+  tls.verify = !LocalSettings::IsTlsVerifyOff();
+  tls.caBundle = platform::WideToUtf8(LocalSettings::CaBundle());
+  static std::mutex lock;
+  static TlsSettings logged;
+  std::lock_guard<std::mutex> guard(lock);
+  if (!(tls == logged)) {
+    logged = tls;
+    if (!tls.verify) {
+      LOG(INFO) << " [Warning]: TLS certificate and host checks are off (TlsVerify=0 in the settings file)";
+    } else {
+      LOG(INFO) << " TLS checks on, extra CA bundle: " << (tls.caBundle.empty() ? "none" : tls.caBundle);
+    }
+  }
+  return tls;
+}
+
+// Peer and host are verified unless the settings file switched that off.
+// A non-zero result means the request must not be made.
+CURLcode ApplyTls(CURL* handle) {
+  const TlsSettings tls = CurrentTls();
+  if (!tls.verify) {
+    const CURLcode result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
+    return result;
+  }
+  CURLcode result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+  if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (result == CURLE_OK && !tls.caBundle.empty()) {
+    result = curl_easy_setopt(handle, CURLOPT_CAINFO, tls.caBundle.c_str());
+  }
+  return result;
+}
+
+// ---- append callbacks ----------------------------------------------------------
+
+// libcurl always passes an item size of 1 to write callbacks.
+size_t AppendToText(void* data, size_t, size_t nmemb, void* text) {
+  static_cast<std::string*>(text)->append(static_cast<const char*>(data), nmemb);
+  return nmemb;
+}
+
+size_t AppendPostAnswer(void* data, size_t size, size_t nmemb, void* response) {
+  if (!data || !response) return static_cast<size_t>(-1);
+  static_cast<std::string*>(response)->append(static_cast<const char*>(data), size * nmemb);
+  return nmemb;
+}
+
+// Options that the GET kinds share.
+void SetGetOptions(CURL* handle, const char* url, long timeoutSeconds) {
+  curl_easy_setopt(handle, CURLOPT_URL, url);
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
+}
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool EndsWithExe(const std::string& url) {
+  return url.size() >= 4 && url.compare(url.size() - 4, 4, ".exe") == 0;
+}
+
+std::string WithoutLineEnd(const std::string& line) {
+  return line.substr(0, line.find_last_not_of("\r\n") + 1);
+}
+
+// The header text from `from` up to the following "\r\n" (or the end).
+std::string TextUpToLineEnd(const std::string& line, size_t from) {
+  if (from >= line.size()) return std::string();
+  const size_t end = line.find("\r\n", from);
+  return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+// A CDN text joins the slice's CDN record; a record that now equals what the
+// length probe saw is dropped, so that only differing CDN answers remain.
+void AddSliceCdn(CTask& task, const std::string& text, bool textFirst) {
+  if (task.SliceCdn.empty()) {
+    task.SliceCdn = text;
+    return;
+  }
+  task.SliceCdn = textFirst ? text + "/" + task.SliceCdn : task.SliceCdn + "/" + text;
+  if (task.SliceCdn == task.ProbeCdn) task.SliceCdn.clear();
+}
+
+// Status line check: an ".exe" slice must be answered with 206. False aborts.
+bool StatusLineAccepted(const CTask& task, const std::string& line) {
+  int major = 0, minor = 0, status = 0;
+  if (std::sscanf(line.c_str(), "%*[^0-9]%d%*[^0-9]%d%*[^0-9]%d%*[^0-9]", &major, &minor, &status) != 3 ||
+      status == 0) {
+    return true;  // also an HTTP/2 status line ("HTTP/2 206": two numbers)
+  }
+  // A whole body (200) is only the slice's bytes when the slice starts at 0.
+  if ((EndsWithExe(task.RemotePath) || task.DownloadedPos > 0) && status != 206) {
+    LOG(INFO) << " HeaderCallback error0: http_code is " << status;
+    return false;
+  }
+  return true;
+}
+
+// The total of a Content-Range header must be the length the slices were cut
+// from. False aborts.
+bool ContentRangeAccepted(const CTask& task, const std::string& line) {
+  const size_t slash = line.rfind('/');
+  if (slash == std::string::npos) {
+    LOG(INFO) << " HeaderCallback error2: " << WithoutLineEnd(line);
+    return false;
+  }
+  const long long total = std::strtoll(line.c_str() + slash + 1, nullptr, 10);
+  if (total != task.ContentLength) {
+    LOG(INFO) << " HeaderCallback error1: " << task.ContentLength << " != " << WithoutLineEnd(line);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CLibcurlTool::CLibcurlTool(CURL* handle) : handle_(handle) {}
+
+CLibcurlTool::~CLibcurlTool() {
+  if (handle_) curl_easy_cleanup(handle_);
+}
+
+CURLcode CLibcurlTool::httpDownloadContent(const char* url, int64_t from, int64_t to, int64_t,
+                                           CDownloadThread* thread) {
+  if (!hasHandle()) return CURLE_FAILED_INIT;
+  CSingleUserLog& runState = CSingleUserLog::GetInstance();
+  const long connectTimeout = runState.GetConnectTimeout();
+  const long transferTimeout = runState.GetTransferTimeout();
+  const std::string range = std::to_string(from) + "-" + std::to_string(to);
+  const CTask* task = thread->currentTask();
+  if (task && task->Verbose) {
+    LOG(INFO) << " Request Range: (" << task->TaskId.load() << ", " << (to - from) << ") " << range
+              << ", [" << connectTimeout << "," << transferTimeout << "]";
+  }
+
+  curl_easy_reset(handle_);
+  curl_slist* headers = curl_slist_append(nullptr, kUserAgentHeader);
+  curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
+  SetGetOptions(handle_, url, transferTimeout);
+  curl_easy_setopt(handle_, CURLOPT_RANGE, range.c_str());
+  curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
+  // Half a megabyte per receive: 32 times fewer locked writes into the
+  // shared target file than libcurl's default 16 KB.
+  curl_easy_setopt(handle_, CURLOPT_BUFFERSIZE, 524288L);
+  curl_easy_setopt(handle_, CURLOPT_WRITEDATA, thread);
+  curl_easy_setopt(handle_, CURLOPT_HEADERDATA, thread);
+  curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
+  curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, connectTimeout);
+  CURLcode result = ApplyTls(handle_);
+  if (result == CURLE_OK) result = curl_easy_perform(handle_);
+  curl_slist_free_all(headers);
+  if (result != CURLE_OK) figureError(result);
+  return result;
+}
+
+bool CLibcurlTool::hasHandle() const {
+  if (!handle_) LOG(INFO) << " curl easy init fail !!!";
+  return handle_ != nullptr;
+}
+
+CURLcode CLibcurlTool::getIntoText(const char* url, bool headersOnly, std::string* received) {
+  curl_easy_reset(handle_);
+  SetGetOptions(handle_, url, headersOnly ? 30 : 5);
+  curl_easy_setopt(handle_, CURLOPT_NOBODY, headersOnly ? 1L : 0L);
+  curl_easy_setopt(handle_, CURLOPT_HEADER, headersOnly ? 1L : 0L);
+  curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &AppendToText);
+  curl_easy_setopt(handle_, CURLOPT_WRITEDATA, received);
+  const CURLcode result = ApplyTls(handle_);
+  return result == CURLE_OK ? curl_easy_perform(handle_) : result;
+}
+
+CURLcode CLibcurlTool::httpGet(const char* url, int64_t, int64_t, int, char* headerText,
+                               long& responseCode) {
+  if (!hasHandle()) return CURLE_FAILED_INIT;
+  std::string headers;
+  const CURLcode result = getIntoText(url, true, &headers);
+  curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &responseCode);
+  const size_t length = std::min(headers.size(), kMaxHeaderText);
+  std::memcpy(headerText, headers.data(), length);
+  headerText[length] = '\0';
+  if (result != CURLE_OK) figureError(result);
+  return result;
+}
+
+CURLcode CLibcurlTool::httpGet(const char* url, char* headerText, long& responseCode) {
+  return httpGet(url, 0, 0, 0, headerText, responseCode);
+}
+
+CURLcode CLibcurlTool::httpGet(const char* url, std::string& body, bool) {
+  if (!hasHandle()) return CURLE_FAILED_INIT;
+  std::string received;
+  const CURLcode result = getIntoText(url, false, &received);
+  body = received;
+  return result;
+}
+
+int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std::string& response,
+                           const char*) {
+  CURL* handle = curl_easy_init();
+  if (!handle) {
+    LOG(INFO) << " curl easy init fail !!!";
+    return CURLE_FAILED_INIT;
+  }
+  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle, CURLOPT_POST, 1L);
+  curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());
+  curl_easy_setopt(handle, CURLOPT_READFUNCTION, nullptr);
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT, 10L);
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendPostAnswer);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, 8L);
+  CURLcode result = ApplyTls(handle);
+  if (result == CURLE_OK) result = curl_easy_perform(handle);
+  curl_easy_cleanup(handle);
+  return result;
+}
+
+int CLibcurlTool::figureError(CURLcode code) {
+  const char* text = nullptr;
+  switch (static_cast<int>(code)) {
+    case 1: text = " ProtoControl Unsupport!"; break;
+    case 2: text = " Init Failed!"; break;
+    case 3: text = " Curl RemotePath Error"; break;
+    case 4: text = " libcurl InitFailed，Please Try again!"; break;
+    case 5: text = " Cannt resovlve proxy!"; break;
+    case 6: text = " cannt resovlve server!"; break;
+    case 7: text = " Curl Connect Server Error"; break;
+    case 8: text = " FTP服务器非法回复"; break;
+    case 9: text = " Acess Denied!"; break;
+    case 10: text = " FTP连接失败"; break;
+    case 11: text = " FTP服务器未知回复"; break;
+    case 12: text = " FTP连接超时"; break;
+    case 13:
+    case 14: text = " Curl unknow error!"; break;
+    case 15: text = " 内部故障"; break;
+    case 16: text = " HTTP2错误"; break;
+    case 17: text = " FTP获取传输类型失败"; break;
+    case 18: text = " 服务器返回文件大小非法"; break;
+    case 22: text = " HTTP请求错误"; break;
+    case 23: text = " 接收数据错误"; break;
+    case 25: text = " 上传数据错误"; break;
+    case 26: text = " 本地文件读取错误"; break;
+    case 27: text = " 内存不足"; break;
+    case 28: text = " Curl Time out"; break;
+    case 30: text = " FTP端口失败"; break;
+    case 33: text = " 请求的数据范围错误"; break;
+    default: break;
+  }
+  if (text) {
+    LOG(INFO) << text;
+  } else {
+    LOG(INFO) << " Curl Else Error: " << static_cast<int>(code);
+  }
+  return 1;
+}
+
+size_t CLibcurlTool::downloadFunc(void* data, size_t size, size_t nmemb, void* user) {
+  auto* thread = static_cast<CDownloadThread*>(user);
+  const size_t written = thread->writeBlock(data, size * nmemb);
+  if (written != size * nmemb) {
+    const CTask& task = *thread->currentTask();
+    LOG(INFO) << " Thread: " << task.TaskId.load() << " Write Error. Task id：" << task.TaskId.load()
+              << " Download to:" << task.DownloadedPos.load() << " Receive:" << nmemb
+              << " Write:" << written << " Task EndPos:" << task.EndPos;
+  }
+  return written;
+}
+
+size_t CLibcurlTool::HeaderCallback(char* data, size_t size, size_t nitems, void* user) {
+  const size_t length = size * nitems;
+  CTask* task = static_cast<CDownloadThread*>(user)->currentTask();
+  if (!data || !task || task->ContentLength == 0) return length;
+  const std::string line(data, length);  // libcurl's header line has no terminating zero
+  // Header names are compared without case: HTTP/2 answers carry them in
+  // lower case ("content-range"), HTTP/1.1 servers in any case.
+  const std::string lower = LowerCase(line);
+
+  if (lower.compare(0, 5, "http/") == 0 && !StatusLineAccepted(*task, line)) return 0;
+  if (lower.find("cf-ray:") != std::string::npos) {
+    const size_t dash = line.find('-', 7);
+    if (dash != std::string::npos) AddSliceCdn(*task, TextUpToLineEnd(line, dash + 1), true);
+  } else if (lower.find("cf-cache-status:") != std::string::npos) {
+    AddSliceCdn(*task, TextUpToLineEnd(line, 17), false);
+  } else if (lower.find("content-range") != std::string::npos && !ContentRangeAccepted(*task, line)) {
+    return 0;
+  }
+  return length;
+}

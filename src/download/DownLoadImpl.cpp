@@ -1,0 +1,195 @@
+#include "download/DownLoadImpl.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "download/CDownloader.h"
+#include "download/DownloadEvents.h"
+#include "platform/Md5.h"
+#include "platform/Network.h"
+#include "platform/Platform.h"
+#include "platform/Process.h"
+
+// After the engine's headers: on Windows it brings windows.h, which must
+// follow libcurl's winsock2.h.
+#include <easylogging++.h>
+
+namespace {
+
+constexpr uint32_t kStallMs = 60000;
+constexpr uint32_t kDriverWaitMs = 180000;
+constexpr uint32_t kNetworkExitPauseMs = 1100;
+// The watch loop checks the rules and reports progress this often; the
+// driver wakes it at once when every slice is complete.
+constexpr uint32_t kWatchMs = 200;
+constexpr int64_t kMinPackageSize = 1048576;
+constexpr size_t kMd5BlockSize = 1048576;
+
+std::mutex g_callbackLock;
+CDownLoadImpl::ProgressCallback g_progress;
+
+void ReportProgress(bool mainDownload, int64_t downloaded, int64_t total) {
+  if (!mainDownload) return;
+  std::lock_guard<std::mutex> lock(g_callbackLock);
+  if (g_progress) g_progress(downloaded, total);
+}
+
+std::string HexOf(const std::array<uint8_t, 16>& digest) {
+  std::string text;
+  char pair[3];
+  for (uint8_t byte : digest) {
+    std::snprintf(pair, sizeof pair, "%.2x", byte);
+    text += pair;
+  }
+  return text;
+}
+
+// Speeds of the attempt in MB/s.
+struct SpeedRange {
+  double lowest = 102400.0;
+  double highest = 0.0;
+  void add(double speed) {
+    if (speed > highest) highest = speed;
+    if (speed < lowest) lowest = speed;
+  }
+};
+
+// Stops the attempt: the driver is told, waited for and the attempt reset,
+// so the task file holds the progress made and the target file is closed.
+int StopAttempt(CDownloader& downloader, std::string& cdnInfo, int code) {
+  downloader.setRunState(CDownloader::kStopping);
+  downloader.waitForDriver(kDriverWaitMs);
+  cdnInfo = downloader.getCdnInfo();
+  downloader.resetDownload();
+  return code;
+}
+
+int NetworkExit(CDownloader& downloader, std::string& cdnInfo) {
+  LOG(INFO) << "network is  no  alive";
+  StopAttempt(downloader, cdnInfo, NetworkDown);
+  std::this_thread::sleep_for(std::chrono::milliseconds(kNetworkExitPauseMs));
+  return NetworkDown;
+}
+
+void LogAverageSpeed(const DownloadInfo& info, const SpeedRange& speeds) {
+  const int64_t perSecond = info.ElapsedMs > 0 ? info.DownloadedBytes / info.ElapsedMs * 1000 : 0;
+  const double average = std::trunc(perSecond / 1048576.0 * 100) / 100;
+  char text[160];
+  std::snprintf(text, sizeof text, " Average speed: %.1fMB/s", average);
+  LOG(INFO) << text;
+  std::snprintf(text, sizeof text, " Download speed range %.1f MB/s - %.1f MB/s", speeds.lowest,
+                speeds.highest);
+  LOG(INFO) << text;
+}
+
+int Complete(CDownloader& downloader, const std::string& localPath, std::string& cdnInfo,
+             bool mainDownload, const SpeedRange& speeds) {
+  downloader.waitForDriver(kDriverWaitMs);
+  const std::string summary = downloader.getCdnInfo();
+  const DownloadInfo info = downloader.downloadInfo();
+  const int64_t length = downloader.taskManager().ContentLength;
+  downloader.resetDownload();
+  if (info.DownloadedBytes < length) {
+    cdnInfo = summary;
+    LOG(INFO) << " lenth is error, less than remote file.";
+    return LengthShort;
+  }
+  if (mainDownload && platform::FileSize(localPath) < kMinPackageSize) return FileTooSmall;
+  cdnInfo = summary;
+  if (!downloader.workDone()) {
+    ReportProgress(mainDownload, length, length);
+    return DownloadOk;
+  }
+  LogAverageSpeed(info, speeds);
+  return DownloadOk;
+}
+
+}  // namespace
+
+void CDownLoadImpl::SetProgressCallback(ProgressCallback callback) {
+  std::lock_guard<std::mutex> lock(g_callbackLock);
+  g_progress = std::move(callback);
+}
+
+int CDownLoadImpl::workerCount() { return std::max(4, platform::ProcessorCount() * 8 / 5); }
+
+int CDownLoadImpl::SuperDownloadFile(const wchar_t* url, const wchar_t* localPath,
+                                     std::string& cdnInfo, bool mainDownload) {
+  const std::string narrowUrl = platform::WideToAnsi(url);
+  const std::string target = platform::WideToAnsi(localPath);
+  const bool cdn = isCdnUrl(narrowUrl);
+  CDownloader downloader(narrowUrl.c_str(), target.c_str(), (target + ".xml").c_str(), workerCount());
+  const int init = downloader.downloadInit(false, "Download", mainDownload);
+  if (init != DownloadOk) return StopAttempt(downloader, cdnInfo, init);
+
+  downloader.setRunState(CDownloader::kRunning);
+  DownloadEvents::FunnelPair("Download", "SliceDownloading", "", "");
+  uint32_t lastTick = platform::TickCount();
+  int64_t lastBytes = 0;
+  SpeedRange speeds;
+  if (!platform::IsNetworkAlive()) return NetworkExit(downloader, cdnInfo);
+  const size_t taskCount = downloader.taskManager().tasks().size();
+  for (;;) {
+    const DownloadInfo info = downloader.downloadInfo();
+    if (info.DownloadedBytes != lastBytes) {
+      if (info.LastTick != lastTick && info.DownloadedBytes > lastBytes)
+        speeds.add((info.DownloadedBytes - lastBytes) / 1048576.0 /
+                   (static_cast<uint32_t>(info.LastTick - lastTick) / 1000.0));
+      lastBytes = info.DownloadedBytes;
+      lastTick = info.LastTick;
+    } else if (static_cast<uint32_t>(platform::TickCount() - lastTick) >= kStallMs) {
+      LOG(INFO) << "too long no speed:";
+      return StopAttempt(downloader, cdnInfo, NoSpeedTimeout);
+    }
+    if (cdn && static_cast<size_t>(info.FailedRequests) > 3 * taskCount) {
+      LOG(INFO) << " ---cdn fail:" << info.FailedRequests << " > 3 * " << taskCount;
+      return StopAttempt(downloader, cdnInfo, CdnRequestFailed);
+    }
+    if (downloader.runState() == CDownloader::kStopping)
+      return Complete(downloader, target, cdnInfo, mainDownload, speeds);
+    ReportProgress(mainDownload, info.DownloadedBytes, downloader.taskManager().ContentLength);
+    if (!platform::IsNetworkAlive()) return NetworkExit(downloader, cdnInfo);
+    downloader.progressEvent().WaitFor(kWatchMs);
+  }
+}
+
+int CDownLoadImpl::checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra,
+                            std::wstring tag) {
+  platform::Md5 hasher;
+  uint32_t error = 0;
+  if (FILE* file = platform::OpenFile(platform::WideToAnsi(path), "rb", &error)) {
+    std::vector<char> block(kMd5BlockSize);
+    for (size_t got; (got = std::fread(block.data(), 1, block.size(), file)) > 0;)
+      hasher.Update(block.data(), got);
+    std::fclose(file);
+  }
+  const std::string digest = HexOf(hasher.Final());
+  LOG(INFO) << " MD5 of file " << platform::WideToUtf8(path) << " is " << digest;
+  if (FILE* record = platform::OpenFile(platform::WideToAnsi(path + L".db"), "wb+", &error)) {
+    const std::string text = platform::WideToAnsi(tag) + "###" + digest;
+    std::fwrite(text.data(), 1, text.size(), record);
+    std::fclose(record);
+  }
+  const std::wstring wide = platform::AnsiToWide(digest);
+  return wide == md5 || wide == md5Extra ? 1 : 0;
+}
+
+bool isCdnUrl(const std::string& url) {
+  return url.find("//cdn.") != std::string::npos || url.find("//dl.") != std::string::npos;
+}
+
+bool isCdnUrl(const std::wstring& url) {
+  return url.find(L"//cdn.") != std::wstring::npos || url.find(L"//dl.") != std::wstring::npos;
+}
+
+std::string md5Hex(const std::string& data) {
+  platform::Md5 hasher;
+  hasher.Update(data.data(), data.size());
+  return HexOf(hasher.Final());
+}

@@ -1,0 +1,173 @@
+#include "startup/wWndMain.h"
+
+#include <curl/curl.h>
+#include <easylogging++.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "startup/CommandLineMode.h"
+#include "startup/InstanceMutex.h"
+#include "startup/LocalSettings.h"
+#include "startup/RunLog.h"
+#include "analytics/SingleUserLog.h"
+#include "startup/StartupConfig.h"
+#include "platform/Platform.h"
+#include "toolkit/ResourceArchive.h"
+
+const wchar_t kTestHoldFileVariable[] = L"SETUP_TEST_HOLD_FILE";
+
+namespace {
+
+std::mutex g_classNameLock;
+std::wstring g_mainWindowClassName;
+
+void SetMainWindowClassName(const std::wstring& name) {
+  std::lock_guard<std::mutex> guard(g_classNameLock);
+  g_mainWindowClassName = name;
+}
+
+std::string Narrow(const std::wstring& text) { return platform::WideToUtf8(text); }
+
+// The skin archive of resource "ZIPRES" 138 becomes the toolkit's.
+void InstallResourceArchive() {
+  const void* data = nullptr;
+  size_t size = 0;
+  if (platform::LoadModuleResource(L"ZIPRES", 138, &data, &size) && size > 0)
+    toolkit::ResourceArchive::Shared().Open(data, size);
+}
+
+// Without a usable URL the logging library keeps its defaults.
+void SetUpRunLog(const StartupConfig& config) {
+  const std::optional<std::wstring> stem = LogStemOfUrl(config.downloadUrl);
+  if (!stem) return;
+  CSingleUserLog& runState = CSingleUserLog::GetInstance();
+  runState.SetupPaths(*stem);
+  ConfigureRunLog(runState.GetLogFilePath());
+}
+
+// The upload itself belongs to the diagnostics upload.
+void RunUploadMode(const CommandLineMode& mode) {
+  LOG(INFO) << " Upload mode: category " << mode.category << " file " << Narrow(mode.fileName);
+}
+
+// False when another copy runs and AutoRun does not allow a
+// second one.
+bool GuardSingleInstance(const StartupConfig& config) {
+  const bool autoRun = LocalSettings::IsAutoRun();
+  if (!config.downloaderIdText.empty()) {
+    const std::wstring className = L"OV_UI_Frame_" + config.downloaderIdText;
+    SetMainWindowClassName(className);
+    if (platform::FindVisibleInstance(className, !autoRun) && !autoRun) {
+      LOG(INFO) << " Another installer window is open: " << Narrow(className);
+      return false;
+    }
+  }
+  uint32_t lastError = platform::kErrorSuccess;
+  std::unique_ptr<platform::NamedMutex> mutex = platform::CreateOwnedMutex(
+      L"Zel_Downloader_" + std::to_wstring(config.downloaderId), &lastError);
+  if (lastError == platform::kErrorAlreadyExists && !autoRun) {
+    LOG(INFO) << " Another installer holds Zel_Downloader_" << config.downloaderId;
+    return false;
+  }
+  CInstanceMutex::GetInstance().Keep(std::move(mutex));
+  return true;
+}
+
+// Starts the analytics front end and with it the reporting SDK (which ends a
+// "-sendrestlogs" copy once its backlog is delivered).
+void InitAnalytics(const StartupConfig& config) {
+  LOG(INFO) << " Analytics init: downloader " << config.downloaderId << " site " << config.siteId
+            << " version " << Narrow(config.softwareVersion) << " product "
+            << Narrow(config.softwareName) << " url " << Narrow(config.downloadUrl)
+            << " test build " << config.IsAnalyticsTestBuild() << " main pid " << config.mainPid;
+  CSingleUserLog::GetInstance().InitUserLog(config.downloaderId, config.siteId, Narrow(config.softwareVersion),
+                                            Narrow(config.softwareName), Narrow(config.downloadUrl),
+                                            config.IsAnalyticsTestBuild(), config.mainPid);
+}
+
+// The copy that the reporting SDK starts to deliver its backlog runs beside
+// the installer that started it, so the single-instance guard lets it pass.
+bool SendsRestLogs(const std::wstring& commandLine) {
+  return commandLine.find(L"-sendrestlogs") != std::wstring::npos;
+}
+
+// A 64-bit program runs on a 64-bit system by itself; a 32-bit one asks WOW64.
+bool SystemIs64Bit() { return sizeof(void*) == 8 || platform::System().IsWow64(); }
+
+// Stands in for the main window's message loop until the window exists. A
+// test may keep this copy running until a file of its choice appears.
+void RunInteractivePart() {
+  LOG(INFO) << " No main window in this build";
+  const std::wstring holdFile = platform::System().GetEnv(kTestHoldFileVariable);
+  if (holdFile.empty()) return;
+  LOG(INFO) << " Holding until " << Narrow(holdFile) << " exists";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (!platform::FileExists(holdFile) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// The mutex goes first, then each waiter in turn, then the libraries.
+void ShutDown() {
+  CInstanceMutex::GetInstance().ReleaseForStartup();
+  LOG(INFO) << " Wait exit 1";
+  LOG(INFO) << "InstallUIMainWnd WaitForAllThreadExit";
+  LOG(INFO) << " Wait exit 2";
+  CSingleUserLog::GetInstance().WaitThreadForExit();
+  LOG(INFO) << " Wait exit 3";
+  curl_global_cleanup();
+  platform::ComUninitialize();
+}
+
+// The start-up steps in their fixed order; every early end returns 0.
+int RunStartup(const std::wstring& commandLine) {
+  InstallResourceArchive();                                                    // 1
+  const StartupConfig config =                                                 // 2
+      LoadStartupConfig(toolkit::ResourceArchive::Shared());
+  curl_global_init(CURL_GLOBAL_ALL);                                           // 3
+  SetUpRunLog(config);                                                         // 4
+  LOG(INFO) << " Setup " << SETUP_VERSION_TEXT << " started, command line \"" << Narrow(commandLine)
+            << "\", download folder " << Narrow(CSingleUserLog::GetInstance().GetDownloadFolder());
+
+  const CommandLineMode mode = ParseCommandLine(commandLine);                  // 5
+  if (mode.kind != CommandLineMode::kInteractive) {
+    RunUploadMode(mode);
+    return 0;
+  }
+  if (!SendsRestLogs(commandLine) && !GuardSingleInstance(config)) return 0;   // 6, 7
+  InitAnalytics(config);                                                       // 8
+  if (config.Refuses32BitSystem(SystemIs64Bit())) {                           // 9
+    CSingleUserLog::GetInstance().AddUserLogEvent("Other", "32bitStartupForbided", "", true);
+    LOG(INFO) << " [Error]: 32-bit system forbidden (message box 13)";
+    return 0;
+  }
+  if (!platform::ComInitialize()) {                                            // 10
+    LOG(INFO) << " [Error]: CoInitialize failed";
+    return 0;
+  }
+  platform::WindowsFirewallAuthorize(platform::System().ModulePath().c_str());  // 11
+  RunInteractivePart();                                                        // 12
+  ShutDown();                                                                  // 13
+  return 0;
+}
+
+}  // namespace
+
+std::wstring MainWindowClassName() {
+  std::lock_guard<std::mutex> guard(g_classNameLock);
+  return g_mainWindowClassName;
+}
+
+int RunSetup(const std::wstring& commandLine) {
+  const int result = RunStartup(commandLine);
+  const std::wstring logFile = CSingleUserLog::GetInstance().GetLogFilePath();
+  if (!logFile.empty()) {
+    std::printf("Setup log: %s\n", platform::WideToAnsi(logFile).c_str());
+    std::fflush(stdout);
+  }
+  return result;
+}

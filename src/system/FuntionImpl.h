@@ -1,0 +1,88 @@
+// System services as free functions: system information, text conversions,
+// drives and storage queries. They keep no state; each call asks the system
+// (through the platform layer) afresh.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace FuntionImpl {
+
+// ---- system information ----
+std::string GetOSVersionName(float* number);
+bool IsWindows11();
+std::string GetUILanguageName();
+// The table text of a Windows language identifier ("0x%.4x_0x%.4x" if unknown).
+std::string LanguageNameOf(uint16_t languageId);
+bool IsWow64();
+std::wstring ReadRegString(const std::wstring& key, const std::wstring& name);
+bool WriteRegString(const std::wstring& key, const std::wstring& name, const std::wstring& text);
+std::string WideToUtf8(const std::wstring& text);
+std::wstring Utf8ToWide(const std::string& text);
+std::string AnsiToUtf8(const std::string& text);
+std::wstring FindFileInSubDirs(const std::wstring& folder, const std::wstring& name);
+std::string GetFileVersion(const std::wstring& path);
+// ProductName, ProductVersion, LegalCopyright, FileDescription.
+void GetFileVersionStrings(const std::wstring& path, std::wstring* productName,
+                           std::wstring* productVersion, std::wstring* legalCopyright,
+                           std::wstring* fileDescription);
+double GetScreenInfo(int* width, int* height);
+bool WillShowNetFrameCheck(const std::wstring& folder);
+std::string GetChinaStandardTime();
+std::wstring GetSystemRegion();
+std::wstring GetHostOfUrl(const std::wstring& url);
+uint32_t CreateDirectories(const std::wstring& path);
+std::wstring GetSystemVolumeGuid();
+
+// ---- pieces of the above, for tests and other subsystems ----
+// One row of the language table.
+struct LanguageEntry {
+  uint16_t id;
+  const char* name;  // language "_" country
+};
+// The 143 rows, in table order.
+const std::vector<LanguageEntry>& LanguageTable();
+// ParseVersion of WillShowNetFrameCheck: the text split at "."; each part a
+// leading-digit decimal number (empty or non-numeric: 0); at most four parts
+// are read, missing ones are 0.
+void ParseVersion(const std::wstring& text, int parts[4]);
+// CreateDirectories with the single-folder creator given (CreateDirectories
+// passes platform::CreateOneDirectory); lets tests exercise the 112 rule.
+uint32_t CreateDirectoriesWith(const std::wstring& path,
+                               const std::function<uint32_t(const std::wstring&)>& createOne);
+
+// ---- processes ----
+// Process id of the (last) process whose image is fullPath (any ASCII letter
+// case) or, with withTmp, its ".tmp" twin; terminated when kill is set. -1
+// when none matched, -2 when the process list cannot be read.
+int FindProcessByFullPath(std::wstring fullPath, bool kill, bool withTmp);
+
+// ---- drives and storage queries ----
+bool IsSsdDrive(wchar_t letter);
+// Solid-state test of a drive root ("C:\\" or a mount point).
+bool IsSsdRoot(const std::wstring& root);
+int GetBusType(const std::wstring& root);
+std::wstring ListSsdDrives();
+std::wstring MoveToRoomiestDrive(const std::wstring& path);
+
+// Drive roots on both platforms. Windows roots are "X:\\"; on Linux a root is
+// a mount point ending in "/" (platform::ISystem::LogicalDrives).
+//  - DriveRootOf(path): the root prefix of a path, the part that
+//    MoveToRoomiestDrive replaces. A path not beginning with "/" keeps the
+//    Windows rule: its first three characters (all of it when shorter). A
+//    path beginning with "/" has the longest drive root that contains it
+//    ("/data/x" and "/data" are on "/data/"), or "/" when no drive root does.
+//  - A candidate drive is a drive root whose type is kDriveFixed and whose
+//    bus type is not kBusTypeUsb, in the order of the drive list.
+//  - ListSsdDrives() lists drive letters, so it names only "X:\\" roots; the
+//    solid-state candidates of any form (mount points too) come from
+//    ListSsdRoots(), in the same order.
+std::wstring DriveRootOf(const std::wstring& path);
+bool IsCandidateDrive(const std::wstring& root);
+std::vector<std::wstring> CandidateDrives();
+std::vector<std::wstring> ListSsdRoots();
+
+}  // namespace FuntionImpl
