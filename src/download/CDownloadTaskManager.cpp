@@ -94,9 +94,10 @@ CDownloadTaskManager::CDownloadTaskManager(const std::string& url, const std::st
 
 int64_t CDownloadTaskManager::planSliceSize(int64_t contentLength) {
   const int32_t count = RunState().GetSliceNum();
-  if (count > 0) return contentLength / count;
   const int32_t size = RunState().GetSliceSize();
-  return size > 0 ? size : kDefaultSliceSize;
+  const int64_t planned = count > 0 ? contentLength / count : size > 0 ? size : kDefaultSliceSize;
+  const int64_t fewestTasks = (contentLength + kMaxTasks - 1) / kMaxTasks;
+  return std::max({planned, kMinSliceSize, fewestTasks});
 }
 
 int64_t CDownloadTaskManager::getContentLength(CURLcode& result, std::string& cdn, int verbose) {
@@ -119,15 +120,10 @@ int64_t CDownloadTaskManager::getContentLength(CURLcode& result, std::string& cd
       cdn.clear();
       return 0;
     }
-    const size_t location = FindHeader(headers, "Location:");
-    if (location == std::string::npos) {
-      const int64_t length = LengthFromHeaders(headers);
-      if (length == 0) return 0;
-      if (verbose) LOG(INFO) << " Get Contentlength = " << length;
-      RunState().SetCachedValue(RemotePath, length);
-      return length;
-    }
-    RemotePath = LineRest(headers, headers.find(':', location) + 2);
+    if (probe.redirectedUrl().empty()) return measuredLength(headers, verbose);
+    // Probed again at the redirect's target, so that the headers read are
+    // the target's alone and its address is what the slices ask.
+    RemotePath = probe.redirectedUrl();
     if (probes >= kMaxProbesPerCall) {
       if (verbose) LOG(INFO) << " Get Contentlength = " << 0 << ", error CURLE_TOO_MANY_REDIRECTS";
       cdn.clear();
@@ -136,13 +132,26 @@ int64_t CDownloadTaskManager::getContentLength(CURLcode& result, std::string& cd
   }
 }
 
-int CDownloadTaskManager::generateDownloadTask(bool, std::string eventText, int verbose) {
+int64_t CDownloadTaskManager::measuredLength(const std::string& headers, int verbose) {
+  const size_t ranges = FindHeader(headers, "Accept-Ranges:");
+  AcceptsRanges = ranges != std::string::npos && LineRest(headers, ranges).find("bytes") != std::string::npos;
+  const int64_t length = LengthFromHeaders(headers);
+  if (length <= 0) return 0;
+  if (verbose) LOG(INFO) << " Get Contentlength = " << length;
+  RunState().SetCachedValue(RemotePath, length);
+  return length;
+}
+
+int64_t CDownloadTaskManager::probeLength(CURLcode& result, std::string& cdn,
+                                          const std::string& eventText, int verbose) {
   std::vector<std::string> record;
-  CURLcode result = CURLE_OK;
-  std::string cdn;
   int64_t length = 0;
   while (record.size() < kProbeCalls) {
     length = getContentLength(result, cdn, verbose);
+    if (length > kMaxContentLength) {
+      LOG(INFO) << " [Error]: remote length " << length << " is beyond the limit of " << kMaxContentLength;
+      length = 0;
+    }
     record.push_back(length > 0 ? "Success" : "error:" + std::to_string(result));
     if (length > 0) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -154,6 +163,13 @@ int CDownloadTaskManager::generateDownloadTask(bool, std::string eventText, int 
     DownloadEvents::Event("Other", "Download", text);
     LOG(INFO) << " GetSize: " << eventText << ", " << text;
   }
+  return length;
+}
+
+int CDownloadTaskManager::generateDownloadTask(bool, std::string eventText, int verbose) {
+  CURLcode result = CURLE_OK;
+  std::string cdn;
+  const int64_t length = probeLength(result, cdn, eventText, verbose);
   if (length <= 0) {
     LOG(INFO) << " [Error]: " << "Get ContentLength Fail, tried 5 times";
     return result == CURLE_TOO_MANY_REDIRECTS ? 13 : 6;
@@ -163,12 +179,23 @@ int CDownloadTaskManager::generateDownloadTask(bool, std::string eventText, int 
   const int64_t count = SliceSize > 0 ? length / SliceSize : 0;
   if (count < 2) SliceSize = count == 1 ? SliceSize : length;
   makeTasks(count < 1 ? 1 : count, cdn, verbose);
+  if (!AcceptsRanges) useOneStream("NoAcceptRanges");
   if (verbose) logListSizes("generate ok");
   return 1;
 }
 
+void CDownloadTaskManager::useOneStream(const char* reason) {
+  const std::string cdn = tasks().empty() ? std::string() : tasks().front()->ProbeCdn;
+  const int verbose = tasks().empty() ? 0 : tasks().front()->Verbose;
+  clearTasks();
+  SliceSize = ContentLength;
+  makeTasks(1, cdn, verbose);
+  LOG(INFO) << " The server takes no ranges (" << reason << "): one stream for the whole file";
+  DownloadEvents::Event("Download", "OneStream", reason);
+}
+
 void CDownloadTaskManager::makeTasks(int64_t count, const std::string& cdn, int verbose) {
-  TasksCount = static_cast<int32_t>(count);
+  TasksCount = count;
   for (int64_t i = 1; i <= count; ++i) {
     auto task = std::make_unique<CTask>();
     task->StartPos = (i - 1) * SliceSize;
@@ -209,7 +236,7 @@ bool CDownloadTaskManager::loadTaskFromFile(int verbose) {
   for (const tinyxml2::XMLElement* child = root ? root->FirstChildElement() : nullptr; child;
        child = child->NextSiblingElement()) {
     const std::string name = child->Name();
-    if (name == "TasksCount") TasksCount = static_cast<int32_t>(ChildInt(child));
+    if (name == "TasksCount") TasksCount = ChildInt(child);
     else if (name == "ContentLength") ContentLength = ChildInt(child);
     else if (name == "DownloadTime") DownloadTime = ChildInt(child);
     if (name != "Task") continue;
@@ -242,7 +269,14 @@ bool CDownloadTaskManager::loadTaskFromFile(int verbose) {
 int CDownloadTaskManager::checkTaskFile(int verbose) {
   CURLcode result = CURLE_OK;
   std::string cdn;
-  if (getContentLength(result, cdn, verbose) != ContentLength) {
+  const int64_t measured = probeLength(result, cdn, std::string(), verbose);
+  // A probe that measured nothing (no network, an error answer) says
+  // nothing about the file: the progress is kept for a later attempt.
+  if (measured <= 0) {
+    LOG(INFO) << " [Error]: the remote length is unknown, the task file is kept";
+    return result == CURLE_TOO_MANY_REDIRECTS ? 13 : 6;
+  }
+  if (measured != ContentLength) {
     DownloadEvents::Event("Other", "FlowError", "DL025");
     return 2;
   }
@@ -265,10 +299,15 @@ int CDownloadTaskManager::checkTaskFile(int verbose) {
 int CDownloadTaskManager::loadDownloadTask(bool, std::string eventText, int verbose) {
   if (taskFileExists()) {
     const bool withoutStatus = loadTaskFromFile(verbose);
-    if (checkTaskFile(verbose) == 1) {
+    const int checked = checkTaskFile(verbose);
+    if (checked == 1) {
       LOG(INFO) << " Load tasks from file success!";
       if (!withoutStatus) DownloadEvents::FunnelPair("Download", "ResumUpload", "", "");
       return 1;
+    }
+    if (checked != 2 && checked != 3) {
+      clearTasks();
+      return checked;
     }
     LOG(INFO) << " taskinfo file error";
     clearTasks();

@@ -12,6 +12,12 @@
 class CDownloadTaskManager : public CTaskManager {
  public:
   static constexpr int64_t kDefaultSliceSize = 4194304;
+  // Bounds on what a server controls: a slice is never smaller than this,
+  // a download never has more tasks, and a length beyond the limit is
+  // refused as unknown.
+  static constexpr int64_t kMinSliceSize = 262144;
+  static constexpr int64_t kMaxTasks = 4096;
+  static constexpr int64_t kMaxContentLength = int64_t{1} << 40;
 
   CDownloadTaskManager(const std::string& url, const std::string& localPath,
                        const std::string& taskFile);
@@ -29,12 +35,17 @@ class CDownloadTaskManager : public CTaskManager {
   // Writes the task file as a new file, flushed to the device, and renames
   // it over the old one: a crash during a save leaves the old file whole.
   int saveTaskToFile();
-  // 1 valid, 2 the length changed (DL025), 3 wrong slice layout (DL026).
+  // 1 valid, 2 the length changed (DL025), 3 wrong slice layout (DL026),
+  // or the EnumErrorCode of a probe that measured no length (6, 13).
   int checkTaskFile(int verbose);
   bool taskFileExists() const;
 
-  // The slice size that the current download settings give for a length.
+  // The slice size that the current download settings give for a length,
+  // within the bounds above.
   static int64_t planSliceSize(int64_t contentLength);
+  // Replaces the slices by one task over the whole file, written from byte 0:
+  // for a server that ignores ranges.
+  void useOneStream(const char* reason);
 
   std::string RemotePath;
   std::string LocalPath;
@@ -42,8 +53,17 @@ class CDownloadTaskManager : public CTaskManager {
   int64_t ContentLength = 0;
   int64_t DownloadTime = 0;  // ms of active downloading, across attempts
   int64_t SliceSize = kDefaultSliceSize;
+  // What the last header probe showed; a length from the cache shows nothing.
+  bool AcceptsRanges = true;
 
  private:
+  // Up to 10 probes, 100 ms apart: the length (0 when none or beyond the
+  // limit), the last
+  // result and, when `eventText` is set, the record of the probes reported.
+  int64_t probeLength(CURLcode& result, std::string& cdn, const std::string& eventText, int verbose);
+  // The length in the headers of a probe's final answer, stored in the
+  // length cache; 0 when there is none. Notes whether ranges are accepted.
+  int64_t measuredLength(const std::string& headers, int verbose);
   std::string taskFileText() const;
   void makeTasks(int64_t count, const std::string& cdn, int verbose);
   void logListSizes(const char* what) const;

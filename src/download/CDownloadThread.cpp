@@ -5,8 +5,9 @@
 
 #include "download/CLibcurlTool.h"
 
-CDownloadThread::CDownloadThread(std::shared_ptr<platform::SharedMutex> mutex, FILE* file)
-    : CThread(std::move(mutex)), file_(file) {
+CDownloadThread::CDownloadThread(std::shared_ptr<platform::SharedMutex> mutex, FILE* file,
+                                 PoolSignals* signals)
+    : CThread(std::move(mutex)), file_(file), signals_(signals) {
   CURL* handle = curl_easy_init();
   if (!handle) LOG(INFO) << "  m_pCurl init error !!!";
   curl_ = std::make_unique<CLibcurlTool>(handle);
@@ -23,6 +24,12 @@ size_t CDownloadThread::writeBlock(const void* data, size_t size) {
   return written;
 }
 
+void CDownloadThread::restartTask() {
+  CTask* task = currentTask();
+  platform::SharedMutexLock lock(fileMutex());
+  task->DownloadedPos = task->StartPos;
+}
+
 int CDownloadThread::taskBusiness() {
   CTask* task = currentTask();
   if (task->isComplete()) {
@@ -34,7 +41,8 @@ int CDownloadThread::taskBusiness() {
   CURLcode result = curl_->httpDownloadContent(task->RemotePath.c_str(), task->DownloadedPos,
                                                task->EndPos, 0, this);
   const bool ok = result == CURLE_OK && task->isComplete();
-  if (!ok) ++task->RequestTimes;
+  // A transfer ended by a stop is no failure of the server.
+  if (!ok && result != CURLE_ABORTED_BY_CALLBACK) ++task->RequestTimes;
   task->TaskStatus = ok ? CTask::kComplete : CTask::kFailed;
   if (task->Verbose)
     LOG(INFO) << " Tasks info, download " << (ok ? "success(" : "fail(") << result

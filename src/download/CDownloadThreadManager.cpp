@@ -43,7 +43,7 @@ int CDownloadThreadManager::createThreads(int count) {
     return -1;
   }
   LOG(INFO) << " Create threads and init: " << count;
-  for (int i = 0; i < count; ++i) addThread(std::make_unique<CDownloadThread>(mutex_, file_));
+  for (int i = 0; i < count; ++i) addThread(std::make_unique<CDownloadThread>(mutex_, file_, &signals_));
   return static_cast<int>(threadCount());
 }
 

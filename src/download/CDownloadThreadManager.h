@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "download/CDownloadThread.h"
 #include "download/CThreadManager.h"
 #include "platform/Process.h"
 
@@ -22,6 +23,11 @@ class CDownloadThreadManager : public CThreadManager {
   // Ends every worker first, then closes the target file.
   void closeFile();
   FILE* file() const { return file_; }
+  // Ends every running transfer within a second; for stopping the attempt.
+  void abortTransfers() { signals_.stop = true; }
+  // True once a server answered a range inside the file with the whole file.
+  bool rangesIgnored() const { return signals_.rangesIgnored; }
+  void clearRangesIgnored() { signals_.rangesIgnored = false; }
 
  private:
   FILE* openTarget(uint32_t* error) const;
@@ -29,4 +35,5 @@ class CDownloadThreadManager : public CThreadManager {
   std::string localPath_;
   std::shared_ptr<platform::SharedMutex> mutex_;
   FILE* file_ = nullptr;
+  PoolSignals signals_;
 };

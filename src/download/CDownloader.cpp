@@ -73,9 +73,11 @@ void CDownloader::setRunState(int32_t state) {
   wake_.Set();
 }
 
-bool CDownloader::waitForDriver(uint32_t ms) {
-  std::unique_lock<std::mutex> lock(driverLock_);
-  return driverCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return driverEnded_; });
+void CDownloader::joinDriver() {
+  if (!driver_.joinable()) return;
+  // The driver ends only from the stopping state, after its workers.
+  if (RunState != kStopping) setRunState(kStopping);
+  driver_.join();
 }
 
 DownloadInfo CDownloader::downloadInfo() const {
@@ -88,6 +90,7 @@ void CDownloader::downloaderThread() {
   for (;;) {
     const int32_t state = RunState;
     if (state == kStopping) {
+      pool_.abortTransfers();
       pool_.reclaimIdleThreads();
       if (pool_.busyThreads().empty()) break;
       updateDownloadInfo();
@@ -99,7 +102,7 @@ void CDownloader::downloaderThread() {
     }
   }
   stopPool();
-  endDriver();
+  progress_.Set();
 }
 
 void CDownloader::runPass(uint32_t& saves) {
@@ -108,6 +111,10 @@ void CDownloader::runPass(uint32_t& saves) {
     saveTasks();
   }
   pool_.reclaimIdleThreads();
+  if (pool_.rangesIgnored() && !switchToOneStream(saves)) {
+    wake_.WaitFor(kPassMs);
+    return;
+  }
   if (tasks_.todoTasks().empty() && retryAt_.empty() && pool_.busyThreads().empty() &&
       allTasksComplete()) {
     RunState = kStopping;
@@ -131,6 +138,8 @@ bool CDownloader::allTasksComplete() const {
 
 // A failed slice goes back to the todo list after a pause that grows with
 // its failures, so one dropped connection does not stall the whole attempt.
+// Each pause is drawn between half and one and a half times its length, so
+// that slices refused together (a server's request limit) come back apart.
 void CDownloader::retryFailedTasks() {
   const uint32_t now = platform::TickCount();
   std::vector<CTask*> failed;
@@ -140,12 +149,22 @@ void CDownloader::retryFailedTasks() {
     auto waiting = retryAt_.find(task);
     if (waiting == retryAt_.end()) {
       const uint32_t delay = std::min<uint32_t>(kMaxRetryDelayMs, kRetryDelayMs * task->RequestTimes);
-      retryAt_[task] = now + delay;
+      retryAt_[task] = now + delay / 2 + static_cast<uint32_t>(random_() % (delay + 1));
     } else if (static_cast<int32_t>(now - waiting->second) >= 0) {
       retryAt_.erase(waiting);
       tasks_.retryTask(task);
     }
   }
+}
+
+bool CDownloader::switchToOneStream(uint32_t& saves) {
+  if (!pool_.busyThreads().empty()) return false;
+  pool_.clearRangesIgnored();
+  retryAt_.clear();
+  tasks_.useOneStream("RangeIgnored");
+  saves = 0;
+  saveTasks();
+  return true;
 }
 
 // Workers write unbuffered, so the target holds every byte that a saved
@@ -166,15 +185,6 @@ void CDownloader::stopPool() {
   LOG(INFO) << " Stopping Download," << "Update DownloadInfo";
   saveTasks();
   LOG(INFO) << " Download Stopped！";
-}
-
-void CDownloader::endDriver() {
-  {
-    std::lock_guard<std::mutex> lock(driverLock_);
-    driverEnded_ = true;
-  }
-  driverCv_.notify_all();
-  progress_.Set();
 }
 
 int CDownloader::updateDownloadInfo() {
@@ -214,11 +224,7 @@ std::string CDownloader::getCdnInfo() const {
 }
 
 int CDownloader::resetDownload() {
-  if (driver_.joinable()) {
-    // The driver ends only from the stopping state, after its workers.
-    if (RunState != kStopping) setRunState(kStopping);
-    driver_.join();
-  }
+  joinDriver();
   pool_.closeFile();
   tasks_.clearTasks();
   retryAt_.clear();

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -60,8 +60,9 @@ class CDownloader {
 
   void setRunState(int32_t state);
   int32_t runState() const { return RunState; }
-  // True when the driver thread has ended within `ms`.
-  bool waitForDriver(uint32_t ms);
+  // Stops the attempt and waits until the driver and every worker have
+  // ended; a stop ends every transfer within a second, so this is short.
+  void joinDriver();
   DownloadInfo downloadInfo() const;
   // Set when the driver finds every slice complete and when it ends.
   AutoResetEvent& progressEvent() { return progress_; }
@@ -77,8 +78,10 @@ class CDownloader {
   void stopPool();
   bool allTasksComplete() const;
   void retryFailedTasks();
+  // A server answered a range with the whole file: once no worker runs,
+  // the slices make way for one stream. False while workers still run.
+  bool switchToOneStream(uint32_t& saves);
   void saveTasks();
-  void endDriver();
 
   std::string url_, localPath_, taskFile_;
   int threadCount_;
@@ -90,10 +93,8 @@ class CDownloader {
   CDownloadThreadManager pool_;
   // Failed slices and the tick at which they are handed out again.
   std::map<CTask*, uint32_t> retryAt_;
+  std::minstd_rand random_{std::random_device{}()};
   AutoResetEvent wake_;
   AutoResetEvent progress_;
-  std::mutex driverLock_;
-  std::condition_variable driverCv_;
-  bool driverEnded_ = false;
   std::thread driver_;
 };

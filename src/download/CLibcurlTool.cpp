@@ -79,8 +79,16 @@ size_t AppendPostAnswer(void* data, size_t size, size_t nmemb, void* response) {
   return nmemb;
 }
 
+// No other scheme may be asked for, nor reached through a redirect: an
+// address from a server never opens a local file or another protocol.
+void RestrictProtocols(CURL* handle) {
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+}
+
 // Options that the GET kinds share.
 void SetGetOptions(CURL* handle, const char* url, long timeoutSeconds) {
+  RestrictProtocols(handle);
   curl_easy_setopt(handle, CURLOPT_URL, url);
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
@@ -119,34 +127,80 @@ void AddSliceCdn(CTask& task, const std::string& text, bool textFirst) {
   if (task.SliceCdn == task.ProbeCdn) task.SliceCdn.clear();
 }
 
-// Status line check: an ".exe" slice must be answered with 206. False aborts.
-bool StatusLineAccepted(const CTask& task, const std::string& line) {
-  int major = 0, minor = 0, status = 0;
-  if (std::sscanf(line.c_str(), "%*[^0-9]%d%*[^0-9]%d%*[^0-9]%d%*[^0-9]", &major, &minor, &status) != 3 ||
-      status == 0) {
-    return true;  // also an HTTP/2 status line ("HTTP/2 206": two numbers)
+// The status of a status line of any HTTP version ("HTTP/1.1 206 Partial
+// Content", "HTTP/2 503"); 0 when the line has none.
+int StatusOf(const std::string& line) {
+  const size_t blank = line.find(' ');
+  const size_t at = blank == std::string::npos ? blank : line.find_first_not_of(' ', blank);
+  if (at == std::string::npos || line.size() < at + 3) return 0;
+  int status = 0;
+  for (size_t i = at; i < at + 3; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(line[i]))) return 0;
+    status = status * 10 + (line[i] - '0');
   }
-  // A whole body (200) is only the slice's bytes when the slice starts at 0.
-  if ((EndsWithExe(task.RemotePath) || task.DownloadedPos > 0) && status != 206) {
-    LOG(INFO) << " HeaderCallback error0: http_code is " << status;
-    return false;
-  }
-  return true;
+  return status;
 }
 
-// The total of a Content-Range header must be the length the slices were cut
-// from. False aborts.
-bool ContentRangeAccepted(const CTask& task, const std::string& line) {
+// A 200 carries the file from byte 0. It serves a request from byte 0 of an
+// address that is not an ".exe" (the body is cut at the slice's end), and a
+// one-stream task at any position: a resumed stream then starts again at 0.
+bool WholeFileAccepted(CDownloadThread& thread, CTask& task) {
+  if (task.coversWholeFile()) {
+    if (thread.answer().firstByte > 0) {
+      LOG(INFO) << " The server ignores ranges, the stream starts again at byte 0";
+      thread.restartTask();
+    }
+    return true;
+  }
+  return thread.answer().firstByte == 0 && !EndsWithExe(task.RemotePath);
+}
+
+// A new answer begins. Interim answers and followed redirects deliver no
+// body; an error answer is refused at once, so its body never reaches the
+// target file. False aborts.
+bool StatusAccepted(CDownloadThread& thread, CTask& task, int status) {
+  thread.answer() = SliceAnswer{thread.answer().firstByte, status};
+  if ((status >= 100 && status < 200) || (status >= 300 && status < 400) || status == 206) return true;
+  if (status == 200 && WholeFileAccepted(thread, task)) return true;
+  LOG(INFO) << " HeaderCallback error0: http_code is " << status;
+  if (status == 200) thread.signals().rangesIgnored = true;
+  return false;
+}
+
+// "Content-Range: bytes 100-199/1000": the total must be the length the
+// slices were cut from (when known) and a partial answer must start at the
+// byte asked for. False aborts.
+bool ContentRangeAccepted(CDownloadThread& thread, const CTask& task, const std::string& line) {
   const size_t slash = line.rfind('/');
   if (slash == std::string::npos) {
     LOG(INFO) << " HeaderCallback error2: " << WithoutLineEnd(line);
     return false;
   }
   const long long total = std::strtoll(line.c_str() + slash + 1, nullptr, 10);
-  if (total != task.ContentLength) {
+  if (task.ContentLength != 0 && total != task.ContentLength) {
     LOG(INFO) << " HeaderCallback error1: " << task.ContentLength << " != " << WithoutLineEnd(line);
     return false;
   }
+  SliceAnswer& answer = thread.answer();
+  const size_t digit = line.find_first_of("0123456789", line.find(':'));
+  const long long first = digit < slash ? std::strtoll(line.c_str() + digit, nullptr, 10) : -1;
+  if (answer.status == 206 && first != answer.firstByte) {
+    LOG(INFO) << " HeaderCallback error3: " << WithoutLineEnd(line) << " does not start at "
+              << answer.firstByte;
+    return false;
+  }
+  answer.rangeSeen = true;
+  return true;
+}
+
+// The headers of an answer ended: only now may its body be written, and a
+// partial answer only with the Content-Range asked for. False aborts.
+bool HeadersComplete(SliceAnswer& answer) {
+  if (answer.status == 206 && !answer.rangeSeen) {
+    LOG(INFO) << " HeaderCallback error2: 206 without Content-Range";
+    return false;
+  }
+  answer.bodyAccepted = answer.status == 200 || answer.status == 206;
   return true;
 }
 
@@ -166,6 +220,7 @@ CURLcode CLibcurlTool::httpDownloadContent(const char* url, int64_t from, int64_
   const long transferTimeout = runState.GetTransferTimeout();
   const std::string range = std::to_string(from) + "-" + std::to_string(to);
   const CTask* task = thread->currentTask();
+  thread->answer() = SliceAnswer{from};
   if (task && task->Verbose) {
     LOG(INFO) << " Request Range: (" << task->TaskId.load() << ", " << (to - from) << ") " << range
               << ", [" << connectTimeout << "," << transferTimeout << "]";
@@ -174,8 +229,18 @@ CURLcode CLibcurlTool::httpDownloadContent(const char* url, int64_t from, int64_
   curl_easy_reset(handle_);
   curl_slist* headers = curl_slist_append(nullptr, kUserAgentHeader);
   curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
-  SetGetOptions(handle_, url, transferTimeout);
+  // One stream holds the whole file: no time limit on the transfer but a
+  // stall limit, so a long download is not cut while it makes progress.
+  const bool oneStream = task && task->coversWholeFile();
+  SetGetOptions(handle_, url, oneStream ? 0L : transferTimeout);
+  if (oneStream) {
+    curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, transferTimeout);
+  }
   curl_easy_setopt(handle_, CURLOPT_RANGE, range.c_str());
+  curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::StopCallback);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, thread);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
   // Half a megabyte per receive: 32 times fewer locked writes into the
   // shared target file than libcurl's default 16 KB.
@@ -213,6 +278,11 @@ CURLcode CLibcurlTool::httpGet(const char* url, int64_t, int64_t, int, char* hea
   std::string headers;
   const CURLcode result = getIntoText(url, true, &headers);
   curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &responseCode);
+  long redirects = 0;
+  const char* effective = nullptr;
+  curl_easy_getinfo(handle_, CURLINFO_REDIRECT_COUNT, &redirects);
+  curl_easy_getinfo(handle_, CURLINFO_EFFECTIVE_URL, &effective);
+  redirectedUrl_ = redirects > 0 && effective ? effective : "";
   const size_t length = std::min(headers.size(), kMaxHeaderText);
   std::memcpy(headerText, headers.data(), length);
   headerText[length] = '\0';
@@ -239,6 +309,7 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
     LOG(INFO) << " curl easy init fail !!!";
     return CURLE_FAILED_INIT;
   }
+  RestrictProtocols(handle);
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
   curl_easy_setopt(handle, CURLOPT_POST, 1L);
   curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());
@@ -295,6 +366,11 @@ int CLibcurlTool::figureError(CURLcode code) {
 
 size_t CLibcurlTool::downloadFunc(void* data, size_t size, size_t nmemb, void* user) {
   auto* thread = static_cast<CDownloadThread*>(user);
+  if (!thread->answer().bodyAccepted) {
+    LOG(INFO) << " Thread: " << thread->currentTask()->TaskId.load()
+              << " body of an answer that is not the slice's refused";
+    return 0;
+  }
   const size_t written = thread->writeBlock(data, size * nmemb);
   if (written != size * nmemb) {
     const CTask& task = *thread->currentTask();
@@ -307,21 +383,28 @@ size_t CLibcurlTool::downloadFunc(void* data, size_t size, size_t nmemb, void* u
 
 size_t CLibcurlTool::HeaderCallback(char* data, size_t size, size_t nitems, void* user) {
   const size_t length = size * nitems;
-  CTask* task = static_cast<CDownloadThread*>(user)->currentTask();
-  if (!data || !task || task->ContentLength == 0) return length;
+  auto* thread = static_cast<CDownloadThread*>(user);
+  CTask* task = thread->currentTask();
+  if (!data || !task) return length;
   const std::string line(data, length);  // libcurl's header line has no terminating zero
   // Header names are compared without case: HTTP/2 answers carry them in
   // lower case ("content-range"), HTTP/1.1 servers in any case.
   const std::string lower = LowerCase(line);
 
-  if (lower.compare(0, 5, "http/") == 0 && !StatusLineAccepted(*task, line)) return 0;
+  if (lower.compare(0, 5, "http/") == 0) return StatusAccepted(*thread, *task, StatusOf(line)) ? length : 0;
+  if (line == "\r\n" || line == "\n") return HeadersComplete(thread->answer()) ? length : 0;
   if (lower.find("cf-ray:") != std::string::npos) {
     const size_t dash = line.find('-', 7);
     if (dash != std::string::npos) AddSliceCdn(*task, TextUpToLineEnd(line, dash + 1), true);
   } else if (lower.find("cf-cache-status:") != std::string::npos) {
     AddSliceCdn(*task, TextUpToLineEnd(line, 17), false);
-  } else if (lower.find("content-range") != std::string::npos && !ContentRangeAccepted(*task, line)) {
+  } else if (lower.find("content-range") != std::string::npos &&
+             !ContentRangeAccepted(*thread, *task, line)) {
     return 0;
   }
   return length;
+}
+
+int CLibcurlTool::StopCallback(void* thread, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<CDownloadThread*>(thread)->signals().stop ? 1 : 0;
 }

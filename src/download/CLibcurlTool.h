@@ -2,6 +2,7 @@
 // request made through the object (each request starts with curl_easy_reset,
 // so options never carry over while connections and DNS answers do).
 //
+// Every request is restricted to HTTP and HTTPS, redirects included.
 // Every HTTPS request verifies the server's certificate and host name against
 // the system's store; the local settings file may add a CA bundle or, for a
 // test environment, switch the checks off (LocalSettings::CaBundle,
@@ -45,12 +46,19 @@ class CLibcurlTool {
   int HttpPost(const std::string& url, const std::string& body, std::string& response,
                const char*);
 
+  // The address the last header probe ended at when it followed a redirect
+  // (libcurl resolves a relative Location); empty when it followed none.
+  const std::string& redirectedUrl() const { return redirectedUrl_; }
+
   // Logs the line for a failed request; returns 1.
   int figureError(CURLcode code);
 
   // libcurl callbacks of slice transfers; user data: the CDownloadThread.
   static size_t downloadFunc(void* data, size_t size, size_t nmemb, void* thread);
   static size_t HeaderCallback(char* line, size_t size, size_t nitems, void* thread);
+  // Progress callback of slice transfers: non-zero ends the transfer when
+  // the pool stops, whatever the timeouts.
+  static int StopCallback(void* thread, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
  private:
   // Logs the missing handle.
@@ -59,4 +67,5 @@ class CLibcurlTool {
   CURLcode getIntoText(const char* url, bool headersOnly, std::string* received);
 
   CURL* handle_;
+  std::string redirectedUrl_;
 };

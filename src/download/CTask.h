@@ -26,6 +26,10 @@ class CTask {
   // file that recorded DownloadedPos == EndPos for a middle slice thus asks
   // for that one byte again.)
   bool isComplete() const { return DownloadedPos >= endOfData(); }
+  // One stream: the only task, from byte 0 to the end of the file.
+  bool coversWholeFile() const {
+    return ContentLength > 0 && StartPos == 0 && EndPos + 1 >= ContentLength;
+  }
   int64_t writtenBytes() const { return std::max<int64_t>(0, DownloadedPos - StartPos); }
 
   std::atomic<int32_t> TaskStatus{kNew};

@@ -34,7 +34,7 @@ class CTaskManager {
   const std::deque<CTask*>& todoTasks() const { return todo_; }
   const std::vector<CTask*>& doneTasks() const { return done_; }
 
-  int32_t TasksCount = 0;
+  int64_t TasksCount = 0;
 
  private:
   std::vector<std::unique_ptr<CTask>> tasks_;

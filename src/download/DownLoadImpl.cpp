@@ -23,7 +23,6 @@
 namespace {
 
 constexpr uint32_t kStallMs = 60000;
-constexpr uint32_t kDriverWaitMs = 180000;
 constexpr uint32_t kNetworkExitPauseMs = 1100;
 // The watch loop checks the rules and reports progress this often; the
 // driver wakes it at once when every slice is complete.
@@ -62,9 +61,9 @@ struct SpeedRange {
 
 // Stops the attempt: the driver is told, waited for and the attempt reset,
 // so the task file holds the progress made and the target file is closed.
+// The CDN summary is read only after every worker has ended.
 int StopAttempt(CDownloader& downloader, std::string& cdnInfo, int code) {
-  downloader.setRunState(CDownloader::kStopping);
-  downloader.waitForDriver(kDriverWaitMs);
+  downloader.joinDriver();
   cdnInfo = downloader.getCdnInfo();
   downloader.resetDownload();
   return code;
@@ -90,7 +89,7 @@ void LogAverageSpeed(const DownloadInfo& info, const SpeedRange& speeds) {
 
 int Complete(CDownloader& downloader, const std::string& localPath, std::string& cdnInfo,
              bool mainDownload, const SpeedRange& speeds) {
-  downloader.waitForDriver(kDriverWaitMs);
+  downloader.joinDriver();
   const std::string summary = downloader.getCdnInfo();
   const DownloadInfo info = downloader.downloadInfo();
   const int64_t length = downloader.taskManager().ContentLength;

@@ -82,13 +82,45 @@ TEST_F(TaskManagerTest, DefaultPlanCutsFourMegabyteSlices) {
 }
 
 TEST_F(TaskManagerTest, ConfiguredSliceCountAndSize) {
+  const int64_t length = 3 * 1048576 + 10, third = length / 3;
   CSingleUserLog::GetInstance().SetSliceNum(3);
-  EXPECT_EQ(plan(10), (std::vector<Range>{{0, 2}, {3, 5}, {6, 10}}));
-  // More slices than bytes: one slice.
-  EXPECT_EQ(plan(2), (std::vector<Range>{{0, 2}}));
+  EXPECT_EQ(plan(length), (std::vector<Range>{{0, third - 1}, {third, 2 * third - 1}, {2 * third, length}}));
   CSingleUserLog::GetInstance().SetSliceNum(0);
-  CSingleUserLog::GetInstance().SetSliceSize(400);
-  EXPECT_EQ(plan(1000), (std::vector<Range>{{0, 399}, {400, 1000}}));
+  CSingleUserLog::GetInstance().SetSliceSize(1048576);
+  EXPECT_EQ(plan(2097157), (std::vector<Range>{{0, 1048575}, {1048576, 2097157}}));
+}
+
+// Sizes a server sends can neither cut slices below 256 KiB, nor make more
+// than 4096 tasks, nor plan a file beyond 1 TiB.
+TEST_F(TaskManagerTest, ServerControlledSizesAreBounded) {
+  CSingleUserLog::GetInstance().SetSliceSize(1);
+  EXPECT_EQ(plan(1048576).size(), 4u);
+  CSingleUserLog::GetInstance().SetSliceSize(0);
+  CSingleUserLog::GetInstance().SetSliceNum(2000000000);
+  EXPECT_EQ(plan(int64_t{1} << 30).size(), 4096u);
+  CSingleUserLog::GetInstance().SetSliceNum(0);
+  const std::vector<Range> huge = plan(int64_t{1} << 40);
+  ASSERT_EQ(huge.size(), 4096u);
+  EXPECT_EQ(huge.back().end, int64_t{1} << 40);
+
+  CSingleUserLog::GetInstance().SetCachedValue(url_, 9000000000000000000);
+  CDownloadTaskManager manager(url_, target_, taskFile_);
+  EXPECT_EQ(manager.generateDownloadTask(false, "", 0), 6);
+  EXPECT_TRUE(manager.tasks().empty());
+}
+
+// A probe that measures nothing while resuming (here: no server) is no
+// change of length: the task file and the partial download stay.
+TEST_F(TaskManagerTest, FailedProbeKeepsTheProgress) {
+  savePlanEdited({{".bin</RemotePath>", ".old</RemotePath>"}, {".bin</RemotePath>", ".old</RemotePath>"}});
+  std::ofstream(target_) << "partial";
+  const std::string saved = taskFileText();
+  CDownloadTaskManager manager(url_ + "?moved", target_, taskFile_);
+  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 6);
+  EXPECT_TRUE(flowErrors_.empty());
+  EXPECT_TRUE(manager.tasks().empty());
+  EXPECT_EQ(taskFileText(), saved);
+  EXPECT_EQ(std::filesystem::file_size(target_), 7u);
 }
 
 TEST_F(TaskManagerTest, PlanOffsetsAreSixtyFourBit) {

@@ -21,13 +21,14 @@ class SliceDownload {
   SliceDownload(const std::filesystem::path& target, const std::string& url, int64_t from,
                 int64_t to, int64_t contentLength)
       : target_(target), file_(std::fopen(target.string().c_str(), "wb+")),
-        thread_(platform::OpenSharedMutex(L"mutex_for_downloadthread"), file_) {
+        thread_(platform::OpenSharedMutex(L"mutex_for_downloadthread"), file_, &signals_) {
     task_.TaskId = 1;
     task_.RemotePath = url;
     task_.StartPos = task_.DownloadedPos = from;
     task_.EndPos = to;
     task_.ContentLength = contentLength;
     thread_.doTask(&task_);
+    Request();
   }
   ~SliceDownload() {
     if (file_) std::fclose(file_);
@@ -36,15 +37,26 @@ class SliceDownload {
   CURLcode Run(CLibcurlTool& tool) {
     return tool.httpDownloadContent(task_.RemotePath.c_str(), task_.DownloadedPos, task_.EndPos, 0, &thread_);
   }
+  // A new request from the task's DownloadedPos, as the transfer starts one.
+  void Request() { thread_.answer() = SliceAnswer{task_.DownloadedPos}; }
   // The callbacks as libcurl calls them during the transfer.
   size_t Header(const std::string& line) {
     std::string copy = line;  // libcurl's buffer is writable and unterminated
     return CLibcurlTool::HeaderCallback(&copy[0], 1, copy.size(), &thread_);
   }
+  // The headers of a well-formed partial answer for the task's range.
+  void AcceptPartial() {
+    const std::string total = task_.ContentLength ? std::to_string(task_.ContentLength) : "*";
+    Header("HTTP/1.1 206 Partial Content\r\n");
+    Header("Content-Range: bytes " + std::to_string(task_.DownloadedPos) + "-" +
+           std::to_string(task_.EndPos) + "/" + total + "\r\n");
+    Header("\r\n");
+  }
   size_t Write(const std::string& block) {
     return CLibcurlTool::downloadFunc(const_cast<char*>(block.data()), 1, block.size(), &thread_);
   }
   CTask& task() { return task_; }
+  PoolSignals& signals() { return signals_; }
   // `count` bytes of the target file from `offset`.
   std::string Written(int64_t offset, size_t count) {
     std::fflush(file_);
@@ -59,6 +71,7 @@ class SliceDownload {
  private:
   std::filesystem::path target_;
   FILE* file_;
+  PoolSignals signals_;
   CTask task_;
   CDownloadThread thread_;
 };
