@@ -247,7 +247,7 @@ TEST_F(DownloadEngine, PersistentFaultsStallAndKeepOnlyRightBytes) {
   const int64_t size = 2 * 1048576;
   CSingleUserLog::GetInstance().SetSliceNum(2);
   for (const std::string faults :
-       {"drop=100000,length=+5", "length=-7", "total=5", "stall=30", "range=ignore"}) {
+       {"drop=100000,length=+5", "length=-7", "total=5", "stall=30", "status=503,every=2"}) {
     std::filesystem::remove(target_);
     std::filesystem::remove(target_ + ".xml");
     const std::string url = services_->Url(generated(size, faults));
@@ -326,4 +326,85 @@ TEST_F(DownloadEngine, NetworkLossStopsThenPauses) {
 TEST_F(DownloadEngine, NoNetworkAtTheStart) {
   g_networkAlive = false;
   EXPECT_EQ(download(services_->Url(generated(1048576))), 9);
+}
+
+// Part of the ranged requests answered with an error page, a wrong total or
+// the whole file: the attempt ends byte-identical, for ".exe" addresses and
+// others alike.
+TEST_F(DownloadEngine, SomeWrongAnswersNeverLeaveWrongBytes) {
+  const int64_t size = 1048576 + 4096;
+  CSingleUserLog::GetInstance().SetSliceSize(262144);
+  for (const std::string faults : {"every=2,status=503", "every=3,status=404", "every=2,range=lie", "every=2,total=5"}) {
+    for (const std::string name : {"pkg.exe", "pkg.bin"}) {
+      std::filesystem::remove(target_);
+      std::filesystem::remove(target_ + ".xml");
+      const std::string path = "/dl/" + faults + "/gen/" + std::to_string(size) + "/" + name;
+      EXPECT_EQ(download(services_->Url(path)), 1) << path;
+      EXPECT_EQ(FileMd5(target_), sourceMd5(size)) << path;
+    }
+  }
+}
+
+// A server without range support (no Accept-Ranges, the whole file in every
+// answer) is read in one stream, and a resumed stream that it answers with
+// the whole file starts again at byte 0. A server that announces ranges but
+// ignores them is read in one stream too, from its first such answer on.
+TEST_F(DownloadEngine, ServerIgnoringRangesIsReadInOneStream) {
+  const int64_t size = 3 * 1048576 + 7;
+  const std::string url = services_->Url(generated(size, "range=ignore,rate=6000000"));
+  CDownLoadImpl::SetProgressCallback([](int64_t done, int64_t) {
+    if (done > 0) g_networkAlive = false;
+  });
+  EXPECT_EQ(download(url), 9);
+  EXPECT_TRUE(sawEvent("Download/OneStream/NoAcceptRanges"));
+  CDownLoadImpl::SetProgressCallback(nullptr);
+  g_networkAlive = true;
+  services_->ClearRequests();
+  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(CountPrefix(Requests(*services_), "GET"), 1);
+  EXPECT_EQ(FileMd5(target_), sourceMd5(size));
+
+  std::filesystem::remove(target_);
+  std::filesystem::remove(target_ + ".xml");
+  CSingleUserLog::GetInstance().SetSliceSize(1048576);
+  EXPECT_EQ(download(services_->Url(generated(size, "range=lie"))), 1);
+  EXPECT_TRUE(sawEvent("Download/OneStream/RangeIgnored"));
+  EXPECT_EQ(FileMd5(target_), sourceMd5(size));
+}
+
+// A Location relative to the answering address is resolved against it; a
+// Content-Location on a 200 moves nothing.
+TEST_F(DownloadEngine, RelativeRedirectsResolveAndContentLocationIsNone) {
+  const int64_t size = 1048576 + 1;
+  const std::string resource = "gen/" + std::to_string(size) + "/relative.bin";
+  const auto remotePath = [this] {
+    std::ifstream in(target_ + ".xml");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const size_t from = text.find("<RemotePath>") + 12;
+    return text.substr(from, text.find("</RemotePath>") - from);
+  };
+  for (const std::string path : {"/pub/" + resource, "/gen/" + std::to_string(size) + "/was-relative.bin",
+                                 "/dl/cloc=elsewhere.bin/" + resource}) {
+    std::filesystem::remove(target_);
+    std::filesystem::remove(target_ + ".xml");
+    ASSERT_EQ(download(services_->Url(path)), 1) << path;
+    EXPECT_EQ(FileMd5(target_), sourceMd5(size)) << path;
+    EXPECT_EQ(remotePath(), services_->Url(path.rfind("/dl/", 0) == 0 ? path : "/" + resource));
+  }
+}
+
+// A stop ends a transfer at once, whatever time limit the server configured.
+TEST_F(DownloadEngine, StopEndsStalledTransfersAtOnce) {
+  CSingleUserLog::GetInstance().SetTransferTimeout(3600);
+  CDownloader downloader(services_->Url(generated(1048576, "stall=20")).c_str(), target_.c_str(),
+                         (target_ + ".xml").c_str(), 4);
+  ASSERT_EQ(downloader.downloadInit(false, "", 0), 1);
+  downloader.setRunState(CDownloader::kRunning);
+  for (int i = 0; i < 100 && CountPrefix(Requests(*services_), "GET") == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto start = std::chrono::steady_clock::now();
+  downloader.joinDriver();
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 3.0);
+  EXPECT_EQ(downloader.taskManager().tasks().front()->RequestTimes.load(), 0);
 }

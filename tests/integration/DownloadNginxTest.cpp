@@ -1,6 +1,7 @@
 // The download engine against nginx (integration/Nginx.h): a whole package
-// over HTTP/1.1 and over HTTPS with HTTP/2 (lower-case header names), and a
-// resume that asks only for what is missing.
+// over HTTP/1.1 and over HTTPS with HTTP/2 (lower-case header names), a
+// resume that asks only for what is missing, and servers that answer part
+// of the requests with errors or with the whole file.
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "download/DownLoadImpl.h"
 #include "download/DownloadEvents.h"
@@ -23,6 +25,19 @@ namespace {
 
 constexpr int64_t kSize = 9 * 1048576 + 4321;
 
+// Locations whose faults hit a random 40 % of the requests (probes too):
+// 503, 404, or the whole file despite the range. "/limited/" refuses with
+// 503 what exceeds 20 requests a second, as limit_req does under load;
+// "/norange/" has no range support at all.
+const char kFaultsHttp[] =
+    "  split_clients \"${request_id}\" $fault { 40% fail; * ok; }\n"
+    "  limit_req_zone $binary_remote_addr zone=slices:1m rate=20r/s;\n";
+const char kFaultsServer[] =
+    "    location /err503/ { alias www/; if ($fault = fail) { return 503; } }\n"
+    "    location /err404/ { alias www/; if ($fault = fail) { return 404; } }\n"
+    "    location /whole/ { alias www/; if ($fault = fail) { rewrite ^/whole/(.*)$ /norange/$1 last; } }\n"
+    "    location /norange/ { alias www/; max_ranges 0; }\n"
+    "    location /limited/ { alias www/; limit_req zone=slices; }\n";
 class DownloadNginx : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -33,7 +48,8 @@ class DownloadNginx : public ::testing::Test {
     for (char& byte : content_) byte = static_cast<char>(random());
     std::ofstream(folder_.path() / "nginx" / "www" / "package.exe", std::ios::binary) << content_;
     settings_.Write("CaBundle=" + pki_.caBundle().string() + "\n");
-    nginx_ = std::make_unique<Nginx>(folder_.path() / "nginx", pki_.Server("nginx", "IP:127.0.0.1"));
+    nginx_ = std::make_unique<Nginx>(folder_.path() / "nginx", pki_.Server("nginx", "IP:127.0.0.1"),
+                                     kFaultsHttp, kFaultsServer);
     DownloadEvents::SetSink([](const std::string&, const std::string&, const std::string&,
                                const std::string&, const std::string&, const std::string&) {});
     target_ = folder_.path() / "package.exe";
@@ -42,6 +58,7 @@ class DownloadNginx : public ::testing::Test {
     nginx_.reset();
     DownloadEvents::SetSink(nullptr);
     CSingleUserLog::GetInstance().SetSliceNum(0);
+    CSingleUserLog::GetInstance().SetSliceSize(0);
     curl_global_cleanup();
   }
   int download(const std::string& url) {
@@ -95,5 +112,40 @@ TEST_F(DownloadNginx, ResumeAsksOnlyForTheMissingSlice) {
   const size_t before = accessLogLines();
   ASSERT_EQ(download(url), 1);
   EXPECT_EQ(accessLogLines() - before, 1u);
+  EXPECT_TRUE(written() == content_);
+}
+
+// Whatever part of the answers is wrong, an ".exe" package over HTTP/1.1 or
+// HTTP/2 arrives byte-identical: no error page or misplaced body is written.
+TEST_F(DownloadNginx, ErrorAnswersAndIgnoredRangesNeverLeaveWrongBytes) {
+  CSingleUserLog::GetInstance().SetSliceSize(262144);
+  for (const std::string location : {"/err503/", "/err404/", "/whole/", "/norange/", "/limited/"}) {
+    for (const bool tls : {false, true}) {
+      std::filesystem::remove(target_);
+      std::filesystem::remove(target_.string() + ".xml");
+      const std::string path = location + "package.exe";
+      EXPECT_EQ(download(tls ? nginx_->Https(path) : nginx_->Http(path)), 1) << path << " tls " << tls;
+      EXPECT_TRUE(written() == content_) << path << " tls " << tls;
+    }
+  }
+}
+
+// Python's http.server knows no ranges and answers every request with the
+// whole file: the package is read in one stream.
+TEST_F(DownloadNginx, PythonServerWithoutRangesServesOneStream) {
+  const int port = nginx_test::FreePort();
+  const std::string www = (folder_.path() / "nginx" / "www").string();
+  const pid_t server = fork();
+  if (server == 0) {
+    execlp("python3", "python3", "-m", "http.server", std::to_string(port).c_str(), "--bind", "127.0.0.1",
+           "--directory", www.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int i = 0; i < 250 && !nginx_test::Accepts(port); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const int result = download("http://127.0.0.1:" + std::to_string(port) + "/package.exe");
+  kill(server, SIGTERM);
+  waitpid(server, nullptr, 0);
+  EXPECT_EQ(result, 1);
   EXPECT_TRUE(written() == content_);
 }

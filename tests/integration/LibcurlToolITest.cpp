@@ -169,10 +169,23 @@ TEST_F(LibcurlToolITest, SliceTransferTimeoutIsTheConfiguredOne) {
   EXPECT_TRUE(log.Has(" Curl Time out"));
 
   // A slow connection (20000 bytes a second) ends at the limit too, keeping what came.
-  SliceDownload slow = Slice("/dl/rate=20000/files/data.bin", 0, kFileSize - 1);
+  SliceDownload slow = Slice("/dl/rate=20000/files/data.bin", 0, kFileSize - 2);
   EXPECT_EQ(slow.Run(tool_), CURLE_OPERATION_TIMEDOUT);
   EXPECT_GT(slow.task().DownloadedPos.load(), 0);
   EXPECT_LT(slow.task().DownloadedPos.load(), kFileSize);
+}
+
+// One stream over the whole file is limited by stalls, not by its length:
+// it runs as long as bytes arrive.
+TEST_F(LibcurlToolITest, OneStreamEndsOnAStallOnly) {
+  CSingleUserLog::GetInstance().SetTransferTimeout(1);
+  SliceDownload slow = Slice("/dl/rate=50000/files/data.bin", 0, kFileSize);
+  EXPECT_EQ(slow.Run(tool_), CURLE_OK);
+  EXPECT_TRUE(slow.task().isComplete());
+  SliceDownload stalled = Slice("/dl/stall=4/files/data.bin", 0, kFileSize);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(stalled.Run(tool_), CURLE_OPERATION_TIMEDOUT);
+  EXPECT_LT(SecondsSince(start), 3.5);
 }
 
 TEST_F(LibcurlToolITest, ProbeReturnsTheHeadersOfTheWholeChain) {
@@ -187,6 +200,18 @@ TEST_F(LibcurlToolITest, ProbeReturnsTheHeadersOfTheWholeChain) {
   EXPECT_NE(text.find("HTTP/1.1 200 OK\r\n"), std::string::npos);
   EXPECT_NE(text.find("Content-Length: 100000\r\n"), std::string::npos);
   EXPECT_EQ(services_->Requests()[2]["method"].asString(), "HEAD");
+  EXPECT_EQ(tool_.redirectedUrl(), Url("/files/data.bin"));
+  ASSERT_EQ(tool_.httpGet(Url("/files/data.bin").c_str(), headers, code), CURLE_OK);
+  EXPECT_EQ(tool_.redirectedUrl(), "");
+}
+
+// An address names HTTP or HTTPS, or nothing is requested.
+TEST_F(LibcurlToolITest, OnlyHttpAndHttpsAreSpoken) {
+  std::string body;
+  EXPECT_EQ(tool_.httpGet("file:///etc/hostname", body, false), CURLE_UNSUPPORTED_PROTOCOL);
+  EXPECT_TRUE(body.empty());
+  std::string answer;
+  EXPECT_EQ(tool_.HttpPost("ftp://127.0.0.1/x", "data", answer, nullptr), CURLE_UNSUPPORTED_PROTOCOL);
 }
 
 TEST_F(LibcurlToolITest, ProbeHeaderTextIsCutAt2000Characters) {

@@ -44,10 +44,12 @@ inline bool Accepts(int port) {
   return connected;
 }
 
-// nginx serving the folder `www` on an HTTP and an HTTPS (HTTP/2) port.
+// nginx serving the folder `www` on an HTTP and an HTTPS (HTTP/2) port;
+// `http` is added to the http block, `server` to both server blocks.
 class Nginx {
  public:
-  Nginx(const std::filesystem::path& folder, const TestPki::Pair& tls)
+  Nginx(const std::filesystem::path& folder, const TestPki::Pair& tls, const std::string& http = "",
+        const std::string& server = "")
       : httpPort_(FreePort()), httpsPort_(FreePort()) {
     const std::string dir = folder.string();
     std::filesystem::create_directories(folder / "temp");
@@ -57,11 +59,11 @@ class Nginx {
         << "  access_log " << dir << "/access.log;\n"
         << "  client_body_temp_path " << dir << "/temp/body;\n  proxy_temp_path " << dir << "/temp/proxy;\n"
         << "  fastcgi_temp_path " << dir << "/temp/fastcgi;\n  uwsgi_temp_path " << dir << "/temp/uwsgi;\n"
-        << "  scgi_temp_path " << dir << "/temp/scgi;\n"
-        << "  server { listen 127.0.0.1:" << httpPort_ << "; root " << dir << "/www; }\n"
+        << "  scgi_temp_path " << dir << "/temp/scgi;\n" << http << "\n"
+        << "  server { listen 127.0.0.1:" << httpPort_ << "; root " << dir << "/www;\n" << server << " }\n"
         << "  server { listen 127.0.0.1:" << httpsPort_ << " ssl http2; root " << dir << "/www;\n"
         << "    ssl_certificate " << tls.cert.string() << "; ssl_certificate_key " << tls.key.string()
-        << "; }\n}\n";
+        << ";\n" << server << " }\n}\n";
     pid_ = fork();
     if (pid_ == 0) {
       execl("/usr/sbin/nginx", "nginx", "-e", (dir + "/error.log").c_str(), "-p", dir.c_str(), "-c",
