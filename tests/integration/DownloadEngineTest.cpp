@@ -247,7 +247,7 @@ TEST_F(DownloadEngine, PersistentFaultsStallAndKeepOnlyRightBytes) {
   const int64_t size = 2 * 1048576;
   CSingleUserLog::GetInstance().SetSliceNum(2);
   for (const std::string faults :
-       {"drop=100000,length=+5", "length=-7", "total=5", "stall=30", "status=503,every=2"}) {
+       {"drop=100000,length=+5", "length=-7", "total=5", "stall=30"}) {
     std::filesystem::remove(target_);
     std::filesystem::remove(target_ + ".xml");
     const std::string url = services_->Url(generated(size, faults));
