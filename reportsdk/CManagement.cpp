@@ -8,6 +8,7 @@
 
 #include "IWebLogNew.h"
 #include "SdkLog.h"
+#include "analytics/JsonText.h"
 #include "platform/DeviceIdentity.h"
 #include "platform/Platform.h"
 
@@ -107,15 +108,12 @@ int CManagement::WriteLogLine(const std::string& line) {
 
 int CManagement::SetExtraCommon(const std::string& json) {
   if (json.size() < 2) return -1;
-  Json::CharReaderBuilder builder;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  Json::Value parsed;
   std::string errors;
-  if (!reader->parse(json.data(), json.data() + json.size(), &parsed, &errors)) {
+  const Json::Value parsed = JsonText::ParseObject(json, &errors);
+  if (!errors.empty()) {
     WriteSdkLog("Extra common parse failed: %s", errors.c_str());
     return 0;
   }
-  if (!parsed.isObject()) return 0;
   std::lock_guard<std::mutex> hold(sharedLock_);
   Json::Value merged = extraCommon_.isObject() ? extraCommon_ : Json::Value(Json::objectValue);
   bool copied = false;

@@ -10,9 +10,12 @@
 namespace JsonText {
 
 // The object as far as the reader got; anything else is an empty object.
-Json::Value ParseObject(const std::string& text);
-// ParseObject of a file's bytes; a missing file is an empty object.
-Json::Value ReadObjectFile(const std::wstring& path);
+// Nesting deeper than the reader allows makes the whole text unreadable
+// (an empty object) instead of an exception. *errors, when given, receives
+// the reader's complaint, empty when the text was read whole.
+Json::Value ParseObject(const std::string& text, std::string* errors = nullptr);
+// ParseObject of a file's bytes; a missing file is an empty object and no error.
+Json::Value ReadObjectFile(const std::wstring& path, std::string* errors = nullptr);
 std::string ClassicStyled(const Json::Value& value);
 
 }  // namespace JsonText

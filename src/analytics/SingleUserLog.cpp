@@ -3,8 +3,6 @@
 #include <easylogging++.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 
 #include "analytics/AnalyticsChannels.h"
 #include "system/FuntionImpl.h"
@@ -13,6 +11,7 @@
 #include "startup/LocalSettings.h"
 #include "platform/DeviceIdentity.h"
 #include "platform/Platform.h"
+#include "platform/SharedFile.h"
 
 CSingleUserLog& CSingleUserLog::GetInstance() {
   static CSingleUserLog instance;
@@ -85,8 +84,19 @@ std::string FileNameIdOfProgram() {
       platform::WideToUtf8(sep == std::wstring::npos ? path : path.substr(sep + 1)));
 }
 
+// A new file renamed over the old one: a crash never leaves a cut galog.
 void WriteJsonFile(const std::wstring& path, const Json::Value& value) {
-  std::ofstream(std::filesystem::path(path), std::ios::binary | std::ios::trunc) << JsonText::ClassicStyled(value);
+  if (!platform::ReplaceFileContent(path, JsonText::ClassicStyled(value)))
+    LOG(WARNING) << "galog.json not written";
+}
+
+// An unreadable galog (cut, or nested deeper than the reader allows) counts
+// as an empty one and is written anew.
+Json::Value ReadJsonFile(const std::wstring& path) {
+  std::string errors;
+  Json::Value value = JsonText::ReadObjectFile(path, &errors);
+  if (!errors.empty()) LOG(WARNING) << "galog.json unreadable: " << errors;
+  return value;
 }
 
 const char* const kCoreFuncEvent = "CoreFuncEvent";
@@ -128,7 +138,7 @@ std::wstring CSingleUserLog::GalogPath() const {
 bool CSingleUserLog::IsNewDay() {
   const std::wstring path = GalogPath();
   if (path.empty()) return true;
-  Json::Value galog = JsonText::ReadObjectFile(path);
+  Json::Value galog = ReadJsonFile(path);
   const platform::LocalTime today = platform::System().Now();
   const auto same = [&galog](const char* name, int value) {
     return galog[name].isInt() && galog[name].asInt() == value;
@@ -144,7 +154,7 @@ bool CSingleUserLog::IsNewDay() {
 void CSingleUserLog::UpdateGalogVersion() {
   const std::wstring path = GalogPath();
   if (path.empty()) return;
-  Json::Value galog = JsonText::ReadObjectFile(path);
+  Json::Value galog = ReadJsonFile(path);
   if (galog["version"].isString() && galog["version"].asString() == installerVersion_) return;
   galog["version"] = installerVersion_;
   WriteJsonFile(path, galog);

@@ -225,6 +225,10 @@ TEST_F(SingleUserLogAnalytics, GalogMarksTheFirstRunOfADayAndTheVersion) {
   EXPECT_TRUE(Make()->IsNew());
   std::ofstream(Galog()) << "not json";
   EXPECT_TRUE(Make()->IsNew());  // unreadable counts as another day
+  std::ofstream(Galog()) << "{\"day\":" << std::string(5000, '[');
+  EXPECT_TRUE(Make()->IsNew());  // nested deeper than the reader allows: unreadable as well
+  std::ifstream(Galog()) >> galog;
+  EXPECT_EQ(galog["day"].asInt(), 2);
 }
 
 TEST_F(SingleUserLogAnalytics, ExtraCommonHoldsLanguageAndProductVersion) {
