@@ -28,21 +28,26 @@ int64_t CRepeatHistory::TimestampOf(const std::string& key) {
   return value;
 }
 
+// The prefix is three characters unless the key is shorter, so the two
+// parts joined stand for one pair only.
+CRepeatHistory::Seen CRepeatHistory::Split(const std::string& key) {
+  return {TimestampOf(key), Prefix(key) + Rest(key)};
+}
+
 int CRepeatHistory::LookForRepeatCount(const std::string& key, int windowSeconds) {
-  const std::string prefix = Prefix(key), rest = Rest(key);
-  const int64_t stamp = TimestampOf(key);
+  const Seen seen = Split(key);
   std::lock_guard<std::mutex> hold(lock_);
   int matches = 0;
   size_t visited = 0;
   for (auto entry = keys_.rbegin(); entry != keys_.rend(); ++entry) {
     ++visited;
-    const int64_t difference = stamp - TimestampOf(*entry);
+    const int64_t difference = seen.stamp - entry->stamp;
     // The distance is a 32-bit number of milliseconds: differences of 2^31
     // ms (about 24.8 days) or more wrap around.
     const int32_t wrapped = static_cast<int32_t>(static_cast<uint32_t>(
         static_cast<uint64_t>(difference < 0 ? -difference : difference)));
     if (wrapped / 1000 > windowSeconds) break;
-    if (Prefix(*entry) == prefix && Rest(*entry) == rest) ++matches;
+    if (entry->kindAndName == seen.kindAndName) ++matches;
   }
   // Everything older than the last visited entry is out of every window.
   keys_.erase(keys_.begin(), keys_.end() - static_cast<std::ptrdiff_t>(visited));
@@ -50,8 +55,9 @@ int CRepeatHistory::LookForRepeatCount(const std::string& key, int windowSeconds
 }
 
 void CRepeatHistory::Append(const std::string& key) {
+  Seen seen = Split(key);
   std::lock_guard<std::mutex> hold(lock_);
-  keys_.push_back(key);
+  keys_.push_back(std::move(seen));
 }
 
 size_t CRepeatHistory::Size() const {

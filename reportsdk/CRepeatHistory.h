@@ -4,6 +4,7 @@
 // measured on their own time stamps, not on the clock.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -22,6 +23,14 @@ class CRepeatHistory {
   static int64_t TimestampOf(const std::string& key);
 
  private:
+  // A key split once when it is appended, so that the walk over a full
+  // window compares numbers and short texts only.
+  struct Seen {
+    int64_t stamp;
+    std::string kindAndName;  // the key without its time stamp
+  };
+  static Seen Split(const std::string& key);
+
   mutable std::mutex lock_;  // the history lock
-  std::deque<std::string> keys_;
+  std::deque<Seen> keys_;
 };
