@@ -20,6 +20,6 @@ void CNetworkCommunicate::SenderThread() {
       std::this_thread::sleep_for(std::chrono::milliseconds(idlePollMs_));
       continue;
     }
-    queue_.DeliverItem(item, true);
+    queue_.DeliverItem(std::move(item));
   }
 }

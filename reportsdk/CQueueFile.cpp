@@ -1,16 +1,21 @@
 #include "CQueueFile.h"
 
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
-
 #include "EventRecord.h"
+#include "SdkLog.h"
 #include "analytics/JsonText.h"
-
-namespace fs = std::filesystem;
+#include "platform/Platform.h"
 
 namespace {
+
+// Closes the array and the document; an entry is added over it.
+const std::string kTail = "\n   ]\n}\n";
+// Digits and blanks of the count: any 32-bit count fits.
+constexpr size_t kCountWidth = 10;
+const std::string kCountLead = "{\n   \"send_count\" : ";
+const std::string kStatusLead = "\"task_status\" : ";
+// Claims lock one byte each, beyond the bytes of the change count.
+constexpr int64_t kClaimBase = int64_t(1) << 32;
+constexpr uint64_t kClaimSlots = uint64_t(1) << 24;
 
 int IntOf(const Json::Value& value) {
   if (value.isInt()) return value.asInt();
@@ -18,75 +23,216 @@ int IntOf(const Json::Value& value) {
   return 0;
 }
 
-// One name per process for the text being written, so that two processes
-// sharing the folder never write into each other's new file.
-const std::string& TempSuffix() {
-  static const std::string suffix = [] {
-    std::random_device random;
-    std::ostringstream text;
-    text << ".new" << std::hex << random() << random();
-    return text.str();
-  }();
-  return suffix;
+std::string Header(size_t count) {
+  std::string field = std::to_string(count);
+  field.resize(kCountWidth, ' ');
+  return kCountLead + field + ",\n   \"send_item\" : [";
+}
+
+// A waiting entry in the styled layout at the depth of the array, and the
+// position of its status digit (the last member, so found last).
+std::string EntryText(const std::string& guid, const std::string& content, size_t* statusAt) {
+  Json::Value entry(Json::objectValue);
+  entry["task_content"] = content;
+  entry["task_guid"] = guid;
+  entry["task_status"] = CQueueFile::kStatusWaiting;
+  std::string styled = JsonText::ClassicStyled(entry);
+  styled.pop_back();
+  std::string text = "      ";
+  for (char c : styled) {
+    text += c;
+    if (c == '\n') text += "      ";
+  }
+  *statusAt = text.rfind(kStatusLead) + kStatusLead.size();
+  return text;
+}
+
+// Entries that hash alike share a claim; that only delays one of them.
+int64_t ClaimOffset(const std::string& guid, const std::string& content) {
+  uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (const std::string* part : {&guid, &content})
+    for (unsigned char c : *part) hash = (hash ^ c) * 1099511628211ull;
+  return kClaimBase + static_cast<int64_t>(hash % kClaimSlots);
+}
+
+// Whether a document read from `text` has the layout that changes in place.
+bool InPlaceLayout(const std::string& text, const Json::Value& document, const std::string& errors) {
+  const Json::Value& items = document["send_item"];
+  return errors.empty() && document.size() == 2 && items.isArray() &&
+         text.compare(0, Header(items.size()).size(), Header(items.size())) == 0 && text.size() >= kTail.size() &&
+         text.compare(text.size() - kTail.size(), kTail.size(), kTail) == 0;
 }
 
 }  // namespace
 
+CQueueFile::CQueueFile(std::wstring path) : path_(std::move(path)), lockPath_(path_ + L".lock") {}
+
 Json::Value CQueueFile::Read() const { return JsonText::ReadObjectFile(path_); }
 
-bool CQueueFile::Write(const Json::Value& document) const {
-  const fs::path target(path_);
-  fs::path fresh = target;
-  fresh += TempSuffix();
-  {
-    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-    out << JsonText::ClassicStyled(document);
-    if (!out.flush()) return false;
-  }
-  std::error_code error;
-  fs::rename(fresh, target, error);
-  if (error) fs::remove(fresh, error);
-  return !error;
+CQueueFile::Session CQueueFile::Begin() {
+  Session session;
+  session.lock = platform::OpenSharedFile(lockPath_, platform::OpenMode::kAlways);
+  uint64_t stamp = 0;
+  if (session.lock && session.lock->LockRange(0, sizeof stamp, true))
+    session.lock->ReadAt(0, &stamp, sizeof stamp);
+  else
+    session.lock.reset();  // alone, or reloading every time
+  session.file = platform::OpenSharedFile(path_, platform::OpenMode::kExisting);
+  const int64_t size = session.file ? session.file->Size() : -1;
+  if (!session.lock || !loaded_ || stamp != stamp_ || size != size_) Load(session.file.get());
+  stamp_ = stamp;
+  return session;
 }
 
-bool CQueueFile::Update(const std::string& guid, const std::string& content, int status) const {
-  Json::Value document = Read();
-  const Json::Value items = EventRecord::MemberOf(document, "send_item");
-  const int count = IntOf(EventRecord::MemberOf(document, "send_count"));
-  Json::Value kept(Json::arrayValue);
-  bool removed = status != kStatusDelivered;  // only deliveries remove
-  for (Json::ArrayIndex i = 0; items.isArray() && i < items.size(); ++i) {
-    const Json::Value& entry = items[i];
-    const bool match = !removed && static_cast<int>(i) < count && entry.isObject() &&
-                       EventRecord::TextOf(entry["task_guid"]) == guid &&
-                       EventRecord::TextOf(entry["task_content"]) == content;
-    if (match)
-      removed = true;
-    else
-      kept.append(entry);
-  }
-  if (status != kStatusDelivered) {
-    Json::Value entry(Json::objectValue);
-    entry["task_guid"] = guid;
-    entry["task_status"] = status;
-    entry["task_content"] = content;
-    kept.append(entry);
-  }
-  document["send_item"] = kept;
-  document["send_count"] = static_cast<int>(kept.size());
-  return Write(document);
+// Tells the other processes that the file changed.
+void CQueueFile::Commit(Session& session) {
+  ++stamp_;
+  if (session.lock) session.lock->WriteAt(0, &stamp_, sizeof stamp_);
 }
 
-std::vector<CQueueFile::Entry> CQueueFile::Pending(int* counted) const {
-  const Json::Value document = Read();
+void CQueueFile::Forget() { loaded_ = false; }
+
+void CQueueFile::Load(platform::SharedFile* file) {
+  std::string text;
+  const int64_t size = file ? file->Size() : -1;
+  if (size > 0) {
+    text.resize(static_cast<size_t>(size));
+    text.resize(file->ReadAt(0, &text[0], text.size()));
+  }
+  size_ = file ? static_cast<int64_t>(text.size()) : -1;
+  std::string errors;
+  const Json::Value document = JsonText::ParseObject(text, &errors);
+  if (!text.empty() && !errors.empty())
+    WriteSdkLog("Queue file read as far as it could be: %s", errors.c_str());
   const Json::Value& items = EventRecord::MemberOf(document, "send_item");
-  const int count = IntOf(EventRecord::MemberOf(document, "send_count"));
-  if (counted) *counted = count;
-  std::vector<Entry> pending;
-  for (int i = 0; items.isArray() && i < count && i < static_cast<int>(items.size()); ++i) {
+  count_ = IntOf(EventRecord::MemberOf(document, "send_count"));
+  inPlace_ = InPlaceLayout(text, document, errors);
+  slots_.clear();
+  byGuid_.clear();
+  delivered_ = 0;
+  for (int i = 0; items.isArray() && i < count_ && i < static_cast<int>(items.size()); ++i) {
     const Json::Value& entry = items[i];
-    if (!entry.isObject() || IntOf(entry["task_status"]) == kStatusDelivered) continue;
-    pending.push_back({EventRecord::TextOf(entry["task_guid"]), EventRecord::TextOf(entry["task_content"])});
+    if (!entry.isObject()) {
+      inPlace_ = false;
+      continue;
+    }
+    const Json::Value& status = entry["task_status"];
+    inPlace_ = inPlace_ && status.isInt() && status.getOffsetLimit() - status.getOffsetStart() == 1;
+    const bool waiting = IntOf(status) != kStatusDelivered;
+    slots_.push_back({EventRecord::TextOf(entry["task_guid"]), EventRecord::TextOf(entry["task_content"]),
+                      static_cast<int64_t>(status.getOffsetStart()), waiting});
+    if (waiting)
+      byGuid_.emplace(slots_.back().guid, slots_.size() - 1);
+    else
+      ++delivered_;
   }
+  tail_ = static_cast<int64_t>(text.size() - (inPlace_ ? kTail.size() : 0));
+  loaded_ = true;
+}
+
+CQueueFile::Index::iterator CQueueFile::FindWaiting(const std::string& guid, const std::string& content) {
+  const auto range = byGuid_.equal_range(guid);
+  for (auto it = range.first; it != range.second; ++it)
+    if (slots_[it->second].content == content) return it;
+  return byGuid_.end();
+}
+
+bool CQueueFile::AppendInPlace(platform::SharedFile& file, const std::string& guid, const std::string& content) {
+  const std::string lead = slots_.empty() ? "\n" : ",\n";
+  size_t statusAt = 0;
+  const std::string piece = lead + EntryText(guid, content, &statusAt) + kTail;
+  const std::string count = Header(slots_.size() + 1).substr(kCountLead.size(), kCountWidth);
+  // The entry first: until the count covers it, a cut entry is not counted.
+  if (!file.WriteAt(tail_, piece.data(), piece.size()) ||
+      !file.WriteAt(static_cast<int64_t>(kCountLead.size()), count.data(), count.size()))
+    return false;
+  slots_.push_back({guid, content, tail_ + static_cast<int64_t>(lead.size() + statusAt), true});
+  byGuid_.emplace(guid, slots_.size() - 1);
+  tail_ += static_cast<int64_t>(piece.size() - kTail.size());
+  size_ = tail_ + static_cast<int64_t>(kTail.size());
+  count_ = static_cast<int>(slots_.size());
+  return true;
+}
+
+// The waiting entries alone, in a new file renamed over the old one.
+bool CQueueFile::Rewrite(Session& session) {
+  std::vector<Slot> kept;
+  std::string text;
+  for (const Slot& slot : slots_) {
+    if (!slot.waiting) continue;
+    size_t statusAt = 0;
+    const std::string entry = EntryText(slot.guid, slot.content, &statusAt);
+    text += kept.empty() ? "\n" : ",\n";
+    kept.push_back({slot.guid, slot.content, static_cast<int64_t>(text.size() + statusAt), true});
+    text += entry;
+  }
+  const std::string header = Header(kept.size());
+  text = header + text + kTail;
+  session.file.reset();  // no open handle of ours in the way of the rename
+  if (!platform::ReplaceFileContent(path_, text)) {
+    WriteSdkLog("Queue file not written: %s", platform::WideToUtf8(path_).c_str());
+    Forget();
+    return false;
+  }
+  slots_.clear();
+  byGuid_.clear();
+  for (Slot& slot : kept) {
+    slot.statusOffset += static_cast<int64_t>(header.size());
+    byGuid_.emplace(slot.guid, slots_.size());
+    slots_.push_back(std::move(slot));
+  }
+  count_ = static_cast<int>(slots_.size());
+  delivered_ = 0;
+  inPlace_ = true;
+  size_ = static_cast<int64_t>(text.size());
+  tail_ = size_ - static_cast<int64_t>(kTail.size());
+  return true;
+}
+
+bool CQueueFile::Add(const std::string& guid, const std::string& content) {
+  Session session = Begin();
+  bool stored = inPlace_ && session.file && AppendInPlace(*session.file, guid, content);
+  if (!stored) {
+    slots_.push_back({guid, content, 0, true});
+    stored = Rewrite(session);
+  }
+  Commit(session);
+  return stored;
+}
+
+bool CQueueFile::Remove(const std::string& guid, const std::string& content) {
+  Session session = Begin();
+  const auto found = FindWaiting(guid, content);
+  if (found == byGuid_.end()) return true;
+  Slot& slot = slots_[found->second];
+  byGuid_.erase(found);
+  slot.waiting = false;
+  ++delivered_;
+  const char delivered = '0' + kStatusDelivered;
+  const bool marked = inPlace_ && session.file && session.file->WriteAt(slot.statusOffset, &delivered, 1);
+  // Compaction once half are delivered keeps each change's cost constant.
+  const bool written = (marked && delivered_ * 2 < slots_.size()) || Rewrite(session);
+  Commit(session);
+  return written;
+}
+
+std::vector<CQueueFile::Entry> CQueueFile::Pending(int* counted) {
+  const Session session = Begin();
+  if (counted) *counted = count_;
+  std::vector<Entry> pending;
+  for (const Slot& slot : slots_)
+    if (slot.waiting) pending.push_back({slot.guid, slot.content});
   return pending;
+}
+
+CQueueFile::ClaimResult CQueueFile::Claim(const std::string& guid, const std::string& content,
+                                          std::unique_ptr<platform::SharedFile>* claim) {
+  const Session session = Begin();
+  if (FindWaiting(guid, content) == byGuid_.end()) return kGone;
+  // Taken under the change lock: an entry is marked delivered before its
+  // claim ends, so a claim on a waiting entry is never one that just ended.
+  std::unique_ptr<platform::SharedFile> holder = platform::OpenSharedFile(lockPath_, platform::OpenMode::kAlways);
+  if (holder && !holder->LockRange(ClaimOffset(guid, content), 1, false)) return kBusy;
+  *claim = std::move(holder);
+  return kClaimed;
 }

@@ -1,18 +1,40 @@
 // The persistent queue file "tempga.wk": a JSON object with `send_count` and
-// the array `send_item` of entries {task_guid, task_status, task_content}.
-// Every change rewrites the whole file; the new text is written beside it and
-// renamed over it, so that a crash leaves either the old or the new file.
-// Callers serialise access (the SDK's queue lock).
+// the array `send_item` of entries {task_content, task_guid, task_status}.
+//
+// The entries are kept in memory, and a change writes only a few bytes:
+//  - `send_count` is a fixed-width field (digits padded with blanks), so it
+//    can be rewritten in place;
+//  - an entry is added by writing it, followed by the closing text of the
+//    document, over that closing text, and only then the new count;
+//  - a delivered entry keeps its place: its one-digit status becomes 2,
+//    which every reader skips;
+//  - once half of the entries are delivered ones, the waiting entries are
+//    written to a new file, synced and renamed over the old one.
+// A file cut at any byte keeps every entry that was complete before the cut
+// readable; a file in any other layout (an older writer's, a cut or an
+// unreadable one) is rewritten whole at its next change.
+//
+// Processes share the file. Each change holds an exclusive lock of
+// "tempga.wk.lock", whose first bytes count the changes, so that a process
+// reloads the file when another one has changed it. A delivery claims its
+// entry through a lock of its own, so that two processes holding the same
+// entry never both send it. Within a process, callers serialise access
+// (the SDK's queue lock).
 #pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include <json/json.h>
 
-#include <string>
-#include <vector>
+#include "platform/SharedFile.h"
 
 class CQueueFile {
  public:
-  // An entry status: waiting. Delivered entries are removed instead.
+  // Entry status: waiting, or delivered (skipped by every reader).
   static constexpr int kStatusWaiting = 0;
   static constexpr int kStatusDelivered = 2;
 
@@ -20,22 +42,60 @@ class CQueueFile {
     std::string guid, content;
   };
 
-  explicit CQueueFile(std::wstring path) : path_(std::move(path)) {}
+  enum ClaimResult {
+    kClaimed,  // the caller delivers the entry
+    kGone,     // another process delivered it already
+    kBusy,     // another process is delivering it right now
+  };
+
+  explicit CQueueFile(std::wstring path);
 
   const std::wstring& Path() const { return path_; }
   // The document as far as it could be read; a missing file is an empty one.
   Json::Value Read() const;
-  // Status 0 adds an entry; status 2 removes the first entry with this guid
-  // and content. Entries with an equal guid (events of the same millisecond)
-  // are kept apart by their content.
-  // False when the new file could not be written (the old one stays).
-  bool Update(const std::string& guid, const std::string& content, int status) const;
-  // The entries among the first `send_count` that are objects with a status
-  // other than 2, in file order; *counted receives `send_count`.
-  std::vector<Entry> Pending(int* counted) const;
+  // Adds a waiting entry; false when it could not be stored.
+  bool Add(const std::string& guid, const std::string& content);
+  // Marks a waiting entry with this guid and content delivered (equal
+  // guids, events of one millisecond, are told apart by their content).
+  // False when the file could not be written.
+  bool Remove(const std::string& guid, const std::string& content);
+  // The waiting entries among the first `send_count`, in file order;
+  // *counted receives `send_count`.
+  std::vector<Entry> Pending(int* counted);
+  // Before a delivery of an entry: on kClaimed, *claim holds the entry
+  // until it is released, after the entry's Remove.
+  ClaimResult Claim(const std::string& guid, const std::string& content,
+                    std::unique_ptr<platform::SharedFile>* claim);
 
  private:
-  bool Write(const Json::Value& document) const;
+  struct Slot {
+    std::string guid, content;
+    int64_t statusOffset;  // of the status digit
+    bool waiting;
+  };
+  // One change or look: the change lock and the open queue file (either
+  // may be null when it cannot be opened).
+  struct Session {
+    std::unique_ptr<platform::SharedFile> lock, file;
+  };
 
-  std::wstring path_;
+  Session Begin();
+  void Commit(Session& session);
+  void Load(platform::SharedFile* file);
+  bool AppendInPlace(platform::SharedFile& file, const std::string& guid, const std::string& content);
+  bool Rewrite(Session& session);
+  void Forget();  // the next session reloads
+  using Index = std::unordered_multimap<std::string, size_t>;  // guid -> slot
+  Index::iterator FindWaiting(const std::string& guid, const std::string& content);
+
+  std::wstring path_, lockPath_;
+  std::vector<Slot> slots_;  // every entry of the file, delivered ones too
+  Index byGuid_;             // the waiting slots
+  int count_ = 0;          // send_count as the file says
+  size_t delivered_ = 0;   // slots with status 2
+  bool loaded_ = false;
+  bool inPlace_ = false;   // the file has the layout that changes in place
+  int64_t size_ = -1;      // of the file as loaded or written; -1 missing
+  int64_t tail_ = 0;       // offset of the closing text
+  uint64_t stamp_ = 0;     // change count of the lock file as last seen
 };

@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "SdkLog.h"
-#include "platform/Platform.h"
 
 namespace {
 // Items re-read from the queue file with a shorter key or content are left
@@ -14,20 +13,15 @@ constexpr size_t kMinStoredLength = 20;
 
 CSendQueue::CSendQueue(Attempt attempt) : attempt_(std::move(attempt)) {}
 
+// Items queued before keep the file that holds their entries.
 void CSendQueue::SetQueueFile(const std::wstring& path) {
   std::lock_guard<std::mutex> hold(lock_);
-  file_ = std::make_unique<CQueueFile>(path);
+  if (!file_ || file_->Path() != path) file_ = std::make_shared<CQueueFile>(path);
 }
 
 std::wstring CSendQueue::QueueFilePath() const {
   std::lock_guard<std::mutex> hold(lock_);
   return file_ ? file_->Path() : std::wstring();
-}
-
-// Called under the queue lock.
-void CSendQueue::UpdateQueueFile(const std::string& guid, const std::string& content, int status) {
-  if (file_ && !file_->Update(guid, content, status))
-    WriteSdkLog("Queue file not written: %s", platform::WideToUtf8(file_->Path()).c_str());
 }
 
 int CSendQueue::QueueSendItem(const std::string& key, const std::string& content, bool persist, bool wait) {
@@ -38,31 +32,45 @@ int CSendQueue::QueueSendItem(const std::string& key, const std::string& content
                 kRepeatWindowSeconds);
     return -1;
   }
-  const SendItem item{key, SendKindOf(content), content};
-  if (persist) {
+  SendItem item{key, SendKindOf(content), content, nullptr};
+  {
     std::lock_guard<std::mutex> hold(lock_);
-    UpdateQueueFile(key, content, CQueueFile::kStatusWaiting);
-  }
-  if (wait) {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      ++inFlight_;
+    if (file_ && (!persist || file_->Add(key, content))) item.entryFile = file_;
+    if (!wait) {
+      queue_.push_back(std::move(item));
+      return 0;
     }
-    return DeliverItem(item, persist) ? 0 : -2;
+    ++inFlight_;
   }
-  std::lock_guard<std::mutex> hold(lock_);
-  queue_.push_back(item);
-  return 0;
+  return DeliverItem(std::move(item)) ? 0 : -2;
 }
 
-bool CSendQueue::DeliverItem(const SendItem& item, bool persisted) {
-  bool delivered = false;
-  for (int i = 0; i < kAttempts && !delivered; ++i) {
-    delivered = attempt_(item);
-    if (!delivered) std::this_thread::sleep_for(std::chrono::milliseconds(retryPauseMs_));
+void CSendQueue::Pause() const { std::this_thread::sleep_for(std::chrono::milliseconds(retryPauseMs_)); }
+
+bool CSendQueue::Round(const SendItem& item) {
+  for (int i = 0; i < kAttempts; ++i) {
+    if (attempt_(item)) return true;
+    Pause();
   }
+  return false;
+}
+
+bool CSendQueue::DeliverItem(SendItem item) {
+  std::unique_ptr<platform::SharedFile> claim;
+  CQueueFile::ClaimResult claimed = CQueueFile::kClaimed;
+  if (item.entryFile) {
+    std::lock_guard<std::mutex> hold(lock_);
+    claimed = item.entryFile->Claim(item.key, item.content, &claim);
+  }
+  bool delivered = true;  // an entry gone from the file was delivered elsewhere
+  if (claimed == CQueueFile::kClaimed) delivered = Round(item);
+  if (claimed == CQueueFile::kBusy) {
+    Pause();
+    delivered = false;
+  }
+  // The entry is marked before the claim ends (claim outlives the lock).
   std::lock_guard<std::mutex> hold(lock_);
-  if (delivered && persisted) UpdateQueueFile(item.key, item.content, CQueueFile::kStatusDelivered);
+  if (item.entryFile && claimed == CQueueFile::kClaimed && delivered) item.entryFile->Remove(item.key, item.content);
   if (!delivered) queue_.push_back(item);
   --inFlight_;
   return delivered;

@@ -1,9 +1,9 @@
 // The send queue of the reporting SDK: the repeat check, the queue file and
 // the in-memory first-in first-out queue that the sender thread drains.
 //
-// Locks: the queue lock guards the in-memory queue and every read-modify-
-// write of the queue file; the repeat history has its own lock. The two are
-// never held together, and no lock is held during an HTTP attempt.
+// Locks: the queue lock guards the in-memory queue and every change of the
+// queue file; the repeat history has its own lock. The two are never held
+// together, and no lock is held during an HTTP attempt.
 #pragma once
 
 #include <atomic>
@@ -37,10 +37,12 @@ class CSendQueue {
 
   // 0 queued (or delivered when waiting), -1 dropped as a repeat, -2 the
   // waited delivery failed and the item is queued for the sender thread.
+  // Without `persist` the item is an entry of the queue file already.
   int QueueSendItem(const std::string& key, const std::string& content, bool persist, bool wait);
-  // Up to three attempts; on success the entry leaves the queue file (when
-  // persisted), on failure the item goes to the back of the queue.
-  bool DeliverItem(const SendItem& item, bool persisted);
+  // Up to three attempts, unless another process has the item's entry.
+  // Delivered, its entry leaves the queue file; otherwise it goes to the
+  // back of the queue. True when the item is delivered, here or elsewhere.
+  bool DeliverItem(SendItem item);
   // Re-queues the waiting entries of the queue file; returns how many of
   // them were pending and *counted the file's `send_count`.
   int ReadHistory(int* counted);
@@ -55,7 +57,8 @@ class CSendQueue {
   CRepeatHistory& History() { return history_; }
 
  private:
-  void UpdateQueueFile(const std::string& guid, const std::string& content, int status);
+  bool Round(const SendItem& item);
+  void Pause() const;
 
   Attempt attempt_;
   std::atomic<int> retryPauseMs_{2000};
@@ -63,6 +66,6 @@ class CSendQueue {
 
   mutable std::mutex lock_;  // the queue lock
   std::deque<SendItem> queue_;
-  std::unique_ptr<CQueueFile> file_;
+  std::shared_ptr<CQueueFile> file_;
   int inFlight_ = 0;
 };

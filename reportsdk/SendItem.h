@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class CQueueFile;
 
 enum SendKind : int32_t {
   kSendKindUnknown = 0,  // matches neither form: never delivered
@@ -14,6 +17,8 @@ struct SendItem {
   std::string key;      // repeat key, "1::" or "2::" ts "::" category "::" action
   SendKind kind = kSendKindUnknown;
   std::string content;
+  // The queue file that holds the item's entry; null when none does.
+  std::shared_ptr<CQueueFile> entryFile;
 };
 
 // The kind is recognised from the content itself, so that items re-read from

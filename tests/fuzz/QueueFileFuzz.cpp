@@ -33,14 +33,14 @@ void CheckConsistent(const CQueueFile& file) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::filesystem::path path = Folder() / "tempga.wk";
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), size);
-  const CQueueFile file(path.wstring());
+  CQueueFile file(path.wstring());
   int counted = 0;
   const std::vector<CQueueFile::Entry> pending = file.Pending(&counted);
   const std::string key = "2::1700000000000::Download::1.Launch";
-  file.Update(key, "content", CQueueFile::kStatusWaiting);
+  file.Add(key, "content");
   CheckConsistent(file);
-  for (const CQueueFile::Entry& entry : pending) file.Update(entry.guid, entry.content, CQueueFile::kStatusDelivered);
-  file.Update(key, "content", CQueueFile::kStatusDelivered);
+  for (const CQueueFile::Entry& entry : pending) file.Remove(entry.guid, entry.content);
+  file.Remove(key, "content");
   CheckConsistent(file);
   return 0;
 }

@@ -185,7 +185,7 @@ TEST_F(SdkDelivery, InitRequeuesTheBacklogOfAnEarlierRun) {
   fake_.SetLocalTime(At(13, 6));
   EXPECT_EQ(sdk->AddEvent(kLaunch, 0), 0);
   // A short entry of some other writer: pending, but never sent.
-  CQueueFile((DataFolder(mainPid) / "backup" / "tempga.wk").wstring()).Update("2::short", "{}", 0);
+  CQueueFile((DataFolder(mainPid) / "backup" / "tempga.wk").wstring()).Add("2::short", "{}");
   ASSERT_TRUE(collector_.Start(collector_.Port()));
   sdk = InitSdk(mainPid);
   EXPECT_NE(SdkLogText(mainPid).find("Read history: 3/3"), std::string::npos);

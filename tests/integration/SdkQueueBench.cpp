@@ -1,6 +1,5 @@
 // The cost of queueing an event while the collector is down, as the queue
-// file grows (every queued event rewrites the whole file). Run by
-// bench/sdk_queue.sh; skipped in a normal test run.
+// file grows. Run by bench/sdk_queue.sh; skipped in a normal test run.
 #include <chrono>
 #include <cstdio>
 

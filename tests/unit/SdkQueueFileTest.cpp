@@ -1,74 +1,119 @@
-// The SDK's queue file: entries added and removed, unreadable files, equal
-// keys kept apart, and the whole-file replacement.
+// The SDK's queue file: entries added and removed, files of older writers
+// and unreadable ones, cuts at every byte, and two writers of one file.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
 
 #include "CQueueFile.h"
 #include "TempFolder.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+
 const std::string kKeyA = "2::1700000000123::Download::1.Launch";
 const std::string kKeyB = "2::1700000000456::Download::2.DownStart";
 
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The document by a strict reader: what any other program would see.
+Json::Value StrictRead(const fs::path& path) {
+  Json::CharReaderBuilder strict;
+  Json::CharReaderBuilder::strictMode(&strict.settings_);
+  Json::Value document;
+  std::string errors;
+  std::istringstream in(ReadBytes(path));
+  EXPECT_TRUE(Json::parseFromStream(strict, in, &document, &errors)) << errors;
+  return document;
+}
+
 class SdkQueueFile : public ::testing::Test {
  protected:
-  CQueueFile File() const { return CQueueFile((folder_.path() / "tempga.wk").wstring()); }
-  void WriteRaw(const std::string& text) const {
-    std::ofstream(folder_.path() / "tempga.wk", std::ios::binary) << text;
-  }
+  fs::path FilePath() const { return folder_.path() / "tempga.wk"; }
+  CQueueFile File() const { return CQueueFile(FilePath().wstring()); }
   TempFolder folder_;
 };
 
 TEST_F(SdkQueueFile, AddThenRemoveKeepsCountAndArrayInStep) {
-  const CQueueFile file = File();
-  file.Update(kKeyA, "content A", CQueueFile::kStatusWaiting);
-  file.Update(kKeyB, "content B", CQueueFile::kStatusWaiting);
-  Json::Value doc = file.Read();
+  CQueueFile file = File();
+  ASSERT_TRUE(file.Add(kKeyA, "content A"));
+  ASSERT_TRUE(file.Add(kKeyB, "content B"));
+  Json::Value doc = StrictRead(FilePath());
   EXPECT_EQ(doc["send_count"].asInt(), 2);
   EXPECT_EQ(doc["send_item"][1]["task_guid"].asString(), kKeyB);
   EXPECT_EQ(doc["send_item"][1]["task_status"].asInt(), 0);
-  file.Update(kKeyA, "content A", CQueueFile::kStatusDelivered);
-  doc = file.Read();
+  ASSERT_TRUE(file.Remove(kKeyA, "content A"));
+  doc = StrictRead(FilePath());
   ASSERT_EQ(doc["send_count"].asInt(), 1);
   EXPECT_EQ(doc["send_item"][0]["task_content"].asString(), "content B");
-  file.Update(kKeyA, "content A", CQueueFile::kStatusDelivered);  // already gone
-  EXPECT_EQ(file.Read()["send_count"].asInt(), 1);
+  EXPECT_TRUE(file.Remove(kKeyA, "content A"));  // already gone
+  EXPECT_EQ(StrictRead(FilePath())["send_count"].asInt(), 1);
 }
 
 TEST_F(SdkQueueFile, EqualKeysWithOtherContentAreSeparateEntries) {
-  const CQueueFile file = File();
-  file.Update(kKeyA, "first", CQueueFile::kStatusWaiting);
-  file.Update(kKeyA, "second", CQueueFile::kStatusWaiting);
-  file.Update(kKeyA, "first", CQueueFile::kStatusDelivered);
-  const Json::Value doc = file.Read();
-  ASSERT_EQ(doc["send_count"].asInt(), 1);
-  EXPECT_EQ(doc["send_item"][0]["task_content"].asString(), "second");
+  CQueueFile file = File();
+  file.Add(kKeyA, "first");
+  file.Add(kKeyA, "second");
+  file.Remove(kKeyA, "first");
+  int counted = 0;
+  const std::vector<CQueueFile::Entry> pending = File().Pending(&counted);
+  ASSERT_EQ(pending.size(), 1u);
+  EXPECT_EQ(pending[0].content, "second");
 }
 
-TEST_F(SdkQueueFile, ZeroByteOrGarbageFileIsReplacedByTheNewEntry) {
-  for (const std::string& raw : {std::string(), std::string("\x01\x02garbage")}) {
-    WriteRaw(raw);
-    File().Update(kKeyA, "content", CQueueFile::kStatusWaiting);
-    const Json::Value doc = File().Read();
-    EXPECT_EQ(doc["send_count"].asInt(), 1);
-    EXPECT_EQ(doc["send_item"][0]["task_guid"].asString(), kKeyA);
-  }
+// A delivered entry stays in place with status 2 until half are delivered.
+TEST_F(SdkQueueFile, DeliveredEntriesAreMarkedInPlaceThenCompacted) {
+  CQueueFile file = File();
+  for (int i = 0; i < 4; ++i) file.Add(kKeyA + std::to_string(i), "content");
+  const size_t size = ReadBytes(FilePath()).size();
+  file.Remove(kKeyA + "1", "content");
+  EXPECT_EQ(ReadBytes(FilePath()).size(), size);
+  Json::Value doc = StrictRead(FilePath());
+  EXPECT_EQ(doc["send_count"].asInt(), 4);
+  EXPECT_EQ(doc["send_item"][1]["task_status"].asInt(), CQueueFile::kStatusDelivered);
+  file.Remove(kKeyA + "3", "content");
+  doc = StrictRead(FilePath());
+  ASSERT_EQ(doc["send_count"].asInt(), 2);
+  EXPECT_EQ(doc["send_item"][1]["task_guid"].asString(), kKeyA + "2");
+  std::set<std::string> names;  // no new file left behind
+  for (const auto& entry : fs::directory_iterator(folder_.path())) names.insert(entry.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"tempga.wk", "tempga.wk.lock"}));
 }
 
-TEST_F(SdkQueueFile, RewriteLeavesNoSideFile) {
-  File().Update(kKeyA, "content", CQueueFile::kStatusWaiting);
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
-    ++files;
-    EXPECT_EQ(entry.path().filename(), "tempga.wk");
+// An earlier run's file (whole-file layout), an empty, a garbage and a
+// too deeply nested file: read as far as possible, rewritten at the next change.
+TEST_F(SdkQueueFile, OtherLayoutsAreReadThenRewrittenWhole) {
+  const std::string earlier = "{\n   \"send_count\" : 1,\n   \"send_item\" : [\n      {\n"
+                              "         \"task_content\" : \"old\",\n         \"task_guid\" : \"" + kKeyB +
+                              "\",\n         \"task_status\" : 0\n      }\n   ]\n}\n";
+  const std::string nested = "{\"send_count\":1,\"send_item\":" + std::string(5000, '[');
+  for (const std::string& raw : {earlier, std::string(), std::string("\x01\x02garbage"), nested}) {
+    WriteBytes(FilePath(), raw);
+    CQueueFile file = File();
+    int counted = 0;
+    const size_t before = file.Pending(&counted).size();
+    EXPECT_EQ(before, raw == earlier ? 1u : 0u);
+    ASSERT_TRUE(file.Add(kKeyA, "content"));
+    const Json::Value doc = StrictRead(FilePath());
+    ASSERT_EQ(doc["send_count"].asInt(), static_cast<int>(before + 1));
+    EXPECT_EQ(doc["send_item"][static_cast<int>(before)]["task_guid"].asString(), kKeyA);
+    EXPECT_EQ(File().Pending(&counted).size(), before + 1);
   }
-  EXPECT_EQ(files, 1);
 }
 
 TEST_F(SdkQueueFile, PendingHonoursSendCountStatusAndObjects) {
-  WriteRaw(R"({"send_count":4,"send_item":[
+  WriteBytes(FilePath(), R"({"send_count":4,"send_item":[
     {"task_guid":"g1","task_status":0,"task_content":"c1"},
     {"task_guid":"g2","task_status":2,"task_content":"c2"},
     7,
@@ -83,12 +128,106 @@ TEST_F(SdkQueueFile, PendingHonoursSendCountStatusAndObjects) {
 }
 
 TEST_F(SdkQueueFile, CountBeyondTheArrayOrOfWrongTypeIsHarmless) {
-  WriteRaw(R"({"send_count":"9","send_item":{"a":1}})");
+  WriteBytes(FilePath(), R"({"send_count":"9","send_item":{"a":1}})");
   int counted = 0;
   EXPECT_TRUE(File().Pending(&counted).empty());
   EXPECT_EQ(counted, 9);
-  WriteRaw(R"({"send_count":99,"send_item":[{"task_guid":"g1","task_status":0,"task_content":"c1"}]})");
+  WriteBytes(FilePath(), R"({"send_count":99,"send_item":[{"task_guid":"g1","task_status":0,"task_content":"c1"}]})");
   EXPECT_EQ(File().Pending(&counted).size(), 1u);
+}
+
+// A crash may stop a change at any byte. Each change is replayed as cut
+// after every byte, both as a shorter file and with the old bytes beyond
+// the cut still in place: the reader finds every entry that was waiting
+// and complete before the cut, never a made-up one, a delivered one only
+// when the cut took its status, and the next change leaves a whole document.
+TEST_F(SdkQueueFile, EveryCutKeepsTheEntriesCompleteBeforeIt) {
+  std::map<std::string, std::string> contents;  // guid -> content
+  std::set<std::string> waiting;
+  CQueueFile file = File();
+  const fs::path cut = folder_.path() / "cut.wk";
+  // A change by renaming is cut only as a shorter file: the old bytes never
+  // mix with the new.
+  auto check = [&](const std::string& before, const std::string& after, const std::set<std::string>& waitingAfter,
+                   bool renamed) {
+    for (size_t at = 0; at <= after.size(); ++at) {
+      const bool truncated = renamed || at % 2 == 0 || at >= before.size();
+      WriteBytes(cut, after.substr(0, at) + (truncated ? "" : before.substr(at)));
+      int counted = 0;
+      CQueueFile reader(cut.wstring());
+      std::set<std::string> found;
+      const std::vector<CQueueFile::Entry> pending = reader.Pending(&counted);
+      auto complete = [&](const std::string& guid) {
+        return !truncated || after.find('}', after.find("\"" + guid + "\"")) < at;
+      };
+      for (const CQueueFile::Entry& entry : pending) {
+        if (entry.guid.empty() || entry.content.empty()) continue;  // a cut entry's remains
+        ASSERT_EQ(contents.count(entry.guid), 1u) << "made up at " << at;
+        EXPECT_EQ(entry.content, contents[entry.guid]);
+        const bool delivered = !waitingAfter.count(entry.guid) && !waiting.count(entry.guid);
+        EXPECT_FALSE(delivered && complete(entry.guid)) << entry.guid << " back at " << at;
+        found.insert(entry.guid);
+      }
+      for (const std::string& guid : waiting) {
+        if (!waitingAfter.count(guid)) continue;  // delivered by this change: either is right
+        if (complete(guid)) EXPECT_TRUE(found.count(guid)) << guid << " lost at " << at << " of " << after.size();
+      }
+      if (at % 37 == 0) {
+        ASSERT_TRUE(reader.Add("2::1700000009999::Cut::Repair", "repair content"));
+        const Json::Value doc = StrictRead(cut);
+        int repaired = 0;
+        for (const Json::Value& entry : doc["send_item"])
+          repaired += entry["task_status"].asInt() != CQueueFile::kStatusDelivered;
+        EXPECT_EQ(repaired, static_cast<int>(pending.size()) + 1) << at;
+      }
+    }
+  };
+  // Adds or delivers entry i and checks every cut of that change.
+  auto change = [&](int i, bool add, bool renamed) {
+    const std::string guid = "2::170000000" + std::to_string(1000 + i) + "::Download::Step" + std::to_string(i);
+    contents.emplace(guid, "{\"source_type\":\"downloader\",\"cross_end_id\":\"" + std::to_string(i) + "\",\"x\":\"\xc3\xa9\"}");
+    const std::string before = ReadBytes(FilePath());
+    std::set<std::string> after = waiting;
+    if (add) {
+      ASSERT_TRUE(file.Add(guid, contents[guid]));
+      after.insert(guid);
+    } else {
+      ASSERT_TRUE(file.Remove(guid, contents[guid]));
+      after.erase(guid);
+    }
+    check(before, ReadBytes(FilePath()), after, renamed);
+    waiting = after;
+  };
+  for (int i = 0; i < 5; ++i) change(i, true, i == 0);  // the first one creates the file
+  change(1, false, false);
+  change(5, true, false);
+  change(3, false, false);
+  change(6, true, false);
+  change(0, false, false);
+  change(2, false, true);  // four of seven delivered: compacted
+  EXPECT_EQ(File().Pending(nullptr).size(), 3u);
+}
+
+// Two writers of one file, as two processes: each sees the other's changes,
+// and a claimed entry cannot be claimed again until it is delivered.
+TEST_F(SdkQueueFile, TwoWritersShareTheFileAndItsClaims) {
+  CQueueFile one = File(), two = File();
+  ASSERT_TRUE(one.Add(kKeyA, "content A"));
+  ASSERT_TRUE(two.Add(kKeyB, "content B"));
+  ASSERT_TRUE(one.Add(kKeyA, "content C"));
+  EXPECT_EQ(two.Pending(nullptr).size(), 3u);
+  std::unique_ptr<platform::SharedFile> claim, other;
+  ASSERT_EQ(one.Claim(kKeyB, "content B", &claim), CQueueFile::kClaimed);
+  EXPECT_EQ(two.Claim(kKeyB, "content B", &other), CQueueFile::kBusy);
+  ASSERT_TRUE(one.Remove(kKeyB, "content B"));
+  claim.reset();
+  EXPECT_EQ(two.Claim(kKeyB, "content B", &other), CQueueFile::kGone);
+  ASSERT_TRUE(two.Remove(kKeyA, "content A"));
+  const std::vector<CQueueFile::Entry> pending = one.Pending(nullptr);
+  ASSERT_EQ(pending.size(), 1u);
+  EXPECT_EQ(pending[0].content, "content C");
+  const Json::Value doc = StrictRead(FilePath());
+  EXPECT_EQ(doc["send_count"].asInt(), 1);
 }
 
 }  // namespace

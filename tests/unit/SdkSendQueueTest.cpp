@@ -29,6 +29,11 @@ class SdkSendQueue : public ::testing::Test {
   }
   std::wstring FilePath() const { return (folder_.path() / "tempga.wk").wstring(); }
   int FileCount() const { return CQueueFile(FilePath()).Read()["send_count"].asInt(); }
+  size_t Waiting() const { return CQueueFile(FilePath()).Pending(nullptr).size(); }
+  void DrainOnce() {
+    SendItem item;
+    for (size_t n = queue_.Size(); n > 0 && queue_.TakeFront(&item); --n) queue_.DeliverItem(item);
+  }
 
   TempFolder folder_;
   std::atomic<bool> accept_{true};
@@ -55,7 +60,7 @@ TEST_F(SdkSendQueue, FailedWaitTriesThreeTimesAndLeavesTheItemQueuedAndStored) {
   SendItem item;
   ASSERT_TRUE(queue_.TakeFront(&item));
   EXPECT_FALSE(queue_.Idle());  // in flight
-  EXPECT_TRUE(queue_.DeliverItem(item, true));
+  EXPECT_TRUE(queue_.DeliverItem(item));
   EXPECT_EQ(FileCount(), 0);
   EXPECT_TRUE(queue_.Idle());
 }
@@ -78,18 +83,38 @@ TEST(SdkSendKind, RecognisedFromTheContent) {
 }
 
 TEST_F(SdkSendQueue, ReadHistoryRequeuesLongEntriesWithoutRewritingThem) {
-  const CQueueFile file(FilePath());
-  file.Update(Key(1700000000000), kEvent, 0);
-  file.Update(Key(1700000000001), kEvent, 0);
-  file.Update("2::short", kEvent, 0);  // pending, but too short to send
+  CQueueFile file(FilePath());
+  file.Add(Key(1700000000000), kEvent);
+  file.Add(Key(1700000000001), kEvent);
+  file.Add("2::short", kEvent);  // pending, but too short to send
   int counted = 0;
   EXPECT_EQ(queue_.ReadHistory(&counted), 3);
   EXPECT_EQ(counted, 3);
   EXPECT_EQ(queue_.Size(), 2u);
   EXPECT_EQ(FileCount(), 3);
-  SendItem item;
-  while (queue_.TakeFront(&item)) queue_.DeliverItem(item, true);
+  DrainOnce();
   EXPECT_EQ(FileCount(), 1);  // the short entry stays
+}
+
+// Another process holding the same backlog: an entry it delivered is not
+// sent again, and one it is sending right now waits its turn.
+TEST_F(SdkSendQueue, EntriesOfAnotherProcessAreNeverSentTwice) {
+  CQueueFile other(FilePath());
+  other.Add(Key(1700000000000), kEvent);
+  other.Add(Key(1700000000001), kEvent);
+  int counted = 0;
+  ASSERT_EQ(queue_.ReadHistory(&counted), 2);
+  std::unique_ptr<platform::SharedFile> claim;
+  ASSERT_EQ(other.Claim(Key(1700000000001), kEvent, &claim), CQueueFile::kClaimed);
+  ASSERT_TRUE(other.Remove(Key(1700000000000), kEvent));
+  DrainOnce();
+  EXPECT_EQ(attempts_, 0);
+  EXPECT_EQ(queue_.Size(), 1u);  // the claimed one
+  claim.reset();
+  DrainOnce();
+  EXPECT_EQ(attempts_, 1);
+  EXPECT_TRUE(queue_.Idle());
+  EXPECT_EQ(Waiting(), 0u);
 }
 
 TEST(SdkDeliveryClient, ProxyIsTheFirstWordOfProxyTxt) {
