@@ -35,6 +35,14 @@ void ApplyTrust(CURL* handle) {
   if (verify && !bundle.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, bundle.c_str());
 }
 
+// A 4xx answer refuses the request itself, except 408 (request timeout)
+// and 429 (too many requests), which ask to come again later.
+int ResultOf(int status, int success) {
+  if (status == success) return kDeliveryAccepted;
+  const bool refused = status >= 400 && status < 500 && status != 408 && status != 429;
+  return refused ? kDeliveryRefused : kDeliveryFailed;
+}
+
 }  // namespace
 
 DeliveryConfig DeliveryConfig::BuiltIn() {
@@ -48,14 +56,14 @@ DeliveryConfig DeliveryConfig::BuiltIn() {
 CDeliveryClient::CDeliveryClient(DeliveryConfig config, std::wstring installerDir, bool testEnv)
     : config_(std::move(config)), installerDir_(std::move(installerDir)), testEnv_(testEnv) {}
 
-bool CDeliveryClient::Attempt(const SendItem& item) const {
+int CDeliveryClient::Attempt(const SendItem& item) const {
   switch (item.kind) {
     case kSendKindGa4Query:
-      return PostDataError(item.content, "") == 204;
+      return ResultOf(PostDataError(item.content, ""), 204);
     case kSendKindEventJson:
-      return PostDataError(testEnv_ ? config_.testCollectorUrl : config_.collectorUrl, item.content) == 200;
+      return ResultOf(PostDataError(testEnv_ ? config_.testCollectorUrl : config_.collectorUrl, item.content), 200);
     default:
-      return false;
+      return kDeliveryRefused;
   }
 }
 

@@ -27,8 +27,9 @@ class CDeliveryClient {
   CDeliveryClient(DeliveryConfig config, std::wstring installerDir, bool testEnv);
 
   const DeliveryConfig& Config() const { return config_; }
-  // One attempt; true when the endpoint answered with its success code.
-  bool Attempt(const SendItem& item) const;
+  // One attempt; a DeliveryResult: accepted when the endpoint answered
+  // with its success code.
+  int Attempt(const SendItem& item) const;
   // One POST; the HTTP status, 0 when no answer arrived.
   int PostDataError(const std::string& url, const std::string& body) const;
   // The first word of "proxy.txt", or empty.

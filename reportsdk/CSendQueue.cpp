@@ -32,7 +32,7 @@ int CSendQueue::QueueSendItem(const std::string& key, const std::string& content
                 kRepeatWindowSeconds);
     return -1;
   }
-  SendItem item{key, SendKindOf(content), content, nullptr};
+  SendItem item{key, SendKindOf(content), content, nullptr, 0};
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (file_ && (!persist || file_->Add(key, content))) item.entryFile = file_;
@@ -47,12 +47,16 @@ int CSendQueue::QueueSendItem(const std::string& key, const std::string& content
 
 void CSendQueue::Pause() const { std::this_thread::sleep_for(std::chrono::milliseconds(retryPauseMs_)); }
 
-bool CSendQueue::Round(const SendItem& item) {
+// A refusal for good ends the round: asking again changes nothing.
+int CSendQueue::Round(const SendItem& item) {
+  int result = kDeliveryFailed;
   for (int i = 0; i < kAttempts; ++i) {
-    if (attempt_(item)) return true;
+    result = attempt_(item);
+    if (result == kDeliveryAccepted) break;
     Pause();
+    if (result == kDeliveryRefused) break;
   }
-  return false;
+  return result;
 }
 
 bool CSendQueue::DeliverItem(SendItem item) {
@@ -62,18 +66,21 @@ bool CSendQueue::DeliverItem(SendItem item) {
     std::lock_guard<std::mutex> hold(lock_);
     claimed = item.entryFile->Claim(item.key, item.content, &claim);
   }
-  bool delivered = true;  // an entry gone from the file was delivered elsewhere
-  if (claimed == CQueueFile::kClaimed) delivered = Round(item);
+  int result = kDeliveryAccepted;  // an entry gone from the file was delivered elsewhere
+  if (claimed == CQueueFile::kClaimed) result = Round(item);
   if (claimed == CQueueFile::kBusy) {
     Pause();
-    delivered = false;
+    result = kDeliveryFailed;
   }
+  const bool dropped = result == kDeliveryRefused && ++item.refusedRounds >= kRefusedRounds;
+  if (dropped) WriteSdkLog("Dropped after %d refused rounds: %s", item.refusedRounds, item.key.c_str());
   // The entry is marked before the claim ends (claim outlives the lock).
   std::lock_guard<std::mutex> hold(lock_);
-  if (item.entryFile && claimed == CQueueFile::kClaimed && delivered) item.entryFile->Remove(item.key, item.content);
-  if (!delivered) queue_.push_back(item);
+  if (item.entryFile && claimed == CQueueFile::kClaimed && (result == kDeliveryAccepted || dropped))
+    item.entryFile->Remove(item.key, item.content);
+  if (result != kDeliveryAccepted && !dropped) queue_.push_back(item);
   --inFlight_;
-  return delivered;
+  return result == kDeliveryAccepted;
 }
 
 int CSendQueue::ReadHistory(int* counted) {

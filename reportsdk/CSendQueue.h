@@ -19,12 +19,14 @@
 
 class CSendQueue {
  public:
-  // One delivery attempt; true when the endpoint accepted the item.
-  using Attempt = std::function<bool(const SendItem&)>;
+  // One delivery attempt; a DeliveryResult.
+  using Attempt = std::function<int(const SendItem&)>;
 
   static constexpr int kRepeatWindowSeconds = 60;
   static constexpr int kRepeatLimit = 10;
   static constexpr int kAttempts = 3;
+  // Rounds refused for good after which an item is dropped.
+  static constexpr int kRefusedRounds = 3;
 
   explicit CSendQueue(Attempt attempt);
 
@@ -39,9 +41,10 @@ class CSendQueue {
   // waited delivery failed and the item is queued for the sender thread.
   // Without `persist` the item is an entry of the queue file already.
   int QueueSendItem(const std::string& key, const std::string& content, bool persist, bool wait);
-  // Up to three attempts, unless another process has the item's entry.
-  // Delivered, its entry leaves the queue file; otherwise it goes to the
-  // back of the queue. True when the item is delivered, here or elsewhere.
+  // One round of up to three attempts, unless another process has the
+  // item's entry. Delivered, its entry leaves the queue file; refused for
+  // good kRefusedRounds times, it is dropped; otherwise it goes to the back
+  // of the queue. True when the item is delivered, here or elsewhere.
   bool DeliverItem(SendItem item);
   // Re-queues the waiting entries of the queue file; returns how many of
   // them were pending and *counted the file's `send_count`.
@@ -57,7 +60,7 @@ class CSendQueue {
   CRepeatHistory& History() { return history_; }
 
  private:
-  bool Round(const SendItem& item);
+  int Round(const SendItem& item);
   void Pause() const;
 
   Attempt attempt_;

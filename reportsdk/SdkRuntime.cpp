@@ -32,7 +32,7 @@ DeliveryConfig SdkRuntime::Delivery() const {
 }
 
 // The client is copied out of the lock, so a delivery never holds it.
-bool SdkRuntime::Attempt(const SendItem& item) {
+int SdkRuntime::Attempt(const SendItem& item) {
   std::shared_ptr<const CDeliveryClient> client;
   {
     std::lock_guard<std::mutex> hold(clientLock_);

@@ -37,7 +37,7 @@ class SdkRuntime {
 
  private:
   SdkRuntime();
-  bool Attempt(const SendItem& item);
+  int Attempt(const SendItem& item);
 
   mutable std::mutex clientLock_;
   std::shared_ptr<const CDeliveryClient> client_;

@@ -13,12 +13,20 @@ enum SendKind : int32_t {
   kSendKindEventJson = 2,  // content is a serialised event record
 };
 
+// The result of one delivery attempt.
+enum DeliveryResult : int32_t {
+  kDeliveryAccepted = 0,
+  kDeliveryFailed = 1,   // worth another try: no answer, a server error, a busy or slow server
+  kDeliveryRefused = 2,  // never accepted: an unknown kind, or a refusal of the request itself
+};
+
 struct SendItem {
   std::string key;      // repeat key, "1::" or "2::" ts "::" category "::" action
   SendKind kind = kSendKindUnknown;
   std::string content;
   // The queue file that holds the item's entry; null when none does.
   std::shared_ptr<CQueueFile> entryFile;
+  int refusedRounds = 0;
 };
 
 // The kind is recognised from the content itself, so that items re-read from

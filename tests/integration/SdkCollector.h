@@ -173,9 +173,9 @@ class SdkHost : public ::testing::Test {
     if (trust) settings << "CaBundle=" << (ProcessFolder() / "cert.pem").string() << "\n";
   }
 
-  void Configure(const std::string& base) {
+  void Configure(const std::string& base, const std::string& collectPath = "/collect") {
     DeliveryConfig config;
-    config.collectorUrl = base + "/collect";
+    config.collectorUrl = base + collectPath;
     config.testCollectorUrl = base + "/collector";
     config.ga4Base = base;
     config.connectTimeoutSeconds = 2;

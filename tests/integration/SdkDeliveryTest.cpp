@@ -166,6 +166,18 @@ TEST_F(SdkDelivery, WaitingEventStaysQueuedWhileTheCollectorIsDown) {
   EXPECT_EQ(FileCount(), 0);
 }
 
+// The collector answers 404 to a path it does not know: refused for good.
+TEST_F(SdkDelivery, EventRefusedForGoodIsDroppedAfterAFewRounds) {
+  Configure(collector_.Base(), "/nowhere");
+  IWebLogNew* sdk = InitSdk();
+  fake_.SetLocalTime(At(14, 0));
+  EXPECT_EQ(sdk->AddEvent(kLaunch, 0), 0);
+  ASSERT_TRUE(WaitUntilIdle());
+  EXPECT_EQ(FileCount(), 0);
+  EXPECT_NE(SdkLogText(kMainPid).find("Dropped after 3 refused rounds: 2::"), std::string::npos);
+  EXPECT_EQ(collector_.Accepted().size(), 0u);
+}
+
 TEST_F(SdkDelivery, UntrustedCertificateIsRefused) {
   IWebLogNew* sdk = InitSdk();
   TrustCollector(false);

@@ -22,7 +22,7 @@ class SdkSendQueue : public ::testing::Test {
   SdkSendQueue() : queue_([this](const SendItem& item) {
     ++attempts_;
     lastKind_ = item.kind;
-    return accept_.load();
+    return result_.load();
   }) {
     queue_.SetRetryPause(1);
     queue_.SetQueueFile(FilePath());
@@ -36,7 +36,7 @@ class SdkSendQueue : public ::testing::Test {
   }
 
   TempFolder folder_;
-  std::atomic<bool> accept_{true};
+  std::atomic<int> result_{kDeliveryAccepted};
   std::atomic<int> attempts_{0};
   std::atomic<int> lastKind_{0};
   CSendQueue queue_;
@@ -51,12 +51,12 @@ TEST_F(SdkSendQueue, WaitedDeliveryRemovesItsEntry) {
 }
 
 TEST_F(SdkSendQueue, FailedWaitTriesThreeTimesAndLeavesTheItemQueuedAndStored) {
-  accept_ = false;
+  result_ = kDeliveryFailed;
   EXPECT_EQ(queue_.QueueSendItem(Key(1700000000000), kEvent, true, true), -2);
   EXPECT_EQ(attempts_, 3);
   EXPECT_EQ(queue_.Size(), 1u);
   EXPECT_EQ(FileCount(), 1);
-  accept_ = true;
+  result_ = kDeliveryAccepted;
   SendItem item;
   ASSERT_TRUE(queue_.TakeFront(&item));
   EXPECT_FALSE(queue_.Idle());  // in flight
@@ -79,7 +79,7 @@ TEST(SdkSendKind, RecognisedFromTheContent) {
   EXPECT_EQ(SendKindOf("https://h/g/collect?v=2&cid=1&tid=G-X"), kSendKindUnknown);
   // An unknown kind fails without any request.
   const CDeliveryClient client(DeliveryConfig::BuiltIn(), L"", false);
-  EXPECT_FALSE(client.Attempt(SendItem{Key(1700000000000), kSendKindUnknown, "plain text"}));
+  EXPECT_EQ(client.Attempt(SendItem{Key(1700000000000), kSendKindUnknown, "plain text"}), kDeliveryRefused);
 }
 
 TEST_F(SdkSendQueue, ReadHistoryRequeuesLongEntriesWithoutRewritingThem) {
@@ -94,6 +94,25 @@ TEST_F(SdkSendQueue, ReadHistoryRequeuesLongEntriesWithoutRewritingThem) {
   EXPECT_EQ(FileCount(), 3);
   DrainOnce();
   EXPECT_EQ(FileCount(), 1);  // the short entry stays
+}
+
+// Refused for good, an item is dropped after a few rounds; failed for now,
+// it stays as long as the process runs.
+TEST_F(SdkSendQueue, RefusedItemsAreDroppedAfterBoundedRoundsFailedOnesStay) {
+  result_ = kDeliveryRefused;
+  ASSERT_EQ(queue_.QueueSendItem(Key(1700000000000), kEvent, true, false), 0);
+  for (int round = 0; round < CSendQueue::kRefusedRounds + 2; ++round) DrainOnce();
+  EXPECT_EQ(attempts_, CSendQueue::kRefusedRounds);  // a refusal ends its round
+  EXPECT_TRUE(queue_.Idle());
+  EXPECT_EQ(Waiting(), 0u);
+
+  result_ = kDeliveryFailed;
+  attempts_ = 0;
+  ASSERT_EQ(queue_.QueueSendItem(Key(1700000000001), kEvent, true, false), 0);
+  for (int round = 0; round < CSendQueue::kRefusedRounds + 2; ++round) DrainOnce();
+  EXPECT_EQ(attempts_, CSendQueue::kAttempts * (CSendQueue::kRefusedRounds + 2));
+  EXPECT_EQ(queue_.Size(), 1u);
+  EXPECT_EQ(Waiting(), 1u);
 }
 
 // Another process holding the same backlog: an entry it delivered is not
