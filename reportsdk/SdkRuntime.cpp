@@ -24,6 +24,7 @@ void SdkRuntime::Configure(const DeliveryConfig& config, const SdkTiming& timing
   queue_.SetRetryPause(timing.retryPauseMs);
   sender_.SetIdlePoll(timing.idlePollMs);
   restPollMs_ = timing.restPollMs;
+  restLimitMs_ = timing.restLimitMs;
 }
 
 DeliveryConfig SdkRuntime::Delivery() const {

@@ -16,6 +16,7 @@ struct SdkTiming {
   int retryPauseMs = 2000;  // after each failed delivery attempt
   int idlePollMs = 500;     // the idle sender thread
   int restPollMs = 5000;    // the "-sendrestlogs" wait loop
+  int restLimitMs = 120000;  // how long "-sendrestlogs" waits at most
 };
 
 class SdkRuntime {
@@ -31,6 +32,7 @@ class SdkRuntime {
   void Configure(const DeliveryConfig& config, const SdkTiming& timing);
   DeliveryConfig Delivery() const;
   int RestPollMs() const { return restPollMs_; }
+  int RestLimitMs() const { return restLimitMs_; }
 
   SdkRuntime(const SdkRuntime&) = delete;
   SdkRuntime& operator=(const SdkRuntime&) = delete;
@@ -42,6 +44,7 @@ class SdkRuntime {
   mutable std::mutex clientLock_;
   std::shared_ptr<const CDeliveryClient> client_;
   std::atomic<int> restPollMs_{5000};
+  std::atomic<int> restLimitMs_{120000};
   CSendQueue queue_;
   CNetworkCommunicate sender_;
 };

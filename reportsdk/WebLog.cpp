@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -58,14 +59,22 @@ int32_t WebLog::Init(int32_t type, int32_t mainPid, int32_t pid, const char* ema
 }
 
 // Waits for the item in flight too, so that the queue file is empty when the
-// backlog could be delivered.
+// backlog could be delivered. While the collector stays away the wait ends
+// after a time limit; what is left stays in the queue file for the next run.
 void WebLog::SendRestLogsAndExit() {
+  using Clock = std::chrono::steady_clock;
   WriteSdkLog("Send rest logs, wait begin");
   SdkRuntime& runtime = SdkRuntime::Get();
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(runtime.RestLimitMs());
   for (;;) {
     runtime.EnsureSenderRunning();
     if (runtime.Queue().Idle()) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(runtime.RestPollMs()));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+      WriteSdkLog("Send rest logs, time is up, %d items stay queued", static_cast<int>(runtime.Queue().Size()));
+      break;
+    }
+    std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(runtime.RestPollMs())));
   }
   WriteSdkLog("Send rest logs, wait end");
   platform::host::EndProcess(0);

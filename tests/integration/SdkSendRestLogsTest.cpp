@@ -1,5 +1,5 @@
-// The "-sendrestlogs" mode of a real Setup copy, and the queue file's
-// promises: events accepted by processes that were killed at
+// The "-sendrestlogs" mode of a real Setup copy and its time limit, and the
+// queue file's promises: events accepted by processes that were killed at
 // random moments while the collector was down all arrive once Setup sends
 // the backlog, and two processes sharing the file deliver each item once.
 #include <unistd.h>
@@ -18,10 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What a child process of these tests is given: its APPDATA and the
-// collector's address (none: a port where nothing listens).
+// What a child process of these tests is given: its APPDATA, the
+// collector's address (none: a port where nothing listens) and the time
+// limit of "-sendrestlogs".
 const char kChildFolderVariable[] = "SETUP_SDK_CHILD_APPDATA";
 const char kChildCollectorVariable[] = "SETUP_SDK_CHILD_COLLECTOR";
+const char kChildRestLimitVariable[] = "SETUP_SDK_CHILD_REST_LIMIT_MS";
 const char kProgramName[] = "Setup_123456789012345678.exe";  // 18-digit cross-end id
 
 // The main product id of the embedded configuration, which Setup's SDK uses.
@@ -83,6 +85,7 @@ class SdkQueueChild : public ::testing::Test {
     SdkTiming timing;
     timing.retryPauseMs = timing.idlePollMs = 5;
     timing.restPollMs = 50;
+    if (const char* limit = std::getenv(kChildRestLimitVariable)) timing.restLimitMs = std::atoi(limit);
     SdkRuntime::Get().Configure(config, timing);
     sdk_ = GetReportObj();
     sdk_->Init(kSdkTypeDownloader, EmbeddedMainPid(), EmbeddedMainPid(), "", "", "Quenlo", "1.0.0.0", "");
@@ -108,6 +111,9 @@ TEST_F(SdkQueueChild, QueueUntilKilled) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
+
+// Started with "-sendrestlogs": Init sends the backlog and ends the process.
+TEST_F(SdkQueueChild, SendRestLogs) { FAIL() << "Init returned in the \"-sendrestlogs\" mode"; }
 
 // Takes on the backlog at Init, queues events of its own (some delivered at
 // once), waits until everything is delivered and prints the actions it queued.
@@ -238,6 +244,22 @@ TEST_F(SdkSendRestLogs, NothingAcceptedBeforeAKillIsLost) {
   ASSERT_TRUE(Json::parseFromStream(strict, file, &queue, &errors)) << errors;
   EXPECT_EQ(queue["send_count"].asInt(), 0);
   EXPECT_EQ(queue["send_item"].size(), 0u);
+}
+
+// Nothing answers: "-sendrestlogs" gives up at its time limit and leaves
+// the backlog in the queue file for the next run.
+TEST_F(SdkSendRestLogs, EndsAtItsTimeLimitWhileTheCollectorStaysDown) {
+  WriteBacklog(5);
+  SetupChild child(temp_.path() / "child");
+  child.SetEnv(kChildRestLimitVariable, "1500");
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(StartChild(child, "SendRestLogs", {"-sendrestlogs"}));
+  EXPECT_EQ(child.Wait(std::chrono::seconds(60)), 0);
+  const auto spent = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(spent, std::chrono::milliseconds(1500));
+  EXPECT_LT(spent, std::chrono::seconds(20));
+  EXPECT_EQ(CQueueFile((Backup() / "tempga.wk").wstring()).Pending(nullptr).size(), 5u);
+  EXPECT_NE(SdkLog().find("Send rest logs, time is up"), std::string::npos) << SdkLog();
 }
 
 // Two processes (an AutoRun copy and a second installer, say) take on the
