@@ -7,6 +7,8 @@
 # For the i686 build (the shipped product) it also checks that Setup.exe is a
 # PE32 i386 GUI program that imports system DLLs only and puts a stripped
 # copy at <builddir>/Setup.exe (build/win32/Setup.exe from the Makefile).
+# The i686 build is the product: it is built without the TLS switches of the
+# local settings file, and the script checks that they are gone.
 set -euo pipefail
 
 triple=${1:?usage: $0 <triple> <builddir>}
@@ -24,14 +26,16 @@ die() { printf '[build-windows %s] ERROR: %s\n' "$triple" "$*" >&2; exit 1; }
 [ -f "$root/build/deps/$triple/lib/libcurl.a" ] ||
   "$root/scripts/build-win-deps.sh" "$triple"
 
+trust_switches=ON
+[ "$triple" = i686-w64-mingw32 ] && trust_switches=OFF
 start=$(date +%s)
-if [ ! -f "$builddir/build.ninja" ] || [ ! -f "$builddir/CMakeCache.txt" ]; then
-  log "configuring $builddir ($build_type)"
-  cmake -S "$root" -B "$builddir" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE="$build_type" \
-    -DSETUP_BUILD_TESTS=ON >/dev/null
-fi
+# Configured every time (quick once cached), so that an older tree takes
+# the product's settings too.
+log "configuring $builddir ($build_type)"
+cmake -S "$root" -B "$builddir" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE="$build_type" \
+  -DSETUP_BUILD_TESTS=ON -DSETUP_TRUST_SWITCHES="$trust_switches" >/dev/null
 log "building"
 cmake --build "$builddir" -j "$jobs"
 
@@ -47,6 +51,12 @@ if [ "$triple" = i686-w64-mingw32 ]; then
   "$triple-strip" -o "$builddir/Setup.exe.tmp" "$exe"
   mv -f "$builddir/Setup.exe.tmp" "$builddir/Setup.exe"
   check_imports "$builddir/Setup.exe" "PE32 executable (GUI) Intel 80386"
+  # The switch names are UTF-16 texts in a program that honours them.
+  for name in CaBundle TlsVerify; do
+    if LC_ALL=C grep -qaP "$(printf '%s' "$name" | sed 's/./&\\x00/g')" "$builddir/Setup.exe"; then
+      die "Setup.exe honours the test switch $name"
+    fi
+  done
   log "$builddir/Setup.exe: $(file -b "$builddir/Setup.exe"), $(stat -c %s "$builddir/Setup.exe") bytes"
 else
   check_imports "$exe" "PE32+ executable (GUI) x86-64"

@@ -27,15 +27,17 @@ bool IsTestEnv() { return SwitchIsOn(L"TestEnv"); }
 bool IsAutoRun() { return SwitchIsOn(L"AutoRun"); }
 bool IsCrashTest() { return SwitchIsOn(L"CrashTest"); }
 
+// The shipped program runs elevated from a folder any user can write: the
+// switches that weaken TLS exist only in builds made for tests.
 std::wstring CaBundle() {
   const std::wstring file = SettingsFilePath();
-  if (!platform::FileExists(file)) return std::wstring();
+  if (!SETUP_TRUST_SWITCHES || !platform::FileExists(file)) return std::wstring();
   return platform::IniReadString(file, L"Settings", L"CaBundle", L"");
 }
 
 bool IsTlsVerifyOff() {
   const std::wstring file = SettingsFilePath();
-  return platform::FileExists(file) && platform::IniReadInt(file, L"Settings", L"TlsVerify", 1) == 0;
+  return SETUP_TRUST_SWITCHES && platform::FileExists(file) && platform::IniReadInt(file, L"Settings", L"TlsVerify", 1) == 0;
 }
 
 }  // namespace LocalSettings

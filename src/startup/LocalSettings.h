@@ -10,7 +10,9 @@ bool IsTestEnv();
 bool IsAutoRun();
 bool IsCrashTest();
 
-// TLS of the HTTP client. "CaBundle" (string) names a PEM file of further
+// TLS of the HTTP client, in builds made for tests only (SETUP_TRUST_SWITCHES;
+// elsewhere both answer as if the file did not name them). "CaBundle"
+// (string) names a PEM file of further
 // certificate authorities to trust; empty when the key is absent.
 std::wstring CaBundle();
 // "TlsVerify" 0 switches certificate and host checks off for a test
