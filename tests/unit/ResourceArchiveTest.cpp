@@ -1,7 +1,6 @@
 // The toolkit's in-memory archive: member look-up with either separator and
 // no crash or hang on damaged or hostile bytes.
 #include <gtest/gtest.h>
-#include <minizip/zip.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -11,31 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "TempFolder.h"
+#include "ZipBytes.h"
 #include "toolkit/ResourceArchive.h"
 #include "toolkit/XmlLoader.h"
 
 namespace {
-
-using Members = std::vector<std::pair<std::string, std::string>>;
-
-// A deflate ZIP file with the given members, returned as bytes.
-std::string MakeZip(const Members& members) {
-  TempFolder folder;
-  const std::filesystem::path path = folder.path() / "members.zip";
-  zipFile zip = zipOpen64(path.string().c_str(), APPEND_STATUS_CREATE);
-  EXPECT_NE(zip, nullptr);
-  for (const auto& [name, content] : members) {
-    zipOpenNewFileInZip64(zip, name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr,
-                          Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0);
-    zipWriteInFileInZip(zip, content.data(), static_cast<unsigned>(content.size()));
-    zipCloseFileInZip(zip);
-  }
-  zipClose(zip, nullptr);
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return bytes;
-}
 
 std::string Read(const toolkit::ResourceArchive& archive, const std::wstring& path) {
   std::string content;
@@ -45,7 +24,7 @@ std::string Read(const toolkit::ResourceArchive& archive, const std::wstring& pa
 class ResourceArchiveTest : public ::testing::Test {
  protected:
   const std::string layout_ = "<Window><Label name=\"a\" text=\"b\"/></Window>";
-  const std::string zip_ = MakeZip({{"configure/configure.xml", layout_},
+  const std::string zip_ = ZipBytes({{"configure/configure.xml", layout_},
                                     {"skin\\stored\\back.png", std::string(5000, 'x')},
                                     {"plain.txt", "not xml <"}});
 };
