@@ -1,0 +1,16 @@
+// Layout arithmetic: the rectangle of every control of a tree for a window
+// size. Vertical and horizontal layouts give fixed children their size and
+// share the rest among stretching ones within their min/max; padding is
+// outside a control, inset inside a container; floating controls sit at
+// their `pos`; hidden controls, tab pages not shown and combo items (drawn
+// by the drop-down) get an empty rectangle and take no space.
+#pragma once
+
+#include "toolkit/Control.h"
+#include "toolkit/Geometry.h"
+
+namespace toolkit {
+
+void ArrangeWindow(Control* root, Size size);
+
+}  // namespace toolkit
