@@ -1,0 +1,45 @@
+#include "toolkit/headless/HeadlessBackend.h"
+
+#include <chrono>
+
+namespace toolkit {
+
+void HeadlessBackend::SetWindowEnabled(int window, bool enabled) {
+  std::lock_guard<std::mutex> guard(lock_);
+  enabled_[window] = enabled;
+}
+
+void HeadlessBackend::SetWindowVisible(int window, bool visible) {
+  std::lock_guard<std::mutex> guard(lock_);
+  visible_[window] = visible;
+}
+
+void HeadlessBackend::Wait(int timeoutMs) {
+  std::unique_lock<std::mutex> guard(lock_);
+  const auto woken = [this] { return pendingWake_; };
+  if (timeoutMs < 0) woken_.wait(guard, woken);
+  else woken_.wait_for(guard, std::chrono::milliseconds(timeoutMs), woken);
+  pendingWake_ = false;
+}
+
+void HeadlessBackend::Wake() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    pendingWake_ = true;
+  }
+  woken_.notify_all();
+}
+
+bool HeadlessBackend::IsEnabled(int window) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto found = enabled_.find(window);
+  return found == enabled_.end() || found->second;
+}
+
+bool HeadlessBackend::IsVisible(int window) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto found = visible_.find(window);
+  return found != visible_.end() && found->second;
+}
+
+}  // namespace toolkit
