@@ -1,0 +1,127 @@
+// A window driven by the scripted user: the notifications it sends and their
+// order, and which control a press reaches.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ZipBytes.h"
+#include "toolkit/SkinWindow.h"
+#include "toolkit/headless/HeadlessBackend.h"
+#include "toolkit/headless/ScriptedUser.h"
+
+namespace {
+
+using toolkit::Notification;
+using toolkit::Point;
+
+// 400x300: a row of four 100-wide controls at the top, a combo and a link
+// text below, and a floating cover over the right half of "under".
+const char kLayout[] = R"(<Window size="400,300">
+  <VerticalLayout>
+    <HorizontalLayout height="40">
+      <Button name="under"/>
+      <Option name="o1" group="g" selected="true"/>
+      <Option name="o2" group="g"/>
+      <CheckBox name="check"/>
+    </HorizontalLayout>
+    <Combo name="combo" height="30"><ListLabelElement text="a"/><ListLabelElement text="b"/></Combo>
+    <Text name="links" height="30" showhtml="true" text="{a x}one{/a} and {a y}two{/a}"/>
+    <Button name="hidden" height="30" visible="false"/>
+    <Button name="disabled" height="30" enabled="false"/>
+    <HorizontalLayout height="30" enabled="false"><Button name="insideDisabled"/></HorizontalLayout>
+    <Button name="cover" float="true" pos="50,0,100,40"/>
+  </VerticalLayout>
+</Window>)";
+
+class SkinWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zip_ = ZipBytes({{"skin/main.xml", kLayout}});
+    ASSERT_TRUE(archive_.Open(zip_.data(), zip_.size()));
+    window_.notify().On("", "windowinit", Record());
+    for (const char* type : {"click", "selectchanged", "itemselect", "link", "timer"})
+      window_.notify().On("", type, Record());
+    ASSERT_TRUE(window_.Create(archive_, L"skin\\", L"main.xml"));
+  }
+  toolkit::NotifyTable::Handler Record() {
+    return [this](const Notification& n) {
+      seen_.push_back(n.type + ":" + (n.sender ? n.sender->name() : "") + ":" + std::to_string(n.index));
+    };
+  }
+
+  class Clock : public toolkit::Clock {
+   public:
+    uint64_t NowMs() const override { return now; }
+    uint64_t now = 0;
+  } clock_;
+  toolkit::HeadlessBackend backend_;
+  toolkit::MessageLoop loop_{backend_, clock_};
+  std::string zip_;
+  toolkit::ResourceArchive archive_;
+  toolkit::SkinWindow window_{loop_};
+  toolkit::ScriptedUser user_{window_};
+  std::vector<std::string> seen_;
+};
+
+TEST_F(SkinWindowTest, NotificationsArriveInTheOrderOfTheUsersActions) {
+  ASSERT_TRUE(user_.Click("o2"));
+  EXPECT_TRUE(user_.Click("o2"));  // a grouped option stays selected
+  EXPECT_TRUE(user_.Click("check"));
+  EXPECT_TRUE(user_.Click("check"));
+  EXPECT_TRUE(user_.ChooseItem("combo", 1));
+  EXPECT_FALSE(user_.ChooseItem("combo", 2));
+  EXPECT_TRUE(user_.FollowLink("links", 1));
+  EXPECT_FALSE(user_.FollowLink("links", 2));
+  window_.SetTimer(9, 100);
+  clock_.now = 100;
+  EXPECT_TRUE(loop_.PumpOnce());
+  EXPECT_EQ(seen_, (std::vector<std::string>{
+                       "windowinit::-1", "click:o2:-1", "selectchanged:o2:-1", "click:o2:-1",
+                       "click:check:-1", "selectchanged:check:-1", "click:check:-1",
+                       "selectchanged:check:-1", "itemselect:combo:1", "link:links:1", "timer::9"}));
+  EXPECT_TRUE(window_.Find("o2")->state.selected);
+  EXPECT_FALSE(window_.Find("o1")->state.selected);
+  EXPECT_FALSE(window_.Find("check")->state.selected);
+  EXPECT_EQ(window_.Find("combo")->state.selectedIndex, 1);
+}
+
+TEST_F(SkinWindowTest, HiddenAndDisabledControlsNeverReceiveAClickAndAFloatWins) {
+  EXPECT_FALSE(user_.Click("hidden"));
+  EXPECT_FALSE(user_.Click("disabled"));
+  EXPECT_FALSE(user_.Click("insideDisabled"));
+  EXPECT_FALSE(user_.Click("nosuch"));
+  window_.Find("combo")->state.enabled = false;
+  EXPECT_FALSE(user_.ChooseItem("combo", 1));
+  // The cover lies over x 50..100 of "under"; the uncovered left half is still "under".
+  EXPECT_TRUE(user_.Click("under"));
+  EXPECT_TRUE(user_.ClickAt(Point{10, 10}));
+  EXPECT_FALSE(user_.ClickAt(Point{400, 10}));  // right of the window
+  window_.Find("cover")->state.visible = false;
+  EXPECT_TRUE(user_.ClickAt(Point{60, 10}));
+  EXPECT_EQ(seen_, (std::vector<std::string>{"windowinit::-1", "click:cover:-1", "click:under:-1",
+                                             "click:under:-1"}));
+}
+
+TEST_F(SkinWindowTest, PostedMessagesReachTheWindowUntilItIsGone) {
+  struct Counting : toolkit::SkinWindow {
+    using SkinWindow::SkinWindow;
+    void OnMessage(unsigned message, intptr_t wparam, intptr_t) override { sum += message * wparam; }
+    intptr_t sum = 0;
+  };
+  int handle = 0;
+  {
+    Counting counting(loop_);
+    ASSERT_TRUE(counting.Create(archive_, L"skin\\", L"main.xml"));
+    EXPECT_FALSE(counting.Create(archive_, L"skin\\", L"main.xml"));
+    handle = counting.handle();
+    EXPECT_TRUE(counting.Post(3, 5));
+    EXPECT_TRUE(loop_.PumpOnce());
+    EXPECT_EQ(counting.sum, 15);
+    EXPECT_TRUE(counting.Post(3, 5));  // dropped with the window
+  }
+  EXPECT_FALSE(loop_.Post(handle, 1));
+  EXPECT_FALSE(loop_.PumpOnce());
+}
+
+}  // namespace

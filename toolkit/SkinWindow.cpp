@@ -1,0 +1,95 @@
+#include "toolkit/SkinWindow.h"
+
+#include <easylogging++.h>
+
+#include "platform/Platform.h"
+#include "toolkit/HitTest.h"
+#include "toolkit/LayoutParser.h"
+#include "toolkit/LayoutPass.h"
+#include "toolkit/Markup.h"
+
+namespace toolkit {
+
+namespace {
+
+// A control the user can reach: shown with all its ancestors, and enabled.
+bool Reachable(const Control* control) {
+  for (; control; control = control->parent())
+    if (!control->state.visible || !control->state.enabled) return false;
+  return true;
+}
+
+}  // namespace
+
+SkinWindow::SkinWindow(MessageLoop& loop) : loop_(loop) {}
+
+SkinWindow::~SkinWindow() {
+  if (handle_) loop_.RemoveWindow(handle_);
+}
+
+bool SkinWindow::Create(const ResourceArchive& archive, const std::wstring& folder,
+                        const std::wstring& file) {
+  if (handle_) return false;
+  LayoutParser parser(archive, folder);
+  if (!parser.ParseWindow(file, &layout_)) {
+    LOG(ERROR) << " Window layout " << platform::WideToUtf8(file) << ": " << parser.error();
+    return false;
+  }
+  ArrangeWindow(&layout_.root, layout_.size);
+  handle_ = loop_.AddWindow(
+      [this](unsigned message, intptr_t wparam, intptr_t lparam) { OnMessage(message, wparam, lparam); },
+      [this](unsigned id) { Send("timer", nullptr, static_cast<int>(id)); });
+  Send("windowinit", nullptr);
+  return true;
+}
+
+bool SkinWindow::Post(unsigned message, intptr_t wparam, intptr_t lparam) {
+  return loop_.Post(handle_, message, wparam, lparam);
+}
+
+void SkinWindow::SetTimer(unsigned id, uint64_t intervalMs) { loop_.SetTimer(handle_, id, intervalMs); }
+
+bool SkinWindow::KillTimer(unsigned id) { return loop_.KillTimer(handle_, id); }
+
+void SkinWindow::OnMessage(unsigned, intptr_t, intptr_t) {}
+
+void SkinWindow::Send(const std::string& type, Control* sender, int index) {
+  notify_.Dispatch(Notification{type, sender, index});
+}
+
+bool SkinWindow::ClickAt(Point point) {
+  Control* hit = HitTest(&layout_.root, point);
+  return hit && Activate(hit);
+}
+
+// An option of a group stays selected when clicked again; one without a
+// group, and a check box, toggle.
+bool SkinWindow::Activate(Control* control) {
+  const ControlKind kind = control->kind();
+  if (kind != ControlKind::kButton && kind != ControlKind::kOption && kind != ControlKind::kCheckBox)
+    return false;
+  Send("click", control);
+  if (kind == ControlKind::kButton) return true;
+  const bool grouped = kind == ControlKind::kOption && !control->state.group.empty();
+  const bool selected = grouped || !control->state.selected;
+  if (selected == control->state.selected) return true;
+  control->SetSelected(selected);
+  Send("selectchanged", control);
+  return true;
+}
+
+bool SkinWindow::ChooseItem(Control* combo, int index) {
+  if (!combo || combo->kind() != ControlKind::kCombo || !Reachable(combo)) return false;
+  if (!combo->SelectIndex(index)) return false;
+  Send("itemselect", combo, index);
+  return true;
+}
+
+bool SkinWindow::FollowLink(Control* text, int link) {
+  if (!text || !text->look.markup || !Reachable(text) || link < 0) return false;
+  if (static_cast<size_t>(link) >= ParseMarkup(text->look.text).links.size()) return false;
+  Send("link", text, link);
+  return true;
+}
+
+}  // namespace toolkit
