@@ -23,6 +23,8 @@ class MessageLoop {
 
   MessageLoop(WindowBackend& backend, const Clock& clock);
 
+  WindowBackend& backend() const { return backend_; }
+
   // Registers a window; its handle is never 0 (0 is "no owner").
   int AddWindow(MessageHandler onMessage, TimerHandler onTimer);
   // Kills the window's timers and drops what is still posted to it.

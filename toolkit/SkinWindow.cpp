@@ -7,6 +7,7 @@
 #include "toolkit/LayoutParser.h"
 #include "toolkit/LayoutPass.h"
 #include "toolkit/Markup.h"
+#include "toolkit/TextOverflow.h"
 
 namespace toolkit {
 
@@ -36,6 +37,7 @@ bool SkinWindow::Create(const ResourceArchive& archive, const std::wstring& fold
     return false;
   }
   ArrangeWindow(&layout_.root, layout_.size);
+  LogTextOverflows(layout_, loop_.backend());
   handle_ = loop_.AddWindow(
       [this](unsigned message, intptr_t wparam, intptr_t lparam) { OnMessage(message, wparam, lparam); },
       [this](unsigned id) { Send("timer", nullptr, static_cast<int>(id)); });

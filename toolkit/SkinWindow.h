@@ -25,7 +25,7 @@ class SkinWindow {
   SkinWindow& operator=(const SkinWindow&) = delete;
 
   // Parses `file` from `folder` of the archive, arranges it at the layout's
-  // size, joins the loop and sends "windowinit". False, with the parser's
+  // size, logs text that overflows, joins the loop and sends "windowinit". False, with the parser's
   // error logged, for a layout that does not parse or a second call.
   bool Create(const ResourceArchive& archive, const std::wstring& folder, const std::wstring& file);
 

@@ -1,7 +1,12 @@
 // What the portable model needs of a window system: enabling and showing
-// windows and waiting for work. The Win32 backend waits on the thread's
-// message queue; the headless backend on a condition variable.
+// windows, waiting for work and measuring text. The Win32 backend waits on
+// the thread's message queue; the headless backend on a condition variable.
 #pragma once
+
+#include <string>
+
+#include "toolkit/Geometry.h"
+#include "toolkit/WindowLayout.h"
 
 namespace toolkit {
 
@@ -14,6 +19,8 @@ class WindowBackend {
   virtual void Wait(int timeoutMs) = 0;
   // Any thread: ends the current or the next Wait.
   virtual void Wake() = 0;
+  // The extent of one line of text drawn in `font`.
+  virtual Size MeasureText(const std::wstring& text, const FontSpec& font) = 0;
 };
 
 }  // namespace toolkit

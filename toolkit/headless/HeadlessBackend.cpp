@@ -1,5 +1,6 @@
 #include "toolkit/headless/HeadlessBackend.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace toolkit {
@@ -28,6 +29,11 @@ void HeadlessBackend::Wake() {
     pendingWake_ = true;
   }
   woken_.notify_all();
+}
+
+Size HeadlessBackend::MeasureText(const std::wstring& text, const FontSpec& font) {
+  const int advance = std::max(font.size / 2, 1);
+  return Size{advance * static_cast<int>(text.size()), font.size + font.size / 3};
 }
 
 bool HeadlessBackend::IsEnabled(int window) const {

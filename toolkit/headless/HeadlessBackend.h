@@ -1,5 +1,7 @@
 // The backend of Linux builds and tests: no screen, only the state a screen
-// would show (which windows are enabled and visible), and a real wait.
+// would show (which windows are enabled and visible), a real wait, and text
+// metrics of a monospaced font: every character advances half the font size
+// and a line is the font size and a third high.
 #pragma once
 
 #include <condition_variable>
@@ -16,6 +18,7 @@ class HeadlessBackend : public WindowBackend {
   void SetWindowVisible(int window, bool visible) override;
   void Wait(int timeoutMs) override;
   void Wake() override;
+  Size MeasureText(const std::wstring& text, const FontSpec& font) override;
 
   // Windows never touched are enabled and hidden.
   bool IsEnabled(int window) const;
