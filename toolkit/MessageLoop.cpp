@@ -58,14 +58,19 @@ bool MessageLoop::PumpOnce() {
   Posted posted;
   if (TakePosted(&posted)) {
     const auto found = windows_.find(posted.window);
-    if (found != windows_.end() && found->second.onMessage)
+    if (found != windows_.end() && found->second.onMessage) {
       found->second.onMessage(posted.message, posted.wparam, posted.lparam);
+      backend_.Invalidate(posted.window);
+    }
     return true;
   }
   DueTimer timer;
   if (!timers_.PopDue(clock_.NowMs(), &timer)) return false;
   const auto found = windows_.find(timer.window);
-  if (found != windows_.end() && found->second.onTimer) found->second.onTimer(timer.id);
+  if (found != windows_.end() && found->second.onTimer) {
+    found->second.onTimer(timer.id);
+    backend_.Invalidate(timer.window);
+  }
   return true;
 }
 

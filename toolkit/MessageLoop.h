@@ -38,7 +38,8 @@ class MessageLoop {
   void SetTimer(int window, unsigned id, uint64_t intervalMs);
   bool KillTimer(int window, unsigned id);
 
-  // Delivers one posted message or fires one due timer; false when neither was waiting.
+  // Delivers one posted message or fires one due timer, then has the
+  // window drawn again; false when neither was waiting.
   bool PumpOnce();
   // Runs until Quit; returns its code.
   int Run();

@@ -25,11 +25,12 @@ bool Reachable(const Control* control) {
 SkinWindow::SkinWindow(MessageLoop& loop) : loop_(loop) {}
 
 SkinWindow::~SkinWindow() {
+  if (native_) loop_.backend().DestroyNativeWindow(handle_);
   if (handle_) loop_.RemoveWindow(handle_);
 }
 
 bool SkinWindow::Create(const ResourceArchive& archive, const std::wstring& folder,
-                        const std::wstring& file) {
+                        const std::wstring& file, const WindowSpec& spec) {
   if (handle_) return false;
   LayoutParser parser(archive, folder);
   if (!parser.ParseWindow(file, &layout_)) {
@@ -41,8 +42,43 @@ bool SkinWindow::Create(const ResourceArchive& archive, const std::wstring& fold
   handle_ = loop_.AddWindow(
       [this](unsigned message, intptr_t wparam, intptr_t lparam) { OnMessage(message, wparam, lparam); },
       [this](unsigned id) { Send("timer", nullptr, static_cast<int>(id)); });
+  spec_ = spec;
+  native_ = loop_.backend().CreateNativeWindow(*this, spec_);
+  if (!native_) {
+    LOG(ERROR) << " Window " << platform::WideToUtf8(file) << ": the system refused to create it";
+    return false;
+  }
   Send("windowinit", nullptr);
   return true;
+}
+
+void SkinWindow::Arrange() {
+  const Rect rect = WindowRect();
+  ArrangeWindow(&layout_.root, Size{rect.Width(), rect.Height()});
+  Invalidate();
+}
+
+void SkinWindow::Show(bool visible) { loop_.backend().SetWindowVisible(handle_, visible); }
+
+int SkinWindow::ShowModal() { return loop_.RunModal(handle_, spec_.owner); }
+
+void SkinWindow::EndModal(int code) { loop_.EndModal(handle_, code); }
+
+Rect SkinWindow::WindowRect() const { return loop_.backend().WindowRect(handle_); }
+
+void SkinWindow::MoveWindow(const Rect& rect) {
+  loop_.backend().MoveWindow(handle_, rect);
+  Arrange();
+}
+
+void SkinWindow::Center() { loop_.backend().CenterWindow(handle_, spec_.owner); }
+
+void SkinWindow::Minimize() { loop_.backend().MinimizeWindow(handle_); }
+
+void SkinWindow::Invalidate() { loop_.backend().Invalidate(handle_); }
+
+void SkinWindow::SetTaskbarProgress(int percent, TaskbarState state) {
+  loop_.backend().SetTaskbarProgress(handle_, percent, state);
 }
 
 bool SkinWindow::Post(unsigned message, intptr_t wparam, intptr_t lparam) {
@@ -57,6 +93,7 @@ void SkinWindow::OnMessage(unsigned, intptr_t, intptr_t) {}
 
 void SkinWindow::Send(const std::string& type, Control* sender, int index) {
   notify_.Dispatch(Notification{type, sender, index});
+  if (native_) Invalidate();
 }
 
 bool SkinWindow::ClickAt(Point point) {

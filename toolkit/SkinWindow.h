@@ -14,6 +14,7 @@
 #include "toolkit/NotifyTable.h"
 #include "toolkit/ResourceArchive.h"
 #include "toolkit/WindowLayout.h"
+#include "toolkit/WindowSpec.h"
 
 namespace toolkit {
 
@@ -25,14 +26,39 @@ class SkinWindow {
   SkinWindow& operator=(const SkinWindow&) = delete;
 
   // Parses `file` from `folder` of the archive, arranges it at the layout's
-  // size, logs text that overflows, joins the loop and sends "windowinit". False, with the parser's
-  // error logged, for a layout that does not parse or a second call.
-  bool Create(const ResourceArchive& archive, const std::wstring& folder, const std::wstring& file);
+  // size, logs text that overflows, joins the loop, creates the screen
+  // window (hidden) and sends "windowinit". False, with the reason logged,
+  // for a layout that does not parse, a window the system refuses or a
+  // second call.
+  bool Create(const ResourceArchive& archive, const std::wstring& folder, const std::wstring& file,
+              const WindowSpec& spec = WindowSpec());
 
   int handle() const { return handle_; }
   WindowLayout& layout() { return layout_; }
   NotifyTable& notify() { return notify_; }
   Control* Find(const std::string& name) { return layout_.root.Find(name); }
+
+  const WindowSpec& spec() const { return spec_; }
+  MessageLoop& loop() const { return loop_; }
+
+  // Lays the controls out again at the window's size: after a control was
+  // shown, hidden, added or removed, or the window resized.
+  void Arrange();
+  void Show(bool visible);
+  // Shows the window and runs a modal loop with its owner disabled; returns
+  // the first code given to EndModal.
+  int ShowModal();
+  void EndModal(int code);
+  Rect WindowRect() const;
+  void MoveWindow(const Rect& rect);
+  void Center();
+  void Minimize();
+  // Draws the window again after its controls changed.
+  void Invalidate();
+  void SetTaskbarProgress(int percent, TaskbarState state);
+  // The user asked to close the window (the close box, Alt+F4). True when
+  // the window handled it; false lets the backend close it.
+  virtual bool OnClose() { return false; }
 
   // Any thread: the window receives the message in OnMessage on the loop's thread.
   bool Post(unsigned message, intptr_t wparam = 0, intptr_t lparam = 0);
@@ -54,7 +80,9 @@ class SkinWindow {
   MessageLoop& loop_;
   WindowLayout layout_;
   NotifyTable notify_;
+  WindowSpec spec_;
   int handle_ = 0;
+  bool native_ = false;
 };
 
 }  // namespace toolkit

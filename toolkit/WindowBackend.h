@@ -1,14 +1,18 @@
-// What the portable model needs of a window system: enabling and showing
-// windows, waiting for work and measuring text. The Win32 backend waits on
-// the thread's message queue; the headless backend on a condition variable.
+// What the portable model needs of a window system: creating, placing,
+// enabling, showing and drawing windows, waiting for work and measuring
+// text. The Win32 backend waits on the thread's message queue; the headless
+// backend on a condition variable. Windows are named by their loop handles.
 #pragma once
 
 #include <string>
 
 #include "toolkit/Geometry.h"
 #include "toolkit/WindowLayout.h"
+#include "toolkit/WindowSpec.h"
 
 namespace toolkit {
+
+class SkinWindow;
 
 class WindowBackend {
  public:
@@ -21,6 +25,21 @@ class WindowBackend {
   virtual void Wake() = 0;
   // The extent of one line of text drawn in `font`.
   virtual Size MeasureText(const std::wstring& text, const FontSpec& font) = 0;
+
+  // Creates the screen window of `window` (already in the loop), hidden and
+  // at the layout's size; user input on it reaches `window`. False when the
+  // system refuses.
+  virtual bool CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) = 0;
+  virtual void DestroyNativeWindow(int window) = 0;
+  // The window's rectangle on the screen, in layout pixels.
+  virtual Rect WindowRect(int window) = 0;
+  virtual void MoveWindow(int window, const Rect& rect) = 0;
+  // Centres the window over its owner, or over the work area without one.
+  virtual void CenterWindow(int window, int owner) = 0;
+  virtual void MinimizeWindow(int window) = 0;
+  // The window's controls changed: draw them again.
+  virtual void Invalidate(int window) = 0;
+  virtual void SetTaskbarProgress(int window, int percent, TaskbarState state) = 0;
 };
 
 }  // namespace toolkit

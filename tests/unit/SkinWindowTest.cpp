@@ -125,3 +125,30 @@ TEST_F(SkinWindowTest, PostedMessagesReachTheWindowUntilItIsGone) {
 }
 
 }  // namespace
+
+// A resize lays the controls out again, and a box centres over its owner,
+// which its modal loop disables until the box ends.
+TEST_F(SkinWindowTest, ResizingRearrangesAndAModalBoxCentresOverItsOwner) {
+  window_.MoveWindow(toolkit::Rect{100, 100, 500, 300});
+  EXPECT_EQ(window_.Find("combo")->rect.Width(), 400);
+  EXPECT_EQ(window_.Find("check")->rect.right, 400);
+  window_.MoveWindow(toolkit::Rect{100, 100, 300, 300});
+  EXPECT_EQ(window_.Find("check")->rect.right, 200);
+
+  toolkit::WindowSpec spec;
+  spec.className = L"BOX";
+  spec.owner = window_.handle();
+  toolkit::SkinWindow box{loop_};
+  ASSERT_TRUE(box.Create(archive_, L"skin\\", L"main.xml", spec));
+  box.MoveWindow(toolkit::Rect{0, 0, 100, 50});
+  box.Center();
+  EXPECT_EQ(backend_.State(box.handle()).spec.className, L"BOX");
+  EXPECT_EQ(box.WindowRect(), (toolkit::Rect{150, 175, 250, 225}));
+  loop_.Post(box.handle(), 1);
+  box.notify().On("", "timer", [&](const Notification&) { box.EndModal(7); });
+  box.SetTimer(5, 10);
+  clock_.now = 10;
+  EXPECT_EQ(box.ShowModal(), 7);
+  EXPECT_TRUE(backend_.IsEnabled(window_.handle()));
+  EXPECT_FALSE(backend_.IsVisible(box.handle()));
+}

@@ -3,16 +3,18 @@
 #include <algorithm>
 #include <chrono>
 
+#include "toolkit/SkinWindow.h"
+
 namespace toolkit {
 
 void HeadlessBackend::SetWindowEnabled(int window, bool enabled) {
   std::lock_guard<std::mutex> guard(lock_);
-  enabled_[window] = enabled;
+  windows_[window].enabled = enabled;
 }
 
 void HeadlessBackend::SetWindowVisible(int window, bool visible) {
   std::lock_guard<std::mutex> guard(lock_);
-  visible_[window] = visible;
+  windows_[window].visible = visible;
 }
 
 void HeadlessBackend::Wait(int timeoutMs) {
@@ -36,16 +38,76 @@ Size HeadlessBackend::MeasureText(const std::wstring& text, const FontSpec& font
   return Size{advance * static_cast<int>(text.size()), font.size + font.size / 3};
 }
 
+bool HeadlessBackend::CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) {
+  const Size size = window.layout().size;
+  std::lock_guard<std::mutex> guard(lock_);
+  WindowState& state = windows_[window.handle()];
+  state.created = true;
+  state.spec = spec;
+  state.rect = Rect{0, 0, size.width, size.height};
+  return true;
+}
+
+void HeadlessBackend::DestroyNativeWindow(int window) {
+  std::lock_guard<std::mutex> guard(lock_);
+  windows_.erase(window);
+}
+
+Rect HeadlessBackend::WindowRect(int window) {
+  std::lock_guard<std::mutex> guard(lock_);
+  return windows_[window].rect;
+}
+
+void HeadlessBackend::MoveWindow(int window, const Rect& rect) {
+  std::lock_guard<std::mutex> guard(lock_);
+  windows_[window].rect = rect;
+}
+
+void HeadlessBackend::CenterWindow(int window, int owner) {
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto found = windows_.find(owner);
+  const Rect around = owner && found != windows_.end() ? found->second.rect : kWorkArea;
+  Rect& rect = windows_[window].rect;
+  const int width = rect.Width(), height = rect.Height();
+  rect.left = around.left + (around.Width() - width) / 2;
+  rect.top = around.top + (around.Height() - height) / 2;
+  rect.right = rect.left + width;
+  rect.bottom = rect.top + height;
+}
+
+void HeadlessBackend::MinimizeWindow(int window) {
+  std::lock_guard<std::mutex> guard(lock_);
+  windows_[window].minimized = true;
+}
+
+void HeadlessBackend::Invalidate(int window) {
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto found = windows_.find(window);
+  if (found != windows_.end()) ++found->second.paints;
+}
+
+void HeadlessBackend::SetTaskbarProgress(int window, int percent, TaskbarState state) {
+  std::lock_guard<std::mutex> guard(lock_);
+  windows_[window].taskbarPercent = percent;
+  windows_[window].taskbarState = state;
+}
+
 bool HeadlessBackend::IsEnabled(int window) const {
   std::lock_guard<std::mutex> guard(lock_);
-  const auto found = enabled_.find(window);
-  return found == enabled_.end() || found->second;
+  const auto found = windows_.find(window);
+  return found == windows_.end() || found->second.enabled;
 }
 
 bool HeadlessBackend::IsVisible(int window) const {
   std::lock_guard<std::mutex> guard(lock_);
-  const auto found = visible_.find(window);
-  return found != visible_.end() && found->second;
+  const auto found = windows_.find(window);
+  return found != windows_.end() && found->second.visible;
+}
+
+HeadlessBackend::WindowState HeadlessBackend::State(int window) const {
+  std::lock_guard<std::mutex> guard(lock_);
+  const auto found = windows_.find(window);
+  return found == windows_.end() ? WindowState{} : found->second;
 }
 
 }  // namespace toolkit

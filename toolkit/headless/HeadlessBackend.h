@@ -1,7 +1,8 @@
 // The backend of Linux builds and tests: no screen, only the state a screen
-// would show (which windows are enabled and visible), a real wait, and text
-// metrics of a monospaced font: every character advances half the font size
-// and a line is the font size and a third high.
+// would show (which windows exist, where, enabled, visible, minimised, the
+// taskbar progress), a real wait, and text metrics of a monospaced font:
+// every character advances half the font size and a line is the font size
+// and a third high.
 #pragma once
 
 #include <condition_variable>
@@ -14,21 +15,41 @@ namespace toolkit {
 
 class HeadlessBackend : public WindowBackend {
  public:
+  struct WindowState {
+    bool created = false, enabled = true, visible = false, minimized = false;
+    WindowSpec spec;
+    Rect rect;
+    int paints = 0;  // Invalidate calls
+    int taskbarPercent = 0;
+    TaskbarState taskbarState = TaskbarState::kNoProgress;
+  };
+  // The screen's work area: a 1920 by 1080 screen less a 40-pixel taskbar.
+  static constexpr Rect kWorkArea{0, 0, 1920, 1040};
+
   void SetWindowEnabled(int window, bool enabled) override;
   void SetWindowVisible(int window, bool visible) override;
   void Wait(int timeoutMs) override;
   void Wake() override;
   Size MeasureText(const std::wstring& text, const FontSpec& font) override;
+  bool CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) override;
+  void DestroyNativeWindow(int window) override;
+  Rect WindowRect(int window) override;
+  void MoveWindow(int window, const Rect& rect) override;
+  void CenterWindow(int window, int owner) override;
+  void MinimizeWindow(int window) override;
+  void Invalidate(int window) override;
+  void SetTaskbarProgress(int window, int percent, TaskbarState state) override;
 
   // Windows never touched are enabled and hidden.
   bool IsEnabled(int window) const;
   bool IsVisible(int window) const;
+  WindowState State(int window) const;
 
  private:
   mutable std::mutex lock_;
   std::condition_variable woken_;
   bool pendingWake_ = false;
-  std::map<int, bool> enabled_, visible_;
+  std::map<int, WindowState> windows_;
 };
 
 }  // namespace toolkit
