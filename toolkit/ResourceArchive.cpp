@@ -138,6 +138,13 @@ bool ResourceArchive::IndexMembers() {
   return result == UNZ_OK || result == UNZ_END_OF_LIST_OF_FILE;
 }
 
+std::vector<std::string> ResourceArchive::MemberNames() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::vector<std::string> names;
+  for (const auto& member : members_) names.push_back(member.first);
+  return names;
+}
+
 bool ResourceArchive::ReadMember(const std::wstring& path, std::string* content) const {
   std::lock_guard<std::mutex> guard(lock_);
   if (!handle_ || !content) return false;

@@ -32,6 +32,8 @@ class ResourceArchive {
   // Reads a member; "\\" and "/" are the same separator in the path. False
   // for a missing member or one whose data is damaged or over the limit.
   bool ReadMember(const std::wstring& path, std::string* content) const;
+  // Every member's name with "/" between folders, in sorted order.
+  std::vector<std::string> MemberNames() const;
 
   // The archive the toolkit's windows load their resources from.
   static ResourceArchive& Shared();

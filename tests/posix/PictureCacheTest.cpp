@@ -1,6 +1,7 @@
-// The picture cache with the libpng decoder: pictures from the archive, from
-// disk and from code in one cache, source rectangles clamped to the image,
-// and damaged or missing files refused with one clear log line.
+// The picture cache with the Linux decoder: pictures from the archive, from
+// disk and from code in one cache, PNG and BMP files, source rectangles
+// clamped to the image, and damaged or missing files refused with one clear
+// log line.
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -40,6 +41,34 @@ std::string PngBytes(int width, int height, uint8_t seed) {
   return bytes;
 }
 
+// A width x height 24-bit BMP whose pixel (x, y) is (x, y, seed): rows stored
+// bottom up in blue-green-red order, each padded to four bytes.
+std::string BmpBytes(int width, int height, uint8_t seed) {
+  const int stride = (width * 3 + 3) / 4 * 4;
+  std::string bytes(54 + stride * height, '\0');
+  const auto put32 = [&bytes](size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  put32(2, static_cast<uint32_t>(bytes.size()));
+  put32(10, 54);  // where the pixels begin
+  put32(14, 40);  // the size of the info header
+  put32(18, width);
+  put32(22, height);
+  bytes[26] = 1;   // planes
+  bytes[28] = 24;  // bits per pixel
+  for (int y = 0; y < height; ++y) {
+    char* row = &bytes[54 + static_cast<size_t>(height - 1 - y) * stride];
+    for (int x = 0; x < width; ++x) {
+      row[3 * x] = static_cast<char>(seed);
+      row[3 * x + 1] = static_cast<char>(y);
+      row[3 * x + 2] = static_cast<char>(x);
+    }
+  }
+  return bytes;
+}
+
 Picture Named(const std::string& file, bool hasSource = false, Rect source = {}) {
   Picture picture;
   picture.file = file;
@@ -61,7 +90,9 @@ class PictureCacheTest : public ::testing::Test {
     const std::string good = PngBytes(5, 3, 7);
     zip_ = ZipBytes({{"skin/btn.png", good},
                      {"skin/cut.png", good.substr(0, good.size() - 30)},
-                     {"skin/text.png", "GIF89a not a png at all"}});
+                     {"skin/text.png", "GIF89a not a png at all"},
+                     {"scrollbar.bmp", BmpBytes(3, 2, 5)},
+                     {"skin/junk.bmp", "BM but no bitmap header"}});
     ASSERT_TRUE(archive_.Open(zip_.data(), zip_.size()));
     folder_.emplace();  // after ZipBytes, whose own folder of the same name it removes
     cache_.SetDecoder(std::make_unique<toolkit::PngDecoder>());
@@ -92,6 +123,21 @@ TEST_F(PictureCacheTest, ArchivePicturesDecodeOnceWithTheSourceClampedToTheImage
   ASSERT_TRUE(cache_.Resolve(Named("skin/btn.png"), &view));
   EXPECT_EQ(view.image, first);
   EXPECT_EQ(view.source, (Rect{0, 0, 5, 3}));
+}
+
+TEST_F(PictureCacheTest, BmpPicturesDecodeBesidePngOnes) {
+  PictureView view;
+  ASSERT_TRUE(cache_.Resolve(Named("scrollbar.bmp", true, Rect{1, 0, 3, 2}), &view));
+  EXPECT_EQ(view.image->width, 3);
+  EXPECT_EQ(view.image->height, 2);
+  EXPECT_EQ(Pixel(view, 0, 0), 0x000005FFu);
+  EXPECT_EQ(Pixel(view, 2, 1), 0x020105FFu);
+  EXPECT_EQ(view.source, (Rect{1, 0, 3, 2}));
+  ASSERT_TRUE(cache_.Resolve(Named("skin\\btn.png"), &view));
+  EXPECT_EQ(Pixel(view, 4, 2), 0x040207FFu);
+  LogCapture log;
+  EXPECT_FALSE(cache_.Resolve(Named("skin/junk.bmp"), &view));
+  EXPECT_TRUE(log.Contains("Picture skin/junk.bmp: not a readable BMP file")) << log.Lines().size();
 }
 
 TEST_F(PictureCacheTest, DiskAndCodePicturesShareTheCacheByName) {

@@ -37,6 +37,8 @@ TEST_F(ResourceArchiveTest, EitherSeparatorFindsAMember) {
   // A member written with backslashes is found with forward slashes too.
   EXPECT_EQ(Read(archive, L"skin/stored/back.png"), std::string(5000, 'x'));
   EXPECT_EQ(Read(archive, L"skin\\stored/back.png"), std::string(5000, 'x'));
+  EXPECT_EQ(archive.MemberNames(),
+            (std::vector<std::string>{"configure/configure.xml", "plain.txt", "skin/stored/back.png"}));
 }
 
 TEST_F(ResourceArchiveTest, MissingMembersAndClosedArchivesReadNothing) {

@@ -1,4 +1,5 @@
-// The Linux picture decoder: PNG files through libpng's simplified API.
+// The Linux picture decoder: PNG files through libpng's simplified API, and
+// BMP files (the skin's scroll bar bitmap) through stb_image.
 #pragma once
 
 #include "toolkit/PictureDecoder.h"
