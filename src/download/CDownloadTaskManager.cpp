@@ -194,6 +194,28 @@ void CDownloadTaskManager::useOneStream(const char* reason) {
   DownloadEvents::Event("Download", "OneStream", reason);
 }
 
+CTask* CDownloadTaskManager::splitTask(CTask* task) {
+  const int64_t rest = task->remainingBytes();
+  if (task->coversWholeFile() || rest < kMinSplitBytes) return nullptr;
+  auto helper = std::make_unique<CTask>();
+  const int64_t at = task->DownloadedPos + rest / 2;
+  helper->StartPos = at;
+  helper->DownloadedPos = at;
+  helper->EndPos = task->lastByte();
+  helper->RemotePath = task->RemotePath;
+  helper->LocalPath = task->LocalPath;
+  helper->TaskId = task->TaskId.load();
+  helper->ContentLength = task->ContentLength;
+  helper->ProbeCdn = task->ProbeCdn;
+  helper->Verbose = task->Verbose;
+  helper->Rest = task->Rest;
+  task->SplitAt = at;
+  task->Rest = helper.get();
+  if (task->Verbose)
+    LOG(INFO) << " Tasks info, slice " << task->TaskId << " split at " << at << " for an idle worker";
+  return addHelper(std::move(helper));
+}
+
 void CDownloadTaskManager::makeTasks(int64_t count, const std::string& cdn, int verbose) {
   TasksCount = count;
   for (int64_t i = 1; i <= count; ++i) {
@@ -330,7 +352,7 @@ std::string CDownloadTaskManager::taskFileText() const {
     tinyxml2::XMLElement* element = root->InsertNewChildElement("Task");
     AddNumber(element, "StartPos", task->StartPos);
     AddNumber(element, "EndPos", task->EndPos);
-    AddNumber(element, "DownloadedPos", task->DownloadedPos);
+    AddNumber(element, "DownloadedPos", task->savedDownloadedPos());
     element->InsertNewChildElement("RemotePath")->SetText(task->RemotePath.c_str());
     element->InsertNewChildElement("LocalPath")->SetText(task->LocalPath.c_str());
     AddNumber(element, "TaskStatus", task->TaskStatus);

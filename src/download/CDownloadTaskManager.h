@@ -18,6 +18,8 @@ class CDownloadTaskManager : public CTaskManager {
   static constexpr int64_t kMinSliceSize = 262144;
   static constexpr int64_t kMaxTasks = 4096;
   static constexpr int64_t kMaxContentLength = int64_t{1} << 40;
+  // A running slice is split for an idle worker only when this much is left.
+  static constexpr int64_t kMinSplitBytes = 4 * kMinSliceSize;
 
   CDownloadTaskManager(const std::string& url, const std::string& localPath,
                        const std::string& taskFile);
@@ -46,6 +48,10 @@ class CDownloadTaskManager : public CTaskManager {
   // Replaces the slices by one task over the whole file, written from byte 0:
   // for a server that ignores ranges.
   void useOneStream(const char* reason);
+  // Hands the second half of what a running slice still misses to a helper
+  // task, first in todo; null when the slice is too close to its end or is
+  // the one stream over the whole file. The caller holds the file mutex.
+  CTask* splitTask(CTask* task);
 
   std::string RemotePath;
   std::string LocalPath;

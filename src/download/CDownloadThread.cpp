@@ -39,8 +39,11 @@ int CDownloadThread::taskBusiness() {
   // The range starts at the first missing byte, so a retried or resumed
   // slice continues where it stopped.
   CURLcode result = curl_->httpDownloadContent(task->RemotePath.c_str(), task->DownloadedPos,
-                                               task->EndPos, 0, this);
-  const bool ok = result == CURLE_OK && task->isComplete();
+                                               task->lastByte(), 0, this);
+  // Bytes are written only from accepted answers, so a complete task is a
+  // success even when its transfer ended early: a split ends it at the
+  // helper's first byte.
+  const bool ok = task->isComplete();
   // A transfer ended by a stop is no failure of the server.
   if (!ok && result != CURLE_ABORTED_BY_CALLBACK) ++task->RequestTimes;
   task->TaskStatus = ok ? CTask::kComplete : CTask::kFailed;

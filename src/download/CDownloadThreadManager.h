@@ -23,6 +23,8 @@ class CDownloadThreadManager : public CThreadManager {
   // Ends every worker first, then closes the target file.
   void closeFile();
   FILE* file() const { return file_; }
+  // Held by every write into the target together with its task's progress.
+  platform::SharedMutex& fileMutex() const { return *mutex_; }
   // Ends every running transfer within a second; for stopping the attempt.
   void abortTransfers() { signals_.stop = true; }
   // True once a server answered a range inside the file with the whole file.

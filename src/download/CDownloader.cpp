@@ -127,7 +127,21 @@ void CDownloader::runPass(uint32_t& saves) {
   retryFailedTasks();
   while (!tasks_.todoTasks().empty() && !pool_.freeThreads().empty())
     pool_.giveTaskToAThreadTodo(tasks_.getOneTaskTodo());
+  // Near the end, workers that would idle take the rest of the busiest slices.
+  while (!pool_.freeThreads().empty() && retryAt_.empty() && splitBusiestTask())
+    pool_.giveTaskToAThreadTodo(tasks_.getOneTaskTodo());
   wake_.WaitFor(kPassMs);
+}
+
+bool CDownloader::splitBusiestTask() {
+  CTask* busiest = nullptr;
+  for (CTask* task : tasks_.doneTasks())
+    if (task->TaskStatus == CTask::kHandedOut &&
+        (!busiest || task->remainingBytes() > busiest->remainingBytes()))
+      busiest = task;
+  if (!busiest) return false;
+  platform::SharedMutexLock lock(pool_.fileMutex());
+  return tasks_.splitTask(busiest) != nullptr;
 }
 
 bool CDownloader::allTasksComplete() const {
@@ -176,7 +190,7 @@ void CDownloader::saveTasks() {
 void CDownloader::stopPool() {
   const auto& all = tasks_.tasks();
   if (std::any_of(all.begin(), all.end(),
-                  [](const std::unique_ptr<CTask>& t) { return t->TaskStatus != CTask::kComplete; })) {
+                  [](const std::unique_ptr<CTask>& t) { return !t->chainComplete(); })) {
     LOG(INFO) << " Stopping Download," << "Mission Failed";
     saveTasks();
   }
@@ -191,10 +205,11 @@ int CDownloader::updateDownloadInfo() {
   const uint32_t now = platform::TickCount();
   int64_t bytes = 0;
   int32_t failed = 0;
-  for (const auto& task : tasks_.tasks()) {
-    bytes += task->writtenBytes();
-    failed += task->RequestTimes;
-  }
+  for (const auto* list : {&tasks_.tasks(), &tasks_.helpers()})
+    for (const auto& task : *list) {
+      bytes += task->writtenBytes();
+      failed += task->RequestTimes;
+    }
   const int64_t length = tasks_.ContentLength;
   std::lock_guard<std::mutex> lock(infoLock_);
   // Within the same millisecond only the counts move on: the last update of

@@ -81,6 +81,7 @@ class CDownloader {
   // A server answered a range with the whole file: once no worker runs,
   // the slices make way for one stream. False while workers still run.
   bool switchToOneStream(uint32_t& saves);
+  bool splitBusiestTask();
   void saveTasks();
 
   std::string url_, localPath_, taskFile_;

@@ -372,11 +372,11 @@ size_t CLibcurlTool::downloadFunc(void* data, size_t size, size_t nmemb, void* u
     return 0;
   }
   const size_t written = thread->writeBlock(data, size * nmemb);
-  if (written != size * nmemb) {
+  if (written != size * nmemb && !thread->currentTask()->isComplete()) {
     const CTask& task = *thread->currentTask();
     LOG(INFO) << " Thread: " << task.TaskId.load() << " Write Error. Task id：" << task.TaskId.load()
               << " Download to:" << task.DownloadedPos.load() << " Receive:" << nmemb
-              << " Write:" << written << " Task EndPos:" << task.EndPos;
+              << " Write:" << written << " Task EndPos:" << task.lastByte();
   }
   return written;
 }

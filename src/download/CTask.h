@@ -15,11 +15,15 @@ class CTask {
   CTask(const CTask&) = delete;
   CTask& operator=(const CTask&) = delete;
 
-  // One past the last byte this slice holds. EndPos is the slice's last byte,
-  // except for the last slice, whose EndPos is the total length itself.
-  int64_t endOfData() const {
-    return ContentLength > 0 ? std::min(EndPos + 1, ContentLength) : EndPos + 1;
+  // The last byte this task fetches itself: EndPos, or the byte before the
+  // part handed to a helper when the task was split.
+  int64_t lastByte() const {
+    const int64_t split = SplitAt;
+    return split > 0 ? split - 1 : EndPos;
   }
+  // One past the last byte this task holds. EndPos is the slice's last byte,
+  // except for the last slice, whose EndPos is the total length itself.
+  int64_t endOfData() const { return clampedEnd(lastByte()); }
   // Bytes of the slice still missing; a write callback writes at most this many.
   int64_t remainingBytes() const { return std::max<int64_t>(0, endOfData() - DownloadedPos); }
   // Complete only when every byte of the range is in the target file. (A task
@@ -31,6 +35,11 @@ class CTask {
     return ContentLength > 0 && StartPos == 0 && EndPos + 1 >= ContentLength;
   }
   int64_t writtenBytes() const { return std::max<int64_t>(0, DownloadedPos - StartPos); }
+  // Every byte of the slice is there: this task's part and its helpers'.
+  bool chainComplete() const { return isComplete() && (!Rest || Rest->chainComplete()); }
+  // What the task file records of the slice as planned: complete only when
+  // the whole chain is, so that bytes a helper has not written never count.
+  int64_t savedDownloadedPos() const { return chainComplete() ? clampedEnd(EndPos) : DownloadedPos.load(); }
 
   std::atomic<int32_t> TaskStatus{kNew};
   std::atomic<int32_t> TaskId{0};
@@ -47,4 +56,12 @@ class CTask {
   int64_t ContentLength = 0;  // whole remote file; 0 = unknown
   // Failed requests since the task was created or loaded.
   std::atomic<int32_t> RequestTimes{0};
+  // Set by the driver, under the file mutex, when the rest of a running
+  // slice goes to an idle worker: the first byte of that rest (0: not split),
+  // and the helper task that fetches it.
+  std::atomic<int64_t> SplitAt{0};
+  CTask* Rest = nullptr;
+
+ private:
+  int64_t clampedEnd(int64_t last) const { return ContentLength > 0 ? std::min(last + 1, ContentLength) : last + 1; }
 };

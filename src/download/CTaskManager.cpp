@@ -32,6 +32,13 @@ void CTaskManager::addTask(std::unique_ptr<CTask> task) {
     addTaskTodo(raw);
 }
 
+CTask* CTaskManager::addHelper(std::unique_ptr<CTask> helper) {
+  CTask* raw = helper.get();
+  helpers_.push_back(std::move(helper));
+  todo_.push_front(raw);
+  return raw;
+}
+
 void CTaskManager::retryTask(CTask* task) {
   done_.erase(std::remove(done_.begin(), done_.end(), task), done_.end());
   task->TaskStatus = CTask::kNew;
@@ -41,6 +48,7 @@ void CTaskManager::retryTask(CTask* task) {
 void CTaskManager::clearTasks() {
   todo_.clear();
   done_.clear();
+  helpers_.clear();
   tasks_.clear();
   TasksCount = 0;
 }

@@ -25,12 +25,16 @@ class CTaskManager {
 
   // Takes ownership; a complete task goes to the done list, any other to todo.
   void addTask(std::unique_ptr<CTask> task);
+  // Takes ownership of a helper that fetches the rest of a split slice and
+  // puts it first in todo. Helpers are not slices of the task file.
+  CTask* addHelper(std::unique_ptr<CTask> helper);
   // Moves a failed task from the done list back to the end of todo.
   void retryTask(CTask* task);
   // Frees every task and empties the lists.
   void clearTasks();
 
   const std::vector<std::unique_ptr<CTask>>& tasks() const { return tasks_; }
+  const std::vector<std::unique_ptr<CTask>>& helpers() const { return helpers_; }
   const std::deque<CTask*>& todoTasks() const { return todo_; }
   const std::vector<CTask*>& doneTasks() const { return done_; }
 
@@ -38,6 +42,7 @@ class CTaskManager {
 
  private:
   std::vector<std::unique_ptr<CTask>> tasks_;
+  std::vector<std::unique_ptr<CTask>> helpers_;
   std::vector<CTask*> done_;
   std::deque<CTask*> todo_;
 };

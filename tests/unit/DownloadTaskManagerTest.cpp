@@ -235,3 +235,39 @@ TEST_F(TaskManagerTest, UnreadableFilesStartOver) {
     EXPECT_EQ(manager.tasks().size(), 2u);
   }
 }
+
+// The rest of a running slice goes to helpers; the task file keeps the
+// planned layout and counts the slice complete only when every part is.
+TEST_F(TaskManagerTest, SplitSlicesKeepThePlannedLayoutInTheTaskFile) {
+  CSingleUserLog::GetInstance().SetCachedValue(url_, 10485760);
+  CDownloadTaskManager manager(url_, target_, taskFile_);
+  ASSERT_EQ(manager.generateDownloadTask(false, "", 0), 1);
+  CTask* slice = manager.getOneTaskTodo();
+  slice->DownloadedPos = 1048576;
+  CTask* far = manager.splitTask(slice);
+  CTask* near = manager.splitTask(slice);
+  ASSERT_TRUE(far && near);
+  EXPECT_EQ(far->StartPos, 2621440);
+  EXPECT_EQ(far->lastByte(), 4194303);
+  EXPECT_EQ(near->StartPos, 1835008);
+  EXPECT_EQ(near->lastByte(), 2621439);
+  EXPECT_EQ(slice->remainingBytes(), 786432);
+  EXPECT_EQ(manager.todoTasks().front(), near);
+  near->DownloadedPos = 2359296;  // near is too close to its end to split
+  EXPECT_EQ(manager.splitTask(near), nullptr);
+
+  auto reload = [&] {
+    manager.saveTaskToFile();
+    CDownloadTaskManager loaded(url_, target_, taskFile_);
+    EXPECT_EQ(loaded.loadDownloadTask(false, "", 0), 1);
+    return std::make_pair(loaded.tasks()[0]->DownloadedPos.load(), loaded.doneTasks().size());
+  };
+  EXPECT_EQ(reload(), std::make_pair(int64_t{1048576}, size_t{0}));
+  slice->DownloadedPos = 1835008;
+  slice->TaskStatus = CTask::kComplete;
+  near->DownloadedPos = 2621440;
+  EXPECT_EQ(reload(), std::make_pair(int64_t{1835008}, size_t{0}));  // far still runs
+  far->DownloadedPos = 4194304;
+  EXPECT_EQ(reload(), std::make_pair(int64_t{4194304}, size_t{1}));
+  EXPECT_TRUE(flowErrors_.empty());
+}
