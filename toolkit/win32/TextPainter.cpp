@@ -29,6 +29,8 @@ Script ScriptOf(const std::wstring& text) {
 
 bool IsRtlChar(wchar_t c) { return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFE); }
 
+// A text with right-to-left letters flows from the right when laid out
+// piece by piece; GDI+ orders the letters within each piece.
 bool IsRtl(const std::wstring& text) {
   for (wchar_t c : text)
     if (IsRtlChar(c)) return true;
@@ -78,19 +80,19 @@ Gdiplus::Color ColorOf(uint32_t argb) { return Gdiplus::Color(static_cast<Gdiplu
 
 // The format of all text: typographic (no padding around the glyphs, so
 // that widths add up), trailing spaces counted, one line unless wrapping.
-void SetUpFormat(Gdiplus::StringFormat* format, bool wrap, bool rtl) {
+// No reading direction is set: GDI+ orders right-to-left runs by itself, and
+// near and far stay left and right as the layout means them (Wine would
+// otherwise place them differently from Windows).
+void SetUpFormat(Gdiplus::StringFormat* format, bool wrap) {
   INT flags = Gdiplus::StringFormatFlagsMeasureTrailingSpaces | Gdiplus::StringFormatFlagsNoClip;
   if (!wrap) flags |= Gdiplus::StringFormatFlagsNoWrap;
-  if (rtl) flags |= Gdiplus::StringFormatFlagsDirectionRightToLeft;
   format->SetFormatFlags(flags);
   format->SetTrimming(Gdiplus::StringTrimmingNone);
 }
 
-// Near and far as the eye sees them, whatever the reading direction.
-Gdiplus::StringAlignment Horizontal(unsigned align, bool rtl) {
+Gdiplus::StringAlignment Horizontal(unsigned align) {
   if (align & kAlignCenter) return Gdiplus::StringAlignmentCenter;
-  const bool right = (align & kAlignRight) != 0;
-  return right != rtl ? Gdiplus::StringAlignmentFar : Gdiplus::StringAlignmentNear;
+  return align & kAlignRight ? Gdiplus::StringAlignmentFar : Gdiplus::StringAlignmentNear;
 }
 
 Gdiplus::StringAlignment Vertical(unsigned align) {
@@ -125,7 +127,7 @@ const FontSpec& LayoutFont(int id, const WindowLayout& layout) {
 
 void PrepareGraphics(Gdiplus::Graphics& graphics, float scale) {
   graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-  graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+  graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
   graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
   graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
   graphics.SetPageUnit(Gdiplus::UnitPixel);
@@ -152,24 +154,27 @@ TextPainter::~TextPainter() {
   if (probe_) DeleteDC(probe_);
 }
 
-// GDI answers which glyphs a face has; GDI+ would draw a box for the rest.
+// GDI answers which characters the face's own character map holds (font
+// links left out); GDI+ would draw a box for the others.
 bool TextPainter::Covers(const std::wstring& face, const std::wstring& text) {
   if (!probe_) return true;
   HFONT font = CreateFontW(-20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face.c_str());
   if (!font) return false;
   HGDIOBJ old = SelectObject(probe_, font);
-  std::wstring sample;
-  for (wchar_t c : text)
-    if (c > L' ' && (c < 0x200B || c > 0x200F) && sample.size() < 256) sample += c;
-  std::vector<WORD> glyphs(sample.size() + 1);
-  const bool read = GetGlyphIndicesW(probe_, sample.c_str(), static_cast<int>(sample.size()), glyphs.data(),
-                                     GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR;
+  std::vector<BYTE> buffer(GetFontUnicodeRanges(probe_, nullptr));
+  auto* set = reinterpret_cast<GLYPHSET*>(buffer.data());
+  const bool read = !buffer.empty() && GetFontUnicodeRanges(probe_, set) != 0;
   SelectObject(probe_, old);
   DeleteObject(font);
   if (!read) return false;
-  for (size_t i = 0; i < sample.size(); ++i)
-    if (glyphs[i] == 0xFFFF) return false;
+  for (wchar_t c : text) {
+    if (c <= L' ' || (c >= 0x200B && c <= 0x200F)) continue;
+    bool covered = false;
+    for (DWORD i = 0; i < set->cRanges && !covered; ++i)
+      covered = c >= set->ranges[i].wcLow && c < set->ranges[i].wcLow + set->ranges[i].cGlyphs;
+    if (!covered) return false;
+  }
   return true;
 }
 
@@ -211,7 +216,7 @@ const TextPainter::Font& TextPainter::FontFor(const FontSpec& spec, const std::w
 float TextPainter::Width(Gdiplus::Graphics& graphics, const std::wstring& text, const Font& font) {
   if (text.empty()) return 0;
   Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
-  SetUpFormat(&format, false, IsRtl(text));
+  SetUpFormat(&format, false);
   Gdiplus::RectF box;
   graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), font.font.get(), Gdiplus::PointF(0, 0),
                          &format, &box);
@@ -241,10 +246,9 @@ void TextPainter::Draw(Gdiplus::Graphics& graphics, const Control& control, cons
 void TextPainter::DrawPlain(Gdiplus::Graphics& graphics, const std::wstring& text, const FontSpec& spec,
                             uint32_t color, const Gdiplus::RectF& area, unsigned align, bool multiline,
                             bool ellipsis) {
-  const bool rtl = IsRtl(text);
   Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
-  SetUpFormat(&format, multiline, rtl);
-  format.SetAlignment(Horizontal(align, rtl));
+  SetUpFormat(&format, multiline);
+  format.SetAlignment(Horizontal(align));
   format.SetLineAlignment(Vertical(align));
   if (ellipsis) format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
   Gdiplus::SolidBrush brush(ColorOf(color));
@@ -307,15 +311,15 @@ void TextPainter::DrawMarkup(Gdiplus::Graphics& graphics, const Control& control
   else if (control.look.align & kAlignBottom) y += area.Height - total;
   for (const Line& line : lines) {
     float left = area.X;  // where the line starts
-    const Gdiplus::StringAlignment align = Horizontal(control.look.align, false);
+    const Gdiplus::StringAlignment align = Horizontal(control.look.align);
     if (align == Gdiplus::StringAlignmentCenter) left += (area.Width - line.width) / 2;
-    else if ((align == Gdiplus::StringAlignmentFar) != rtl) left += area.Width - line.width;
+    else if (align == Gdiplus::StringAlignmentFar) left += area.Width - line.width;
     for (const Piece& piece : line.pieces) {
       const float x = rtl ? left + line.width - piece.x - piece.width : left + piece.x;
       const float top = y + line.ascent - piece.font->ascent;
       const Gdiplus::RectF box(x, top, piece.width + 1, piece.font->lineHeight);
       Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
-      SetUpFormat(&format, false, IsRtl(piece.text));
+      SetUpFormat(&format, false);
       Gdiplus::SolidBrush brush(ColorOf(piece.color));
       graphics.DrawString(piece.text.c_str(), static_cast<INT>(piece.text.size()), piece.font->font.get(), box,
                           &format, &brush);
