@@ -57,6 +57,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wineserver" -w || true
   log "wine prefix ready in $(( $(date +%s) - start )) s"
 fi
+"$root/scripts/wine-fonts.sh" "$wine" || fail "wine fonts"
 
 # A display lets the tests that need a top-level window run (else they skip).
 run_wine() {  # log-file program args...

@@ -51,6 +51,7 @@ struct ControlState {
   int min = 0, max = 100, value = 0;
   bool password = false, readOnly = false;
   int maxChars = 0;             // 0: no limit
+  int scrollY = 0;              // a vscrollbar layout: how far its content is moved up
 };
 
 class Control {

@@ -53,6 +53,10 @@ bool LayoutParser::ParseWindow(const std::wstring& file, WindowLayout* layout) {
                           ? ParseWindowElement(root, layout)
                           : Fail(root, "the root of a window layout must be <Window>");
   files_.pop_back();
+  const auto scrollBar = defaults_.find("ScrollBar");
+  std::string why;  // checked when the Default was read
+  if (parsed && scrollBar != defaults_.end())
+    for (const auto& [name, value] : scrollBar->second) layout->scrollBar.SetAttribute(name, value, &why);
   return parsed;
 }
 

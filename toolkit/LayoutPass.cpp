@@ -114,12 +114,36 @@ void ArrangeChildren(Control* control) {
               control->layout.childPadding);
 }
 
+void Offset(Control* control, int dy) {
+  if (control->rect == Rect{}) return;  // not shown: stays empty
+  control->rect.top += dy;
+  control->rect.bottom += dy;
+  for (const auto& child : control->children()) Offset(child.get(), dy);
+}
+
+void Scroll(Control* control) {
+  const int wanted = control->state.scrollY;
+  control->state.scrollY = 0;  // the children are not moved yet
+  control->state.scrollY = std::min(std::max(wanted, 0), ScrollLimit(*control));
+  for (const auto& child : control->children()) Offset(child.get(), -control->state.scrollY);
+}
+
 void Arrange(Control* control, const Rect& rect) {
   control->rect = rect;
   ArrangeChildren(control);
+  if (control->layout.vscrollbar) Scroll(control);
 }
 
 }  // namespace
+
+int ScrollLimit(const Control& layout) {
+  const Rect content = Deflate(layout.rect, layout.layout.inset);
+  int bottom = content.top;  // where the children end when not scrolled
+  for (const auto& child : layout.children())
+    if (child->rect.Height() > 0 && !child->layout.floating)
+      bottom = std::max(bottom, child->rect.bottom + layout.state.scrollY + child->layout.padding.bottom);
+  return std::max(bottom - content.bottom, 0);
+}
 
 void ArrangeWindow(Control* root, Size size) {
   if (!root->state.visible) return Clear(root);

@@ -3,7 +3,8 @@
 // share the rest among stretching ones within their min/max; padding is
 // outside a control, inset inside a container; floating controls sit at
 // their `pos`; hidden controls, tab pages not shown and combo items (drawn
-// by the drop-down) get an empty rectangle and take no space.
+// by the drop-down) get an empty rectangle and take no space. A layout with
+// vscrollbar moves its children up by its scrollY, kept within ScrollLimit.
 #pragma once
 
 #include "toolkit/Control.h"
@@ -12,5 +13,8 @@
 namespace toolkit {
 
 void ArrangeWindow(Control* root, Size size);
+// How far an arranged vscrollbar layout can scroll: the height of its
+// children beyond its content area; 0 when they fit.
+int ScrollLimit(const Control& layout);
 
 }  // namespace toolkit

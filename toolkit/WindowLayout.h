@@ -28,6 +28,8 @@ struct WindowLayout {
   std::vector<FontSpec> fonts;
   int defaultFont = -1;   // id of the font marked default, -1 when none is
   Control root{ControlKind::kWindow};
+  // The look of the scroll bars of vscrollbar layouts: the ScrollBar defaults.
+  Control scrollBar{ControlKind::kScrollBar};
 
   // The font of a control's index, or the default one; nullptr when neither exists.
   const FontSpec* FindFont(int id) const;

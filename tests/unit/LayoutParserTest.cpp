@@ -58,7 +58,8 @@ class LayoutParserTest : public ::testing::Test {
 TEST_F(LayoutParserTest, BuildsTheTreeWithIncludesFontsDefaultsAndPictures) {
   WindowLayout layout;
   ASSERT_TRUE(Parse({{"skin/main.xml", kMain},
-                     {"skin/scrollbar.xml", R"(<Window><Font id="3" name="Arial" size="10"/></Window>)"},
+                     {"skin/scrollbar.xml", R"(<Window><Font id="3" name="Arial" size="10"/>
+                        <Default name="ScrollBar" value="width=&quot;8&quot; thumbimage=&quot;sb.bmp&quot;"/></Window>)"},
                      {"skin/page.xml", R"(<HorizontalLayout name="page0"><Label name="deep" text="x"/></HorizontalLayout>)"}},
                     &layout))
       << error_;
@@ -69,6 +70,9 @@ TEST_F(LayoutParserTest, BuildsTheTreeWithIncludesFontsDefaultsAndPictures) {
   EXPECT_EQ(layout.FindFont(3)->face, "Arial");
   EXPECT_EQ(layout.FindFont(99)->face, "Tahoma");  // falls back to the default
   EXPECT_EQ(layout.root.children()[0]->look.bkColor, 0xFFFFFFFFu);
+  // Scrolling layouts draw their bar with the ScrollBar defaults.
+  EXPECT_EQ(layout.scrollBar.layout.width, 8);
+  EXPECT_EQ(layout.scrollBar.look.thumbImage.file, "sb.bmp");
 
   Control* tab = layout.root.Find("main_tablayout");
   ASSERT_NE(tab, nullptr);

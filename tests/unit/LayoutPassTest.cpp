@@ -98,4 +98,31 @@ TEST(LayoutPassTest, TabsShowOnePageFloatsSitAtTheirPosAndComboItemsTakeNoSpace)
   EXPECT_EQ(floater->rect, Rect{});
 }
 
+// The licence panel: a 1590-high text in a 200-high scrolling panel.
+TEST(LayoutPassTest, ScrollingLayoutMovesItsChildrenWithinItsLimit) {
+  Control root(ControlKind::kWindow);
+  Control* panel = AddChild(&root, ControlKind::kVerticalLayout, "height=200;vscrollbar=true;inset=30,16,14,16");
+  Control* text = AddChild(panel, ControlKind::kVerticalLayout, "height=1590");
+  Control* line = AddChild(text, ControlKind::kText, "height=20");
+  Control* hidden = AddChild(text, ControlKind::kText, "visible=false");
+  toolkit::ArrangeWindow(&root, {650, 560});
+  EXPECT_EQ(text->rect, (Rect{30, 16, 636, 1606}));
+  EXPECT_EQ(toolkit::ScrollLimit(*panel), 1590 - 168);
+
+  panel->state.scrollY = 100;
+  toolkit::ArrangeWindow(&root, {650, 560});
+  EXPECT_EQ(text->rect, (Rect{30, -84, 636, 1506}));
+  EXPECT_EQ(line->rect, (Rect{30, -84, 636, -64}));  // moved with its parent
+  EXPECT_EQ(hidden->rect, Rect{});
+  EXPECT_EQ(toolkit::ScrollLimit(*panel), 1590 - 168);  // the same while scrolled
+
+  panel->state.scrollY = 5000;  // past the end: clamped
+  toolkit::ArrangeWindow(&root, {650, 560});
+  EXPECT_EQ(panel->state.scrollY, 1590 - 168);
+  EXPECT_EQ(text->rect.bottom, 184);  // the content's end meets the inset's edge
+  panel->state.scrollY = -3;
+  toolkit::ArrangeWindow(&root, {650, 560});
+  EXPECT_EQ(panel->state.scrollY, 0);
+}
+
 }  // namespace

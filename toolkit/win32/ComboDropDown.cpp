@@ -1,0 +1,159 @@
+#include "toolkit/win32/ComboDropDown.h"
+
+#include <windowsx.h>
+
+namespace toolkit {
+
+namespace {
+
+const wchar_t kClassName[] = L"ToolkitComboDropDown";
+
+void RegisterOnce(WNDPROC procedure) {
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
+  if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &existing)) return;
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_DROPSHADOW;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.lpszClassName = kClassName;
+  RegisterClassExW(&windowClass);
+}
+
+}  // namespace
+
+ComboDropDown::ComboDropDown(TextPainter& text, const WindowLayout& layout, const DpiScale& scale, Pick pick)
+    : text_(text), layout_(layout), scale_(scale), pick_(std::move(pick)) {}
+
+ComboDropDown::~ComboDropDown() { Close(); }
+
+bool ComboDropDown::Open(HWND owner, Control* combo) {
+  Close();
+  items_.clear();
+  for (size_t i = 0; i < combo->children().size(); ++i)
+    if (combo->children()[i]->state.visible) items_.push_back(static_cast<int>(i));
+  if (items_.empty()) return false;
+  RegisterOnce(&Procedure);
+  const Rect screen = scale_.ToScreen(combo->rect);
+  POINT origin{screen.left, screen.bottom};
+  ClientToScreen(owner, &origin);
+  const int width = screen.Width(), height = scale_.ToScreen(kItemHeight * static_cast<int>(items_.size()) + 2);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  if (origin.y + height > work.bottom) origin.y -= height + screen.Height();  // no room below: above the combo
+  popup_ = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kClassName, L"", WS_POPUP,
+                           origin.x, origin.y, width, height, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!popup_) return false;
+  combo_ = combo;
+  hot_ = -1;
+  for (size_t row = 0; row < items_.size(); ++row)
+    if (items_[row] == combo->state.selectedIndex) hot_ = static_cast<int>(row);
+  SetWindowLongPtrW(popup_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ShowWindow(popup_, SW_SHOWNOACTIVATE);
+  SetCapture(popup_);
+  return true;
+}
+
+void ComboDropDown::Close() {
+  if (!popup_) return;
+  HWND popup = popup_;
+  popup_ = nullptr;  // first, so that losing the capture does not close again
+  combo_ = nullptr;
+  if (GetCapture() == popup) ReleaseCapture();
+  DestroyWindow(popup);
+}
+
+bool ComboDropDown::HandleKey(WPARAM key) {
+  if (!popup_) return false;
+  const int rows = static_cast<int>(items_.size());
+  switch (key) {
+    case VK_ESCAPE: Close(); return true;
+    case VK_RETURN: Choose(hot_); return true;
+    case VK_UP: hot_ = hot_ <= 0 ? 0 : hot_ - 1; break;
+    case VK_DOWN: hot_ = hot_ + 1 >= rows ? rows - 1 : hot_ + 1; break;
+    default: return false;
+  }
+  InvalidateRect(popup_, nullptr, FALSE);
+  return true;
+}
+
+void ComboDropDown::Choose(int row) {
+  Control* combo = combo_;
+  const int index = row >= 0 && row < static_cast<int>(items_.size()) ? items_[row] : -1;
+  Close();
+  if (index >= 0) pick_(combo, index);
+}
+
+int ComboDropDown::ItemAt(LPARAM lparam) const {
+  const int y = scale_.ToLayout(GET_Y_LPARAM(lparam)) - 1, x = GET_X_LPARAM(lparam);
+  RECT client;
+  GetClientRect(popup_, &client);
+  if (x < 0 || x >= client.right || y < 0) return -1;
+  const int row = y / kItemHeight;
+  return row < static_cast<int>(items_.size()) ? row : -1;
+}
+
+LRESULT CALLBACK ComboDropDown::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* self = reinterpret_cast<ComboDropDown*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && self->popup_ == hwnd) return self->Handle(message, wparam, lparam);
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+LRESULT ComboDropDown::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT: Paint(); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case WM_MOUSEMOVE: {
+      const int row = ItemAt(lparam);
+      if (row >= 0 && row != hot_) {
+        hot_ = row;
+        InvalidateRect(popup_, nullptr, FALSE);
+      }
+      return 0;
+    }
+    case WM_LBUTTONDOWN: {
+      const int row = ItemAt(lparam);
+      if (row < 0) Close();  // a click outside the list
+      else Choose(row);
+      return 0;
+    }
+    case WM_CAPTURECHANGED: Close(); return 0;
+    default: return DefWindowProcW(popup_, message, wparam, lparam);
+  }
+}
+
+void ComboDropDown::Paint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(popup_, &paint);
+  RECT client;
+  GetClientRect(popup_, &client);
+  {
+    Gdiplus::Bitmap buffer(client.right, client.bottom, PixelFormat32bppPARGB);
+    Gdiplus::Graphics graphics(&buffer);
+    PrepareGraphics(graphics, scale_.factor());
+    const float width = scale_.ToLayout(client.right) + 1.0f;
+    graphics.Clear(Gdiplus::Color(255, 255, 255, 255));
+    const FontSpec& font = LayoutFont(combo_->look.font, layout_);
+    const uint32_t color = combo_->look.textColor ? combo_->look.textColor : 0xFF000000u;
+    for (size_t row = 0; row < items_.size(); ++row) {
+      const Gdiplus::RectF box(1, 1 + static_cast<float>(row) * kItemHeight, width - 2, kItemHeight);
+      if (static_cast<int>(row) == hot_) {
+        Gdiplus::SolidBrush hot(Gdiplus::Color(255, 232, 240, 254));
+        graphics.FillRectangle(&hot, box);
+      }
+      const Gdiplus::RectF text(box.X + combo_->layout.inset.left, box.Y, box.Width - combo_->layout.inset.left, box.Height);
+      text_.DrawPlain(graphics, combo_->children()[items_[row]]->look.text, font, color, text,
+                      kAlignLeft | kAlignVCenter, false, true);
+    }
+    Gdiplus::Pen border(Gdiplus::Color(255, 200, 205, 210), 1.0f);
+    graphics.DrawRectangle(&border, 0.5f, 0.5f, width - 1.5f, kItemHeight * static_cast<float>(items_.size()) + 1);
+    Gdiplus::Graphics screen(dc);
+    screen.DrawImage(&buffer, 0, 0);
+  }
+  EndPaint(popup_, &paint);
+}
+
+}  // namespace toolkit

@@ -1,0 +1,527 @@
+#include "toolkit/win32/Win32Window.h"
+
+#include <windowsx.h>
+
+#include <cmath>
+
+#include "toolkit/HitTest.h"
+#include "toolkit/LayoutPass.h"
+
+namespace toolkit {
+
+namespace {
+
+const wchar_t kDefaultClass[] = L"ToolkitSkinWindow";
+constexpr int kWheelStep = 48;  // layout pixels per notch
+
+bool Pressable(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kButton: case ControlKind::kOption: case ControlKind::kCheckBox: case ControlKind::kCombo:
+    case ControlKind::kEdit: case ControlKind::kListLabelElement: case ControlKind::kScrollBar:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Clickable(ControlKind kind) {
+  return kind == ControlKind::kButton || kind == ControlKind::kOption || kind == ControlKind::kCheckBox;
+}
+
+bool Reachable(const Control* control) {
+  for (; control; control = control->parent())
+    if (!control->state.visible || !control->state.enabled) return false;
+  return true;
+}
+
+// The controls Tab moves through, in tree order.
+void CollectFocusable(Control* control, std::vector<Control*>* order) {
+  if (!control->state.visible || !control->state.enabled || control->rect.Width() <= 0 || control->rect.Height() <= 0)
+    return;
+  const ControlKind kind = control->kind();
+  if (Clickable(kind) || kind == ControlKind::kCombo || kind == ControlKind::kEdit) order->push_back(control);
+  if (kind == ControlKind::kCombo) return;
+  for (const auto& child : control->children()) CollectFocusable(child.get(), order);
+}
+
+void CollectEdits(Control* control, std::vector<Control*>* edits) {
+  if (control->kind() == ControlKind::kEdit) edits->push_back(control);
+  for (const auto& child : control->children()) CollectEdits(child.get(), edits);
+}
+
+std::wstring WindowText(HWND hwnd) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(hwnd, &text[0], static_cast<int>(text.size()))));
+  return text;
+}
+
+}  // namespace
+
+Win32Window::Win32Window(SkinWindow& window, Painter& painter, TextPainter& text, const DpiScale& scale)
+    : window_(window),
+      painter_(painter),
+      text_(text),
+      scale_(scale),
+      dropDown_(text, window.layout(), scale, [this](Control* combo, int index) { window_.ChooseItem(combo, index); }) {}
+
+Win32Window::~Win32Window() {
+  *alive_ = false;
+  dropDown_.Close();
+  if (hwnd_) DestroyWindow(hwnd_);  // the edits go with it
+  for (const auto& [edit, font] : editFonts_) DeleteObject(font);
+  if (bufferDc_) {
+    SelectObject(bufferDc_, oldBuffer_);
+    DeleteDC(bufferDc_);
+  }
+  if (buffer_) DeleteObject(buffer_);
+}
+
+bool Win32Window::Create(const WindowSpec& spec, HWND owner) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const std::wstring className = spec.className.empty() ? kDefaultClass : spec.className;
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
+  if (!GetClassInfoExW(instance, className.c_str(), &existing)) {
+    WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = spec.classStyle;
+    windowClass.lpfnWndProc = &Procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.lpszClassName = className.c_str();
+    if (!RegisterClassExW(&windowClass)) return false;
+  }
+  const DWORD style = spec.style ? spec.style & ~WS_VISIBLE : WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX;
+  layered_ = spec.layered;
+  const DWORD exStyle = spec.exStyle | (layered_ ? WS_EX_LAYERED : 0);
+  const Size size = window_.layout().size;
+  hwnd_ = CreateWindowExW(exStyle, className.c_str(), spec.title.c_str(), style, 0, 0, scale_.ToScreen(size.width),
+                          scale_.ToScreen(size.height), owner, nullptr, instance, this);
+  if (!hwnd_) return false;
+  ApplyRegion();
+  SyncEdits();
+  return true;
+}
+
+LRESULT CALLBACK Win32Window::Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    self->edits_.clear();
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+  return self->Handle(message, wparam, lparam);
+}
+
+LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_NCCALCSIZE:
+      if (wparam) return 0;  // the skin draws the whole window: no system frame or caption
+      break;
+    case WM_NCACTIVATE: return TRUE;
+    case WM_NCPAINT: return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: Paint(); return 0;
+    case WM_SIZE:
+      ApplyRegion();
+      if (layered_) UpdateLayered();
+      return 0;
+    case WM_NCHITTEST: return HitTestFrame(lparam);
+    case WM_SETCURSOR:
+      if (LOWORD(lparam) == HTCLIENT) {
+        POINT cursor;
+        GetCursorPos(&cursor);
+        ScreenToClient(hwnd_, &cursor);
+        const Point point = scale_.ToLayout(Point{cursor.x, cursor.y});
+        const Control* hit = HitTest(&window_.layout().root, point);
+        if (LinkAt(point) || (hit && (Clickable(hit->kind()) || hit->kind() == ControlKind::kCombo))) {
+          SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND)));
+          return TRUE;
+        }
+      }
+      break;
+    case WM_MOUSEMOVE: OnMouseMove(LayoutPoint(lparam)); return 0;
+    case WM_MOUSELEAVE:
+      tracking_ = false;
+      if (!drag_.layout && (state_.hot || state_.link.text)) {
+        state_.hot = nullptr;
+        state_.link = TextHover{};
+        Redraw();
+      }
+      return 0;
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: OnButtonDown(LayoutPoint(lparam)); return 0;
+    case WM_LBUTTONUP: OnButtonUp(LayoutPoint(lparam)); return 0;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lparam) != hwnd_ && (state_.pushed || drag_.layout || pressedLink_.text)) {
+        state_.pushed = nullptr;
+        drag_ = Drag{};
+        pressedLink_ = TextHover{};
+        Redraw();
+      }
+      return 0;
+    case WM_MOUSEWHEEL: {
+      POINT cursor{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      ScreenToClient(hwnd_, &cursor);
+      OnWheel(GET_WHEEL_DELTA_WPARAM(wparam), scale_.ToLayout(Point{cursor.x, cursor.y}));
+      return 0;
+    }
+    case WM_KEYDOWN:
+      if (OnKey(wparam)) return 0;
+      break;
+    case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) dropDown_.Close();
+      break;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == EN_CHANGE && !syncing_)
+        for (const auto& [control, edit] : edits_)
+          if (edit == reinterpret_cast<HWND>(lparam)) control->look.text = WindowText(edit);
+      return 0;
+    case WM_CTLCOLOREDIT: case WM_CTLCOLORSTATIC:
+      for (const auto& [control, edit] : edits_)
+        if (edit == reinterpret_cast<HWND>(lparam)) {
+          const uint32_t color = control->look.textColor ? control->look.textColor : 0xFF000000u;
+          SetTextColor(reinterpret_cast<HDC>(wparam), RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF));
+          SetBkColor(reinterpret_cast<HDC>(wparam), RGB(255, 255, 255));
+          return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+        }
+      break;
+    case WM_CLOSE: {
+      // A window that does not handle its closing is destroyed; a modal loop over it ends.
+      const auto token = alive_;
+      if (window_.OnClose() || !Alive(token)) return 0;
+      window_.EndModal(0);
+      if (hwnd_) DestroyWindow(hwnd_);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+Point Win32Window::LayoutPoint(LPARAM lparam) const {
+  return scale_.ToLayout(Point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+}
+
+// The layout's caption drags the window, except over what the user can press.
+LRESULT Win32Window::HitTestFrame(LPARAM lparam) {
+  POINT cursor{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  ScreenToClient(hwnd_, &cursor);
+  const Point point = scale_.ToLayout(Point{cursor.x, cursor.y});
+  const WindowLayout& layout = window_.layout();
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const Rect area = scale_.ToLayout(Rect{client.left, client.top, client.right, client.bottom});
+  const Rect caption{area.left + layout.caption.left, layout.caption.top, area.right - layout.caption.right,
+                     layout.caption.bottom < 0 ? area.bottom : layout.caption.bottom};
+  if (!caption.Contains(point)) return HTCLIENT;
+  const Control* hit = HitTest(&window_.layout().root, point);
+  if ((hit && Pressable(hit->kind())) || LinkAt(point)) return HTCLIENT;
+  const Control* scrolling = ScrollLayoutAt(&window_.layout().root, point);
+  Rect rail, thumb;
+  if (scrolling && ScrollBarRects(*scrolling, layout, &rail, &thumb) && rail.Contains(point)) return HTCLIENT;
+  return HTCAPTION;
+}
+
+const LinkBox* Win32Window::LinkAt(Point point) const {
+  for (const LinkBox& link : links_)
+    if (link.box.Contains(point)) return &link;
+  return nullptr;
+}
+
+// The innermost shown scrolling layout at the point.
+Control* Win32Window::ScrollLayoutAt(Control* control, Point point) const {
+  if (!control->state.visible || !control->rect.Contains(point)) return nullptr;
+  for (const auto& child : control->children())
+    if (Control* inner = ScrollLayoutAt(child.get(), point)) return inner;
+  return control->layout.vscrollbar ? control : nullptr;
+}
+
+void Win32Window::OnMouseMove(Point point) {
+  if (!tracking_) {
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof(track);
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = hwnd_;
+    tracking_ = TrackMouseEvent(&track) != FALSE;
+  }
+  if (drag_.layout) {
+    Rect rail, thumb;
+    if (!ScrollBarRects(*drag_.layout, window_.layout(), &rail, &thumb)) return;
+    const int travel = std::max(rail.Height() - thumb.Height(), 1);
+    ScrollTo(drag_.layout, drag_.startScroll + (point.y - drag_.startY) * ScrollLimit(*drag_.layout) / travel);
+    return;
+  }
+  Control* hit = HitTest(&window_.layout().root, point);
+  const Control* hot = hit && Pressable(hit->kind()) ? hit : nullptr;
+  const LinkBox* link = LinkAt(point);
+  const TextHover hover = link ? TextHover{link->text, link->link} : TextHover{};
+  if (hot == state_.hot && hover.text == state_.link.text && hover.link == state_.link.link) return;
+  state_.hot = hot;
+  state_.link = hover;
+  Redraw();
+}
+
+void Win32Window::OnButtonDown(Point point) {
+  dropDown_.Close();
+  if (PressScrollBar(point)) return;
+  if (const LinkBox* link = LinkAt(point)) {
+    pressedLink_ = TextHover{link->text, link->link};
+    SetCapture(hwnd_);
+    return;
+  }
+  Control* hit = HitTest(&window_.layout().root, point);
+  if (!hit) return;
+  if (hit->kind() == ControlKind::kCombo) {
+    SetFocusControl(hit, false);
+    dropDown_.Open(hwnd_, hit);
+    return;
+  }
+  if (!Clickable(hit->kind())) return;
+  SetFocusControl(hit, false);
+  state_.pushed = hit;
+  SetCapture(hwnd_);
+  Redraw();
+}
+
+// A click counts when the button comes up over the control it went down on.
+void Win32Window::OnButtonUp(Point point) {
+  const TextHover link = pressedLink_;
+  Control* pushed = const_cast<Control*>(state_.pushed);
+  pressedLink_ = TextHover{};
+  state_.pushed = nullptr;
+  drag_ = Drag{};
+  if (GetCapture() == hwnd_) ReleaseCapture();
+  const LinkBox* under = LinkAt(point);
+  if (link.text && under && under->text == link.text && under->link == link.link) {
+    window_.FollowLink(const_cast<Control*>(link.text), link.link);
+    return;
+  }
+  if (!pushed) return;
+  const auto token = alive_;
+  if (HitTest(&window_.layout().root, point) == pushed) window_.ClickAt(point);
+  if (Alive(token)) Redraw();
+}
+
+bool Win32Window::PressScrollBar(Point point) {
+  Control* layout = ScrollLayoutAt(&window_.layout().root, point);
+  Rect rail, thumb;
+  if (!layout || !ScrollBarRects(*layout, window_.layout(), &rail, &thumb) || !rail.Contains(point)) return false;
+  if (thumb.Contains(point)) {
+    drag_ = Drag{layout, point.y, layout->state.scrollY};
+    SetCapture(hwnd_);
+    return true;
+  }
+  const int page = rail.Height();  // a click on the rail pages towards it
+  ScrollTo(layout, layout->state.scrollY + (point.y < thumb.top ? -page : page));
+  return true;
+}
+
+void Win32Window::OnWheel(int delta, Point point) {
+  Control* layout = ScrollLayoutAt(&window_.layout().root, point);
+  if (layout) ScrollTo(layout, layout->state.scrollY - delta * kWheelStep / WHEEL_DELTA);
+}
+
+void Win32Window::ScrollTo(Control* layout, int offset) {
+  offset = std::min(std::max(offset, 0), ScrollLimit(*layout));
+  if (offset == layout->state.scrollY) return;
+  layout->state.scrollY = offset;
+  window_.Arrange();
+}
+
+bool Win32Window::OnKey(WPARAM key) {
+  if (dropDown_.HandleKey(key)) return true;
+  switch (key) {
+    case VK_TAB: MoveFocus(GetKeyState(VK_SHIFT) >= 0); return true;
+    case VK_RETURN: case VK_SPACE:
+      if (!state_.focus) return false;
+      Activate(const_cast<Control*>(state_.focus));
+      return true;
+    default: return false;
+  }
+}
+
+bool Win32Window::HandleDialogKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN || (message.wParam != VK_TAB && message.wParam != VK_RETURN &&
+                                        message.wParam != VK_ESCAPE))
+    return false;
+  for (const auto& [control, edit] : edits_)
+    if (edit == message.hwnd) return message.wParam == VK_TAB ? OnKey(message.wParam) : dropDown_.HandleKey(message.wParam);
+  return false;
+}
+
+void Win32Window::MoveFocus(bool forward) {
+  std::vector<Control*> order;
+  CollectFocusable(&window_.layout().root, &order);
+  if (order.empty()) return;
+  const auto current = std::find(order.begin(), order.end(), state_.focus);
+  size_t next = 0;
+  if (current == order.end()) next = forward ? 0 : order.size() - 1;
+  else next = (static_cast<size_t>(current - order.begin()) + (forward ? 1 : order.size() - 1)) % order.size();
+  SetFocusControl(order[next], true);
+}
+
+void Win32Window::SetFocusControl(Control* control, bool cue) {
+  state_.focus = control;
+  focusCue_ = cue;
+  const auto edit = edits_.find(control);
+  SetFocus(edit != edits_.end() ? edit->second : hwnd_);
+  Redraw();
+}
+
+void Win32Window::Activate(Control* control) {
+  if (control->kind() == ControlKind::kCombo) {
+    dropDown_.Open(hwnd_, control);
+    return;
+  }
+  if (!Clickable(control->kind()) || !Reachable(control)) return;
+  const auto token = alive_;
+  window_.ClickAt(Point{(control->rect.left + control->rect.right) / 2, (control->rect.top + control->rect.bottom) / 2});
+  if (Alive(token)) Redraw();
+}
+
+void Win32Window::Redraw() {
+  if (!hwnd_) return;
+  SyncEdits();
+  if (layered_) UpdateLayered();
+  else InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void Win32Window::Render(int width, int height) {
+  if (width != bufferWidth_ || height != bufferHeight_ || !bufferDc_) {
+    if (bufferDc_) {
+      SelectObject(bufferDc_, oldBuffer_);
+      DeleteObject(buffer_);
+    } else {
+      bufferDc_ = CreateCompatibleDC(nullptr);
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, as GDI+ lays out rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    buffer_ = CreateDIBSection(bufferDc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    oldBuffer_ = SelectObject(bufferDc_, buffer_);
+    bufferWidth_ = width;
+    bufferHeight_ = height;
+  }
+  if (!bits_) return;
+  Gdiplus::Bitmap canvas(width, height, width * 4, PixelFormat32bppPARGB, static_cast<BYTE*>(bits_));
+  Gdiplus::Graphics graphics(&canvas);
+  PrepareGraphics(graphics, scale_.factor());
+  graphics.Clear(layered_ ? Gdiplus::Color(0, 0, 0, 0) : Gdiplus::Color(255, 255, 255, 255));
+  links_.clear();
+  PaintState state = state_;
+  if (!focusCue_) state.focus = nullptr;
+  painter_.Paint(graphics, window_.layout(), state, &links_);
+}
+
+// Drawn whole into the back buffer, then copied in one go: no flicker.
+void Win32Window::Paint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(hwnd_, &paint);
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  if (client.right > 0 && client.bottom > 0) {
+    Render(client.right, client.bottom);
+    BitBlt(dc, 0, 0, client.right, client.bottom, bufferDc_, 0, 0, SRCCOPY);
+  }
+  EndPaint(hwnd_, &paint);
+}
+
+// A layered window shows the premultiplied buffer with its alpha.
+void Win32Window::UpdateLayered() {
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  SIZE size{frame.right - frame.left, frame.bottom - frame.top};
+  if (size.cx <= 0 || size.cy <= 0) return;
+  Render(size.cx, size.cy);
+  POINT origin{frame.left, frame.top}, source{0, 0};
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  HDC screen = GetDC(nullptr);
+  UpdateLayeredWindow(hwnd_, screen, &origin, &size, bufferDc_, &source, 0, &blend, ULW_ALPHA);
+  ReleaseDC(nullptr, screen);
+}
+
+void Win32Window::ApplyRegion() {
+  const Size corner = window_.layout().roundCorner;
+  if (layered_ || corner.width <= 0 || corner.height <= 0) return;
+  RECT frame;
+  GetWindowRect(hwnd_, &frame);
+  HRGN region = CreateRoundRectRgn(0, 0, frame.right - frame.left + 1, frame.bottom - frame.top + 1,
+                                   scale_.ToScreen(corner.width), scale_.ToScreen(corner.height));
+  if (region && !SetWindowRgn(hwnd_, region, TRUE)) DeleteObject(region);  // the system owns it once set
+}
+
+void Win32Window::SyncEdits() {
+  std::vector<Control*> edits;
+  CollectEdits(&window_.layout().root, &edits);
+  for (auto it = edits_.begin(); it != edits_.end();) {  // controls removed from the tree
+    if (std::find(edits.begin(), edits.end(), it->first) == edits.end()) {
+      DestroyWindow(it->second);
+      it = edits_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (Control* control : edits) {
+    auto found = edits_.find(control);
+    HWND edit = found != edits_.end() ? found->second : CreateEdit(control);
+    if (edit) SyncEdit(control, edit);
+  }
+}
+
+HWND Win32Window::CreateEdit(Control* control) {
+  const DWORD style = WS_CHILD | ES_AUTOHSCROLL | ES_LEFT | (control->state.password ? ES_PASSWORD : 0);
+  HWND edit = CreateWindowExW(0, L"EDIT", control->look.text.c_str(), style, 0, 0, 1, 1, hwnd_, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  if (!edit) return nullptr;
+  const FontSpec& spec = LayoutFont(control->look.font, window_.layout());
+  const std::wstring face = text_.ResolveFace(spec.face, control->look.text);
+  HFONT font = CreateFontW(-scale_.ToScreen(spec.size), 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic,
+                           spec.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           CLEARTYPE_QUALITY, DEFAULT_PITCH, face.c_str());
+  if (font) {
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    editFonts_[edit] = font;
+  }
+  edits_[control] = edit;
+  return edit;
+}
+
+// The edit sits in the control's text area, vertically centred, shown while
+// the control can be reached; the control's text, read-only flag and limit
+// win over the edit's.
+void Win32Window::SyncEdit(Control* control, HWND edit) {
+  const bool shown = Reachable(control) && control->rect.Width() > 0 && control->rect.Height() > 0;
+  if (!shown) {
+    ShowWindow(edit, SW_HIDE);
+    return;
+  }
+  const Rect& inset = control->layout.inset;
+  const Rect area{control->rect.left + inset.left, control->rect.top + inset.top, control->rect.right - inset.right,
+                  control->rect.bottom - inset.bottom};
+  const FontSpec& spec = LayoutFont(control->look.font, window_.layout());
+  const int line = std::min(spec.size + spec.size / 2 + 2, area.Height());
+  const int top = area.top + (area.Height() - line) / 2;
+  const Rect screen = scale_.ToScreen(Rect{area.left, top, area.right, top + line});
+  SetWindowPos(edit, nullptr, screen.left, screen.top, screen.Width(), screen.Height(),
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  syncing_ = true;
+  if (WindowText(edit) != control->look.text) SetWindowTextW(edit, control->look.text.c_str());
+  syncing_ = false;
+  SendMessageW(edit, EM_SETREADONLY, control->state.readOnly, 0);
+  SendMessageW(edit, EM_SETLIMITTEXT, control->state.maxChars, 0);
+}
+
+}  // namespace toolkit

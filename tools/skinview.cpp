@@ -1,0 +1,166 @@
+// Shows a layout of the embedded skin in a real window, for people who draw
+// or check the skin: optionally in a language's texts, with pages chosen and
+// controls shown or hidden, and saves what the window draws as a PNG.
+//
+// usage: skinview [--layout InstallMainWnd.xml] [--lang english]
+//                 [--set control=key]... [--select control=index]...
+//                 [--show control]... [--hide control]... [--value control=n]
+//                 [--scroll control=pixels] [--height pixels]
+//                 [--png file.png] [--wait ms]
+//   --set copies the text of `key` (a language entry, else a control of the
+//   layout) into `control`; --wait keeps the window open (0: close at once;
+//   without it the window stays until it is closed).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "toolkit/LayoutParser.h"
+#include "toolkit/SkinWindow.h"
+#include "toolkit/SteadyClock.h"
+#include "toolkit/win32/Win32Backend.h"
+
+namespace {
+
+struct Options {
+  std::wstring layout = L"InstallMainWnd.xml", lang, png;
+  std::vector<std::pair<std::string, std::string>> sets, selects, values, scrolls;
+  std::vector<std::string> shows, hides;
+  int height = 0, waitMs = -1;
+};
+
+bool Split(const std::string& text, std::pair<std::string, std::string>* pair) {
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos) return false;
+  *pair = {text.substr(0, equals), text.substr(equals + 1)};
+  return true;
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options* options) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::wstring name = argv[i], value = argv[i + 1];
+    const std::string narrow = platform::WideToUtf8(value);
+    std::pair<std::string, std::string> pair;
+    if (name == L"--layout") options->layout = value;
+    else if (name == L"--lang") options->lang = value;
+    else if (name == L"--png") options->png = value;
+    else if (name == L"--height") options->height = _wtoi(value.c_str());
+    else if (name == L"--wait") options->waitMs = _wtoi(value.c_str());
+    else if (name == L"--show") options->shows.push_back(narrow);
+    else if (name == L"--hide") options->hides.push_back(narrow);
+    else if (name == L"--set" && Split(narrow, &pair)) options->sets.push_back(pair);
+    else if (name == L"--select" && Split(narrow, &pair)) options->selects.push_back(pair);
+    else if (name == L"--value" && Split(narrow, &pair)) options->values.push_back(pair);
+    else if (name == L"--scroll" && Split(narrow, &pair)) options->scrolls.push_back(pair);
+    else return false;
+  }
+  return argc % 2 == 1;
+}
+
+void CollectTexts(const toolkit::Control& control, std::map<std::string, std::wstring>* texts) {
+  if (!control.name().empty() && !control.look.text.empty()) (*texts)[control.name()] = control.look.text;
+  for (const auto& child : control.children()) CollectTexts(*child, texts);
+}
+
+// Every text of the language file goes to the control of the same name.
+bool ApplyLanguage(const toolkit::ResourceArchive& archive, const Options& options, toolkit::SkinWindow& window) {
+  std::map<std::string, std::wstring> texts;
+  if (!options.lang.empty()) {
+    toolkit::Control holder(toolkit::ControlKind::kVerticalLayout);
+    toolkit::LayoutParser parser(archive, L"");
+    if (!parser.ParseControls(L"language\\language_" + options.lang + L".xml", &holder)) {
+      std::fprintf(stderr, "skinview: %s\n", parser.error().c_str());
+      return false;
+    }
+    CollectTexts(holder, &texts);
+    for (const auto& [name, text] : texts)
+      if (toolkit::Control* control = window.Find(name)) control->look.text = text;
+  }
+  for (const auto& [name, key] : options.sets) {
+    toolkit::Control* control = window.Find(name);
+    toolkit::Control* source = window.Find(key);
+    const auto found = texts.find(key);
+    if (control && found != texts.end()) control->look.text = found->second;
+    else if (control && source) control->look.text = source->look.text;
+  }
+  return true;
+}
+
+void ApplyState(const Options& options, toolkit::SkinWindow& window) {
+  for (const auto& [name, index] : options.selects)
+    if (toolkit::Control* control = window.Find(name)) control->SelectIndex(std::atoi(index.c_str()));
+  for (const auto& [name, value] : options.values)
+    if (toolkit::Control* control = window.Find(name)) control->state.value = std::atoi(value.c_str());
+  for (const auto& [name, offset] : options.scrolls)
+    if (toolkit::Control* control = window.Find(name)) control->state.scrollY = std::atoi(offset.c_str());
+  for (const std::string& name : options.shows)
+    if (toolkit::Control* control = window.Find(name)) control->state.visible = true;
+  for (const std::string& name : options.hides)
+    if (toolkit::Control* control = window.Find(name)) control->state.visible = false;
+  toolkit::Rect rect = window.WindowRect();
+  if (options.height > 0) rect.bottom = rect.top + options.height;
+  window.MoveWindow(rect);  // arranges the controls again
+}
+
+bool PngEncoder(CLSID* encoder) {
+  UINT count = 0, bytes = 0;
+  Gdiplus::GetImageEncodersSize(&count, &bytes);
+  std::vector<BYTE> buffer(bytes);
+  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+  if (!bytes || Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+  for (UINT i = 0; i < count; ++i)
+    if (std::wstring(codecs[i].MimeType) == L"image/png") return *encoder = codecs[i].Clsid, true;
+  return false;
+}
+
+// What the window draws, at the screen's scale.
+bool SavePng(toolkit::Win32Backend& backend, toolkit::SkinWindow& window, const std::wstring& path) {
+  const toolkit::Rect rect = window.WindowRect();
+  auto bitmap = backend.painter().Render(window.layout(), toolkit::Size{rect.Width(), rect.Height()},
+                                         toolkit::PaintState{}, backend.scale().factor());
+  CLSID encoder;
+  return PngEncoder(&encoder) && bitmap->Save(path.c_str(), &encoder, nullptr) == Gdiplus::Ok;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    std::fprintf(stderr, "usage: skinview [--layout file] [--lang name] [--set c=key] [--select c=n] [--show c]"
+                         " [--hide c] [--value c=n] [--scroll c=n] [--height n] [--png file] [--wait ms]\n");
+    return 2;
+  }
+  const void* data = nullptr;
+  size_t size = 0;
+  toolkit::ResourceArchive archive;
+  if (!platform::LoadModuleResource(L"ZIPRES", 138, &data, &size) || !archive.Open(data, size)) {
+    std::fprintf(stderr, "skinview: no skin archive in the program\n");
+    return 1;
+  }
+  toolkit::Win32Backend backend(archive);
+  toolkit::SteadyClock clock;
+  toolkit::MessageLoop loop(backend, clock);
+  toolkit::SkinWindow window(loop);
+  toolkit::WindowSpec spec;
+  spec.className = L"SkinView";
+  spec.title = L"skinview - " + options.layout;
+  if (!window.Create(archive, L"", options.layout, spec) || !ApplyLanguage(archive, options, window)) return 1;
+  ApplyState(options, window);
+  window.Center();
+  window.Show(true);
+  backend.PumpNative();
+  if (!options.png.empty() && !SavePng(backend, window, options.png)) {
+    std::fprintf(stderr, "skinview: cannot write %s\n", platform::WideToUtf8(options.png).c_str());
+    return 1;
+  }
+  if (options.waitMs == 0) return 0;
+  window.notify().On("", "timer", [&loop](const toolkit::Notification&) { loop.Quit(0); });
+  window.notify().On("closebtn", "click", [&loop](const toolkit::Notification&) { loop.Quit(0); });
+  if (options.waitMs > 0) window.SetTimer(1, static_cast<uint64_t>(options.waitMs));
+  return loop.Run();
+}
