@@ -17,7 +17,12 @@
 #include "analytics/SingleUserLog.h"
 #include "startup/StartupConfig.h"
 #include "platform/Platform.h"
+#include "system/FuntionImpl.h"
+#include "toolkit/MessageLoop.h"
+#include "toolkit/PlatformBackend.h"
 #include "toolkit/ResourceArchive.h"
+#include "toolkit/SteadyClock.h"
+#include "window/MessageBoxWnd.h"
 
 const wchar_t kTestHoldFileVariable[] = L"SETUP_TEST_HOLD_FILE";
 
@@ -99,6 +104,26 @@ bool SendsRestLogs(const std::wstring& commandLine) {
 // A 64-bit program runs on a 64-bit system by itself; a 32-bit one asks WOW64.
 bool SystemIs64Bit() { return sizeof(void*) == 8 || platform::System().IsWow64(); }
 
+// The toolkit's side of the run: the platform's window backend and the UI
+// thread's message loop.
+struct WindowSession {
+  std::unique_ptr<toolkit::WindowBackend> backend = toolkit::CreatePlatformBackend();
+  toolkit::SteadyClock clock;
+  toolkit::MessageLoop loop{*backend, clock};
+};
+
+// Message box 13 without an owner, in the system's language. With nobody at
+// the screen it cannot be answered, and the refusal ends without it.
+void ShowRefusalBox() {
+  WindowSession session;
+  if (!session.backend->HasUser() && !LocalSettings::IsAutoRun()) {
+    LOG(INFO) << " Nobody to answer message box 13";
+    return;
+  }
+  MessageBoxWnd box(session.loop, kMsgNotSupportSystem, FuntionImpl::GetLanguageByLocalSystem(), L"");
+  box.DoModal(0);
+}
+
 // Stands in for the main window's message loop until the window exists. A
 // test may keep this copy running until a file of its choice appears.
 void RunInteractivePart() {
@@ -143,6 +168,7 @@ int RunStartup(const std::wstring& commandLine) {
   if (config.Refuses32BitSystem(SystemIs64Bit())) {                           // 9
     CSingleUserLog::GetInstance().AddUserLogEvent("Other", "32bitStartupForbided", "", true);
     LOG(INFO) << " [Error]: 32-bit system forbidden (message box 13)";
+    ShowRefusalBox();
     return 0;
   }
   if (!platform::ComInitialize()) {                                            // 10
