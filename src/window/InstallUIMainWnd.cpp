@@ -115,6 +115,7 @@ bool InstallUIMainWnd::OnClose() {
 
 void InstallUIMainWnd::OnMessage(unsigned message, intptr_t wparam, intptr_t lparam) {
   if (message == kRunTasksMessage) RunPostedTasks();
+  else if (message == kShowProgressMessage) ShowPendingProgress();
   else if (message >= kFirstCustomMessage && message <= kLastCustomMessage)
     HandleCustomMessage(message, wparam, lparam);
 }

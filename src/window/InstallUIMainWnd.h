@@ -69,8 +69,8 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // the process-wide pointer; 0 when there is no window. The percentage,
   // 0 to 85, of `downloaded` in `total`; a total of 0 or less sets none.
   static int DownloadProgressCallback(int64_t downloaded, int64_t total);
-  // Shows an install percentage (on the UI thread); the bar never moves
-  // backwards. Returns `percent`.
+  // Shows an install percentage on the UI thread (a worker's is posted);
+  // the bar never moves backwards. Returns `percent`.
   int SetProgress(int percent);
   void SetPackageUrl(const std::wstring& url);
   std::wstring GetPackageUrl() const;
@@ -105,8 +105,10 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   void OnMessage(unsigned message, intptr_t wparam, intptr_t lparam) override;
 
  private:
-  // Posted to run the tasks of RunOnUiThread (above the custom messages).
+  // Posted to the window itself (above the custom messages): run the tasks
+  // of RunOnUiThread; show the highest percentage a worker asked for.
   static constexpr unsigned kRunTasksMessage = 0x8001;
+  static constexpr unsigned kShowProgressMessage = 0x8002;
 
   // InstallUIMainWndInit.cpp
   void InitWindow();
@@ -141,6 +143,7 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // InstallUIMainWndProgress.cpp
   int OnDownloadProgress(int64_t downloaded, int64_t total);
   void ShowProgress(int percent);
+  void ShowPendingProgress();
 
   const Context context_;
   const toolkit::ResourceArchive& archive_;
@@ -202,6 +205,10 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // ---- shared with the workers ----
   std::atomic<EnumLanguage> currentLanguage_{English};
   std::atomic<int64_t> packageSize_{0};
+  // A worker's progress: however often it calls, one message at a time is
+  // posted, carrying the highest percentage asked for (-1: none).
+  std::atomic<int> pendingProgress_{-1};
+  std::atomic<bool> progressPosted_{false};
   std::unique_ptr<CConfigure> configure_;
   mutable std::mutex stateLock_;  // the package address and the product version
   std::wstring packageUrl_;

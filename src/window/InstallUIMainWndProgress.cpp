@@ -6,9 +6,24 @@
 #include "window/InstallUIMainWnd.h"
 #include "window/LanguageTemplate.h"
 
+// Since the bar never moves backwards, the highest of a worker's requests
+// is all the UI thread needs to see.
 int InstallUIMainWnd::SetProgress(int percent) {
-  RunOnUiThread([this, percent] { ShowProgress(percent); });
+  if (std::this_thread::get_id() == uiThread_) {
+    ShowProgress(percent);
+    return percent;
+  }
+  int pending = pendingProgress_;
+  while (percent > pending && !pendingProgress_.compare_exchange_weak(pending, percent)) {
+  }
+  if (!progressPosted_.exchange(true)) Post(kShowProgressMessage);
   return percent;
+}
+
+void InstallUIMainWnd::ShowPendingProgress() {
+  progressPosted_ = false;
+  const int percent = pendingProgress_.exchange(-1);
+  if (percent >= 0) ShowProgress(percent);
 }
 
 // Never backwards: a value at or below the bar's changes nothing.

@@ -313,8 +313,8 @@ TEST_F(MainWindowTest, AWorkerCallingBackWhileTheWindowGoesNeverReachesIt) {
     }
   });
   while (calls < 1000) std::this_thread::yield();
-  window->PostClose();
-  bed_.PumpAll();
+  for (int pumps = 0; pumps < 10; ++pumps) bed_.loop.PumpOnce();
+  EXPECT_GT(window->Find("install_progress")->state.value, 0);
   window.reset();
   zeros = 0;
   const int before = calls;
