@@ -86,6 +86,21 @@ TEST(SetupProcess, SecondCopyEndsAtOnceUnlessAutoRunAllowsIt) {
                                             "QuenloSetup"));
 }
 
+// The names the program keeps scrambled: two controls of the main window and
+// the word of the machine marker's registry key, which the key's path shows
+// only once put together (the layouts that name the controls are in the
+// program compressed; the word is also the plain default install folder).
+TEST(SetupProcess, ScrambledNamesAreNotPlainTextInTheProgram) {
+  const std::string program = SetupChild::ReadFile(kSetup);
+  ASSERT_GT(program.size(), 100000u);
+  for (const std::string name : {"install_path_edit", "anima_layout", "Vantrel\\Downloader2.5.0"}) {
+    const std::wstring wide(name.begin(), name.end());
+    const std::string wideBytes(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    EXPECT_EQ(program.find(name), std::string::npos) << name;
+    EXPECT_EQ(program.find(wideBytes), std::string::npos) << name;
+  }
+}
+
 TEST(SetupProcess, UploadModesEndAfterTheLogIsSetUp) {
   TempFolder temp;
   SetupChild close(temp.path() / "close");
