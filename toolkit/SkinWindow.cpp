@@ -40,7 +40,7 @@ bool SkinWindow::Create(const ResourceArchive& archive, const std::wstring& fold
   ArrangeWindow(&layout_.root, layout_.size);
   LogTextOverflows(layout_, loop_.backend());
   handle_ = loop_.AddWindow(
-      [this](unsigned message, intptr_t wparam, intptr_t lparam) { OnMessage(message, wparam, lparam); },
+      [this](unsigned message, intptr_t wparam, intptr_t lparam) { Deliver(message, wparam, lparam); },
       [this](unsigned id) { Send("timer", nullptr, static_cast<int>(id)); });
   spec_ = spec;
   native_ = loop_.backend().CreateNativeWindow(*this, spec_);
@@ -88,6 +88,19 @@ bool SkinWindow::Post(unsigned message, intptr_t wparam, intptr_t lparam) {
 void SkinWindow::SetTimer(unsigned id, uint64_t intervalMs) { loop_.SetTimer(handle_, id, intervalMs); }
 
 bool SkinWindow::KillTimer(unsigned id) { return loop_.KillTimer(handle_, id); }
+
+void SkinWindow::Close() {
+  if (!OnClose()) Show(false);
+}
+
+bool SkinWindow::PostClose() { return Post(kCloseMessage); }
+
+void SkinWindow::SetIcon(int resourceId) { loop_.backend().SetWindowIcon(handle_, resourceId); }
+
+void SkinWindow::Deliver(unsigned message, intptr_t wparam, intptr_t lparam) {
+  if (message == kCloseMessage) Close();
+  else OnMessage(message, wparam, lparam);
+}
 
 void SkinWindow::OnMessage(unsigned, intptr_t, intptr_t) {}
 

@@ -59,6 +59,12 @@ class SkinWindow {
   // The user asked to close the window (the close box, Alt+F4). True when
   // the window handled it; false lets the backend close it.
   virtual bool OnClose() { return false; }
+  // A close request on the loop's thread, as the backend delivers it: OnClose
+  // decides, and a request it leaves unhandled hides the window.
+  void Close();
+  // Any thread: Close on the loop's thread. False when the window is gone.
+  bool PostClose();
+  void SetIcon(int resourceId);
 
   // Any thread: the window receives the message in OnMessage on the loop's thread.
   bool Post(unsigned message, intptr_t wparam = 0, intptr_t lparam = 0);
@@ -76,6 +82,11 @@ class SkinWindow {
 
  private:
   bool Activate(Control* control);
+  void Deliver(unsigned message, intptr_t wparam, intptr_t lparam);
+
+  // The message PostClose posts (WM_CLOSE's value); windows post their own
+  // messages above it.
+  static constexpr unsigned kCloseMessage = 0x0010;
 
   MessageLoop& loop_;
   WindowLayout layout_;

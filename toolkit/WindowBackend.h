@@ -40,6 +40,13 @@ class WindowBackend {
   // The window's controls changed: draw them again.
   virtual void Invalidate(int window) = 0;
   virtual void SetTaskbarProgress(int window, int percent, TaskbarState state) = 0;
+
+  // Optional operations; a backend without them keeps these bodies.
+  // The window's icon (large and small): icon resource `resourceId` of the program.
+  virtual void SetWindowIcon(int window, int resourceId) { (void)window, (void)resourceId; }
+  // Whether a person can act on the windows. Where nobody can (the headless
+  // backend), the program itself ends the windows it shows.
+  virtual bool HasUser() const { return true; }
 };
 
 }  // namespace toolkit

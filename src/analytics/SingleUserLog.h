@@ -100,6 +100,8 @@ class CSingleUserLog {
   std::string Ga4Parameters(const std::string& category, const std::string& action,
                             const std::string& label) const;
   bool IsNew() const { return isNew_; }
+  // The operating system's name followed by " 64bit" or " 32bit".
+  const std::string& OsText() const { return osText_; }
   const std::string& FileNameId() const { return fileNameId_; }
 
   // A separate instance around a given reporting object (tests); the

@@ -115,6 +115,9 @@ ISystem& RealSystem();
 // set, else the XDG data folder ($XDG_DATA_HOME, or $HOME/.local/share).
 // Empty when none is known.
 std::wstring AppDataFolder();
+// The folder programs are installed in: CSIDL_PROGRAM_FILES on Windows,
+// "/opt" elsewhere; empty when the system does not say.
+std::wstring ProgramFilesFolder();
 bool FileExists(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);
 // CreateDirectoryW: returns the Win32-style last error (0, 183, 112, ...).

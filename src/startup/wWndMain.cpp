@@ -3,21 +3,26 @@
 #include <curl/curl.h>
 #include <easylogging++.h>
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include "startup/CommandLineMode.h"
 #include "startup/InstanceMutex.h"
 #include "startup/LocalSettings.h"
 #include "startup/RunLog.h"
+#include "startup/UnattendedClose.h"
 #include "analytics/SingleUserLog.h"
 #include "startup/StartupConfig.h"
 #include "platform/Platform.h"
+#include "system/FuntionImpl.h"
+#include "toolkit/MessageLoop.h"
+#include "toolkit/PlatformBackend.h"
 #include "toolkit/ResourceArchive.h"
+#include "toolkit/SteadyClock.h"
+#include "window/InstallUIMainWnd.h"
+#include "window/MessageBoxWnd.h"
 
 const wchar_t kTestHoldFileVariable[] = L"SETUP_TEST_HOLD_FILE";
 
@@ -99,23 +104,57 @@ bool SendsRestLogs(const std::wstring& commandLine) {
 // A 64-bit program runs on a 64-bit system by itself; a 32-bit one asks WOW64.
 bool SystemIs64Bit() { return sizeof(void*) == 8 || platform::System().IsWow64(); }
 
-// Stands in for the main window's message loop until the window exists. A
-// test may keep this copy running until a file of its choice appears.
-void RunInteractivePart() {
-  LOG(INFO) << " No main window in this build";
-  const std::wstring holdFile = platform::System().GetEnv(kTestHoldFileVariable);
-  if (holdFile.empty()) return;
-  LOG(INFO) << " Holding until " << Narrow(holdFile) << " exists";
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while (!platform::FileExists(holdFile) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+// The toolkit's side of the run: the platform's window backend and the UI
+// thread's message loop.
+struct WindowSession {
+  std::unique_ptr<toolkit::WindowBackend> backend = toolkit::CreatePlatformBackend();
+  toolkit::SteadyClock clock;
+  toolkit::MessageLoop loop{*backend, clock};
+};
+
+// Message box 13 without an owner, in the system's language. With nobody at
+// the screen it cannot be answered, and the refusal ends without it.
+void ShowRefusalBox() {
+  WindowSession session;
+  if (!session.backend->HasUser() && !LocalSettings::IsAutoRun()) {
+    LOG(INFO) << " Nobody to answer message box 13";
+    return;
+  }
+  MessageBoxWnd box(session.loop, kMsgNotSupportSystem, FuntionImpl::GetLanguageByLocalSystem(), L"");
+  box.DoModal(0);
 }
 
-// The mutex goes first, then each waiter in turn, then the libraries.
-void ShutDown() {
+// The interactive run: the window session and the main window in it.
+struct InteractiveRun {
+  WindowSession session;
+  std::unique_ptr<InstallUIMainWnd> window;
+};
+
+// Shows the main window centred and runs the message loop until it quits.
+// False when the window cannot be made.
+bool RunMainWindow(InteractiveRun& run) {
+  InstallUIMainWnd::Context context;
+  context.className = MainWindowClassName();
+  run.window = std::make_unique<InstallUIMainWnd>(run.session.loop, context);
+  if (!run.window->CreateMainWindow()) {
+    LOG(INFO) << " [Error]: the main window could not be created";
+    return false;
+  }
+  run.window->Center();
+  run.window->Show(true);
+  platform::AdvertiseInstance(run.window->WindowClassName());
+  UnattendedClose closer(*run.window);
+  run.session.loop.Run();
+  return true;
+}
+
+// The mutex goes first, then each waiter in turn, then the libraries. When
+// a worker outlives its wait, the window and its loop stay alive until the
+// process ends, since the worker may still reach them.
+void ShutDown(std::unique_ptr<InteractiveRun> run) {
   CInstanceMutex::GetInstance().ReleaseForStartup();
   LOG(INFO) << " Wait exit 1";
-  LOG(INFO) << "InstallUIMainWnd WaitForAllThreadExit";
+  if (!run->window->WaitForAllThreadExit()) (void)run.release();
   LOG(INFO) << " Wait exit 2";
   CSingleUserLog::GetInstance().WaitThreadForExit();
   LOG(INFO) << " Wait exit 3";
@@ -143,6 +182,7 @@ int RunStartup(const std::wstring& commandLine) {
   if (config.Refuses32BitSystem(SystemIs64Bit())) {                           // 9
     CSingleUserLog::GetInstance().AddUserLogEvent("Other", "32bitStartupForbided", "", true);
     LOG(INFO) << " [Error]: 32-bit system forbidden (message box 13)";
+    ShowRefusalBox();
     return 0;
   }
   if (!platform::ComInitialize()) {                                            // 10
@@ -150,8 +190,9 @@ int RunStartup(const std::wstring& commandLine) {
     return 0;
   }
   platform::WindowsFirewallAuthorize(platform::System().ModulePath().c_str());  // 11
-  RunInteractivePart();                                                        // 12
-  ShutDown();                                                                  // 13
+  auto run = std::make_unique<InteractiveRun>();                               // 12
+  if (!RunMainWindow(*run)) return 0;
+  ShutDown(std::move(run));                                                    // 13
   return 0;
 }
 

@@ -14,7 +14,7 @@ int RunSetup(const std::wstring& commandLine);
 // window registers its class under it; empty without a downloader id.
 std::wstring MainWindowClassName();
 
-// Names a file whose appearance ends the interactive run that stands in for
-// the main window's message loop, so that tests can keep a first copy
+// Names a file whose appearance closes the main window where nobody is at
+// the screen (the headless backend), so that tests can keep a first copy
 // running while they start a second one. Unset outside tests.
 extern const wchar_t kTestHoldFileVariable[];

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <utility>
 
 #include <easylogging++.h>
 
@@ -308,6 +310,47 @@ std::string LanguageNameOf(uint16_t languageId) {
 
 std::string GetUILanguageName() {
   return LanguageNameOf(platform::System().UserDefaultUILanguage());
+}
+
+EnumLanguage LanguageOfLangId(uint16_t languageId) {
+  static const std::map<uint16_t, EnumLanguage> languages = [] {
+    const std::vector<std::pair<EnumLanguage, std::vector<uint16_t>>> ids = {
+        {English, {1033, 2057, 3081, 4105, 5129, 6153, 7177, 8201, 9225, 10249, 11273}},
+        {Japanese, {1041}},
+        {Chinese, {2052}},
+        {Spanish, {1034, 2058, 3082, 4106, 5130, 6154, 7178, 8202, 9226, 10250, 11274, 12298, 13322,
+                   14346, 15370, 16394, 17418, 18442, 19466, 20490}},
+        {German, {1031, 2055, 3079, 4103, 5127}},
+        {French, {1036, 2060, 3084, 4108, 5132}},
+        {Russian, {1049}},
+        {Portuguese, {1046, 2070}},
+        {Arabic, {1025}},
+        {Italiano, {1040, 2064}},
+        {ChineseTrad, {1028, 3076}},
+        {Korean, {1042, 2066}},
+        {Nederlands, {1043, 2067}},
+        {Indonesian, {1057}},
+        {Turkish, {1055}},
+        {Hindi, {1081}},
+        {Thai, {1054}},
+        {Malay, {1086, 2110}},
+        {Swedish, {1053, 2077}},
+        {Czech, {1029}},
+        {Vietnamese, {1066}},
+    };
+    std::map<uint16_t, EnumLanguage> byId;
+    for (const auto& [language, list] : ids)
+      for (uint16_t id : list) byId[id] = language;
+    return byId;
+  }();
+  const auto found = languages.find(languageId);
+  return found == languages.end() ? English : found->second;
+}
+
+EnumLanguage GetLanguageByLocalSystem() {
+  const uint16_t languageId = platform::System().UserDefaultUILanguage();
+  LOG(INFO) << " GetLanguageByLocalSystem: " << languageId;
+  return LanguageOfLangId(languageId);
 }
 
 // ---- small queries -------------------------------------------------------------

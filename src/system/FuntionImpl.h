@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "system/EnumLanguage.h"
+
 namespace FuntionImpl {
 
 // ---- system information ----
@@ -17,6 +19,11 @@ bool IsWindows11();
 std::string GetUILanguageName();
 // The table text of a Windows language identifier ("0x%.4x_0x%.4x" if unknown).
 std::string LanguageNameOf(uint16_t languageId);
+// The interface language of the user's UI language (logged).
+EnumLanguage GetLanguageByLocalSystem();
+// The interface language of a Windows language identifier: only the listed
+// identifiers count (no primary-language masking); any other is English.
+EnumLanguage LanguageOfLangId(uint16_t languageId);
 bool IsWow64();
 std::wstring ReadRegString(const std::wstring& key, const std::wstring& name);
 bool WriteRegString(const std::wstring& key, const std::wstring& name, const std::wstring& text);

@@ -94,6 +94,22 @@ TEST(PosixLocale, EveryLanguageRowIsReachable) {
   }
 }
 
+// The first message locale decides: LANGUAGE before LC_ALL, LC_MESSAGES and LANG.
+TEST(PosixLocale, TheInterfaceLanguageFollowsTheMessageLocale) {
+  ScopedEnv env;
+  const std::vector<std::pair<std::string, EnumLanguage>> cases = {
+      {"ja_JP.UTF-8", Japanese}, {"zh_TW", ChineseTrad}, {"zh_HK.UTF-8", ChineseTrad},
+      {"hi_IN", Hindi},          {"ar_EG", English},     {"xx_YY", English}};
+  for (const auto& [locale, language] : cases) {
+    env.OnlyLang(locale);
+    EXPECT_EQ(FuntionImpl::GetLanguageByLocalSystem(), language) << locale;
+  }
+  env.Set("LC_ALL", "de_DE.UTF-8");
+  EXPECT_EQ(FuntionImpl::GetLanguageByLocalSystem(), German);
+  env.Set("LANGUAGE", "fr_FR:en_US");
+  EXPECT_EQ(FuntionImpl::GetLanguageByLocalSystem(), French);
+}
+
 TEST(PosixLocale, EveryTableNameMapsToItsOwnRow) {
   for (const auto& entry : platform::posix::LocaleTable())
     EXPECT_EQ(entry.langId, platform::posix::LangIdFromLocale(entry.locale)) << entry.locale;

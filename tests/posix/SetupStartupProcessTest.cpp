@@ -1,5 +1,6 @@
 // The built Setup program started for real: single-instance guard, AutoRun,
-// upload modes, the log file and the ordered shutdown.
+// upload modes, the main window and its loop, the log file and the ordered
+// shutdown.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -47,7 +48,8 @@ TEST(SetupProcess, SecondCopyEndsAtOnceUnlessAutoRunAllowsIt) {
   ASSERT_TRUE(second.Start(kSetup, {}, "out.txt"));
   EXPECT_EQ(second.Wait(std::chrono::seconds(10)), 0);
   const std::string secondLog = second.LogText();
-  EXPECT_TRUE(Contains(secondLog, " Another installer holds Zel_Downloader_578")) << secondLog;
+  // The first copy's main window is open, so the second copy stops at it.
+  EXPECT_TRUE(Contains(secondLog, " Another installer window is open: OV_UI_Frame_578")) << secondLog;
   EXPECT_FALSE(Contains(secondLog, " Analytics init")) << secondLog;
 
   // A copy of the program with AutoRun=1 beside it goes on regardless.
@@ -65,6 +67,8 @@ TEST(SetupProcess, SecondCopyEndsAtOnceUnlessAutoRunAllowsIt) {
   std::ofstream(holdFile) << "done";
   EXPECT_EQ(first.Wait(), 0);
   const std::string firstLog = first.LogText();
+  // The main window ran: initialised, then closed when the hold file appeared.
+  EXPECT_TRUE(Contains(firstLog, " Request For Product Config -- [Downloader Id]: 578")) << firstLog;
   // Where the log went is the program's last word (the demo relies on it).
   EXPECT_TRUE(Contains(first.Output(), "Setup log: " + first.LogPath().string() + "\n"));
   EXPECT_TRUE(std::regex_search(
@@ -80,6 +84,21 @@ TEST(SetupProcess, SecondCopyEndsAtOnceUnlessAutoRunAllowsIt) {
   // The download folder went to the only drive the copy could see.
   EXPECT_TRUE(std::filesystem::is_directory(temp.path() / "first" / "drive" / "RIVovaravizu" /
                                             "QuenloSetup"));
+}
+
+// The names the program keeps scrambled: two controls of the main window and
+// the word of the machine marker's registry key, which the key's path shows
+// only once put together (the layouts that name the controls are in the
+// program compressed; the word is also the plain default install folder).
+TEST(SetupProcess, ScrambledNamesAreNotPlainTextInTheProgram) {
+  const std::string program = SetupChild::ReadFile(kSetup);
+  ASSERT_GT(program.size(), 100000u);
+  for (const std::string name : {"install_path_edit", "anima_layout", "Vantrel\\Downloader2.5.0"}) {
+    const std::wstring wide(name.begin(), name.end());
+    const std::string wideBytes(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    EXPECT_EQ(program.find(name), std::string::npos) << name;
+    EXPECT_EQ(program.find(wideBytes), std::string::npos) << name;
+  }
 }
 
 TEST(SetupProcess, UploadModesEndAfterTheLogIsSetUp) {

@@ -9,56 +9,11 @@
 #include <vector>
 
 #include "FakeSystem.h"
-#include "IWebLogNew.h"
+#include "RecordingReport.h"
 #include "analytics/SingleUserLog.h"
 #include "TempFolder.h"
 
 namespace {
-
-// Records every call in order; answers AddEvent and AddGa4Event with `result`.
-class RecordingReport : public IWebLogNew {
- public:
-  struct Call {
-    std::string op;
-    Json::Value json;   // AddEvent's text, parsed
-    std::string text;   // AddGa4Event's parameters, SetExtraCommon's text, Init's product
-    int wait = 0;
-  };
-  int32_t Init(int32_t type, int32_t mainPid, int32_t pid, const char*, const char*, const char* product,
-               const char* version, const char*) override {
-    calls.push_back({"Init", Json::Value(), std::to_string(type) + "/" + std::to_string(mainPid) + "/" +
-                                                 std::to_string(pid) + "/" + product + "/" + version});
-    return 0;
-  }
-  int32_t SetToolsInfo(int32_t id, int32_t kit, const char* lang, const char* version) override {
-    calls.push_back({"SetToolsInfo", Json::Value(),
-                     std::to_string(id) + "/" + std::to_string(kit) + "/" + lang + "/" + version});
-    return 0;
-  }
-  int32_t SetExtraCommon(const char* json) override {
-    calls.push_back({"SetExtraCommon", Json::Value(), json});
-    return 0;
-  }
-  int32_t AddEvent(const char* json, int32_t wait) override {
-    Json::Value parsed;
-    std::istringstream(json) >> parsed;
-    calls.push_back({"AddEvent", parsed, "", wait});
-    return result;
-  }
-  int32_t AddGa4Event(const char* params, int32_t wait) override {
-    calls.push_back({"AddGa4Event", Json::Value(), params, wait});
-    return result;
-  }
-  std::vector<Call> Of(const std::string& op) const {
-    std::vector<Call> found;
-    for (const Call& call : calls)
-      if (call.op == op) found.push_back(call);
-    return found;
-  }
-
-  std::vector<Call> calls;
-  int32_t result = 0;
-};
 
 class SingleUserLogAnalytics : public ::testing::Test {
  protected:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ZipBytes.h"
@@ -151,4 +152,31 @@ TEST_F(SkinWindowTest, ResizingRearrangesAndAModalBoxCentresOverItsOwner) {
   EXPECT_EQ(box.ShowModal(), 7);
   EXPECT_TRUE(backend_.IsEnabled(window_.handle()));
   EXPECT_FALSE(backend_.IsVisible(box.handle()));
+}
+
+// A close request posted from another thread reaches OnClose on the loop's
+// thread; one that OnClose leaves unhandled hides the window.
+TEST_F(SkinWindowTest, ACloseRequestFromAnyThreadIsDecidedByOnClose) {
+  struct Closing : toolkit::SkinWindow {
+    using SkinWindow::SkinWindow;
+    bool OnClose() override {
+      closedOn = std::this_thread::get_id();
+      return handled;
+    }
+    std::thread::id closedOn;
+    bool handled = true;
+  };
+  Closing closing(loop_);
+  ASSERT_TRUE(closing.Create(archive_, L"skin\\", L"main.xml"));
+  closing.Show(true);
+  closing.SetIcon(143);
+  std::thread([&] { EXPECT_TRUE(closing.PostClose()); }).join();
+  EXPECT_TRUE(loop_.PumpOnce());
+  EXPECT_EQ(closing.closedOn, std::this_thread::get_id());
+  EXPECT_TRUE(backend_.IsVisible(closing.handle()));
+  closing.handled = false;
+  closing.Close();
+  EXPECT_FALSE(backend_.IsVisible(closing.handle()));
+  EXPECT_EQ(backend_.State(closing.handle()).icon, 143);
+  EXPECT_FALSE(backend_.HasUser());
 }

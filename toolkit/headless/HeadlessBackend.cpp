@@ -92,6 +92,11 @@ void HeadlessBackend::SetTaskbarProgress(int window, int percent, TaskbarState s
   windows_[window].taskbarState = state;
 }
 
+void HeadlessBackend::SetWindowIcon(int window, int resourceId) {
+  std::lock_guard<std::mutex> guard(lock_);
+  windows_[window].icon = resourceId;
+}
+
 bool HeadlessBackend::IsEnabled(int window) const {
   std::lock_guard<std::mutex> guard(lock_);
   const auto found = windows_.find(window);

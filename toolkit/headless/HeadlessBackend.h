@@ -1,6 +1,6 @@
 // The backend of Linux builds and tests: no screen, only the state a screen
 // would show (which windows exist, where, enabled, visible, minimised, the
-// taskbar progress), a real wait, and text metrics of a monospaced font:
+// taskbar progress, the icon), no user, a real wait, and text metrics of a monospaced font:
 // every character advances half the font size and a line is the font size
 // and a third high.
 #pragma once
@@ -22,6 +22,7 @@ class HeadlessBackend : public WindowBackend {
     int paints = 0;  // Invalidate calls
     int taskbarPercent = 0;
     TaskbarState taskbarState = TaskbarState::kNoProgress;
+    int icon = 0;  // icon resource id; 0: none set
   };
   // The screen's work area: a 1920 by 1080 screen less a 40-pixel taskbar.
   static constexpr Rect kWorkArea{0, 0, 1920, 1040};
@@ -39,6 +40,8 @@ class HeadlessBackend : public WindowBackend {
   void MinimizeWindow(int window) override;
   void Invalidate(int window) override;
   void SetTaskbarProgress(int window, int percent, TaskbarState state) override;
+  void SetWindowIcon(int window, int resourceId) override;
+  bool HasUser() const override { return false; }
 
   // Windows never touched are enabled and hidden.
   bool IsEnabled(int window) const;

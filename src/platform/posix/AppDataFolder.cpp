@@ -15,4 +15,7 @@ std::wstring AppDataFolder() {
   return found && !home.empty() ? home + L"/.local/share" : std::wstring();
 }
 
+// Software that is not part of the distribution goes to /opt.
+std::wstring ProgramFilesFolder() { return L"/opt"; }
+
 }  // namespace platform

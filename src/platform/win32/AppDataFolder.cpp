@@ -1,4 +1,7 @@
 #include "platform/Platform.h"
+#include "platform/win32/Win32Common.h"
+
+#include <shlobj.h>
 
 namespace platform {
 
@@ -7,6 +10,11 @@ namespace platform {
 std::wstring AppDataFolder() {
   std::wstring folder = System().GetEnv(L"APPDATA");
   return folder.size() < 260 ? folder : std::wstring();
+}
+
+std::wstring ProgramFilesFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  return SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE) ? folder : L"";
 }
 
 }  // namespace platform

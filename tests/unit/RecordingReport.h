@@ -1,0 +1,64 @@
+// A reporting object that records every call in order, for the tests of the
+// analytics front end and of the windows that report through it. Calls may
+// come from several threads; read `calls` once they have ended.
+#pragma once
+
+#include <json/json.h>
+
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "IWebLogNew.h"
+
+// Answers AddEvent and AddGa4Event with `result`.
+class RecordingReport : public IWebLogNew {
+ public:
+  struct Call {
+    std::string op;
+    Json::Value json;   // AddEvent's text, parsed
+    std::string text;   // AddGa4Event's parameters, SetExtraCommon's text, Init's product
+    int wait = 0;
+  };
+  int32_t Init(int32_t type, int32_t mainPid, int32_t pid, const char*, const char*, const char* product,
+               const char* version, const char*) override {
+    Record({"Init", Json::Value(), std::to_string(type) + "/" + std::to_string(mainPid) + "/" +
+                                       std::to_string(pid) + "/" + product + "/" + version});
+    return 0;
+  }
+  int32_t SetToolsInfo(int32_t id, int32_t kit, const char* lang, const char* version) override {
+    Record({"SetToolsInfo", Json::Value(), std::to_string(id) + "/" + std::to_string(kit) + "/" + lang + "/" + version});
+    return 0;
+  }
+  int32_t SetExtraCommon(const char* json) override {
+    Record({"SetExtraCommon", Json::Value(), json});
+    return 0;
+  }
+  int32_t AddEvent(const char* json, int32_t wait) override {
+    Json::Value parsed;
+    std::istringstream(json) >> parsed;
+    Record({"AddEvent", parsed, "", wait});
+    return result;
+  }
+  int32_t AddGa4Event(const char* params, int32_t wait) override {
+    Record({"AddGa4Event", Json::Value(), params, wait});
+    return result;
+  }
+  std::vector<Call> Of(const std::string& op) const {
+    std::vector<Call> found;
+    for (const Call& call : calls)
+      if (call.op == op) found.push_back(call);
+    return found;
+  }
+
+  std::vector<Call> calls;
+  int32_t result = 0;
+
+ private:
+  void Record(Call call) {
+    std::lock_guard<std::mutex> guard(lock_);
+    calls.push_back(std::move(call));
+  }
+  std::mutex lock_;
+};
