@@ -1,6 +1,8 @@
 # Resources of the Windows programs, compiled by windres from a generated .rc:
 #   - the skin archive ${SKIN_ZIP} as resource type "ZIPRES", integer id 138
 #     (found by FindResourceW(NULL, MAKEINTRESOURCEW(138), L"ZIPRES"));
+#   - the window icon, id 143 (src/platform/win32/Setup.ico, made from the
+#     skin's logo: convert skin/skin/logo.png -define icon:auto-resize=64,48,32,16);
 #   - a VERSIONINFO resource (file and product version from PROJECT_VERSION,
 #     ProductName, ProductVersion, LegalCopyright, FileDescription, ...);
 #   - an application manifest (requestedExecutionLevel requireAdministrator
@@ -54,6 +56,8 @@ function(setup_windows_resources target level description filename)
 #include <winver.h>
 
 138 ZIPRES \"${SKIN_ZIP}\"
+
+143 ICON \"${CMAKE_SOURCE_DIR}/src/platform/win32/Setup.ico\"
 
 1 24 \"${manifest}\"
 

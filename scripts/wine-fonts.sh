@@ -10,11 +10,18 @@
 set -euo pipefail
 wine=${1:?usage: $0 <wine64>}
 fonts=$WINEPREFIX/drive_c/windows/Fonts
-[ -f "$fonts/tahoma.ttf" ] && exit 0
+link_key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+if [ -f "$fonts/tahoma.ttf" ] &&
+   DISPLAY= "$wine" reg query "$link_key" /v Tahoma 2>/dev/null | grep -q NotoSansThai; then
+  exit 0
+fi
+# A new prefix is set up first: its set-up would replace the links below.
+DISPLAY= "$wine" wineboot -u >/dev/null 2>&1 || true
+"$(command -v wineserver || echo /usr/lib/wine/wineserver)" -w 2>/dev/null || true
 mkdir -p "$fonts"
 cp /usr/share/wine/fonts/*.ttf "$fonts/"
 links='NotoSansThai-Regular.ttf,Noto Sans Thai\0NotoSansDevanagari-Regular.ttf,Noto Sans Devanagari'
 for face in Tahoma "Tahoma Bold"; do
-  DISPLAY= "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+  DISPLAY= "$wine" reg add "$link_key" \
     /v "$face" /t REG_MULTI_SZ /d "$links" /f >/dev/null 2>&1
 done

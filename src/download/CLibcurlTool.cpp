@@ -372,7 +372,9 @@ size_t CLibcurlTool::downloadFunc(void* data, size_t size, size_t nmemb, void* u
     return 0;
   }
   const size_t written = thread->writeBlock(data, size * nmemb);
-  if (written != size * nmemb && !thread->currentTask()->isComplete()) {
+  // A split slice's transfer ends by design at the helper's first byte.
+  const CTask& cut = *thread->currentTask();
+  if (written != size * nmemb && !(cut.SplitAt > 0 && cut.isComplete())) {
     const CTask& task = *thread->currentTask();
     LOG(INFO) << " Thread: " << task.TaskId.load() << " Write Error. Task id：" << task.TaskId.load()
               << " Download to:" << task.DownloadedPos.load() << " Receive:" << nmemb

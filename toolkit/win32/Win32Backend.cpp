@@ -2,6 +2,8 @@
 
 #include <shobjidl.h>
 
+#include <utility>
+
 #include "toolkit/SkinWindow.h"
 #include "toolkit/win32/GdiplusDecoder.h"
 #include "toolkit/win32/Win32Window.h"
@@ -126,6 +128,24 @@ void Win32Backend::CenterWindow(int window, int owner) {
 
 void Win32Backend::MinimizeWindow(int window) {
   if (HWND hwnd = NativeHandle(window)) ShowWindow(hwnd, SW_MINIMIZE);
+}
+
+namespace {
+
+// The system's icon size, rounded up to a multiple of 16.
+int IconSide(int metric) { return (GetSystemMetrics(metric) + 15) / 16 * 16; }
+
+}  // namespace
+
+void Win32Backend::SetWindowIcon(int window, int resourceId) {
+  HWND hwnd = NativeHandle(window);
+  if (!hwnd) return;
+  const HINSTANCE module = GetModuleHandleW(nullptr);
+  for (const auto& [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, std::pair{ICON_SMALL, SM_CXSMICON}}) {
+    const int side = IconSide(metric);
+    HANDLE icon = LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, side, side, LR_SHARED);
+    if (icon) SendMessageW(hwnd, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+  }
 }
 
 void Win32Backend::Invalidate(int window) {

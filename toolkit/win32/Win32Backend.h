@@ -44,6 +44,7 @@ class Win32Backend : public WindowBackend {
   void MinimizeWindow(int window) override;
   void Invalidate(int window) override;
   void SetTaskbarProgress(int window, int percent, TaskbarState state) override;
+  void SetWindowIcon(int window, int resourceId) override;
 
   // The cache of every picture the windows draw (banners and code pictures go in here).
   PictureCache& pictures() { return pictures_; }
