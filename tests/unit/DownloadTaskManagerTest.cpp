@@ -244,17 +244,17 @@ TEST_F(TaskManagerTest, SplitSlicesKeepThePlannedLayoutInTheTaskFile) {
   ASSERT_EQ(manager.generateDownloadTask(false, "", 0), 1);
   CTask* slice = manager.getOneTaskTodo();
   slice->DownloadedPos = 1048576;
-  CTask* far = manager.splitTask(slice);
-  CTask* near = manager.splitTask(slice);
-  ASSERT_TRUE(far && near);
-  EXPECT_EQ(far->StartPos, 2621440);
-  EXPECT_EQ(far->lastByte(), 4194303);
-  EXPECT_EQ(near->StartPos, 1835008);
-  EXPECT_EQ(near->lastByte(), 2621439);
+  CTask* farSlice = manager.splitTask(slice);
+  CTask* nearSlice = manager.splitTask(slice);
+  ASSERT_TRUE(farSlice && nearSlice);
+  EXPECT_EQ(farSlice->StartPos, 2621440);
+  EXPECT_EQ(farSlice->lastByte(), 4194303);
+  EXPECT_EQ(nearSlice->StartPos, 1835008);
+  EXPECT_EQ(nearSlice->lastByte(), 2621439);
   EXPECT_EQ(slice->remainingBytes(), 786432);
-  EXPECT_EQ(manager.todoTasks().front(), near);
-  near->DownloadedPos = 2359296;  // near is too close to its end to split
-  EXPECT_EQ(manager.splitTask(near), nullptr);
+  EXPECT_EQ(manager.todoTasks().front(), nearSlice);
+  nearSlice->DownloadedPos = 2359296;  // now too close to its end to split
+  EXPECT_EQ(manager.splitTask(nearSlice), nullptr);
 
   auto reload = [&] {
     manager.saveTaskToFile();
@@ -265,9 +265,9 @@ TEST_F(TaskManagerTest, SplitSlicesKeepThePlannedLayoutInTheTaskFile) {
   EXPECT_EQ(reload(), std::make_pair(int64_t{1048576}, size_t{0}));
   slice->DownloadedPos = 1835008;
   slice->TaskStatus = CTask::kComplete;
-  near->DownloadedPos = 2621440;
-  EXPECT_EQ(reload(), std::make_pair(int64_t{1835008}, size_t{0}));  // far still runs
-  far->DownloadedPos = 4194304;
+  nearSlice->DownloadedPos = 2621440;
+  EXPECT_EQ(reload(), std::make_pair(int64_t{1835008}, size_t{0}));  // farSlice still runs
+  farSlice->DownloadedPos = 4194304;
   EXPECT_EQ(reload(), std::make_pair(int64_t{4194304}, size_t{1}));
   EXPECT_TRUE(flowErrors_.empty());
 }
