@@ -17,6 +17,8 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/posix/PosixInternal.h"
 
@@ -74,8 +76,7 @@ void NameSigner(X509* signer, SignatureCheck* check) {
   OPENSSL_free(der);
 }
 
-// The system's roots and the extra ones. Any purpose passes the chain check:
-// OpenSSL has no code-signing purpose, so Judge checks the usage itself.
+// The system's roots and the extra ones.
 StorePtr TrustStore(const std::vector<std::string>& extraRoots) {
   StorePtr store(X509_STORE_new());
   if (!store) return store;
@@ -85,7 +86,6 @@ StorePtr TrustStore(const std::vector<std::string>& extraRoots) {
     CertPtr root(d2i_X509(nullptr, &p, static_cast<long>(der.size())));
     if (root) X509_STORE_add_cert(store.get(), root.get());
   }
-  X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
   return store;
 }
 
@@ -275,12 +275,10 @@ SignatureCheck CheckAppended(const uint8_t* data, size_t size, X509_STORE* store
 
 }  // namespace
 
-SignatureCheck CheckSignatureBytes(const uint8_t* data, size_t size,
-                                   const std::vector<std::string>& extraRoots) {
-  StorePtr store = TrustStore(extraRoots);
-  if (!store) return Status(SignatureStatus::kMalformed);
-  if (size >= 2 && data[0] == 'M' && data[1] == 'Z') return CheckPe(data, size, store.get());
-  return CheckAppended(data, size, store.get());
+SignatureCheck CheckSignatureBytes(const uint8_t* data, size_t size, X509_STORE* store) {
+  X509_STORE_set_purpose(store, X509_PURPOSE_ANY);
+  if (size >= 2 && data[0] == 'M' && data[1] == 'Z') return CheckPe(data, size, store);
+  return CheckAppended(data, size, store);
 }
 
 }  // namespace posix
@@ -288,6 +286,8 @@ SignatureCheck CheckSignatureBytes(const uint8_t* data, size_t size,
 SignatureCheck CheckFileSignature(const std::wstring& path, const std::vector<std::string>& extraRoots) {
   SignatureCheck check;
   check.status = SignatureStatus::kMalformed;
+  const posix::StorePtr store = posix::TrustStore(extraRoots);
+  if (!store) return check;
   const int fd = open(posix::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   struct stat info;
   if (fd < 0 || fstat(fd, &info) != 0) {
@@ -300,7 +300,7 @@ SignatureCheck CheckFileSignature(const std::wstring& path, const std::vector<st
     if (mapped == MAP_FAILED) {
       check.systemCode = static_cast<uint32_t>(errno);
     } else {
-      check = posix::CheckSignatureBytes(static_cast<const uint8_t*>(mapped), size, extraRoots);
+      check = posix::CheckSignatureBytes(static_cast<const uint8_t*>(mapped), size, store.get());
       munmap(mapped, size);
     }
   }

@@ -12,22 +12,23 @@
 // "~Module signature appended~\n".
 //
 // Either way the signature must verify, its one signer must chain to a root
-// of the trust store (system roots and extra roots) and carry the
-// code-signing usage (or no usage restriction at all).
+// of the trust store (CheckFileSignature's: the system's roots and the extra
+// ones) and carry the code-signing usage (or no usage restriction at all).
 #pragma once
+
+#include <openssl/x509.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "platform/Signature.h"
 
 namespace platform {
 namespace posix {
 
-SignatureCheck CheckSignatureBytes(const uint8_t* data, size_t size,
-                                   const std::vector<std::string>& extraRoots);
+// `store` gets the purpose "any": OpenSSL has no code-signing purpose, so the
+// usage is checked here.
+SignatureCheck CheckSignatureBytes(const uint8_t* data, size_t size, X509_STORE* store);
 
 }  // namespace posix
 }  // namespace platform
