@@ -8,7 +8,8 @@
 # PE32 i386 GUI program that imports system DLLs only and puts a stripped
 # copy at <builddir>/Setup.exe (build/win32/Setup.exe from the Makefile).
 # The i686 build is the product: it is built without the TLS switches of the
-# local settings file, and the script checks that they are gone.
+# local settings file and without the test signing root, and the script
+# checks that they are gone.
 set -euo pipefail
 
 triple=${1:?usage: $0 <triple> <builddir>}
@@ -57,6 +58,11 @@ if [ "$triple" = i686-w64-mingw32 ]; then
       die "Setup.exe honours the test switch $name"
     fi
   done
+  # Nor does it trust the test signing root (compiled in as hexadecimal DER).
+  root_hex=$(od -An -tx1 -v "$builddir/test-pki/ca.der" | tr -d ' \n' | head -c 64)
+  if LC_ALL=C grep -qa "$root_hex" "$builddir/Setup.exe"; then
+    die "Setup.exe trusts the test signing root"
+  fi
   log "$builddir/Setup.exe: $(file -b "$builddir/Setup.exe"), $(stat -c %s "$builddir/Setup.exe") bytes"
 else
   check_imports "$exe" "PE32+ executable (GUI) x86-64"

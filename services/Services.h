@@ -24,8 +24,11 @@ void RegisterDownloadServer(httplib::Server& server, const Options& options);
 // Analytics collector and GA4 endpoint: POST /collect, /collector and
 // /g/collect (Collector.cpp).
 void RegisterCollector(httplib::Server& server, const Options& options);
-// Further services (data service, alert service, log collection)
-// add a registration function here and call it from RegisterAll in main.cpp.
+// Alert service: POST /api/exception/send, the error reports as URL-encoded
+// forms (AlertService.cpp).
+void RegisterAlertService(httplib::Server& server, const Options& options);
+// Further services (data service, log collection) add a registration
+// function here and call it from RegisterAll in main.cpp.
 
 // Sleeps in short steps so that a stopping server is not held up for long.
 void SleepSeconds(double seconds);

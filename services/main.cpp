@@ -80,6 +80,7 @@ void RegisterAll(httplib::Server& server, const Options& options) {
   RegisterConfigServer(server, options);
   RegisterDownloadServer(server, options);
   RegisterCollector(server, options);
+  RegisterAlertService(server, options);
 }
 
 bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,

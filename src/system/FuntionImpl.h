@@ -67,6 +67,23 @@ uint32_t CreateDirectoriesWith(const std::wstring& path,
 // when none matched, -2 when the process list cannot be read.
 int FindProcessByFullPath(std::wstring fullPath, bool kill, bool withTmp);
 
+// ---- signatures ----
+// Who may sign the packages the installer runs.
+struct SignaturePolicy {
+  std::vector<std::string> pins;        // lower-case hex SHA-256 of a certificate or public key
+  std::vector<std::string> extraRoots;  // DER certificates trusted besides the system's roots
+};
+// The policy compiled in: SETUP_PUBLISHER_PIN, and in builds made for tests
+// the root SETUP_TEST_SIGNING_ROOT.
+SignaturePolicy BuiltInSignaturePolicy();
+// True only when the file's embedded signature is intact, chains to a
+// trusted root, and its signer's certificate or public key is pinned.
+// Without any pin nothing passes. The outcome is logged.
+bool VerifySignatureWith(const wchar_t* path, const SignaturePolicy& policy);
+bool VerifyEmbeddedSignature(const wchar_t* path);  // with the built-in policy
+// True when the text is shorter than 4 characters or ends in ".exe" exactly.
+bool isExePath(std::wstring text);
+
 // ---- drives and storage queries ----
 bool IsSsdDrive(wchar_t letter);
 // Solid-state test of a drive root ("C:\\" or a mount point).

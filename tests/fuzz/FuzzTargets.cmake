@@ -3,3 +3,7 @@
 add_executable(configure_fuzz ${CMAKE_CURRENT_LIST_DIR}/ConfigureFuzz.cpp)
 target_link_libraries(configure_fuzz PRIVATE setupcore)
 target_link_options(configure_fuzz PRIVATE -fsanitize=fuzzer)
+
+add_executable(signature_fuzz ${CMAKE_CURRENT_LIST_DIR}/SignatureFuzz.cpp)
+target_link_libraries(signature_fuzz PRIVATE setupcore)
+target_link_options(signature_fuzz PRIVATE -fsanitize=fuzzer)

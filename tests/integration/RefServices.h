@@ -48,15 +48,10 @@ class RefServices {
   // POST to a control endpoint (certificate checks off: the fixture's own peer).
   void Control(const std::string& pathAndQuery) const { Send(Url(pathAndQuery), true); }
   // The requests recorded so far, oldest first.
-  Json::Value Requests() const {
-    Json::Value requests;
-    std::istringstream text(Send(Url("/_control/requests"), false));
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    EXPECT_TRUE(Json::parseFromStream(builder, text, &requests, &errors)) << errors;
-    return requests;
-  }
+  Json::Value Requests() const { return GetJson("/_control/requests"); }
   void ClearRequests() const { Control("/_control/requests/clear"); }
+  // The alert service's error reports so far, oldest first: {body, form}.
+  Json::Value AlertReports() const { return GetJson("/_control/alert/reports"); }
 
  private:
   void Start(const std::vector<std::string>& args) {
@@ -76,6 +71,15 @@ class RefServices {
     close(pipeFds[1]);
     output_ = fdopen(pipeFds[0], "r");
     ASSERT_EQ(std::fscanf(output_, "PORT %d", &port_), 1) << "refservices did not start";
+  }
+
+  Json::Value GetJson(const std::string& path) const {
+    Json::Value value;
+    std::istringstream text(Send(Url(path), false));
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    EXPECT_TRUE(Json::parseFromStream(builder, text, &value, &errors)) << errors;
+    return value;
   }
 
   static size_t Collect(char* data, size_t size, size_t count, void* text) {
