@@ -26,7 +26,12 @@ export WINEPREFIX=${SETUP_WINEPREFIX:-$root/build/wine-prefix}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 "$root/scripts/wine-fonts.sh" "$wine"
+# This prefix's server may have been started without this display; its
+# programs could then open no window.
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
 
 out=$root/build/screens
 mkdir -p "$out"
@@ -41,12 +46,14 @@ languages=(english:en_US japanese:ja_JP chinese:zh_CN spanish:es_ES german:de_DE
            chinesetrad:zh_TW korean:ko_KR nederland:nl_NL indonesian:id_ID turkish:tr_TR
            hindi:hi_IN thai:th_TH malay:ms_MY swedish:sv_SE czech:cs_CZ vietnamese:vi_VN)
 
-# The visible window of Setup.exe; empty after 60 s without one.
+# The visible window of Setup.exe (process PID); empty when the process
+# ends or 60 s pass without one.
 find_window() {
   local id
   for _ in $(seq 120); do
     id=$(xdotool search --onlyvisible --classname setup.exe 2>/dev/null | head -1 || true)
     [ -n "$id" ] && { echo "$id"; return; }
+    kill -0 "$1" 2>/dev/null || return 0
     sleep 0.5
   done
 }
@@ -56,9 +63,9 @@ shoot() {
   local name=$1 locale=$2 log=$out/setup-$1.log pid id rc=0
   (cd "$(dirname "$setup")" && LANG=$locale.UTF-8 LC_ALL=$locale.UTF-8 exec "$wine" "$setup") >"$log" 2>&1 &
   pid=$!
-  id=$(find_window)
+  id=$(find_window "$pid")
   if [ -z "$id" ]; then
-    problem "$name: no window within 60 s"
+    problem "$name: no window (see $log)"
     kill "$pid" 2>/dev/null || true
     return
   fi
@@ -83,7 +90,7 @@ shoot() {
 for entry in "${languages[@]}"; do
   shoot "${entry%%:*}" "${entry#*:}"
 done
-"$(command -v wineserver || echo /usr/lib/wine/wineserver)" -w 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
 
 shots=()
 for entry in "${languages[@]}"; do

@@ -10,6 +10,10 @@
 set -euo pipefail
 wine=${1:?usage: $0 <wine64>}
 fonts=$WINEPREFIX/drive_c/windows/Fonts
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+# The server this script starts has no display; it must be gone before a
+# program that opens windows on one starts.
+trap '"$wineserver" -w 2>/dev/null || true' EXIT
 link_key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 if [ -f "$fonts/tahoma.ttf" ] &&
    DISPLAY= "$wine" reg query "$link_key" /v Tahoma 2>/dev/null | grep -q NotoSansThai; then
@@ -17,7 +21,7 @@ if [ -f "$fonts/tahoma.ttf" ] &&
 fi
 # A new prefix is set up first: its set-up would replace the links below.
 DISPLAY= "$wine" wineboot -u >/dev/null 2>&1 || true
-"$(command -v wineserver || echo /usr/lib/wine/wineserver)" -w 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
 mkdir -p "$fonts"
 cp /usr/share/wine/fonts/*.ttf "$fonts/"
 links='NotoSansThai-Regular.ttf,Noto Sans Thai\0NotoSansDevanagari-Regular.ttf,Noto Sans Devanagari'
