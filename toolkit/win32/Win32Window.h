@@ -22,7 +22,7 @@ class Win32Window {
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
 
-  // Registers the spec's class once and creates the window, hidden.
+  // Registers the window's class once and creates the window, hidden.
   bool Create(const WindowSpec& spec, HWND owner);
   HWND hwnd() const { return hwnd_; }
   // The controls changed: the edits follow them and the window is drawn again.
