@@ -31,7 +31,7 @@
 #include "toolkit/SkinWindow.h"
 #include "toolkit/SteadyClock.h"
 #include "window/EnumMsgType.h"
-#include "window/ManualResetEvent.h"
+#include "download/ManualResetEvent.h"
 #include "window/WorkerThread.h"
 
 // What the main window works with; tests replace parts.
