@@ -98,6 +98,13 @@ class ISystem {
                              std::wstring* value) = 0;
   virtual bool RegWriteString(const std::wstring& key, const std::wstring& name,
                               const std::wstring& value) = 0;
+
+  // Opens a file, program or web page as the shell does (ShellExecuteW
+  // "open", SW_SHOWNORMAL or SW_HIDE); true when the shell reports success.
+  // posix: a web page goes to xdg-open; "explorer.exe" with "/e, path" or
+  // "/select, path" starts the program or opens the folder it names; any
+  // other file is started detached with the blank-separated parameters.
+  virtual bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) = 0;
 };
 
 // The process-wide system object (the real backend unless a test swapped it).

@@ -599,3 +599,25 @@ TEST(PosixInstance, ComAndFirewall) {
 }
 
 }  // namespace
+
+// The shell's open starts programs detached with their parameters, starts a
+// program that Explorer is asked to show with "/e, ", and reports a program
+// that does not exist as a failure.
+TEST(PosixShell, OpenStartsProgramsAndReportsMissingOnes) {
+  TempFolder folder;
+  const std::string script = (folder.path() / "tool.sh").string();
+  std::ofstream(script) << "#!/bin/sh\necho \"$@\" >>\"$(dirname \"$0\")/ran.txt\"\n";
+  ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+  platform::ISystem& system = platform::RealSystem();
+  EXPECT_TRUE(system.ShellOpen(platform::Utf8ToWide(script), L" -close02 Setup .log", false));
+  EXPECT_TRUE(system.ShellOpen(L"explorer.exe", L"/e, \"" + platform::Utf8ToWide(script) + L"\"", true));
+  EXPECT_FALSE(system.ShellOpen(platform::Utf8ToWide((folder.path() / "missing").string()), L"", true));
+  std::multiset<std::string> lines;
+  for (int i = 0; i < 100 && lines.size() < 2; ++i) {
+    usleep(20000);
+    lines.clear();
+    std::ifstream in(folder.path() / "ran.txt");
+    for (std::string line; std::getline(in, line);) lines.insert(line);
+  }
+  EXPECT_EQ(lines, (std::multiset<std::string>{"", "-close02 Setup .log"}));
+}

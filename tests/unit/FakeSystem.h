@@ -115,6 +115,14 @@ class FakeSystem : public platform::ISystem {
   // Makes RegWriteString fail (a read-only registry).
   void SetRegistryWritable(bool writable) { Lock l(m_); memoryRegistry_ = true; regWritable_ = writable; }
 
+  // Shell opens are recorded, never performed; each answers `shellResult`.
+  struct ShellOpenCall {
+    std::wstring file, parameters;
+    bool show;
+  };
+  std::vector<ShellOpenCall> ShellOpens() { Lock l(m_); return shellOpens_; }
+  void SetShellOpenResult(bool result) { Lock l(m_); shellResult_ = result; }
+
   // ---- ISystem ---------------------------------------------------------------
 
   std::wstring ModulePath() override {
@@ -253,6 +261,11 @@ class FakeSystem : public platform::ISystem {
     }
     return platform::RealSystem().RegWriteString(key, name, value);
   }
+  bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) override {
+    Lock l(m_);
+    shellOpens_.push_back({file, parameters, show});
+    return shellResult_;
+  }
 
  private:
   using Lock = std::lock_guard<std::recursive_mutex>;
@@ -303,6 +316,8 @@ class FakeSystem : public platform::ISystem {
   bool screenAvailable_ = true;
   bool memoryRegistry_ = false;
   bool regWritable_ = true;
+  std::vector<ShellOpenCall> shellOpens_;
+  bool shellResult_ = true;
   std::map<std::pair<std::wstring, std::wstring>, std::wstring> registry_;
 };
 

@@ -13,6 +13,11 @@ namespace posix {
 // as a folder separator (portable callers may build Windows-style paths).
 std::string NativePath(const std::wstring& path);
 
+// Starts `program` (a path, or a name looked up in PATH) with `arguments`,
+// detached and with its standard streams on /dev/null; false when it cannot
+// be started.
+bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments);
+
 // ---- mounted drives -----------------------------------------------------------
 
 struct MountEntry {

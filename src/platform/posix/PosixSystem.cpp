@@ -234,6 +234,35 @@ class PosixSystem : public ISystem {
                       const std::wstring& value) override {
     return posix::RegistryStore::Default().Write(key, name, value);
   }
+
+  bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool) override {
+    const std::string target = WideToUtf8(file);
+    if (target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0)
+      return posix::SpawnDetached("xdg-open", {target});
+    if (target == "explorer.exe") return OpenAsExplorer(WideToUtf8(parameters));
+    std::vector<std::string> words;
+    std::istringstream split(WideToUtf8(parameters));
+    for (std::string word; split >> word;) words.push_back(word);
+    return posix::SpawnDetached(posix::NativePath(file), words);
+  }
+
+ private:
+  // "/e, path" starts a program (or opens a folder); "/select, path" opens
+  // the folder that holds the path. Quotation marks around the path go.
+  static bool OpenAsExplorer(const std::string& parameters) {
+    const size_t comma = parameters.find(',');
+    if (comma == std::string::npos) return false;
+    std::string path = parameters.substr(comma + 1);
+    path.erase(0, path.find_first_not_of(' '));
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+    path = posix::NativePath(Utf8ToWide(path));
+    const bool select = parameters.compare(0, comma, "/select") == 0;
+    struct stat info;
+    if (!select && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0)
+      return posix::SpawnDetached(path, {});
+    const std::string folder = select ? path.substr(0, path.rfind('/') + 1) : path;
+    return posix::SpawnDetached("xdg-open", {folder});
+  }
 };
 
 }  // namespace

@@ -1,8 +1,7 @@
 // win32 backend of the host-process services.
 #include "platform/HostProcess.h"
 
-#include <windows.h>
-#include <shellapi.h>
+#include "platform/Platform.h"
 
 namespace platform {
 namespace host {
@@ -15,8 +14,7 @@ std::wstring CommandLine() {
 void EndProcess(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 
 bool StartHidden(const std::wstring& program, const std::wstring& arguments) {
-  HINSTANCE result = ShellExecuteW(nullptr, L"open", program.c_str(), arguments.c_str(), nullptr, SW_HIDE);
-  return reinterpret_cast<INT_PTR>(result) > 32;
+  return RealSystem().ShellOpen(program, arguments, false);
 }
 
 }  // namespace host

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/win32/Win32Common.h"
 
+#include <shellapi.h>
 #include <winioctl.h>
 
 #include <cstring>
@@ -293,6 +294,13 @@ class Win32System final : public ISystem {
     if (RegCreateKeyW(HKEY_LOCAL_MACHINE, key.c_str(), handle.out()) != ERROR_SUCCESS) return false;
     return RegSetValueExW(handle.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>(value.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+  }
+
+  // ShellExecuteW reports success with a value above 32.
+  bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) override {
+    HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
+                                     nullptr, show ? SW_SHOWNORMAL : SW_HIDE);
+    return reinterpret_cast<INT_PTR>(result) > 32;
   }
 };
 
