@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "download/CLibcurlTool.h"
+#include "startup/LocalSettings.h"
 #include "system/FuntionImpl.h"
 #include "startup/LocalSettings.h"
 #include "config/ScrambledText.h"
@@ -137,6 +138,8 @@ CConfigure::CConfigure(int32_t downloaderId, int32_t languageId, int32_t siteId)
     : downloaderId(downloaderId), siteId(siteId), languageId(languageId), hosts_(builtInHosts()) {}
 
 CConfigure::Hosts CConfigure::builtInHosts() {
+  const std::string testHost = LocalSettings::ConfigHost();
+  if (!testHost.empty()) return Hosts{testHost, testHost};
   const std::string hosts = SCRAMBLED_TEXT(SETUP_CONFIG_HOSTS);
   const size_t separator = hosts.find(',');
   Hosts result;

@@ -58,8 +58,9 @@ class CConfigure {
 
   std::string getQueryUrl();
 
-  // Configuration hosts: the build's (scrambled in the program) unless a
-  // test or demo sets others ("host" or "host:port").
+  // Configuration hosts: the build's (scrambled in the program), or in builds
+  // for tests the settings file's "ConfigHost", unless a test sets others
+  // ("host" or "host:port").
   struct Hosts {
     std::string main, secondary;
   };

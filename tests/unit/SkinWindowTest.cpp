@@ -2,6 +2,7 @@
 // order, and which control a press reaches.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -179,4 +180,27 @@ TEST_F(SkinWindowTest, ACloseRequestFromAnyThreadIsDecidedByOnClose) {
   EXPECT_FALSE(backend_.IsVisible(closing.handle()));
   EXPECT_EQ(backend_.State(closing.handle()).icon, 143);
   EXPECT_FALSE(backend_.HasUser());
+}
+
+// A script user waits for each step's control to be reachable in a shown
+// window, and takes steps appended to the file while the program runs.
+TEST_F(SkinWindowTest, AScriptUserWaitsForReachableControlsAndFollowsAGrowingScript) {
+  const std::string script = ::testing::TempDir() + "user.script";
+  std::ofstream(script) << "# the user\nclick hidden\n";
+  backend_.FollowScript(script);
+  backend_.Wait(0);
+  window_.Show(true);
+  backend_.Wait(0);
+  EXPECT_TRUE(seen_.empty() || seen_.back() == "windowinit::-1");
+  window_.Find("hidden")->state.visible = true;
+  window_.Arrange();
+  backend_.Wait(0);
+  backend_.Wait(0);
+  std::ofstream(script, std::ios::app) << "\nlink links 1\nchoose combo 1\n";
+  backend_.Wait(0);
+  backend_.Wait(0);
+  backend_.Wait(0);
+  ASSERT_GE(seen_.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(seen_.end() - 3, seen_.end()),
+            (std::vector<std::string>{"click:hidden:-1", "link:links:1", "itemselect:combo:1"}));
 }

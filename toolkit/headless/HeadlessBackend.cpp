@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+
+#include "platform/Platform.h"
 
 #include "toolkit/SkinWindow.h"
 
@@ -13,16 +16,46 @@ void HeadlessBackend::SetWindowEnabled(int window, bool enabled) {
 }
 
 void HeadlessBackend::SetWindowVisible(int window, bool visible) {
-  std::lock_guard<std::mutex> guard(lock_);
-  windows_[window].visible = visible;
+  std::string title;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    WindowState& state = windows_[window];
+    if (state.visible == visible) return;
+    state.visible = visible;
+    title = platform::WideToUtf8(state.spec.className);
+  }
+  Report("window " + title + (visible ? " shown" : " hidden"));
 }
 
+// With a script, the wait is short, so that the user acts while nothing else happens.
 void HeadlessBackend::Wait(int timeoutMs) {
-  std::unique_lock<std::mutex> guard(lock_);
-  const auto woken = [this] { return pendingWake_; };
-  if (timeoutMs < 0) woken_.wait(guard, woken);
-  else woken_.wait_for(guard, std::chrono::milliseconds(timeoutMs), woken);
-  pendingWake_ = false;
+  if (script_ && (timeoutMs < 0 || timeoutMs > kScriptPollMs)) timeoutMs = kScriptPollMs;
+  {
+    std::unique_lock<std::mutex> guard(lock_);
+    const auto woken = [this] { return pendingWake_; };
+    if (timeoutMs < 0) woken_.wait(guard, woken);
+    else woken_.wait_for(guard, std::chrono::milliseconds(timeoutMs), woken);
+    pendingWake_ = false;
+  }
+  if (script_) script_->Step(ShownWindows());
+}
+
+void HeadlessBackend::FollowScript(const std::string& path) { script_ = std::make_unique<UserScript>(path); }
+
+void HeadlessBackend::Report(const std::string& line) {
+  if (!script_) return;
+  std::printf("setup-ui: %s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::vector<SkinWindow*> HeadlessBackend::ShownWindows() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::vector<SkinWindow*> shown;
+  for (auto it = skins_.rbegin(); it != skins_.rend(); ++it) {
+    const auto state = windows_.find(it->first);
+    if (state != windows_.end() && state->second.visible && state->second.enabled) shown.push_back(it->second);
+  }
+  return shown;
 }
 
 void HeadlessBackend::Wake() {
@@ -45,12 +78,14 @@ bool HeadlessBackend::CreateNativeWindow(SkinWindow& window, const WindowSpec& s
   state.created = true;
   state.spec = spec;
   state.rect = Rect{0, 0, size.width, size.height};
+  skins_[window.handle()] = &window;
   return true;
 }
 
 void HeadlessBackend::DestroyNativeWindow(int window) {
   std::lock_guard<std::mutex> guard(lock_);
   windows_.erase(window);
+  skins_.erase(window);
 }
 
 Rect HeadlessBackend::WindowRect(int window) {
@@ -87,9 +122,13 @@ void HeadlessBackend::Invalidate(int window) {
 }
 
 void HeadlessBackend::SetTaskbarProgress(int window, int percent, TaskbarState state) {
-  std::lock_guard<std::mutex> guard(lock_);
-  windows_[window].taskbarPercent = percent;
-  windows_[window].taskbarState = state;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    windows_[window].taskbarPercent = percent;
+    windows_[window].taskbarState = state;
+  }
+  if (state == TaskbarState::kNormal) Report("progress " + std::to_string(percent));
+  else Report(state == TaskbarState::kNoProgress ? "progress none" : "progress error");
 }
 
 void HeadlessBackend::SetWindowIcon(int window, int resourceId) {

@@ -7,9 +7,12 @@
 
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <string>
 
 #include "toolkit/WindowBackend.h"
+#include "toolkit/headless/UserScript.h"
 
 namespace toolkit {
 
@@ -48,11 +51,22 @@ class HeadlessBackend : public WindowBackend {
   bool IsVisible(int window) const;
   WindowState State(int window) const;
 
+  // Lets a user follow the script file (see UserScript) and reports on
+  // stdout, as "setup-ui: " lines, what a screen would show: windows shown
+  // and hidden, the taskbar progress, the steps taken.
+  void FollowScript(const std::string& path);
+
  private:
+  static constexpr int kScriptPollMs = 50;
+  void Report(const std::string& line);
+  std::vector<SkinWindow*> ShownWindows() const;  // top-most first
+
   mutable std::mutex lock_;
   std::condition_variable woken_;
   bool pendingWake_ = false;
   std::map<int, WindowState> windows_;
+  std::map<int, SkinWindow*> skins_;
+  std::unique_ptr<UserScript> script_;
 };
 
 }  // namespace toolkit

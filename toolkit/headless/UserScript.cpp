@@ -1,0 +1,67 @@
+#include "toolkit/headless/UserScript.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "toolkit/HitTest.h"
+#include "toolkit/SkinWindow.h"
+
+namespace toolkit {
+
+namespace {
+
+// Shown with all its ancestors and enabled, and what a press at its centre
+// lands on: covered, hidden or disabled controls wait.
+bool Reachable(SkinWindow& window, Control* control) {
+  if (!control || control->rect.Width() <= 0 || control->rect.Height() <= 0) return false;
+  for (const Control* c = control; c; c = c->parent())
+    if (!c->state.visible || !c->state.enabled) return false;
+  const Rect& rect = control->rect;
+  return HitTest(&window.layout().root, Point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}) == control ||
+         control->kind() != ControlKind::kButton;
+}
+
+}  // namespace
+
+// Reads the file afresh: the driver may have appended since the last call.
+bool UserScript::NextAction(Action* action) {
+  std::ifstream in(path_);
+  size_t steps = 0;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    Action parsed;
+    if (!(words >> parsed.verb) || parsed.verb[0] == '#') continue;
+    words >> parsed.control >> parsed.index;
+    if (steps++ == done_) {
+      *action = parsed;
+      return true;
+    }
+  }
+  return false;
+}
+
+void UserScript::Step(const std::vector<SkinWindow*>& windows) {
+  Action action;
+  if (!NextAction(&action)) return;
+  for (SkinWindow* window : windows) {
+    if (!Reachable(*window, window->Find(action.control))) continue;
+    ++done_;
+    std::printf("setup-ui: %s %s\n", action.verb.c_str(), action.control.c_str());
+    std::fflush(stdout);
+    if (!Perform(*window, action)) std::printf("setup-ui: %s %s failed\n", action.verb.c_str(), action.control.c_str());
+    std::fflush(stdout);
+    return;
+  }
+}
+
+bool UserScript::Perform(SkinWindow& window, const Action& action) {
+  Control* control = window.Find(action.control);
+  const Rect& rect = control->rect;
+  if (action.verb == "click") return window.ClickAt(Point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+  if (action.verb == "choose") return window.ChooseItem(control, action.index);
+  if (action.verb == "link") return window.FollowLink(control, action.index);
+  return false;
+}
+
+}  // namespace toolkit

@@ -1,0 +1,42 @@
+// A user of the headless backend who follows a script file, for the Linux
+// demo and its tests. Each line is one step, done in order:
+//   click <control>           press the control
+//   choose <combo> <index>    pick an item of a combo
+//   link <text> <index>       follow a link of a text
+// A step waits until its control can be reached in a shown, enabled window
+// (the top-most such window first, so that an open message box is served
+// before its owner). The file may grow while the program runs: a driver can
+// append the next step once it has done its own part. Lines starting with
+// "#" and empty lines are skipped.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace toolkit {
+
+class SkinWindow;
+
+class UserScript {
+ public:
+  explicit UserScript(std::string path) : path_(std::move(path)) {}
+
+  // Performs the next step when its control can be reached in one of
+  // `windows` (given top-most first); called on the UI thread.
+  void Step(const std::vector<SkinWindow*>& windows);
+
+ private:
+  struct Action {
+    std::string verb, control;
+    int index = 0;
+  };
+  bool NextAction(Action* action);
+  static bool Perform(SkinWindow& window, const Action& action);
+
+  std::string path_;
+  // Counted before a step is performed: its handler may open a modal box,
+  // whose loop takes the next step from here.
+  size_t done_ = 0;
+};
+
+}  // namespace toolkit
