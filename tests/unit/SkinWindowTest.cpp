@@ -32,6 +32,7 @@ const char kLayout[] = R"(<Window size="400,300">
     <Button name="hidden" height="30" visible="false"/>
     <Button name="disabled" height="30" enabled="false"/>
     <HorizontalLayout height="30" enabled="false"><Button name="insideDisabled"/></HorizontalLayout>
+    <Edit name="path" height="30"/>
     <Button name="cover" float="true" pos="50,0,100,40"/>
   </VerticalLayout>
 </Window>)";
@@ -196,10 +197,9 @@ TEST_F(SkinWindowTest, AScriptUserWaitsForReachableControlsAndFollowsAGrowingScr
   window_.Arrange();
   backend_.Wait(0);
   backend_.Wait(0);
-  std::ofstream(script, std::ios::app) << "\nlink links 1\nchoose combo 1\n";
-  backend_.Wait(0);
-  backend_.Wait(0);
-  backend_.Wait(0);
+  std::ofstream(script, std::ios::app) << "\nlink links 1\nchoose combo 1\ntype path /opt/my folder\n";
+  for (int i = 0; i < 4; ++i) backend_.Wait(0);
+  EXPECT_EQ(window_.Find("path")->look.text, L"/opt/my folder");
   ASSERT_GE(seen_.size(), 3u);
   EXPECT_EQ(std::vector<std::string>(seen_.end() - 3, seen_.end()),
             (std::vector<std::string>{"click:hidden:-1", "link:links:1", "itemselect:combo:1"}));

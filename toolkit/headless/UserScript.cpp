@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/Platform.h"
 #include "toolkit/HitTest.h"
 #include "toolkit/SkinWindow.h"
 
@@ -32,7 +33,9 @@ bool UserScript::NextAction(Action* action) {
     std::istringstream words(line);
     Action parsed;
     if (!(words >> parsed.verb) || parsed.verb[0] == '#') continue;
-    words >> parsed.control >> parsed.index;
+    words >> parsed.control;
+    if (parsed.verb == "type") std::getline(words >> std::ws, parsed.text);
+    else words >> parsed.index;
     if (steps++ == done_) {
       *action = parsed;
       return true;
@@ -61,7 +64,10 @@ bool UserScript::Perform(SkinWindow& window, const Action& action) {
   if (action.verb == "click") return window.ClickAt(Point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
   if (action.verb == "choose") return window.ChooseItem(control, action.index);
   if (action.verb == "link") return window.FollowLink(control, action.index);
-  return false;
+  if (action.verb != "type" || control->kind() != ControlKind::kEdit) return false;
+  control->look.text = platform::Utf8ToWide(action.text);
+  window.Invalidate();
+  return true;
 }
 
 }  // namespace toolkit

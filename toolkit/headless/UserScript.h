@@ -3,6 +3,7 @@
 //   click <control>           press the control
 //   choose <combo> <index>    pick an item of a combo
 //   link <text> <index>       follow a link of a text
+//   type <edit> <text>        replace the text of an edit box (the rest of the line)
 // A step waits until its control can be reached in a shown, enabled window
 // (the top-most such window first, so that an open message box is served
 // before its owner). The file may grow while the program runs: a driver can
@@ -27,7 +28,7 @@ class UserScript {
 
  private:
   struct Action {
-    std::string verb, control;
+    std::string verb, control, text;
     int index = 0;
   };
   bool NextAction(Action* action);
