@@ -1,37 +1,166 @@
 #!/usr/bin/env bash
-# Runs the Linux build of Setup once on its embedded configuration, with
-# throwaway data folders under build/demo, then shows where the log went and
-# what it says. `make demo` builds first and then calls this.
+# The installer's main job, unattended, on Linux: reference services and
+# nginx on loopback serve the configuration and the signed package (HTTPS with
+# a throwaway CA), and the Linux Setup, on its headless window, is driven by a
+# scripted user who chooses a folder, presses Install and, on the finished
+# page, Start. A terminal bar shows the download; the end names where Quenlo
+# went, that it started and where the log is. Everything stays in build/demo.
+#
+#   scripts/demo.sh [--tampered-first]
+#
+# --tampered-first serves a tampered copy first: the run must end on the
+# failure page with DL014; the user then retries with the good package.
+# Exits non-zero when any step fails. `make demo` builds first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-setup="${SETUP_BIN:-$PWD/build/linux/bin/Setup}"
-demo="${SETUP_DEMO_DIR:-$PWD/build/demo}"
-[ -x "$setup" ] || { echo "No $setup: run 'make linux' first" >&2; exit 1; }
+root=$PWD
+bin="${SETUP_BIN_DIR:-$root/build/linux/bin}"
+demo="${SETUP_DEMO_DIR:-$root/build/demo}"
+tampered_first=0
+[ "${1:-}" = --tampered-first ] && tampered_first=1
+for tool in nginx openssl python3 md5sum; do
+  command -v "$tool" >/dev/null || { echo "demo: $tool is missing (make deps installs it)" >&2; exit 1; }
+done
+for file in Setup refservices packages/quenlo_setup.exe; do
+  [ -e "$bin/$file" ] || { echo "demo: no $bin/$file: run 'make linux' first" >&2; exit 1; }
+done
+
 rm -rf "$demo"
-mkdir -p "$demo/appdata" "$demo/data" "$demo/drive"
-export APPDATA="$demo/appdata" XDG_DATA_HOME="$demo/data"
+mkdir -p "$demo"/{tls,www,answers,setup,appdata,data,drive,programs,nginx/temp}
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; }
+trap cleanup EXIT
+fail() { echo "demo: FAILED: $*" >&2; exit 1; }
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+wait_port() { for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.1; done; return 1; }
+
+echo "== Test CA and a loopback certificate"
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=demo-ca \
+  -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign \
+  -keyout "$demo/tls/ca.key" -out "$demo/tls/ca.pem" 2>/dev/null
+openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=127.0.0.1 \
+  -keyout "$demo/tls/server.key" -out "$demo/tls/server.csr" 2>/dev/null
+echo "subjectAltName=IP:127.0.0.1,DNS:localhost" >"$demo/tls/server.ext"
+openssl x509 -req -days 2 -in "$demo/tls/server.csr" -CA "$demo/tls/ca.pem" -CAkey "$demo/tls/ca.key" \
+  -CAcreateserial -extfile "$demo/tls/server.ext" -out "$demo/tls/server.pem" 2>/dev/null
+
+echo "== Packages: the signed stand-in installer, and a copy with one byte changed"
+cp "$bin/packages/quenlo_setup.exe" "$demo/good.exe"
+cp "$demo/good.exe" "$demo/tampered.exe"
+size=$(stat -c %s "$demo/good.exe")
+printf '\x5a' | dd of="$demo/tampered.exe" bs=1 seek=$((size / 2)) conv=notrunc status=none
+cp "$demo/$([ $tampered_first = 1 ] && echo tampered || echo good).exe" "$demo/www/quenlo_setup.exe"
+
+echo "== nginx (HTTPS, HTTP/2, 400 KB/s per connection) and the reference services"
+nginx_port=$(free_port)
+cat >"$demo/nginx/nginx.conf" <<EOF
+daemon off; master_process off; pid $demo/nginx/nginx.pid; error_log $demo/nginx/error.log;
+events { worker_connections 64; }
+http {
+  access_log $demo/nginx/access.log;
+  client_body_temp_path $demo/nginx/temp/body; proxy_temp_path $demo/nginx/temp/proxy;
+  fastcgi_temp_path $demo/nginx/temp/fastcgi; uwsgi_temp_path $demo/nginx/temp/uwsgi;
+  scgi_temp_path $demo/nginx/temp/scgi;
+  server {
+    listen 127.0.0.1:$nginx_port ssl; http2 on;
+    ssl_certificate $demo/tls/server.pem; ssl_certificate_key $demo/tls/server.key;
+    root $demo/www; limit_rate 400k;
+  }
+}
+EOF
+[ "$(id -u)" = 0 ] && sed -i '1s/^/user root; /' "$demo/nginx/nginx.conf"
+nginx -c "$demo/nginx/nginx.conf" -p "$demo/nginx" &
+pids+=($!)
+# Analytics of a TestEnv run go to the test collector's fixed loopback port.
+services_port=47811
+"$bin/refservices" --https "$demo/tls/server.pem" "$demo/tls/server.key" --port $services_port \
+  --answers "$demo/answers" --files "$demo/www" >"$demo/refservices.out" 2>&1 &
+pids+=($!)
+wait_port "$nginx_port" || fail "nginx did not start (see $demo/nginx/error.log)"
+wait_port $services_port || fail "the reference services did not start (port $services_port busy?)"
+
+cat >"$demo/answers/0.xml" <<EOF
+<Downloader><Software_name>Quenlo</Software_name><Software_version>1.0.0.0</Software_version>
+<Download_url>https://127.0.0.1:$nginx_port/quenlo_setup.exe</Download_url>
+<Extra_download_url>https://127.0.0.1:$nginx_port/quenlo_setup.exe</Extra_download_url>
+<Md5>$(md5sum <"$demo/good.exe" | cut -d' ' -f1)</Md5>
+<Md5_extra>$(md5sum <"$demo/tampered.exe" | cut -d' ' -f1)</Md5_extra>
+<Filesize>$size</Filesize><Process_name>Quenlo PDF Editor.exe</Process_name>
+<InstallTimeout>60</InstallTimeout><Additional_time>2</Additional_time><TimeoutCfg>3,20</TimeoutCfg>
+</Downloader>
+EOF
+
+cp "$bin/Setup" "$demo/setup/Setup"
+cat >"$demo/setup/ov_downloader.cfg" <<EOF
+[Settings]
+TestEnv=1
+ConfigHost=127.0.0.1:$services_port
+CaBundle=$demo/tls/ca.pem
+EOF
+printf 'type install_path_edit %s\nclick install_btn\n' "$demo/programs/Vantrel" >"$demo/user.script"
 
 # Setup puts its download folder at the root of the roomiest fixed drive. As
 # root, run it in a private mount namespace whose mount table names only
 # build/demo/drive, so that the demo leaves nothing outside build/demo.
 run_setup() {
+  export APPDATA="$demo/appdata" XDG_DATA_HOME="$demo/data" SETUP_USER_SCRIPT="$demo/user.script"
+  export STANDIN_SECONDS=2 STANDIN_PRODUCT_SECONDS=0
   if [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
     printf '/dev/setup-demo-drive %s ext4 rw 0 0\n' "$demo/drive" >"$demo/mounts"
-    unshare -m sh -c 'mount --make-rprivate / && mount --bind "$1" /proc/$$/mounts && exec "$2"' \
-      sh "$demo/mounts" "$setup"
+    unshare -m sh -c 'mount --make-rprivate / && mount --bind "$1" /proc/$$/mounts && exec timeout 120 "$2"' \
+      sh "$demo/mounts" "$demo/setup/Setup"
   else
-    "$setup"
+    timeout 120 "$demo/setup/Setup"
   fi
 }
 
-echo "== Running $setup"
-output=$(cd "$demo" && run_setup)
-echo "$output"
-log=$(sed -n 's/^Setup log: //p' <<<"$output" | tail -n 1)
-[ -n "$log" ] && [ -f "$log" ] || { echo "Setup named no log file" >&2; exit 1; }
+# Draws the download bar from the window's progress (0 to 85 is the download).
+bar() {
+  local percent=$1 elapsed=$(( $(date +%s%N) / 1000000 - start_ms ))
+  local done_bytes=$(( size * (percent > 85 ? 85 : percent) / 85 )) speed=0 left=0
+  (( elapsed > 0 )) && speed=$(( done_bytes * 1000 / elapsed ))
+  (( speed > 0 )) && left=$(( (size - done_bytes) / speed ))
+  local filled=$(( percent * 40 / 100 ))
+  printf '\r  [%-40s] %3d%%  %6s KB/s  %3ds left ' "$(printf '%*s' $filled '' | tr ' ' '#')" \
+    "$percent" $(( speed / 1024 )) "$left"
+}
+
+echo "== Running Setup (scripted user: choose $demo/programs, Install, then Start)"
+start_ms=$(( $(date +%s%N) / 1000000 ))
+failed_once=0 finished=0 percent=0 log=""
+while IFS= read -r line; do
+  case "$line" in
+    "setup-ui: progress error")
+      echo; echo "  the window shows an error"; failed_once=1
+      # The message box first; then, with the good package in place, retry.
+      printf 'click btn_yes\n' >>"$demo/user.script"
+      cp "$demo/good.exe" "$demo/www/quenlo_setup.exe"
+      printf 'click start_app\n' >>"$demo/user.script" ;;
+    "setup-ui: progress none")
+      if (( ! finished && percent == 100 )); then
+        finished=1; echo; echo "  installed; the finished page is up"
+        printf 'click start_app\n' >>"$demo/user.script"
+      fi ;;
+    "setup-ui: progress "*) percent=${line##* }; bar "$percent" ;;
+    "setup-ui: click "*|"setup-ui: type "*) echo; echo "  user: ${line#setup-ui: }" ;;
+    "Setup log: "*) log=${line#Setup log: } ;;
+  esac
+done < <(cd "$demo" && run_setup 2>"$demo/setup.err")
 echo
-echo "== Log file: $log"
-cat "$log"
-echo
-echo "== Download folder(s) under $demo/drive:"
-find "$demo/drive" -mindepth 1 -type d
+
+[ -n "$log" ] && [ -f "$log" ] || fail "Setup named no log file"
+if (( tampered_first )); then
+  (( failed_once )) || fail "the tampered package was not refused"
+  grep -q 'DL014' "$log" || fail "no DL014 in $log"
+  grep -q 'Hash_Check_Fail' <(curl -s --cacert "$demo/tls/ca.pem" "https://127.0.0.1:$services_port/_control/alert/reports") \
+    || fail "the alert service received no signature report"
+  echo "== The tampered package was refused (DL014, reported to the alert service); the retry installed the good one"
+fi
+(( finished )) || fail "Setup did not reach the finished page (log: $log)"
+main_exe="$demo/programs/Vantrel/Quenlo/Quenlo PDF Editor.exe"
+[ -x "$main_exe" ] || fail "no $main_exe"
+for _ in $(seq 50); do [ -s "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt" ] && break; sleep 0.1; done
+[ -s "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt" ] || fail "Quenlo did not start"
+echo "== Quenlo was installed into $demo/programs/Vantrel/Quenlo"
+echo "== Quenlo started: $(tail -n 1 "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt")"
+echo "== Setup's log: $log"
