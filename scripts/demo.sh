@@ -18,7 +18,7 @@ bin="${SETUP_BIN_DIR:-$root/build/linux/bin}"
 demo="${SETUP_DEMO_DIR:-$root/build/demo}"
 tampered_first=0
 [ "${1:-}" = --tampered-first ] && tampered_first=1
-for tool in nginx openssl python3 md5sum; do
+for tool in nginx openssl python3 md5sum curl; do
   command -v "$tool" >/dev/null || { echo "demo: $tool is missing (make deps installs it)" >&2; exit 1; }
 done
 for file in Setup refservices packages/quenlo_setup.exe; do
@@ -26,77 +26,21 @@ for file in Setup refservices packages/quenlo_setup.exe; do
 done
 
 rm -rf "$demo"
-mkdir -p "$demo"/{tls,www,answers,setup,appdata,data,drive,programs,nginx/temp}
-pids=()
-cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; }
-trap cleanup EXIT
+mkdir -p "$demo"/{setup,appdata,data,drive,programs}
 fail() { echo "demo: FAILED: $*" >&2; exit 1; }
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-wait_port() { for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.1; done; return 1; }
+# shellcheck source=loopback-services.sh
+. scripts/loopback-services.sh
 
-echo "== Test CA and a loopback certificate"
-openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=demo-ca \
-  -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign \
-  -keyout "$demo/tls/ca.key" -out "$demo/tls/ca.pem" 2>/dev/null
-openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=127.0.0.1 \
-  -keyout "$demo/tls/server.key" -out "$demo/tls/server.csr" 2>/dev/null
-echo "subjectAltName=IP:127.0.0.1,DNS:localhost" >"$demo/tls/server.ext"
-openssl x509 -req -days 2 -in "$demo/tls/server.csr" -CA "$demo/tls/ca.pem" -CAkey "$demo/tls/ca.key" \
-  -CAcreateserial -extfile "$demo/tls/server.ext" -out "$demo/tls/server.pem" 2>/dev/null
-
+echo "== Loopback peers: nginx (HTTPS, HTTP/2, 400 KB/s per connection) and the reference services"
+loopback_start "$demo/services" "$bin/refservices" 400k || fail "the services did not start"
 echo "== Packages: the signed stand-in installer, and a copy with one byte changed"
 cp "$bin/packages/quenlo_setup.exe" "$demo/good.exe"
-cp "$demo/good.exe" "$demo/tampered.exe"
+loopback_tamper "$demo/good.exe" "$demo/tampered.exe"
 size=$(stat -c %s "$demo/good.exe")
-printf '\x5a' | dd of="$demo/tampered.exe" bs=1 seek=$((size / 2)) conv=notrunc status=none
-cp "$demo/$([ $tampered_first = 1 ] && echo tampered || echo good).exe" "$demo/www/quenlo_setup.exe"
-
-echo "== nginx (HTTPS, HTTP/2, 400 KB/s per connection) and the reference services"
-nginx_port=$(free_port)
-cat >"$demo/nginx/nginx.conf" <<EOF
-daemon off; master_process off; pid $demo/nginx/nginx.pid; error_log $demo/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log $demo/nginx/access.log;
-  client_body_temp_path $demo/nginx/temp/body; proxy_temp_path $demo/nginx/temp/proxy;
-  fastcgi_temp_path $demo/nginx/temp/fastcgi; uwsgi_temp_path $demo/nginx/temp/uwsgi;
-  scgi_temp_path $demo/nginx/temp/scgi;
-  server {
-    listen 127.0.0.1:$nginx_port ssl; http2 on;
-    ssl_certificate $demo/tls/server.pem; ssl_certificate_key $demo/tls/server.key;
-    root $demo/www; limit_rate 400k;
-  }
-}
-EOF
-[ "$(id -u)" = 0 ] && sed -i '1s/^/user root; /' "$demo/nginx/nginx.conf"
-nginx -c "$demo/nginx/nginx.conf" -p "$demo/nginx" &
-pids+=($!)
-# Analytics of a TestEnv run go to the test collector's fixed loopback port.
-services_port=47811
-"$bin/refservices" --https "$demo/tls/server.pem" "$demo/tls/server.key" --port $services_port \
-  --answers "$demo/answers" --files "$demo/www" >"$demo/refservices.out" 2>&1 &
-pids+=($!)
-wait_port "$nginx_port" || fail "nginx did not start (see $demo/nginx/error.log)"
-wait_port $services_port || fail "the reference services did not start (port $services_port busy?)"
-
-cat >"$demo/answers/0.xml" <<EOF
-<Downloader><Software_name>Quenlo</Software_name><Software_version>1.0.0.0</Software_version>
-<Download_url>https://127.0.0.1:$nginx_port/quenlo_setup.exe</Download_url>
-<Extra_download_url>https://127.0.0.1:$nginx_port/quenlo_setup.exe</Extra_download_url>
-<Md5>$(md5sum <"$demo/good.exe" | cut -d' ' -f1)</Md5>
-<Md5_extra>$(md5sum <"$demo/tampered.exe" | cut -d' ' -f1)</Md5_extra>
-<Filesize>$size</Filesize><Process_name>Quenlo PDF Editor.exe</Process_name>
-<InstallTimeout>60</InstallTimeout><Additional_time>2</Additional_time><TimeoutCfg>3,20</TimeoutCfg>
-</Downloader>
-EOF
-
+loopback_serve "$demo/$([ $tampered_first = 1 ] && echo tampered || echo good).exe"
+loopback_answer "$demo/good.exe" "$demo/tampered.exe"
 cp "$bin/Setup" "$demo/setup/Setup"
-cat >"$demo/setup/ov_downloader.cfg" <<EOF
-[Settings]
-TestEnv=1
-ConfigHost=127.0.0.1:$services_port
-CaBundle=$demo/tls/ca.pem
-EOF
+loopback_settings "$demo/setup" "$CA_PEM"
 printf 'type install_path_edit %s\nclick install_btn\n' "$demo/programs/Vantrel" >"$demo/user.script"
 
 # Setup puts its download folder at the root of the roomiest fixed drive. As
@@ -134,7 +78,7 @@ while IFS= read -r line; do
       echo; echo "  the window shows an error"; failed_once=1
       # The message box first; then, with the good package in place, retry.
       printf 'click btn_yes\n' >>"$demo/user.script"
-      cp "$demo/good.exe" "$demo/www/quenlo_setup.exe"
+      loopback_serve "$demo/good.exe"
       printf 'click start_app\n' >>"$demo/user.script" ;;
     "setup-ui: progress none")
       if (( ! finished && percent == 100 )); then
@@ -152,7 +96,7 @@ echo
 if (( tampered_first )); then
   (( failed_once )) || fail "the tampered package was not refused"
   grep -q 'DL014' "$log" || fail "no DL014 in $log"
-  grep -q 'Hash_Check_Fail' <(curl -s --cacert "$demo/tls/ca.pem" "https://127.0.0.1:$services_port/_control/alert/reports") \
+  grep -q 'Hash_Check_Fail' <(loopback_alerts) \
     || fail "the alert service received no signature report"
   echo "== The tampered package was refused (DL014, reported to the alert service); the retry installed the good one"
 fi

@@ -1,0 +1,97 @@
+# Sourced by the demo and the Windows end-to-end run: the installer's peers
+# on loopback. A throwaway CA and its certificate for 127.0.0.1; nginx
+# serving www/ over HTTPS with HTTP/2 at a limited rate; the reference
+# services (configuration, download, alert, collector) over HTTPS on the test
+# collector's fixed port 47811, where a TestEnv run sends its analytics.
+#
+#   loopback_start DIR REFSERVICES RATE    sets NGINX_PORT, SERVICES_PORT, CA_PEM
+#   loopback_answer GOOD TAMPERED          the configuration answer for the package
+#   loopback_serve FILE                    serves FILE as the package
+#   loopback_settings FOLDER CA_PATH       Setup's settings file for these services
+#   loopback_stop                          (also run at exit)
+
+loopback_pids=()
+loopback_stop() {
+  local pid
+  for pid in "${loopback_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait "${loopback_pids[@]}" 2>/dev/null || true
+  loopback_pids=()
+}
+trap loopback_stop EXIT
+
+loopback_free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+loopback_wait_port() {
+  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+
+loopback_start() {
+  LOOPBACK_DIR=$1
+  local refservices=$2 rate=$3 dir=$1
+  mkdir -p "$dir"/{tls,www,answers,nginx/temp}
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=loopback-ca \
+    -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign \
+    -keyout "$dir/tls/ca.key" -out "$dir/tls/ca.pem" 2>/dev/null || return 1
+  openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj /CN=127.0.0.1 \
+    -keyout "$dir/tls/server.key" -out "$dir/tls/server.csr" 2>/dev/null || return 1
+  echo "subjectAltName=IP:127.0.0.1,DNS:localhost" >"$dir/tls/server.ext"
+  openssl x509 -req -days 2 -in "$dir/tls/server.csr" -CA "$dir/tls/ca.pem" -CAkey "$dir/tls/ca.key" \
+    -CAcreateserial -extfile "$dir/tls/server.ext" -out "$dir/tls/server.pem" 2>/dev/null || return 1
+  CA_PEM=$dir/tls/ca.pem
+
+  NGINX_PORT=$(loopback_free_port)
+  cat >"$dir/nginx/nginx.conf" <<CONF
+$([ "$(id -u)" = 0 ] && echo "user root;")
+daemon off; master_process off; pid $dir/nginx/nginx.pid; error_log $dir/nginx/error.log;
+events { worker_connections 64; }
+http {
+  access_log $dir/nginx/access.log;
+  client_body_temp_path $dir/nginx/temp/body; proxy_temp_path $dir/nginx/temp/proxy;
+  fastcgi_temp_path $dir/nginx/temp/fastcgi; uwsgi_temp_path $dir/nginx/temp/uwsgi;
+  scgi_temp_path $dir/nginx/temp/scgi;
+  server {
+    listen 127.0.0.1:$NGINX_PORT ssl; http2 on;
+    ssl_certificate $dir/tls/server.pem; ssl_certificate_key $dir/tls/server.key;
+    root $dir/www; limit_rate $rate;
+  }
+}
+CONF
+  nginx -c "$dir/nginx/nginx.conf" -p "$dir/nginx" &
+  loopback_pids+=($!)
+  SERVICES_PORT=47811
+  "$refservices" --https "$dir/tls/server.pem" "$dir/tls/server.key" --port $SERVICES_PORT \
+    --answers "$dir/answers" --files "$dir/www" >"$dir/refservices.out" 2>&1 &
+  loopback_pids+=($!)
+  loopback_wait_port "$NGINX_PORT" || { echo "nginx did not start (see $dir/nginx/error.log)" >&2; return 1; }
+  loopback_wait_port $SERVICES_PORT || { echo "the reference services did not start (port $SERVICES_PORT busy?)" >&2; return 1; }
+}
+
+# The tampered copy's digest is the extra MD5, so that only its signature fails.
+loopback_answer() {
+  local good=$1 tampered=$2
+  cat >"$LOOPBACK_DIR/answers/0.xml" <<XML
+<Downloader><Software_name>Quenlo</Software_name><Software_version>1.0.0.0</Software_version>
+<Download_url>https://127.0.0.1:$NGINX_PORT/quenlo_setup.exe</Download_url>
+<Extra_download_url>https://127.0.0.1:$NGINX_PORT/quenlo_setup.exe</Extra_download_url>
+<Md5>$(md5sum <"$good" | cut -d' ' -f1)</Md5><Md5_extra>$(md5sum <"$tampered" | cut -d' ' -f1)</Md5_extra>
+<Filesize>$(stat -c %s "$good")</Filesize><Process_name>Quenlo PDF Editor.exe</Process_name>
+<InstallTimeout>60</InstallTimeout><Additional_time>2</Additional_time><TimeoutCfg>3,20</TimeoutCfg>
+</Downloader>
+XML
+}
+
+loopback_serve() { cp "$1" "$LOOPBACK_DIR/www/quenlo_setup.exe"; }
+
+# A copy of a package with one byte changed in its middle.
+loopback_tamper() {
+  cp "$1" "$2"
+  printf '\x5a' | dd of="$2" bs=1 seek=$(( $(stat -c %s "$1") / 2 )) conv=notrunc status=none
+}
+
+loopback_settings() {
+  printf '[Settings]\nTestEnv=1\nConfigHost=127.0.0.1:%s\nCaBundle=%s\n' "$SERVICES_PORT" "$2" \
+    >"$1/ov_downloader.cfg"
+}
+
+# The error reports the alert service received, as JSON.
+loopback_alerts() { curl -s --cacert "$CA_PEM" "https://127.0.0.1:$SERVICES_PORT/_control/alert/reports"; }
