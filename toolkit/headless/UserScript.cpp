@@ -12,14 +12,15 @@ namespace toolkit {
 
 namespace {
 
+Point Centre(const Rect& rect) { return Point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
 // Shown with all its ancestors and enabled, and what a press at its centre
 // lands on: covered, hidden or disabled controls wait.
 bool Reachable(SkinWindow& window, Control* control) {
   if (!control || control->rect.Width() <= 0 || control->rect.Height() <= 0) return false;
   for (const Control* c = control; c; c = c->parent())
     if (!c->state.visible || !c->state.enabled) return false;
-  const Rect& rect = control->rect;
-  return HitTest(&window.layout().root, Point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}) == control ||
+  return HitTest(&window.layout().root, Centre(control->rect)) == control ||
          control->kind() != ControlKind::kButton;
 }
 
@@ -50,18 +51,18 @@ void UserScript::Step(const std::vector<SkinWindow*>& windows) {
   for (SkinWindow* window : windows) {
     if (!Reachable(*window, window->Find(action.control))) continue;
     ++done_;
-    std::printf("setup-ui: %s %s\n", action.verb.c_str(), action.control.c_str());
+    const Point centre = Centre(window->Find(action.control)->rect);
+    std::printf("setup-ui: %s %s at %d,%d\n", action.verb.c_str(), action.control.c_str(), centre.x, centre.y);
     std::fflush(stdout);
-    if (!Perform(*window, action)) std::printf("setup-ui: %s %s failed\n", action.verb.c_str(), action.control.c_str());
+    if (!Perform(*window, action, centre)) std::printf("setup-ui: %s %s failed\n", action.verb.c_str(), action.control.c_str());
     std::fflush(stdout);
     return;
   }
 }
 
-bool UserScript::Perform(SkinWindow& window, const Action& action) {
+bool UserScript::Perform(SkinWindow& window, const Action& action, Point centre) {
   Control* control = window.Find(action.control);
-  const Rect& rect = control->rect;
-  if (action.verb == "click") return window.ClickAt(Point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+  if (action.verb == "click") return window.ClickAt(centre);
   if (action.verb == "choose") return window.ChooseItem(control, action.index);
   if (action.verb == "link") return window.FollowLink(control, action.index);
   if (action.verb != "type" || control->kind() != ControlKind::kEdit) return false;

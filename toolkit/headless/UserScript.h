@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/Geometry.h"
+
 namespace toolkit {
 
 class SkinWindow;
@@ -32,7 +34,7 @@ class UserScript {
     int index = 0;
   };
   bool NextAction(Action* action);
-  static bool Perform(SkinWindow& window, const Action& action);
+  static bool Perform(SkinWindow& window, const Action& action, Point centre);
 
   std::string path_;
   // Counted before a step is performed: its handler may open a modal box,
