@@ -1,8 +1,9 @@
 // The install path before the install: free space on the download and the
 // install drive, the move to the roomiest drive, the SSD suggestion, the
 // browsed folder, the path fixed only once a check passes, pending renames,
-// and the running-product check. Drives are folders of the test's own, so
-// that the install folder the check makes stays inside it.
+// and the running-product check. Drives are folders of the test's own
+// (mount points, as Linux names drives), so that the install folder the
+// check makes stays inside it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "LogCapture.h"
-#include "MainWindowTest.h"
+#include "unit/LogCapture.h"
+#include "unit/MainWindowTest.h"
 #include "system/FuntionImpl.h"
 
 namespace {
