@@ -358,6 +358,18 @@ void CConfigure::setFallbackLinks(const std::wstring& licenseUrl, const std::wst
   privacyUrl_ = privacyUrl;
 }
 
+bool CConfigure::getServerFileSize(int64_t* size) {
+  std::lock_guard<std::mutex> lock(recordLock_);
+  if (loadState != kLoaded || source != kFromXml) return false;
+  *size = fileSize;
+  return true;
+}
+
+std::wstring CConfigure::getProcessName() {
+  std::lock_guard<std::mutex> lock(recordLock_);
+  return processName;
+}
+
 std::wstring CConfigure::getLicenseUrl(const std::string& code) {
   std::lock_guard<std::mutex> lock(linkLock_);
   const auto found = links_.find(code);

@@ -58,6 +58,12 @@ class CConfigure {
 
   std::string getQueryUrl();
 
+  // Read under the record's lock: the window asks while the asynchronous
+  // fetch may still parse. The package size, only when the record holds
+  // the server's answer (loaded, from the XML); and the product's process name.
+  bool getServerFileSize(int64_t* size);
+  std::wstring getProcessName();
+
   // Configuration hosts: the build's (scrambled in the program), or in builds
   // for tests the settings file's "ConfigHost", unless a test sets others
   // ("host" or "host:port").

@@ -34,6 +34,10 @@ std::wstring Utf8ToWide(const std::string& text);
 // "ANSI" is the system code page on Windows and the locale's codeset on Linux.
 std::string WideToAnsi(const std::wstring& text);
 std::wstring AnsiToWide(const std::string& text);
+// The strings of a multi-string block (REG_MULTI_SZ): NUL-separated, the
+// NULs at its end dropped. Empty strings within it are kept (the list of
+// pending renames has them).
+std::vector<std::wstring> SplitMultiString(const std::wstring& block);
 
 // ---- substitutable system queries ------------------------------------------
 
@@ -98,6 +102,9 @@ class ISystem {
                              std::wstring* value) = 0;
   virtual bool RegWriteString(const std::wstring& key, const std::wstring& name,
                               const std::wstring& value) = 0;
+  // A multi-string value (REG_MULTI_SZ); false when it cannot be read.
+  virtual bool RegReadMultiString(const std::wstring& key, const std::wstring& name,
+                                  std::vector<std::wstring>* values) = 0;
 
   // Opens a file, program or web page as the shell does (ShellExecuteW
   // "open", SW_SHOWNORMAL or SW_HIDE); true when the shell reports success.
@@ -135,6 +142,10 @@ struct DirEntry {
   bool isDirectory = false;
 };
 std::vector<DirEntry> ListDirectory(const std::wstring& folder);
+// Lets the user choose a folder (SHBrowseForFolderW over the foreground
+// window, file-system folders only, with an edit box); false when the
+// dialog was cancelled. posix: no dialog, always cancelled.
+bool BrowseForFolder(std::wstring* folder);
 
 // INI files: GetPrivateProfileIntW / GetPrivateProfileStringW semantics.
 int IniReadInt(const std::wstring& file, const std::wstring& section,

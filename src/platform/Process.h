@@ -12,6 +12,7 @@ namespace platform {
 
 constexpr uint32_t kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
 constexpr uint32_t kErrorSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+constexpr uint32_t kErrorFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
 
 // A mutex shared by every holder of the same name (CreateMutexW(NULL, FALSE,
 // name) on Windows; within the process on posix, where nothing else uses it).
@@ -50,6 +51,15 @@ std::wstring ProcessImagePath(uint32_t pid);
 // Terminates the process and waits briefly until it is gone, so that the
 // files it held can be opened; false with *lastError when it fails.
 bool KillProcess(uint32_t pid, uint32_t* lastError);
+
+// Starts the program of a Windows-style command line (its first word) and
+// does not wait for it: CreateProcessW with the command line, inherited
+// handles, CREATE_DEFAULT_ERROR_MODE, the caller's environment and `folder`
+// as working folder (empty: the caller's); the new process's handles are
+// closed at once. Returns the Win32-style error: 0 when it started,
+// kErrorFileNotFound for a missing program. posix: the command line is
+// split as CommandLineToArgvW splits it and the program started detached.
+uint32_t StartProgram(const std::wstring& commandLine, const std::wstring& folder);
 
 // fopen with the Win32-style error of a failure (32 for a file another
 // process holds, 5 for access denied, ...).

@@ -367,6 +367,19 @@ bool WriteRegString(const std::wstring& key, const std::wstring& name, const std
   return platform::System().RegWriteString(key, name, text);
 }
 
+// The renames that wait for the next restart name their files in pairs of
+// strings; any of them inside the folder counts.
+bool IsPendingRename(const std::wstring& path) {
+  std::vector<std::wstring> renames;
+  if (!platform::System().RegReadMultiString(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                             L"PendingFileRenameOperations", &renames))
+    return false;
+  const std::wstring inside = path + platform::kPathSep;
+  for (const std::wstring& rename : renames)
+    if (rename.find(inside) != std::wstring::npos) return true;
+  return false;
+}
+
 std::string WideToUtf8(const std::wstring& text) { return platform::WideToUtf8(text); }
 
 std::wstring Utf8ToWide(const std::string& text) { return platform::Utf8ToWide(text); }

@@ -27,6 +27,9 @@ EnumLanguage LanguageOfLangId(uint16_t languageId);
 bool IsWow64();
 std::wstring ReadRegString(const std::wstring& key, const std::wstring& name);
 bool WriteRegString(const std::wstring& key, const std::wstring& name, const std::wstring& text);
+// True when a file rename waiting for the next restart (the registry's
+// PendingFileRenameOperations) names something inside the folder `path`.
+bool IsPendingRename(const std::wstring& path);
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
 std::string AnsiToUtf8(const std::string& text);
@@ -66,6 +69,15 @@ uint32_t CreateDirectoriesWith(const std::wstring& path,
 // case) or, with withTmp, its ".tmp" twin; terminated when kill is set. -1
 // when none matched, -2 when the process list cannot be read.
 int FindProcessByFullPath(std::wstring fullPath, bool kill, bool withTmp);
+// Where a function sends its analytics events (category, action, label).
+using EventReport = std::function<void(const std::string& category, const std::string& action,
+                                       const std::string& label)>;
+// Starts the product: `commandLine` is its executable's path in quotation
+// marks. A non-zero asAdmin starts it directly (it inherits the installer's
+// rights); 0 hands it to Explorer, which then starts it with the user's.
+// 0 on success; -1, logged and reported as "Other" "StartWindowError" with
+// the error number ("2" for a missing file), on failure.
+int StartTargetMainExe(std::wstring commandLine, int asAdmin, const EventReport& report);
 
 // ---- signatures ----
 // Who may sign the packages the installer runs.
@@ -91,6 +103,11 @@ bool IsSsdRoot(const std::wstring& root);
 int GetBusType(const std::wstring& root);
 std::wstring ListSsdDrives();
 std::wstring MoveToRoomiestDrive(const std::wstring& path);
+// The root of the candidate drive with the most free space; empty when no
+// candidate has any (MoveToRoomiestDrive then leaves the path rootless).
+std::wstring RoomiestDrive();
+// The path with its drive root (DriveRootOf) replaced by `root`.
+std::wstring MoveToDrive(const std::wstring& path, const std::wstring& root);
 
 // Drive roots on both platforms. Windows roots are "X:\\"; on Linux a root is
 // a mount point ending in "/" (platform::ISystem::LogicalDrives).

@@ -73,12 +73,10 @@ std::wstring DriveRootOf(const std::wstring& path) {
   return best;
 }
 
-// the candidate with strictly the most free space, the earlier one
-// on ties; a drive with no free space is never kept (the comparison starts
-// from 0) and one whose free space cannot be read is skipped. The result is
-// that drive's root followed by the path without its root prefix; with no
-// candidate the root is empty.
-std::wstring MoveToRoomiestDrive(const std::wstring& path) {
+// The candidate with strictly the most free space, the earlier one on
+// ties; a drive with no free space is never kept (the comparison starts
+// from 0) and one whose free space cannot be read is skipped.
+std::wstring RoomiestDrive() {
   platform::ISystem& system = platform::System();
   std::wstring kept;
   uint64_t mostFree = 0;
@@ -90,9 +88,14 @@ std::wstring MoveToRoomiestDrive(const std::wstring& path) {
       kept = root;
     }
   }
-  const std::wstring prefix = DriveRootOf(path);
-  const std::wstring rest = path.size() > prefix.size() ? path.substr(prefix.size()) : std::wstring();
-  return kept + rest;
+  return kept;
 }
+
+std::wstring MoveToDrive(const std::wstring& path, const std::wstring& root) {
+  const std::wstring prefix = DriveRootOf(path);
+  return root + (path.size() > prefix.size() ? path.substr(prefix.size()) : std::wstring());
+}
+
+std::wstring MoveToRoomiestDrive(const std::wstring& path) { return MoveToDrive(path, RoomiestDrive()); }
 
 }  // namespace FuntionImpl

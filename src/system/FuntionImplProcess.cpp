@@ -1,9 +1,13 @@
-// FuntionImpl: finding and terminating the processes that run a given file.
+// FuntionImpl: finding and terminating the processes that run a given file,
+// and starting the installed product.
 #include <cctype>
+#include <cstdint>
+#include <string>
 
 #include <easylogging++.h>
 
 #include "system/FuntionImpl.h"
+#include "platform/Platform.h"
 #include "platform/Process.h"
 
 namespace FuntionImpl {
@@ -22,7 +26,36 @@ std::wstring FileNameOf(const std::wstring& path) {
   return sep == std::wstring::npos ? path : path.substr(sep + 1);
 }
 
+// The product's folder: the command line from after its opening quotation
+// mark up to its last separator.
+std::wstring WorkingFolderOf(const std::wstring& commandLine) {
+  const size_t sep = commandLine.find_last_of(L"\\/");
+  return sep == std::wstring::npos || sep == 0 ? std::wstring() : commandLine.substr(1, sep);
+}
+
+// Explorer's refusal has no error number of its own.
+constexpr int64_t kShellRefused = -1;
+
+int StartFailed(const EventReport& report, const char* step, int64_t error) {
+  LOG(INFO) << " CreateProcess failed" << step << " (" << error << ")";
+  report("Other", "StartWindowError", std::to_string(error));
+  return -1;
+}
+
 }  // namespace
+
+int StartTargetMainExe(std::wstring commandLine, int asAdmin, const EventReport& report) {
+  if (asAdmin) {
+    const uint32_t error = platform::StartProgram(commandLine, WorkingFolderOf(commandLine));
+    return error ? StartFailed(report, "3", error) : 0;
+  }
+  const std::wstring path = commandLine.size() >= 2 ? commandLine.substr(1, commandLine.size() - 2) : std::wstring();
+  if (!platform::FileExists(path)) return StartFailed(report, "1", platform::kErrorFileNotFound);
+  // The shell says only whether Explorer took the request, not why not.
+  if (!platform::System().ShellOpen(L"explorer.exe", L"/e, " + commandLine, true))
+    return StartFailed(report, "2", kShellRefused);
+  return 0;
+}
 
 int FindProcessByFullPath(std::wstring fullPath, bool kill, bool withTmp) {
   const std::wstring lowerPath = LowerAscii(fullPath);

@@ -3,7 +3,8 @@
 // picks and applies the interface language, shows the install progress and
 // opens the message boxes. Its files: InstallUIMainWnd.cpp (life, threads,
 // messages), InstallUIMainWndInit.cpp (initialisation and launch analytics),
-// InstallUIMainWndLanguage.cpp and InstallUIMainWndProgress.cpp.
+// InstallUIMainWndLanguage.cpp, InstallUIMainWndProgress.cpp and
+// InstallUIMainWndPath.cpp (install path, free space, running product).
 //
 // Threads: every handler runs on the UI thread (the thread that made the
 // window). Workers reach the window only through thread-safe members
@@ -24,6 +25,7 @@
 
 #include "analytics/SingleUserLog.h"
 #include "config/CConfigure.h"
+#include "platform/Process.h"
 #include "startup/IConfigEntryReader.h"
 #include "system/EnumLanguage.h"
 #include "toolkit/Clock.h"
@@ -41,6 +43,8 @@ struct MainWindowContext {
   CSingleUserLog* analytics = &CSingleUserLog::GetInstance();
   const toolkit::Clock* clock = nullptr;          // nullptr: the steady clock
   std::optional<CConfigure::Hosts> configHosts;  // the configuration hosts; none: the built-in ones
+  // Lists the running processes; empty: platform::ListProcesses.
+  std::function<bool(std::vector<platform::ProcessEntry>*)> listProcesses;
 };
 
 class InstallUIMainWnd : public toolkit::SkinWindow,
@@ -96,6 +100,23 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // Ends the message loop; the window goes hidden.
   bool OnClose() override;
 
+  // ---- install path, free space and the running product (InstallUIMainWndPath.cpp) ----
+  // UI thread; GetInstallPath from any thread once IsCorrectInstallPath passed.
+  // The install folder: fixed once IsCorrectInstallPath passed; until then
+  // the edit box's text, with the product name appended unless it holds it.
+  std::wstring GetInstallPath() const;
+  // The checks before the install: SSD suggestion and free space (when the
+  // configuration came from the server), then the folder is made. True:
+  // the path is fixed, the running page shows and the install may start.
+  bool IsCorrectInstallPath();
+  // True when the install may go on: the product is not running (or the
+  // process list cannot be read); false after the box that says it runs.
+  bool AppIsRunning();
+  // The edit box's text for a folder the user browsed to: the folder with
+  // "Vantrel" appended unless it holds it.
+  static std::wstring BrowsedInstallFolder(const std::wstring& folder);
+  // ---- end of install path ----
+
   // The embedded configuration, read from the window's hidden labels.
   std::wstring ReadEntry(const std::wstring& name) override;
   std::string FunnelProductVersion() override;
@@ -144,6 +165,25 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   int OnDownloadProgress(int64_t downloaded, int64_t total);
   void ShowProgress(int percent);
   void ShowPendingProgress();
+
+  // ---- install path, free space (InstallUIMainWndPath.cpp) ----
+  // The "browser_btn" action: 0 when a folder was chosen, -1 when cancelled.
+  int OnBrowseFolder();
+  // Fills the space labels for a folder; false when its free space cannot be read.
+  bool ShowSpaceInfo(const std::wstring& folder);
+  void ShowSpaceLabels();
+  // 1 when there is room for a package of `size` bytes (0 or less: unknown);
+  // -1 when the download drive, -2 when the install drive is too full, with
+  // that drive's free bytes in *free.
+  int EnoughFreeSpace(int64_t size, uint64_t* free);
+  // True with the solid-state drive's root in *ssd when the install path is
+  // on a hard disk and an SSD has room for the package.
+  bool NeedSuggestSSD(int64_t size, std::wstring* ssd);
+  // The SSD suggestion and the space check of IsCorrectInstallPath.
+  bool HasRoomForPackage(int64_t size);
+  std::wstring InstallPathText() const;
+  void SetInstallPathText(const std::wstring& text);
+  // ---- end of install path ----
 
   const Context context_;
   const toolkit::ResourceArchive& archive_;
@@ -201,6 +241,8 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   bool addTrackingQuery_ = true;
   int autoAnsweredKind_ = -1;
   uint64_t windowStartTick_ = 0;
+  // Install path: empty until IsCorrectInstallPath passed, then fixed.
+  std::wstring installPath_;
 
   // ---- shared with the workers ----
   std::atomic<EnumLanguage> currentLanguage_{English};

@@ -49,8 +49,7 @@ void InstallUIMainWnd::ApplyLanguage() {
       if (toolkit::Control* control = Find(key)) control->look.text = text;
     }
   }
-  if (spaceFree_) spaceFree_->look.text = FillTemplate(spaceFreeFormat_, static_cast<double>(freeSpaceGb_));
-  if (spaceNeed_) spaceNeed_->look.text = FillTemplate(spaceNeedFormat_, ReadEntry(L"ProductSize"));
+  ShowSpaceLabels();
   Arrange();
 }
 

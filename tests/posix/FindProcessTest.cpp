@@ -1,6 +1,8 @@
-// Finding and terminating the processes that run a file, and the worker
-// pool's open-kill-reopen rule for a target file that a running program
-// holds (on Linux a running executable cannot be opened for writing).
+// Finding and terminating the processes that run a file, the worker pool's
+// open-kill-reopen rule for a target file that a running program holds (on
+// Linux a running executable cannot be opened for writing), the window's
+// running-product check, and starting programs from a Windows-style
+// command line.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -8,14 +10,19 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "download/CDownloadThreadManager.h"
 #include "download/DownloadEvents.h"
-#include "system/FuntionImpl.h"
-#include "unit/TempFolder.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
+#include "platform/posix/PosixInternal.h"
+#include "system/FuntionImpl.h"
+#include "unit/MainWindowTest.h"
+#include "unit/TempFolder.h"
 
 namespace {
 
@@ -102,4 +109,53 @@ TEST(DownloadPool, UnopenableTargetFailsAfterOneTry) {
   DownloadEvents::SetSink(nullptr);
   EXPECT_EQ(labels, std::vector<std::string>{"2"});
   EXPECT_EQ(pool.threadCount(), 0u);
+}
+
+class RunningProduct : public MainWindowTest {};
+
+// The product's process name as the configuration gives it.
+TEST_F(RunningProduct, ARunningCopyStopsTheInstallUntilItEnds) {
+  analytics_.SetBackgroundMode();
+  auto window = Open();
+  EXPECT_TRUE(window->AppIsRunning());
+  RunningCopy product(bed_.temp.path() / "Quenlo PDF Editor.exe");
+  EXPECT_FALSE(window->AppIsRunning());
+  EXPECT_EQ(window->AutoAnsweredKind(), kMsgAppExist);
+  kill(product.pid(), SIGKILL);
+  while (!product.ended()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(window->AppIsRunning());
+}
+
+TEST(StartProgram, TheCommandLineSplitsAsOnWindows) {
+  using platform::posix::SplitCommandLine;
+  using Words = std::vector<std::wstring>;
+  EXPECT_EQ(SplitCommandLine(L"\"C:\\Program Files\\Q\\q.exe\" -a  \"b c\""),
+            (Words{L"C:\\Program Files\\Q\\q.exe", L"-a", L"b c"}));
+  EXPECT_EQ(SplitCommandLine(L"q.exe a\\\\\"b c\" d\\\"e f\\g"),
+            (Words{L"q.exe", L"a\\b c", L"d\"e", L"f\\g"}));
+  EXPECT_EQ(SplitCommandLine(L"C:\\q\\ \"say \"\"hi\"\"\" \"\""), (Words{L"C:\\q\\", L"say \"hi\"", L""}));
+  EXPECT_EQ(SplitCommandLine(L""), Words{L""});
+}
+
+// Started in its own folder, detached; a missing one is error 2.
+TEST(StartTargetMainExe, TheProductStartsDirectlyInItsFolder) {
+  TempFolder temp;
+  const std::filesystem::path folder = temp.path() / "Quenlo App";
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path product = folder / "Quenlo.exe";
+  std::ofstream(product) << "#!/bin/sh\npwd > started.txt\n";
+  std::filesystem::permissions(product, std::filesystem::perms::owner_all);
+  std::vector<std::string> labels;
+  const auto report = [&](const std::string&, const std::string&, const std::string& label) {
+    labels.push_back(label);
+  };
+  EXPECT_EQ(FuntionImpl::StartTargetMainExe(L"\"" + Wide(product) + L"\"", 1, report), 0);
+  std::string started;
+  for (int i = 0; i < 500 && started.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::getline(std::ifstream(folder / "started.txt"), started);
+  }
+  EXPECT_EQ(started, folder.string());
+  EXPECT_EQ(FuntionImpl::StartTargetMainExe(L"\"" + Wide(folder / "gone.exe") + L"\"", 1, report), -1);
+  EXPECT_EQ(labels, std::vector<std::string>{"2"});
 }

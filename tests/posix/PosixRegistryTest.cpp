@@ -134,6 +134,12 @@ TEST(PosixRegistry, TheSystemStoreLivesUnderTheDataFolder) {
   waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(L"", FuntionImpl::ReadRegString(L"SOFTWARE\\Vantrel", L"Other"));
+  // A multi-string value: its strings apart by NULs, an empty one among them.
+  const std::wstring renames(L"/opt/a/x.so\0\0/opt/b/y.so\0/opt/b/z.so\0\0", 38);
+  EXPECT_TRUE(RegistryStore::Default().Write(L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                             L"PendingFileRenameOperations", renames));
+  EXPECT_TRUE(FuntionImpl::IsPendingRename(L"/opt/b"));
+  EXPECT_FALSE(FuntionImpl::IsPendingRename(L"/opt/c"));
   if (saved) setenv("XDG_DATA_HOME", saved->c_str(), 1);
   else unsetenv("XDG_DATA_HOME");
 }

@@ -14,7 +14,7 @@
 // local and UTC clock, WOW64, UI language, region, OS version, drives (root,
 // type, bus, seek penalty, free space, each "readable" or not), system volume
 // GUID, screen, and an in-memory registry (case-insensitive keys and names,
-// like the Windows registry). Setters may be called while the fake is
+// like the Windows registry; a multi-string is stored as its NUL-separated block). Setters may be called while the fake is
 // installed; a mutex makes the fake safe to query from several threads.
 #pragma once
 
@@ -103,6 +103,14 @@ class FakeSystem : public platform::ISystem {
   void SetRegValue(const std::wstring& key, const std::wstring& name,
                    const std::wstring& value) {
     Lock l(m_); memoryRegistry_ = true; registry_[RegKey(key, name)] = value;
+  }
+  // A multi-string value: its strings, each followed by a NUL, as the
+  // registry keeps them.
+  void SetRegMultiString(const std::wstring& key, const std::wstring& name,
+                         const std::vector<std::wstring>& strings) {
+    std::wstring block;
+    for (const std::wstring& text : strings) block += text + L'\0';
+    SetRegValue(key, name, block);
   }
   bool HasRegValue(const std::wstring& key, const std::wstring& name) {
     Lock l(m_); return registry_.count(RegKey(key, name)) != 0;
@@ -260,6 +268,19 @@ class FakeSystem : public platform::ISystem {
       }
     }
     return platform::RealSystem().RegWriteString(key, name, value);
+  }
+  bool RegReadMultiString(const std::wstring& key, const std::wstring& name,
+                          std::vector<std::wstring>* values) override {
+    {
+      Lock l(m_);
+      if (memoryRegistry_) {
+        auto it = registry_.find(RegKey(key, name));
+        if (it == registry_.end()) return false;
+        if (values) *values = platform::SplitMultiString(it->second);
+        return true;
+      }
+    }
+    return platform::RealSystem().RegReadMultiString(key, name, values);
   }
   bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) override {
     Lock l(m_);

@@ -3,6 +3,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -14,9 +16,21 @@ namespace posix {
 std::string NativePath(const std::wstring& path);
 
 // Starts `program` (a path, or a name looked up in PATH) with `arguments`,
-// detached and with its standard streams on /dev/null; false when it cannot
-// be started.
-bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments);
+// detached, in `folder` (empty: the caller's) and with its standard streams
+// on /dev/null; false, with the errno of what failed in *error when asked,
+// when it cannot be started.
+bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& folder = std::string(), int* error = nullptr);
+
+// The words of a Windows-style command line as CommandLineToArgvW splits
+// them: the first (the program) ends at its closing quotation mark or at a
+// blank; in the others 2n backslashes before a quotation mark give n and
+// the mark quotes, 2n+1 give n and a literal mark, and "" within quotes is
+// a literal mark.
+std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
+
+// errno as the Win32 error a Windows call would report (2 for ENOENT, ...).
+uint32_t Win32ErrorOf(int error);
 
 // ---- mounted drives -----------------------------------------------------------
 

@@ -8,7 +8,8 @@
 // keep the case they were first written with. "%", line breaks, and the
 // characters that would end a section name or a value name ("]", "=") and a
 // name's leading "[" or ";" are written as "%XX" (hexadecimal UTF-8 bytes),
-// so any text round-trips exactly.
+// so any text round-trips exactly. A multi-string value is one text whose
+// strings are separated by NUL characters (written as "%00").
 //
 // Every read and write opens the file afresh. A write rewrites the whole
 // file into a temporary file beside it and renames it over the old one

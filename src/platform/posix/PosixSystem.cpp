@@ -235,6 +235,14 @@ class PosixSystem : public ISystem {
     return posix::RegistryStore::Default().Write(key, name, value);
   }
 
+  bool RegReadMultiString(const std::wstring& key, const std::wstring& name,
+                          std::vector<std::wstring>* values) override {
+    std::wstring block;
+    if (!posix::RegistryStore::Default().Read(key, name, &block)) return false;
+    *values = SplitMultiString(block);
+    return true;
+  }
+
   bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool) override {
     const std::string target = WideToUtf8(file);
     if (target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0)

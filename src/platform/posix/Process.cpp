@@ -15,8 +15,25 @@
 #include <thread>
 
 #include "platform/Platform.h"
+#include "platform/posix/PosixInternal.h"
 
 namespace platform {
+
+namespace posix {
+
+uint32_t Win32ErrorOf(int error) {
+  switch (error) {
+    case ETXTBSY: return kErrorSharingViolation;  // a running program's image
+    case EACCES:
+    case EPERM:
+    case EROFS: return kErrorAccessDenied;
+    case ENOENT: return kErrorFileNotFound;
+    case ENOSPC: return 112;  // ERROR_DISK_FULL
+    default: return static_cast<uint32_t>(error);
+  }
+}
+
+}  // namespace posix
 
 namespace {
 
@@ -28,18 +45,6 @@ class ProcessLocalMutex : public SharedMutex {
  private:
   std::mutex mutex_;
 };
-
-uint32_t Win32ErrorOf(int error) {
-  switch (error) {
-    case ETXTBSY: return kErrorSharingViolation;  // a running program's image
-    case EACCES:
-    case EPERM:
-    case EROFS: return kErrorAccessDenied;
-    case ENOENT: return 2;   // ERROR_FILE_NOT_FOUND
-    case ENOSPC: return 112;  // ERROR_DISK_FULL
-    default: return static_cast<uint32_t>(error);
-  }
-}
 
 std::string ReadLink(const std::string& path) {
   char buffer[4096];
@@ -96,7 +101,7 @@ std::wstring ProcessImagePath(uint32_t pid) {
 
 bool KillProcess(uint32_t pid, uint32_t* lastError) {
   if (kill(static_cast<pid_t>(pid), SIGKILL) != 0) {
-    *lastError = Win32ErrorOf(errno);
+    *lastError = posix::Win32ErrorOf(errno);
     return false;
   }
   *lastError = 0;
@@ -107,7 +112,7 @@ bool KillProcess(uint32_t pid, uint32_t* lastError) {
 
 FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
   FILE* file = std::fopen(path.c_str(), mode);
-  *lastError = file ? 0 : Win32ErrorOf(errno);
+  *lastError = file ? 0 : posix::Win32ErrorOf(errno);
   return file;
 }
 

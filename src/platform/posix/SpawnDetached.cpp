@@ -10,28 +10,49 @@
 namespace platform {
 namespace posix {
 
+namespace {
+
+// In the starting child: tells the parent why the program did not start.
+[[noreturn]] void Fail(int status) {
+  const int error = errno;
+  (void)!write(status, &error, sizeof error);
+  _exit(0);
+}
+
+}  // namespace
+
 // Double fork, so that init adopts the program and no zombie is left. A
 // close-on-exec pipe tells whether the exec worked: it closes without data
 // on success and carries errno on failure.
-bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments) {
+bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& folder, int* error) {
   std::vector<std::string> words{program};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
 
+  int failure = 0;
   int status[2];
-  if (pipe2(status, O_CLOEXEC) != 0) return false;
+  if (pipe2(status, O_CLOEXEC) != 0) {
+    if (error) *error = errno;
+    return false;
+  }
   const pid_t child = fork();
   if (child < 0) {
+    failure = errno;
     close(status[0]);
     close(status[1]);
+    if (error) *error = failure;
     return false;
   }
   if (child == 0) {
     close(status[0]);
     setsid();
-    if (fork() == 0) {
+    const pid_t grandchild = fork();
+    if (grandchild < 0) Fail(status[1]);
+    if (grandchild == 0) {
+      if (!folder.empty() && chdir(folder.c_str()) != 0) Fail(status[1]);
       const int null = open("/dev/null", O_RDWR);
       if (null >= 0) {
         dup2(null, 0);
@@ -39,19 +60,18 @@ bool SpawnDetached(const std::string& program, const std::vector<std::string>& a
         dup2(null, 2);
       }
       execvp(program.c_str(), argv.data());
-      const int error = errno;
-      (void)!write(status[1], &error, sizeof error);
+      Fail(status[1]);
     }
     _exit(0);
   }
   close(status[1]);
   int ignored = 0;
   waitpid(child, &ignored, 0);
-  int error = 0;
   ssize_t n;
-  do n = read(status[0], &error, sizeof error);
+  do n = read(status[0], &failure, sizeof failure);
   while (n < 0 && errno == EINTR);
   close(status[0]);
+  if (error) *error = n == 0 ? 0 : failure;
   return n == 0;
 }
 

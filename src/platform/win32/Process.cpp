@@ -70,6 +70,20 @@ bool KillProcess(uint32_t pid, uint32_t* lastError) {
   return killed;
 }
 
+// CreateProcessW may write into the command line: it gets a copy.
+uint32_t StartProgram(const std::wstring& commandLine, const std::wstring& folder) {
+  std::wstring writable = commandLine;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &writable[0], nullptr, nullptr, TRUE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &startup, &process))
+    return GetLastError();
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return 0;
+}
+
 FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
   SetLastError(0);
   FILE* file = std::fopen(path.c_str(), mode);

@@ -296,6 +296,26 @@ class Win32System final : public ISystem {
                           static_cast<DWORD>(value.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
   }
 
+  // HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS; the value must be a REG_MULTI_SZ.
+  bool RegReadMultiString(const std::wstring& key, const std::wstring& name,
+                          std::vector<std::wstring>* values) override {
+    ScopedRegKey handle;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, handle.out()) != ERROR_SUCCESS)
+      return false;
+    DWORD type = 0, bytes = 0;
+    if (RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS ||
+        type != REG_MULTI_SZ)
+      return false;
+    std::wstring block(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(block.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(handle.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&block[0]),
+                         &bytes) != ERROR_SUCCESS)
+      return false;
+    block.resize(bytes / sizeof(wchar_t));
+    *values = SplitMultiString(block);
+    return true;
+  }
+
   // ShellExecuteW reports success with a value above 32.
   bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) override {
     HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
