@@ -3,11 +3,17 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
 namespace platform {
 namespace posix {
+
+// The Win32 error number that stands for an errno value (5 for EACCES, 32
+// for ETXTBSY, 193 for ENOEXEC, ...); other values pass unchanged.
+uint32_t Win32ErrorOf(int error);
 
 // A wide path of the platform layer as a native path: UTF-8, with "\\" read
 // as a folder separator (portable callers may build Windows-style paths).
@@ -17,6 +23,13 @@ std::string NativePath(const std::wstring& path);
 // detached and with its standard streams on /dev/null; false when it cannot
 // be started.
 bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments);
+
+// The arguments of a Windows command line as an Inno Setup installer reads
+// them: blank-separated words; quotation marks group blanks into a word and
+// are dropped; a backslash is an ordinary character. (CommandLineToArgvW's
+// rules would take the \" that ends /DIR="folder\" for a literal quotation
+// mark and run the folder into the next switches.)
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
 // ---- mounted drives -----------------------------------------------------------
 
