@@ -31,7 +31,7 @@ std::unique_ptr<ChildProcess> StartChildProcess(const std::wstring& application,
   // CreateProcessW may write into the command line, so it gets a copy.
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
-  SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  SECURITY_ATTRIBUTES inheritable = {static_cast<DWORD>(sizeof(SECURITY_ATTRIBUTES)), nullptr, TRUE};
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};

@@ -2,6 +2,7 @@
 #include "platform/HostProcess.h"
 
 #include "platform/Platform.h"
+#include "platform/win32/Win32Common.h"
 
 namespace platform {
 namespace host {
