@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "analytics/SingleUserLog.h"
 #include "config/CConfigure.h"
 #include "download/ManualResetEvent.h"
 #include "system/EnumLanguage.h"
@@ -44,6 +45,12 @@ class InstallHost {
   virtual void SetPackageUrl(const std::wstring& url) = 0;
   // Gives the language and the record's product version to analytics.
   virtual void HandOverToAnalytics() = 0;
+  // The analytics front end and run state (per-run folders, background mode)
+  // that the window reports through.
+  virtual CSingleUserLog& Analytics() = 0;
+  // Progress of the package download, on the worker's thread: the window
+  // keeps the first total as the package size and moves its bar.
+  virtual void DownloadProgress(int64_t downloaded, int64_t total) = 0;
 
   // ---- posted to the UI thread; they return at once ----
   virtual void Post(unsigned message, intptr_t wparam) = 0;

@@ -105,6 +105,13 @@ class ISystem {
   // A multi-string value (REG_MULTI_SZ); false when it cannot be read.
   virtual bool RegReadMultiString(const std::wstring& key, const std::wstring& name,
                                   std::vector<std::wstring>* values) = 0;
+  // True when the machine-wide key can be opened with full access (posix:
+  // when the store holds the key or a key beneath it).
+  virtual bool RegKeyOpens(const std::wstring& key) = 0;
+  // The current user's string store (HKEY_CURRENT_USER on Windows, a file of
+  // its own beside the machine-wide store on Linux).
+  virtual bool RegWriteUserString(const std::wstring& key, const std::wstring& name,
+                                  const std::wstring& value) = 0;
 
   // Opens a file, program or web page as the shell does (ShellExecuteW
   // "open", SW_SHOWNORMAL or SW_HIDE); true when the shell reports success.

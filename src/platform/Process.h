@@ -61,6 +61,23 @@ bool KillProcess(uint32_t pid, uint32_t* lastError);
 // split as CommandLineToArgvW splits it and the program started detached.
 uint32_t StartProgram(const std::wstring& commandLine, const std::wstring& folder);
 
+// A program this process started. Destroying the object closes its handles;
+// the program itself runs on.
+class ChildProcess {
+ public:
+  virtual ~ChildProcess() = default;
+  // True when the program has ended within `ms` milliseconds, with its exit
+  // code (posix: the exit status, or 128 + the signal that ended it).
+  virtual bool Wait(uint32_t ms, uint32_t* exitCode) = 0;
+};
+// Starts `application` with a Windows command line that carries no program
+// name (CreateProcessW with the application name, a writable copy of the
+// line, handles inherited, CREATE_DEFAULT_ERROR_MODE). posix: the line is
+// split into arguments the way an Inno Setup installer splits its own. Null,
+// with the Win32-style *lastError, when the program cannot be started.
+std::unique_ptr<ChildProcess> StartChildProcess(const std::wstring& application,
+                                                const std::wstring& commandLine, uint32_t* lastError);
+
 // fopen with the Win32-style error of a failure (32 for a file another
 // process holds, 5 for access denied, ...).
 FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError);
@@ -73,6 +90,7 @@ bool SyncFile(FILE* file);
 int64_t FileSize(const std::string& path);
 // Replaces `to` by `from` in one step (rename over the old file).
 bool ReplaceFile(const std::string& from, const std::string& to);
-bool RemoveFile(const std::string& path);
+// DeleteFile; *lastError (when given) receives the Win32-style error.
+bool RemoveFile(const std::string& path, uint32_t* lastError = nullptr);
 
 }  // namespace platform

@@ -5,7 +5,7 @@
 #include "platform/Platform.h"
 #include "window/Language.h"
 #include "window/MessageBoxWnd.h"
-#include "window/WindowMessages.h"
+#include "install/InstallMessages.h"
 
 namespace {
 

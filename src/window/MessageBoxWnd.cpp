@@ -4,7 +4,7 @@
 
 #include "startup/LocalSettings.h"
 #include "window/Language.h"
-#include "window/WindowMessages.h"
+#include "install/InstallMessages.h"
 
 namespace {
 

@@ -140,6 +140,18 @@ TEST(PosixRegistry, TheSystemStoreLivesUnderTheDataFolder) {
                                              L"PendingFileRenameOperations", renames));
   EXPECT_TRUE(FuntionImpl::IsPendingRename(L"/opt/b"));
   EXPECT_FALSE(FuntionImpl::IsPendingRename(L"/opt/c"));
+  // A key opens when it or a key beneath it holds a value.
+  platform::ISystem& system = platform::RealSystem();
+  EXPECT_TRUE(system.RegKeyOpens(L"software"));
+  EXPECT_TRUE(system.RegKeyOpens(L"SOFTWARE\\Vantrel"));
+  EXPECT_FALSE(system.RegKeyOpens(L"SOFTWARE\\Van"));
+  // The current user's store is a file of its own beside it.
+  EXPECT_TRUE(system.RegWriteUserString(L"Software\\Lumetta\\Clipwright", L"kCurrentLanguage", L"Chinese"));
+  std::wstring value;
+  EXPECT_TRUE(RegistryStore((temp.path() / "data" / "websetup" / "user-registry.ini").string())
+                  .Read(L"Software\\Lumetta\\Clipwright", L"kCurrentLanguage", &value));
+  EXPECT_EQ(value, L"Chinese");
+  EXPECT_FALSE(system.RegKeyOpens(L"Software\\Lumetta"));
   if (saved) setenv("XDG_DATA_HOME", saved->c_str(), 1);
   else unsetenv("XDG_DATA_HOME");
 }

@@ -13,8 +13,9 @@
 // Overridable: module path, environment variables (set or explicitly unset),
 // local and UTC clock, WOW64, UI language, region, OS version, drives (root,
 // type, bus, seek penalty, free space, each "readable" or not), system volume
-// GUID, screen, and an in-memory registry (case-insensitive keys and names,
-// like the Windows registry; a multi-string is stored as its NUL-separated block). Setters may be called while the fake is
+// GUID, screen, and an in-memory registry with a current-user store beside
+// it (case-insensitive keys and names, like the Windows registry; a
+// multi-string is stored as its NUL-separated block). Setters may be called while the fake is
 // installed; a mutex makes the fake safe to query from several threads.
 #pragma once
 
@@ -91,6 +92,8 @@ class FakeSystem : public platform::ISystem {
   }
   // A machine without drives (the drive list is overridden and empty).
   void ClearDrives() { Lock l(m_); drives_.emplace(); }
+  // The real drives again.
+  void UseRealDrives() { Lock l(m_); drives_.reset(); }
   // Direct access for tests that change a drive after adding it.
   Drive* FindDrive(const std::wstring& root) {
     Lock l(m_);
@@ -120,6 +123,14 @@ class FakeSystem : public platform::ISystem {
     auto it = registry_.find(RegKey(key, name));
     return it == registry_.end() ? std::wstring() : it->second;
   }
+  // The current user's store (RegWriteUserString), in memory with the other.
+  std::wstring UserRegValue(const std::wstring& key, const std::wstring& name) {
+    Lock l(m_);
+    auto it = userRegistry_.find(RegKey(key, name));
+    return it == userRegistry_.end() ? std::wstring() : it->second;
+  }
+  size_t UserRegValueCount() { Lock l(m_); return userRegistry_.size(); }
+  size_t RegValueCount() { Lock l(m_); return registry_.size(); }
   // Makes RegWriteString fail (a read-only registry).
   void SetRegistryWritable(bool writable) { Lock l(m_); memoryRegistry_ = true; regWritable_ = writable; }
 
@@ -282,6 +293,35 @@ class FakeSystem : public platform::ISystem {
     }
     return platform::RealSystem().RegReadMultiString(key, name, values);
   }
+  // A key opens when a value lies in it or beneath it.
+  bool RegKeyOpens(const std::wstring& key) override {
+    {
+      Lock l(m_);
+      if (memoryRegistry_) {
+        const std::wstring lower = Lower(key);
+        for (const auto& entry : registry_) {
+          const std::wstring& k = entry.first.first;
+          if (k == lower || (k.size() > lower.size() && k.compare(0, lower.size(), lower) == 0 &&
+                             k[lower.size()] == L'\\'))
+            return true;
+        }
+        return false;
+      }
+    }
+    return platform::RealSystem().RegKeyOpens(key);
+  }
+  bool RegWriteUserString(const std::wstring& key, const std::wstring& name,
+                          const std::wstring& value) override {
+    {
+      Lock l(m_);
+      if (memoryRegistry_) {
+        if (!regWritable_) return false;
+        userRegistry_[RegKey(key, name)] = value;
+        return true;
+      }
+    }
+    return platform::RealSystem().RegWriteUserString(key, name, value);
+  }
   bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) override {
     Lock l(m_);
     shellOpens_.push_back({file, parameters, show});
@@ -340,6 +380,7 @@ class FakeSystem : public platform::ISystem {
   std::vector<ShellOpenCall> shellOpens_;
   bool shellResult_ = true;
   std::map<std::pair<std::wstring, std::wstring>, std::wstring> registry_;
+  std::map<std::pair<std::wstring, std::wstring>, std::wstring> userRegistry_;
 };
 
 // Installs a substitute system object with platform::SetSystem for the

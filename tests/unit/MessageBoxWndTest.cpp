@@ -13,7 +13,7 @@
 #include "toolkit/headless/ScriptedUser.h"
 #include "window/Language.h"
 #include "window/MessageBoxWnd.h"
-#include "window/WindowMessages.h"
+#include "install/InstallMessages.h"
 
 namespace {
 

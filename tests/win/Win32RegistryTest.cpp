@@ -29,7 +29,7 @@ TEST_F(Win32Registry, WriteThenReadRoundTrip) {
   EXPECT_EQ(read, L"short");
 }
 
-TEST_F(Win32Registry, StoresRegSzWithoutTerminatingNul) {
+TEST_F(Win32Registry, StoresRegSzWithItsTerminatingNul) {
   ASSERT_TRUE(platform::RealSystem().RegWriteString(key_, L"Value", L"abc"));
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
@@ -37,12 +37,30 @@ TEST_F(Win32Registry, StoresRegSzWithoutTerminatingNul) {
   EXPECT_EQ(RegQueryValueExW(key, L"Value", nullptr, &type, nullptr, &bytes), ERROR_SUCCESS);
   RegCloseKey(key);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  // Written with 2 x length bytes and no NUL; the system itself may count
-  // the terminator it finds behind the data ("yes NT does this", Wine says).
-  EXPECT_TRUE(bytes == 3u * sizeof(wchar_t) || bytes == 4u * sizeof(wchar_t)) << bytes;
+  EXPECT_EQ(bytes, 4u * sizeof(wchar_t));
   std::wstring read;
   ASSERT_TRUE(platform::RealSystem().RegReadString(key_, L"Value", &read));
   EXPECT_EQ(read, L"abc");
+}
+
+TEST_F(Win32Registry, UserStoreAndKeyOpening) {
+  platform::ISystem& system = platform::RealSystem();
+  EXPECT_FALSE(system.RegKeyOpens(key_));
+  ASSERT_TRUE(system.RegWriteString(key_, L"Value", L"1"));
+  EXPECT_TRUE(system.RegKeyOpens(key_));
+
+  ASSERT_TRUE(system.RegWriteUserString(key_, L"Lang", L"ja_JP"));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+  wchar_t text[16] = {};
+  DWORD type = 0, bytes = sizeof text;
+  EXPECT_EQ(RegQueryValueExW(key, L"Lang", nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes), ERROR_SUCCESS);
+  RegCloseKey(key);
+  RegDeleteKeyW(HKEY_CURRENT_USER, key_.c_str());
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\WebSetupTests");
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(bytes, 6u * sizeof(wchar_t));
+  EXPECT_STREQ(text, L"ja_JP");
 }
 
 TEST_F(Win32Registry, EmptyTextIsWrittenAndReadBack) {

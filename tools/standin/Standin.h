@@ -8,8 +8,8 @@ namespace standin {
 
 // The command line as the program received it: GetCommandLineW() on Windows
 // (the package runs with the switches alone, without its own path); on posix
-// the arguments after the program's path, joined with blanks, as the posix
-// Setup builds and hands them over.
+// the arguments after the program's path joined with blanks, an argument
+// with blanks quoted again (Setup splits the line the way it is read here).
 std::wstring RawCommandLine(int argc, char** argv);
 
 // Shows that the demo product runs. Windows: a small window with `text`,

@@ -11,6 +11,10 @@
 namespace platform {
 namespace posix {
 
+// The Win32 error number that stands for an errno value (5 for EACCES, 32
+// for ETXTBSY, 193 for ENOEXEC, ...); other values pass unchanged.
+uint32_t Win32ErrorOf(int error);
+
 // A wide path of the platform layer as a native path: UTF-8, with "\\" read
 // as a folder separator (portable callers may build Windows-style paths).
 std::string NativePath(const std::wstring& path);
@@ -29,8 +33,12 @@ bool SpawnDetached(const std::string& program, const std::vector<std::string>& a
 // a literal mark.
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
 
-// errno as the Win32 error a Windows call would report (2 for ENOENT, ...).
-uint32_t Win32ErrorOf(int error);
+// The arguments of a Windows command line as an Inno Setup installer reads
+// them: blank-separated words; quotation marks group blanks into a word and
+// are dropped; a backslash is an ordinary character. (CommandLineToArgvW's
+// rules would take the \" that ends /DIR="folder\" for a literal quotation
+// mark and run the folder into the next switches.)
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
 // ---- mounted drives -----------------------------------------------------------
 

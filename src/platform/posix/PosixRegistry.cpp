@@ -213,6 +213,24 @@ std::string RegistryStore::DefaultPath() {
 
 RegistryStore RegistryStore::Default() { return RegistryStore(DefaultPath()); }
 
+RegistryStore RegistryStore::User() {
+  return RegistryStore(Folder(DefaultPath()) + "/user-registry.ini");
+}
+
+bool RegistryStore::HasKey(const std::wstring& key) const {
+  std::lock_guard<std::mutex> guard(ProcessLock());
+  FileLock lock(file_, false, false);
+  std::string content;
+  if (!ReadFile(file_, &content)) return false;
+  for (const Key& k : ParseStore(content)) {
+    if (EqualNoCase(k.name, key) ||
+        (k.name.size() > key.size() && k.name[key.size()] == L'\\' &&
+         EqualNoCase(k.name.substr(0, key.size()), key)))
+      return true;
+  }
+  return false;
+}
+
 bool RegistryStore::Read(const std::wstring& key, const std::wstring& name,
                          std::wstring* value) const {
   std::lock_guard<std::mutex> guard(ProcessLock());

@@ -19,7 +19,8 @@
 // processes.
 //
 // The default file is <data>/websetup/registry.ini, where <data> is
-// $XDG_DATA_HOME when set and absolute, else $HOME/.local/share.
+// $XDG_DATA_HOME when set and absolute, else $HOME/.local/share; the current
+// user's store (HKEY_CURRENT_USER) is user-registry.ini beside it.
 #pragma once
 
 #include <string>
@@ -33,6 +34,10 @@ class RegistryStore {
   // The store of the current user (path from the environment, read now).
   static RegistryStore Default();
   static std::string DefaultPath();
+  static RegistryStore User();
+
+  // True when the store holds the key or a key beneath it.
+  bool HasKey(const std::wstring& key) const;
 
   bool Read(const std::wstring& key, const std::wstring& name, std::wstring* value) const;
   bool Write(const std::wstring& key, const std::wstring& name, const std::wstring& value) const;

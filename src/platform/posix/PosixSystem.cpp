@@ -243,6 +243,13 @@ class PosixSystem : public ISystem {
     return true;
   }
 
+  bool RegKeyOpens(const std::wstring& key) override { return posix::RegistryStore::Default().HasKey(key); }
+
+  bool RegWriteUserString(const std::wstring& key, const std::wstring& name,
+                          const std::wstring& value) override {
+    return posix::RegistryStore::User().Write(key, name, value);
+  }
+
   bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool) override {
     const std::string target = WideToUtf8(file);
     if (target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0)

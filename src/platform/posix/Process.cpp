@@ -19,22 +19,6 @@
 
 namespace platform {
 
-namespace posix {
-
-uint32_t Win32ErrorOf(int error) {
-  switch (error) {
-    case ETXTBSY: return kErrorSharingViolation;  // a running program's image
-    case EACCES:
-    case EPERM:
-    case EROFS: return kErrorAccessDenied;
-    case ENOENT: return kErrorFileNotFound;
-    case ENOSPC: return 112;  // ERROR_DISK_FULL
-    default: return static_cast<uint32_t>(error);
-  }
-}
-
-}  // namespace posix
-
 namespace {
 
 class ProcessLocalMutex : public SharedMutex {
@@ -62,6 +46,25 @@ bool ProcessEnded(uint32_t pid) {
 }
 
 }  // namespace
+
+namespace posix {
+
+uint32_t Win32ErrorOf(int error) {
+  switch (error) {
+    case ETXTBSY: return kErrorSharingViolation;  // a running program's image
+    case EACCES:
+    case EPERM:
+    case EROFS: return kErrorAccessDenied;
+    case ENOENT: return kErrorFileNotFound;
+    case ENOSPC: return 112;  // ERROR_DISK_FULL
+    case ENOEXEC: return 193;  // ERROR_BAD_EXE_FORMAT
+    default: return static_cast<uint32_t>(error);
+  }
+}
+
+}  // namespace posix
+
+using posix::Win32ErrorOf;
 
 std::shared_ptr<SharedMutex> OpenSharedMutex(const std::wstring& name) {
   static std::mutex registryLock;
@@ -141,6 +144,10 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path, uint32_t* lastError) {
+  const bool removed = std::remove(path.c_str()) == 0;
+  if (lastError) *lastError = removed ? 0 : Win32ErrorOf(errno);
+  return removed;
+}
 
 }  // namespace platform

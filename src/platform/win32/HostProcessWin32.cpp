@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/Platform.h"
+#include "platform/win32/Win32Common.h"
 
 namespace platform {
 namespace host {

@@ -107,6 +107,10 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+bool RemoveFile(const std::string& path, uint32_t* lastError) {
+  const bool removed = DeleteFileA(path.c_str()) != FALSE;
+  if (lastError) *lastError = removed ? 0 : GetLastError();
+  return removed;
+}
 
 }  // namespace platform

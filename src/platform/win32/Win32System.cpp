@@ -37,6 +37,15 @@ namespace {
 using win32::ScopedHandle;
 using win32::ScopedRegKey;
 
+// RegCreateKeyW + RegSetValueExW(REG_SZ) with the text and its terminating
+// NUL, as readers of REG_SZ values expect.
+bool WriteRegString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value) {
+  ScopedRegKey handle;
+  if (RegCreateKeyW(root, key.c_str(), handle.out()) != ERROR_SUCCESS) return false;
+  return RegSetValueExW(handle.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
 LocalTime FromSystemTime(const SYSTEMTIME& st) {
   LocalTime t;
   t.year = st.wYear;
@@ -287,13 +296,17 @@ class Win32System final : public ISystem {
     return win32::QueryRegString(handle.get(), name.c_str(), 260, value);
   }
 
-  // RegCreateKeyW + RegSetValueExW(REG_SZ) with the characters of the text
-  // and no terminating NUL.
   bool RegWriteString(const std::wstring& key, const std::wstring& name, const std::wstring& value) override {
+    return WriteRegString(HKEY_LOCAL_MACHINE, key, name, value);
+  }
+
+  bool RegKeyOpens(const std::wstring& key) override {
     ScopedRegKey handle;
-    if (RegCreateKeyW(HKEY_LOCAL_MACHINE, key.c_str(), handle.out()) != ERROR_SUCCESS) return false;
-    return RegSetValueExW(handle.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>(value.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, handle.out()) == ERROR_SUCCESS;
+  }
+
+  bool RegWriteUserString(const std::wstring& key, const std::wstring& name, const std::wstring& value) override {
+    return WriteRegString(HKEY_CURRENT_USER, key, name, value);
   }
 
   // HKEY_LOCAL_MACHINE, KEY_ALL_ACCESS; the value must be a REG_MULTI_SZ.

@@ -8,9 +8,17 @@
 
 namespace standin {
 
+// Setup splits its command line into arguments the way the installer reads
+// it, dropping the quotation marks; an argument with a blank and no
+// quotation mark of its own is quoted again, so the line reads the same.
 std::wstring RawCommandLine(int argc, char** argv) {
   std::string line;
-  for (int i = 1; i < argc; ++i) line += (i > 1 ? " " : "") + std::string(argv[i]);
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (argument.find(' ') != std::string::npos && argument.find('"') == std::string::npos)
+      argument = '"' + argument + '"';
+    line += (i > 1 ? " " : "") + argument;
+  }
   return platform::AnsiToWide(line);
 }
 

@@ -1,0 +1,118 @@
+#include "install/InstallFiles.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <cwctype>
+
+#include "config/CConfigure.h"
+#include "platform/Platform.h"
+#include "platform/Process.h"
+#include "system/FuntionImpl.h"
+
+#include <easylogging++.h>
+
+namespace {
+
+constexpr size_t kMarkerLine = 259;
+
+bool IsFileNameCharacter(wchar_t c) {
+  return c >= 0x20 && c != 0x7f && std::wcschr(L"\\/:\"*?<>|", c) == nullptr;
+}
+
+std::string Narrow(const std::wstring& path) { return platform::WideToAnsi(path); }
+
+bool EndsWithSeparator(const std::wstring& folder) {
+  return !folder.empty() && (folder.back() == L'\\' || folder.back() == L'/');
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+  return EndsWithSeparator(folder) ? folder + name : folder + platform::kPathSep + name;
+}
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+std::wstring TrimBlanks(const std::wstring& text) {
+  const size_t first = text.find_first_not_of(L' ');
+  if (first == std::wstring::npos) return std::wstring();
+  return text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+
+// The first line of the marker, at most kMarkerLine characters.
+bool ReadMarker(const std::wstring& path, std::wstring* line) {
+  uint32_t error = 0;
+  FILE* file = platform::OpenFile(Narrow(path), "rb", &error);
+  if (!file) return false;
+  char buffer[kMarkerLine + 1] = {};
+  const bool read = std::fgets(buffer, sizeof buffer, file) != nullptr;
+  std::fclose(file);
+  std::string text = read ? buffer : "";
+  const size_t end = text.find_first_of("\r\n");
+  if (end != std::string::npos) text.resize(end);
+  *line = platform::AnsiToWide(text);
+  return true;
+}
+
+}  // namespace
+
+std::wstring SafeFileName(const std::wstring& text) {
+  std::wstring name;
+  for (wchar_t c : text)
+    if (IsFileNameCharacter(c)) name += c;
+  for (size_t dots; (dots = name.find(L"..")) != std::wstring::npos;) name.erase(dots, 2);
+  const size_t first = name.find_first_not_of(L' ');
+  const size_t last = name.find_last_not_of(L". ");
+  if (first == std::wstring::npos || last == std::wstring::npos || last < first) return std::wstring();
+  return name.substr(first, last + 1 - first);
+}
+
+bool IsSafeKeyName(const std::wstring& text) { return !text.empty() && SafeFileName(text) == text; }
+
+std::wstring PackageFileName(const std::wstring& embeddedExtraUrl, const std::wstring& version) {
+  std::wstring stem = embeddedExtraUrl.substr(embeddedExtraUrl.rfind(L'/') + 1);
+  stem = stem.substr(0, stem.rfind(L'.'));
+  return SafeFileName(stem + L"_" + version) + (FuntionImpl::isExePath(embeddedExtraUrl) ? L".exe" : L".apk");
+}
+
+PackageFiles::PackageFiles(const std::wstring& downloadFolder, const std::wstring& fileName)
+    : package(JoinPath(downloadFolder, fileName)), taskFile(package + L".xml"), marker(package + L".db") {}
+
+void RemoveFileIfPresent(const std::wstring& path) {
+  if (platform::FileExists(path)) platform::RemoveFile(Narrow(path));
+}
+
+void ClearAPPData(const PackageFiles& files) {
+  uint32_t error = 0;
+  const bool removed = platform::RemoveFile(Narrow(files.package), &error);
+  platform::RemoveFile(Narrow(files.taskFile));
+  platform::RemoveFile(Narrow(files.marker));
+  LOG(INFO) << " Clear cache: " << removed << ", " << error;
+}
+
+void DiscardStalePackage(const PackageFiles& files, const std::wstring& version, const std::wstring& md5,
+                         const std::wstring& md5Extra) {
+  std::wstring line;
+  if (!ReadMarker(files.marker, &line)) return;
+  const size_t separator = line.find(L"###");
+  bool keep = false;
+  if (separator != std::wstring::npos && line.substr(0, separator) == version) {
+    const std::wstring stored = Lower(line.substr(separator + 3));
+    keep = stored == md5 || stored == md5Extra;
+  }
+  if (!keep) {
+    RemoveFileIfPresent(files.package);
+    RemoveFileIfPresent(files.taskFile);
+  }
+  platform::RemoveFile(Narrow(files.marker));
+}
+
+std::wstring ProductMainExePath(const CConfigure& record, const std::wstring& installPath) {
+  const std::wstring name = SafeFileName(record.processName);
+  if (record.loadState != CConfigure::kLoaded || name.empty()) return std::wstring();
+  const std::wstring folder = TrimBlanks(installPath);
+  const std::wstring direct = JoinPath(folder, name);
+  if (platform::FileExists(direct)) return direct;
+  return FuntionImpl::FindFileInSubDirs(JoinPath(folder, L""), name);
+}

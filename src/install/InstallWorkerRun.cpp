@@ -1,0 +1,218 @@
+// The second half of the install worker: verification of the package, the
+// silent installer run within its time limit, and the completed install.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "config/ScrambledText.h"
+#include "download/DownLoadImpl.h"
+#include "install/InstallMessages.h"
+#include "install/InstallWorker.h"
+#include "install/InstallerLanguage.h"
+#include "platform/Platform.h"
+#include "startup/InstanceMutex.h"
+#include "startup/LocalSettings.h"
+#include "system/FuntionImpl.h"
+
+#include <easylogging++.h>
+
+namespace {
+
+constexpr uint64_t kBarPollMs = 200;
+constexpr auto kRestartPause = std::chrono::milliseconds(2000);
+
+// Product page entries of the embedded configuration, by EnumLanguage.
+const wchar_t* const kProductPages[kLanguageCount] = {
+    L"product_url_english",    L"product_url_japanese",   L"product_url_chinesesimp", L"product_url_spanish",
+    L"product_url_german",     L"product_url_french",     L"product_url_russian",     L"product_url_portuguese",
+    L"product_url_arabic",     L"product_url_italiano",   L"product_url_chinesetrad", L"product_url_korean",
+    L"product_url_nederlands", L"product_url_indonesian", L"product_url_turkish",     L"product_url_hindi",
+    L"product_url_thai",       L"product_url_malay",      L"product_url_swedish",     L"product_url_czech",
+    L"product_url_vietnamese"};
+
+std::string Narrow(const std::wstring& text) { return platform::WideToAnsi(text); }
+
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+
+// "%s_Setup_%.4d%.2d%.2d%.2d%.2d%.2d.log" of the product name and the local time.
+std::wstring InstallerLogName(const std::wstring& productName) {
+  const platform::LocalTime t = platform::System().Now();
+  wchar_t stamp[32];
+  std::swprintf(stamp, sizeof stamp / sizeof stamp[0], L"_Setup_%.4d%.2d%.2d%.2d%.2d%.2d.log", t.year, t.month,
+                t.day, t.hour, t.minute, t.second);
+  return SafeFileName(productName) + stamp;
+}
+
+}  // namespace
+
+int InstallWorker::InstallPackage() {
+  if (Closing() || !Verify() || Closing()) return -1;
+  return RunInstaller(CommandLine());
+}
+
+// False, with the failure posted, when the signature is not valid. A failed
+// MD5 with a valid signature is only reported.
+bool InstallWorker::Verify() {
+  InstallState& state = host_.State();
+  state.md5CheckStartTick = Now();
+  state.verificationDone = false;
+  host_.Post(MSG_VERIFY_STARTED, 0);
+  Event("Download", "Md5CheckStart", "");
+  Funnel("Md5Check", 0, "Download", "CoreFuncStart");
+  Funnel("Md5Check", 1, "Download", "Md5CheckStart");
+  // The embedded fallback carries no MD5 worth comparing.
+  const bool md5Passed = record_.source == CConfigure::kFromFile ||
+                         CDownLoadImpl::checkMD5(files_.package, record_.md5, record_.md5Extra,
+                                                 record_.productVersion) == 1;
+  LOG(INFO) << " after md5 ";
+  const bool signaturePassed = FuntionImpl::VerifyEmbeddedSignature(files_.package.c_str());
+  ReportVerification(md5Passed, signaturePassed);
+  state.verificationDone = true;
+  if (!signaturePassed) {
+    host_.Post(MSG_SIGNATURE_INVALID, 0);
+    return false;
+  }
+  host_.StopCarouselTimer();
+  Event("Download", SCRAMBLED_TEXT("4.PackageVerified"), FirstOrRetry());
+  return true;
+}
+
+void InstallWorker::ReportVerification(bool md5Passed, bool signaturePassed) {
+  const std::string seconds = std::to_string(SecondsSince(host_.State().md5CheckStartTick));
+  Event("Other", "MMD5CheckTime", seconds);
+  Funnel("Md5Check", 2, "Download", "Md5CheckFinsh");
+  Event("Other", "MD5CheckTime", seconds);
+  Funnel("Md5Check", 0, "Download", "CoreFuncEnd");
+  FunnelPair("RunningTime", "VerificationDuration", "VerificationDurationPar", seconds);
+  Event("Download", "Md5CheckFinsh", "");
+  if (md5Passed && signaturePassed) return;
+  const char* label = !signaturePassed ? (md5Passed ? "DL014" : "DL015") : "DL013";
+  const char* check = !signaturePassed ? (md5Passed ? "Hash" : "MD5_Hash") : "MD5";
+  Event("Other", "FlowError", label);
+  const int32_t pid = std::atoi(Narrow(host_.Entry(L"Downloader_id")).c_str());
+  SendErrorReport(2, pid, std::string(check) + "_Check_Fail_Cfg" + std::to_string(record_.source));
+}
+
+// The switches of a silent Inno Setup run. The product name reaches the
+// /LOG file name only through SafeFileName, so no quotation mark of it can
+// end the quoted value early.
+std::wstring InstallWorker::CommandLine() {
+  const std::wstring ownName = FileNameOf(platform::System().ModulePath());
+  const std::wstring line =
+      L" /VERYSILENT /SP- /NORESTART /DIR=\"" + host_.InstallPath() + L"\\\" /LANG=" +
+      InstallerLanguageCode(host_.Language(), record_.downloaderId) + L" /LOG=\"" + analytics_.GetLogFolder() +
+      platform::kPathSep + InstallerLogName(record_.productName) + L"\"" + SCRAMBLED_WTEXT(" /EXTRA=") +
+      (ownName.find(L'_') != std::wstring::npos ? ownName : L"null");
+  host_.State().installerStartTick = Now();
+  LOG(INFO) << " [Download File Path]: " << Narrow(files_.package);
+  LOG(INFO) << " [Start Install CmdLine]: " << Narrow(line);
+  return line;
+}
+
+int InstallWorker::RunInstaller(const std::wstring& commandLine) {
+  InstallState& state = host_.State();
+  Event("Download", "5.ProgramInstall", FirstOrRetry());
+  Funnel("Installing", 0, "Download", "CoreFuncStart");
+  Funnel("Installing", 1, "Download", "ProgramInstall");
+  uint32_t error = 0;
+  const std::unique_ptr<platform::ChildProcess> installer = deps_.startProcess(files_.package, commandLine, &error);
+  if (!installer) {
+    // A package the system refuses to run ends like an installer that did
+    // not finish: the failure page with its message box, whose closing
+    // clears the package so that a retry downloads it afresh.
+    LOG(INFO) << " [Error]: the installer cannot start, error " << error;
+    state.installerFinished = true;
+    Event("Other", "FlowError", "DL032");
+    Funnel("Installing", 0, "Download", "CoreFuncEnd");
+    host_.Post(MSG_INSTALL_TIMEOUT, 0);
+    return -1;
+  }
+  state.installerFinished = false;
+  host_.Post(MSG_INSTALLER_STARTED, 0);
+  uint32_t exitCode = 0;
+  const int waits = WaitForInstaller(*installer, &exitCode);
+  if (waits >= 0) return Complete(exitCode, waits);
+  if (Closing()) return -1;
+  state.installerFinished = true;
+  Event("Other", "FlowError", "DL016");
+  Funnel("Installing", 0, "Download", "CoreFuncEnd");
+  LOG(INFO) << " Cmd nWaitSeconds timed out: " << record_.installTimeout;
+  host_.Post(MSG_INSTALL_TIMEOUT, 0);
+  return -1;
+}
+
+// The number of one-second waits that found the installer running, or -1
+// when it runs on past the time limit (install timeout + 2 waits) or the
+// window closes. An installer given up on keeps running.
+int InstallWorker::WaitForInstaller(platform::ChildProcess& installer, uint32_t* exitCode) {
+  for (int waits = 0;; ++waits) {
+    if (installer.Wait(kInstallerWaitMs, exitCode)) return waits;
+    if (Closing() || waits > record_.installTimeout) return -1;
+  }
+}
+
+int InstallWorker::Complete(uint32_t exitCode, int waits) {
+  InstallState& state = host_.State();
+  const std::string seconds = std::to_string(SecondsSince(state.installerStartTick));
+  Event("Other", "MInstallTime", seconds);
+  Funnel("Installing", 2, "Download", "ProgramFinsh");
+  LOG(INFO) << " install Finished, nWaitSeconds: " << waits << ", exit code: " << exitCode;
+  state.installerFinished = true;
+  host_.InstallerEnded();
+  Event("Other", "InstallerExitCode", std::to_string(exitCode));
+  Event("Download", "6.ProgramFinsh", FirstOrRetry(), true);
+  Funnel("Installing", 0, "Download", "CoreFuncEnd");
+  if (analytics_.IsBackgroundMode())
+    FunnelPair("InstallationSuccessful", "ProgramInstallSuccess", "PSuccessbackend", "");
+  Event("Other", "InstallTime", seconds);
+  if (!record_.productVersion.empty()) Event("Other", "ProductVersion", Narrow(record_.productVersion));
+  FunnelPair("RunningTime", "ActualTime", "InstCompletedClosed", seconds);
+  OpenProductPage();
+  StoreInstallerLanguage(host_.Language(), record_.downloaderId, record_.productName);
+  if (!WaitForBar()) return -1;
+  host_.Post(MSG_INSTALL_FINISHED, 0);
+  char minutes[32];
+  std::snprintf(minutes, sizeof minutes, "%.1f", static_cast<int64_t>((Now() - workerStart_) / 600) / 100.0);
+  LOG(INFO) << " Install Totally Take " << minutes << " minutes And Send To Server";
+  ClearAPPData(files_);
+  if (LocalSettings::IsAutoRun()) RestartUnattended();
+  if (std::atoi(Narrow(host_.Entry(L"NeedStart_flag")).c_str()) == 1) host_.ClickStartApp();
+  return 0;
+}
+
+void InstallWorker::OpenProductPage() {
+  const EnumLanguage language = host_.Language();
+  if (language < 0 || language >= kLanguageCount) return;
+  const std::wstring url = host_.Entry(kProductPages[language]);
+  if (url.empty()) return;
+  LOG(INFO) << " Open Url: " << Narrow(url);
+  platform::System().ShellOpen(url, L"", true);
+}
+
+// True once the bar has reached 100; false when the window closes first.
+bool InstallWorker::WaitForBar() {
+  while (!host_.State().progressFinished.Wait(kBarPollMs))
+    if (Closing()) return false;
+  return true;
+}
+
+// An unattended run cleans up and starts a fresh copy of the installer.
+void InstallWorker::RestartUnattended() {
+  std::this_thread::sleep_for(kRestartPause);
+  LOG(INFO) << " Force Exit 1";
+  RemoveFileIfPresent(files_.package);
+  LOG(INFO) << " Force Exit 2";
+  RemoveFileIfPresent(files_.taskFile);
+  LOG(INFO) << " Force Exit 3";
+  RemoveFileIfPresent(files_.marker);
+  LOG(INFO) << " Force Exit 4";
+  CInstanceMutex::GetInstance().ReleaseForWorker();
+  LOG(INFO) << " Force Exit 5";
+  const std::wstring self = platform::System().ModulePath();
+  LOG(INFO) << " Force Exit 6";
+  const bool started = platform::System().ShellOpen(self, L"", true);
+  LOG(INFO) << " Force Exit 7 error code = " << started << ", " << 0;
+  host_.CloseWindow();
+  LOG(INFO) << " Force Exit 8";
+}

@@ -1,0 +1,143 @@
+// The install worker against the reference services on loopback, with the
+// real download engine, signature check, alert reports and installer: the
+// signed stand-in is fetched, verified and run, and installs the demo
+// product; a package whose signature fails is reported to the alert service.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "download/DownLoadImpl.h"
+#include "install/InstallMessages.h"
+#include "install/InstallWorker.h"
+#include "signing/SignedFiles.h"
+#include "integration/RefServices.h"
+#include "integration/TestSettings.h"
+#include "platform/posix/PosixRegistry.h"
+#include "unit/FakeInstallHost.h"
+#include "unit/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kPackages = fs::path(SETUP_BIN_DIR) / "packages";
+
+platform::OsVersionInfo Windows(unsigned major, unsigned minor) {
+  platform::OsVersionInfo os;
+  os.ntNumbersKnown = os.versionExKnown = true;
+  os.ntMajor = os.major = major;
+  os.ntMinor = os.minor = minor;
+  os.currentBuild = L"9600";
+  return os;
+}
+
+// Sets an environment variable for the test's lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = std::make_unique<std::string>(old);
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) setenv(name_, old_->c_str(), 1);
+    else unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::unique_ptr<std::string> old_;
+};
+
+class InstallWorkerITest : public ::testing::Test {
+ protected:
+  InstallWorkerITest() {
+    fs::create_directories(folder_.path() / "answers");
+    fs::create_directories(files_);
+    settings_.Write("TestEnv=1\n");
+    settings_.system().SetEnv(L"APPDATA", (folder_.path() / "appdata").wstring());
+    settings_.system().AddDrive(folder_.path().wstring() + L"/", 1ull << 40);
+  }
+  ~InstallWorkerITest() override {
+    settings_.system().UseRealDrives();
+    settings_.system().UnsetEnv(L"APPDATA");
+  }
+  // The configuration server's answer names `package` (served from the
+  // files folder) as both addresses, with its MD5.
+  void Serve(const std::string& package, const std::string& downloadName) {
+    fs::copy_file(kPackages / package, files_ / package);
+    services_ = std::make_unique<RefServices>(RefServices::Options{folder_.path() / "answers", files_});
+    std::ofstream(folder_.path() / "answers" / "578.xml")
+        << "<Downloader><Software_name>Quenlo</Software_name><Software_version>1.0.0.0</Software_version>"
+        << "<Download_url>" << services_->Url("/files/" + downloadName) << "</Download_url>"
+        << "<Extra_download_url>" << services_->Url("/files/" + package) << "</Extra_download_url>"
+        << "<Md5>" << md5Hex(signing::ReadBytes(kPackages / package)) << "</Md5>"
+        << "<Process_name>Quenlo PDF Editor.exe</Process_name><InstallTimeout>60</InstallTimeout></Downloader>";
+    host_ = std::make_unique<FakeInstallHost>(FakeInstallHost::Entries{
+        {L"Extra_download_url", L"https://e.example/files/quenlo_setup.exe"},
+        {L"Download_url", platform::Utf8ToWide(services_->Url("/files/" + package))},
+        {L"Downloader_id", L"578"}});
+    host_->record.loadState = CConfigure::kNotLoaded;
+    host_->record.source = CConfigure::kFromNothing;
+    host_->record.setHosts({services_->host(), services_->host()});
+    host_->analytics.SetupPaths(L"quenlo");
+    host_->installPath = (folder_.path() / "Program Files" / "Quenlo").wstring();
+    deps_.alertUrl = services_->Url("/api/exception/send");
+  }
+
+  TempFolder folder_;
+  TestSettings settings_{folder_.path()};
+  fs::path files_ = folder_.path() / "files";
+  std::unique_ptr<RefServices> services_;
+  std::unique_ptr<FakeInstallHost> host_;
+  InstallWorkerDeps deps_;
+};
+
+// On Windows 8.1 the server's "_hpwin.exe" address, which the download
+// server does not have, gives way to the embedded one.
+TEST_F(InstallWorkerITest, DownloadsVerifiesAndRunsTheSignedInstaller) {
+  settings_.system().SetOsVersion(Windows(6, 3));
+  const ScopedEnv seconds("STANDIN_SECONDS", "1");
+  const ScopedEnv data("XDG_DATA_HOME", (folder_.path() / "data").string());
+  Serve("quenlo_setup.exe", "quenlo_hpwin.exe");
+
+  ASSERT_EQ(InstallWorker(*host_, deps_).Run(), 0);
+  EXPECT_EQ(host_->PostedMessages(),
+            (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED, MSG_INSTALL_FINISHED}));
+  EXPECT_EQ(host_->Actions()[1], "SetPackageUrl " + services_->Url("/files/quenlo_setup.exe"));
+  EXPECT_EQ(host_->CountEvent("Other/InstallerExitCode/0"), 1u);
+  const fs::path product = folder_.path() / "Program Files" / "Quenlo" / "Quenlo PDF Editor.exe";
+  EXPECT_TRUE(fs::exists(product));
+  EXPECT_EQ(ProductMainExePath(host_->record, host_->installPath), product.wstring());
+  std::wstring language;
+  EXPECT_TRUE(platform::posix::RegistryStore::Default().Read(
+      L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1", L"Inno Setup: Language", &language));
+  EXPECT_EQ(language, L"en");
+  EXPECT_TRUE(services_->AlertReports().empty());
+  EXPECT_FALSE(fs::exists(fs::path(host_->analytics.GetDownloadFolder()) / "quenlo_setup_1.0.0.0.exe"));
+}
+
+TEST_F(InstallWorkerITest, AnInvalidSignatureIsReportedToTheAlertService) {
+  settings_.system().SetOsVersion(Windows(10, 0));
+  Serve("quenlo_setup.exe", "quenlo_setup.exe");
+  // Spoil one byte of the served copy: neither its MD5 nor its signature holds.
+  std::string bytes = signing::ReadBytes(files_ / "quenlo_setup.exe");
+  bytes[bytes.size() / 2] ^= 0x20;
+  signing::WriteBytes(files_ / "quenlo_setup.exe", bytes);
+
+  EXPECT_EQ(InstallWorker(*host_, deps_).Run(), -1);
+  EXPECT_EQ(host_->PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_SIGNATURE_INVALID}));
+  const Json::Value reports = services_->AlertReports();
+  ASSERT_EQ(reports.size(), 1u);
+  const Json::Value& form = reports[0]["form"];
+  EXPECT_EQ(form["pid"].asString(), "578");
+  EXPECT_EQ(form["exception_code"].asString(), "MD5_Hash_Check_Fail_Cfg1");
+  EXPECT_EQ(form["other"].asString(),
+            host_->record.getQueryUrl() + "," + services_->Url("/files/quenlo_setup.exe"));
+  EXPECT_NE(host_->record.getQueryUrl().find("&SiteID="), std::string::npos);
+}
+
+}  // namespace

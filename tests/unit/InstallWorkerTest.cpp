@@ -1,0 +1,397 @@
+// The install worker with its download, alert posts, installer process and
+// clock replaced: attempts and their reports, the address choice, the
+// marker, names from the server that must not reach paths or switches
+// unchecked, verification, the installer's time limit and start failure,
+// completion, closing, and the language store.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "FakeInstallHost.h"
+#include "FakeSystem.h"
+#include "LogCapture.h"
+#include "TempFolder.h"
+#include "download/CDownloader.h"
+#include "download/DownLoadImpl.h"
+#include "install/CdnFailureCounter.h"
+#include "install/InstallFiles.h"
+#include "install/InstallMessages.h"
+#include "install/InstallWorker.h"
+#include "signing/SignedFiles.h"
+#include "install/InstallerLanguage.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kPackages = fs::path(SETUP_BIN_DIR) / "packages";
+
+class ManualClock : public toolkit::Clock {
+ public:
+  uint64_t NowMs() const override { return now; }
+  std::atomic<uint64_t> now{5000000};
+};
+
+// An installer that ends after `seconds` one-second waits; each wait moves the clock.
+class FakeInstaller : public platform::ChildProcess {
+ public:
+  FakeInstaller(ManualClock& clock, int seconds, int* waits) : clock_(clock), seconds_(seconds), waits_(waits) {}
+  bool Wait(uint32_t ms, uint32_t* exitCode) override {
+    clock_.now += ms;
+    if (++*waits_ < seconds_) return false;
+    *exitCode = 3;
+    return true;
+  }
+
+ private:
+  ManualClock& clock_;
+  int seconds_;
+  int* waits_;
+};
+
+class InstallWorkerTest : public ::testing::Test {
+ protected:
+  InstallWorkerTest() {
+    fake_.UseMemoryRegistry();
+    fake_.SetModulePath((folder_.path() / "Setup.exe").wstring());
+    fake_.SetEnv(L"APPDATA", (folder_.path() / "appdata").wstring());
+    fake_.AddDrive(folder_.path().wstring() + L"/", 1ull << 40);
+    fake_.SetLocalTime(platform::LocalTime{2026, 1, 2, 3, 4, 5, 0});
+    Prepare(host_);
+    deps_.clock = &clock_;
+    deps_.download = [this](const std::wstring& url, const std::wstring& path, std::string&) {
+      downloads_.push_back(url + L" -> " + path);
+      const int result = results_.empty() ? DownloadOk : results_[downloads_.size() - 1];
+      if (result == DownloadOk) fs::copy_file(package_, path, fs::copy_options::overwrite_existing);
+      return result;
+    };
+    deps_.post = [this](const std::string& url, const std::string& body, std::string& response) {
+      reports_.push_back(url + " " + body);
+      response = "{}";
+      return 0;
+    };
+    deps_.startProcess = [this](const std::wstring& application, const std::wstring& commandLine, uint32_t*) {
+      started_.push_back(application + L"|" + commandLine);
+      return std::make_unique<FakeInstaller>(clock_, installerSeconds_, &installerWaits_);
+    };
+    deps_.alertUrl = "https://alert.test/api/exception/send";
+  }
+  // A window whose record names the signed package (MD5 of `package`).
+  void Prepare(FakeInstallHost& host, const fs::path& package = kPackages / "quenlo_setup.exe") {
+    host.analytics.SetupPaths(L"quenlo");
+    host.installPath = (folder_.path() / "Program Files" / "Quenlo").wstring();
+    CConfigure& record = host.record;
+    record.productName = L"Quenlo";
+    record.productVersion = L"1.0.0.0";
+    record.downloadUrlList = {L"https://dl.example/setup.exe", L"https://www.example/setup.exe"};
+    record.extraDownloadUrl = L"https://www.example/setup.exe";
+    record.md5 = platform::AnsiToWide(md5Hex(signing::ReadBytes(package)));
+    record.installTimeout = 240;
+  }
+  int Run() { return InstallWorker(host_, deps_).Run(); }
+  fs::path DownloadFolder() const { return fs::path(host_.analytics.GetDownloadFolder()); }
+  std::wstring PackagePath() const { return (DownloadFolder() / "setup_1.0.0.0.exe").wstring(); }
+
+  TempFolder folder_;
+  FakeSystem fake_;
+  FakeSystemGuard guard_{fake_};
+  FakeInstallHost host_{{{L"Extra_download_url", L"https://e.example/files/setup.exe"},
+                         {L"Downloader_id", L"578"},
+                         {L"NeedStart_flag", L"1"},
+                         {L"product_url_japanese", L"https://www.example/ja/"}}};
+  ManualClock clock_;
+  InstallWorkerDeps deps_;
+  fs::path package_ = kPackages / "quenlo_setup.exe";
+  std::vector<int> results_;
+  std::vector<std::wstring> downloads_;
+  std::vector<std::string> reports_;
+  std::vector<std::wstring> started_;
+  int installerSeconds_ = 5;
+  int installerWaits_ = 0;
+};
+
+TEST_F(InstallWorkerTest, FailedAttemptsAreReportedAndRetriedOnTheSameFile) {
+  LogCapture log;
+  results_ = {GetLengthFailed, NetworkDown, TooManyRedirects, DownloadOk};
+  host_.record.extraDownloadUrl = L"https://www.example/setup.apk";  // no install after the download
+
+  EXPECT_EQ(Run(), 1);
+  const std::wstring attempt = L"https://www.example/setup.exe -> " + PackagePath();
+  EXPECT_EQ(downloads_, std::vector<std::wstring>(4, attempt));
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL012"), 1u);
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL010"), 1u);
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL022"), 1u);
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_EQ(reports_[0], "https://alert.test/api/exception/send pid=578&type=2&exception_code=Url_Too_Many_Redirects"
+                         "&other=,https%3A%2F%2Fwww.example%2Fsetup.exe");
+  EXPECT_TRUE(log.Has("Success\xA3\xACThe Retry Frequency is: 3"));
+  EXPECT_EQ(host_.PostedMessages(), std::vector<unsigned>{MSG_PACKAGE_READY});
+  EXPECT_TRUE(log.Has(" isForbidCDN: 0"));
+  EXPECT_TRUE(log.Has(" UrlUsed: https://www.example/setup.exe"));
+  EXPECT_TRUE(started_.empty());
+}
+
+TEST_F(InstallWorkerTest, TwelveFailuresEndWithTheLastCode) {
+  LogCapture log;
+  results_ = std::vector<int>(12, NoSpeedTimeout);
+  EXPECT_EQ(Run(), -1);
+  EXPECT_EQ(downloads_.size(), 12u);
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL011"), 12u);
+  EXPECT_EQ(host_.CountEvent("Other/DownErrorCode/error_10"), 1u);
+  for (int frequency = 0; frequency <= 11; ++frequency)
+    EXPECT_TRUE(log.Has(" The Retry Frequency is: " + std::to_string(frequency))) << frequency;
+  EXPECT_EQ(log.Count(" The Retry Frequency is: "), 12u);
+  EXPECT_EQ(host_.Posts(), (std::vector<std::pair<unsigned, intptr_t>>{{MSG_DOWNLOAD_FAILED, NoSpeedTimeout}}));
+}
+
+TEST_F(InstallWorkerTest, NoUsableAddressFailsWithCode14) {
+  LogCapture log;
+  host_.record.downloadUrlList = {L"https://cdn.example/setup.exe", L"https://dl.example/setup.exe"};
+  EXPECT_EQ(Run(), -1);
+  EXPECT_TRUE(downloads_.empty());
+  EXPECT_TRUE(log.Has("url is empty"));
+  EXPECT_TRUE(log.Has(" checkRemotePath fail: -1"));
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL023"), 1u);
+  EXPECT_EQ(host_.record.loadState, CConfigure::kNotLoaded);
+  EXPECT_EQ(host_.Posts(), (std::vector<std::pair<unsigned, intptr_t>>{{MSG_DOWNLOAD_FAILED, 14}}));
+}
+
+TEST_F(InstallWorkerTest, ClosingStopsTheAttemptsWithoutAPost) {
+  results_ = std::vector<int>(12, NoSpeedTimeout);
+  const auto download = deps_.download;
+  deps_.download = [&](const std::wstring& url, const std::wstring& path, std::string& cdn) {
+    if (downloads_.size() == 1) host_.state.closing = true;
+    return download(url, path, cdn);
+  };
+  EXPECT_EQ(Run(), -1);
+  EXPECT_EQ(downloads_.size(), 2u);
+  EXPECT_TRUE(host_.Posts().empty());
+}
+
+TEST_F(InstallWorkerTest, AVerifiedPackageIsInstalledAndHandedBack) {
+  LogCapture log;
+  host_.language = Japanese;
+  host_.record.downloaderId = 118;
+  fake_.SetModulePath((folder_.path() / "quenlo_setup.exe").wstring());
+  fake_.SetRegValue(L"SoftWare\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other", L"x", L"1");
+
+  EXPECT_EQ(Run(), 0);
+  const std::wstring sep(1, platform::kPathSep);
+  ASSERT_EQ(started_.size(), 1u);
+  EXPECT_EQ(started_[0], PackagePath() + L"| /VERYSILENT /SP- /NORESTART /DIR=\"" + host_.installPath +
+                             L"\\\" /LANG=jp /LOG=\"" + host_.analytics.GetLogFolder() + sep +
+                             L"Quenlo_Setup_20260102030405.log\" /EXTRA=quenlo_setup.exe");
+  EXPECT_EQ(host_.PostedMessages(),
+            (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED, MSG_INSTALL_FINISHED}));
+  EXPECT_EQ(host_.Actions().back(), "ClickStartApp");
+  EXPECT_TRUE(host_.state.verificationDone);
+  EXPECT_TRUE(host_.state.installerFinished);
+  EXPECT_EQ(host_.CountEvent("Other/MInstallTime/5"), 1u);
+  EXPECT_EQ(host_.CountEvent("Other/InstallerExitCode/3"), 1u);
+  EXPECT_EQ(host_.CountEvent("Download/6.ProgramFinsh/First"), 1u);
+  EXPECT_EQ(fake_.ShellOpens().size(), 1u);
+  EXPECT_EQ(fake_.ShellOpens()[0].file, L"https://www.example/ja/");
+  EXPECT_EQ(fake_.RegValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1",
+                           L"Inno Setup: Language"),
+            L"ja");
+  // The package, its task file and its marker are gone.
+  EXPECT_FALSE(fs::exists(PackagePath()));
+  EXPECT_FALSE(fs::exists(PackagePath() + L".db"));
+  EXPECT_TRUE(log.Has(" install Finished, nWaitSeconds: 4, exit code: 3"));
+}
+
+TEST_F(InstallWorkerTest, TheInstallerIsGivenUpAfterItsTimeLimit) {
+  installerSeconds_ = 243;
+  EXPECT_EQ(Run(), -1);
+  EXPECT_EQ(installerWaits_, 242);
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL016"), 1u);
+  EXPECT_EQ(host_.PostedMessages(),
+            (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED, MSG_INSTALL_TIMEOUT}));
+  EXPECT_TRUE(host_.state.installerFinished);
+  EXPECT_EQ(host_.Actions(), (std::vector<std::string>{"SetPackageUrl https://www.example/setup.exe",
+                                                        "StartCarouselTimer", "StopCarouselTimer"}));
+
+  // One second less and it counts as finished.
+  installerWaits_ = 0;
+  installerSeconds_ = 242;
+  FakeInstallHost again{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}}};
+  Prepare(again);
+  EXPECT_EQ(InstallWorker(again, deps_).Run(), 0);
+  EXPECT_EQ(installerWaits_, 242);
+  EXPECT_EQ(again.CountEvent("Other/MInstallTime/242"), 1u);
+  EXPECT_EQ(again.PostedMessages().back(), MSG_INSTALL_FINISHED);
+}
+
+TEST_F(InstallWorkerTest, AnInstallerThatCannotStartIsAFailedRun) {
+  deps_.startProcess = [](const std::wstring&, const std::wstring&, uint32_t* error) {
+    *error = 193;
+    return std::unique_ptr<platform::ChildProcess>();
+  };
+  LogCapture log;
+  EXPECT_EQ(Run(), -1);
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL032"), 1u);
+  EXPECT_EQ(host_.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALL_TIMEOUT}));
+  EXPECT_TRUE(host_.state.installerFinished);
+  EXPECT_EQ(host_.CountEvent("Download/6.ProgramFinsh/First"), 0u);
+  EXPECT_TRUE(log.Contains("the installer cannot start, error 193"));
+}
+
+TEST_F(InstallWorkerTest, ClosingEndsTheWaitForTheBar) {
+  struct SlowBar : FakeInstallHost {
+    using FakeInstallHost::FakeInstallHost;
+    void InstallerEnded() override { state.closing = true; }  // the bar never reaches 100
+  } slow{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}}};
+  Prepare(slow);
+  EXPECT_EQ(InstallWorker(slow, deps_).Run(), -1);
+  EXPECT_EQ(slow.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED}));
+}
+
+TEST_F(InstallWorkerTest, TamperedOrUnsignedPackagesAreNeverRun) {
+  const fs::path tampered = folder_.path() / "tampered.exe";
+  std::string bytes = signing::ReadBytes(package_);
+  bytes[bytes.size() / 2] ^= 0x20;
+  signing::WriteBytes(tampered, bytes);
+  for (const fs::path& package : {tampered, fs::path(SETUP_BIN_DIR) / "standin"}) {
+    SCOPED_TRACE(package.string());
+    if (!fs::exists(package)) continue;  // the unsigned program exists beside the tests on posix
+    package_ = package;
+    reports_.clear();
+    FakeInstallHost host{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}, {L"Downloader_id", L"578"}}};
+    Prepare(host, package);  // the MD5 matches: only the signature fails
+    EXPECT_EQ(InstallWorker(host, deps_).Run(), -1);
+    EXPECT_EQ(host.CountEvent("Other/FlowError/DL014"), 1u);
+    EXPECT_EQ(host.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_SIGNATURE_INVALID}));
+    EXPECT_TRUE(host.state.verificationDone);
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_NE(reports_[0].find("pid=578&type=2&exception_code=Hash_Check_Fail_Cfg1&other="), std::string::npos);
+  }
+  EXPECT_TRUE(started_.empty());
+}
+
+TEST_F(InstallWorkerTest, ServerNamesStayInsideTheirFoldersAndSwitches) {
+  // Files an unchecked version would name outside the download folder.
+  const fs::path outside = DownloadFolder().parent_path();
+  for (const char* name : {"x.exe", "x.exe.xml", "x.exe.db"}) std::ofstream(outside / name) << "keep";
+  host_.record.source = CConfigure::kFromFile;  // clears the package files before downloading
+  host_.record.productName = L"Quenlo \"PDF\" /X:";
+  for (const wchar_t* version : {L"1.0\\..\\..\\x", L"1.0/../../x"}) {
+    SCOPED_TRACE(platform::WideToUtf8(version));
+    host_.record.productVersion = version;
+    downloads_.clear();
+    started_.clear();
+    EXPECT_EQ(Run(), 0);
+    ASSERT_EQ(downloads_.size(), 1u);
+    EXPECT_EQ(downloads_[0], L"https://www.example/setup.exe -> " + (DownloadFolder() / "setup_1.0x.exe").wstring());
+    for (const char* name : {"x.exe", "x.exe.xml", "x.exe.db"}) EXPECT_TRUE(fs::exists(outside / name)) << name;
+    ASSERT_EQ(started_.size(), 1u);
+    const std::wstring& line = started_[0];
+    EXPECT_NE(line.find(L"\" /LANG=en /LOG=\""), std::wstring::npos) << platform::WideToUtf8(line);
+    EXPECT_NE(line.find(platform::kPathSep + std::wstring(L"Quenlo PDF X_Setup_20260102030405.log\" /EXTRA=null")),
+              std::wstring::npos)
+        << platform::WideToUtf8(line);
+    EXPECT_EQ(std::count(line.begin(), line.end(), L'"'), 4);
+  }
+  // Names that need cleaning never name a registry key.
+  StoreInstallerLanguage(German, 578, host_.record.productName);
+  CdnFailureCounter::Increment(host_.record.productName);
+  EXPECT_EQ(fake_.RegValueCount(), 0u);
+}
+
+TEST(InstallFiles, TheMarkerKeepsOnlyAPackageOfTheSameVersionAndMd5) {
+  TempFolder folder;
+  const PackageFiles files(folder.path().wstring(), L"setup_1.0.0.0.exe");
+  const std::wstring md5 = L"00112233445566778899aabbccddeeff";
+  auto prepare = [&](const char* marker) {
+    for (const std::wstring& path : {files.package, files.taskFile}) std::ofstream(fs::path(path)) << "x";
+    if (marker) std::ofstream(fs::path(files.marker)) << marker;
+  };
+  auto kept = [&] { return fs::exists(files.package) && fs::exists(files.taskFile); };
+
+  prepare("1.0.0.0###00112233445566778899AABBCCDDEEFF");  // upper-case digits are lowered
+  DiscardStalePackage(files, L"1.0.0.0", md5, L"");
+  EXPECT_TRUE(kept());
+  EXPECT_FALSE(fs::exists(files.marker));
+
+  prepare("1.0.0.0###ffffffffffffffffffffffffffffffff");  // the extra MD5 counts too
+  DiscardStalePackage(files, L"1.0.0.0", md5, L"ffffffffffffffffffffffffffffffff");
+  EXPECT_TRUE(kept());
+
+  prepare("0.9.0.0###00112233445566778899aabbccddeeff");
+  DiscardStalePackage(files, L"1.0.0.0", md5, L"");
+  EXPECT_FALSE(fs::exists(files.package));
+  EXPECT_FALSE(fs::exists(files.taskFile));
+  EXPECT_FALSE(fs::exists(files.marker));
+
+  prepare(nullptr);  // an interrupted download resumes
+  DiscardStalePackage(files, L"1.0.0.0", md5, L"");
+  EXPECT_TRUE(kept());
+}
+
+TEST(InstallFiles, NamesAndThePackageFileName) {
+  EXPECT_EQ(PackageFileName(L"https://x.example/a/setup.exe", L"1.0.0.0"), L"setup_1.0.0.0.exe");
+  EXPECT_EQ(PackageFileName(L"https://x.example/a/app.release.apk", L"2"), L"app.release_2.apk");
+  EXPECT_EQ(PackageFileName(L"https://x.example/a/setup.exe", L"null"), L"setup_null.exe");
+  EXPECT_EQ(SafeFileName(L" ..\\..\\Windows\\a?b*c<d>e|f\x01. "), L"Windowsabcdef");
+  EXPECT_EQ(SafeFileName(L" . "), L"");
+  EXPECT_TRUE(IsSafeKeyName(L"Quenlo PDF Editor"));
+  EXPECT_FALSE(IsSafeKeyName(L"Quenlo\\..\\Run"));
+  EXPECT_FALSE(IsSafeKeyName(L""));
+}
+
+TEST(InstallerLanguage, CodesAndTheirStores) {
+  for (int32_t id = 110; id <= 130; ++id)
+    EXPECT_EQ(InstallerLanguageCode(Japanese, id), id >= 117 && id <= 125 && id != 121 ? L"jp" : L"ja") << id;
+  EXPECT_EQ(InstallerLanguageCode(ChineseTrad, 118), L"zhtw");
+  EXPECT_EQ(InstallerLanguageCode(Vietnamese, 578), L"vi");
+  EXPECT_EQ(InstallerLanguageCode(static_cast<EnumLanguage>(21), 578), L"en");
+
+  FakeSystem fake;
+  FakeSystemGuard guard(fake);
+  fake.UseMemoryRegistry();
+  StoreInstallerLanguage(Chinese, 104, L"Quenlo");
+  EXPECT_EQ(fake.UserRegValue(L"Software\\Lumetta\\Clipwright", L"kCurrentLanguage"), L"Chinese");
+  StoreInstallerLanguage(Japanese, 114, L"Quenlo");
+  EXPECT_EQ(fake.UserRegValue(L"Software\\Orvane\\Geomira", L"Lang"), L"ja_JP");
+  StoreInstallerLanguage(Arabic, 115, L"Quenlo");
+  EXPECT_EQ(fake.UserRegValue(L"Software\\Orvane\\Geomira", L"Lang"), L"en_US");
+  EXPECT_EQ(fake.RegValueCount(), 0u);
+
+  StoreInstallerLanguage(Japanese, 118, L"Quenlo");  // no uninstall key opens: nothing
+  EXPECT_EQ(fake.RegValueCount(), 0u);
+  fake.SetRegValue(L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\X", L"v", L"1");
+  StoreInstallerLanguage(Japanese, 118, L"Quenlo");
+  EXPECT_EQ(fake.RegValue(L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1",
+                          L"Inno Setup: Language"),
+            L"ja");
+}
+
+TEST(CdnFailureCounter, CountsUpToTheBlockAndNeverOverflows) {
+  FakeSystem fake;
+  FakeSystemGuard guard(fake);
+  fake.UseMemoryRegistry();
+  const std::wstring key = L"SoftWare\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quenlo";
+  std::wstring text;
+  EXPECT_FALSE(CdnFailureCounter::Read(L"Quenlo", &text));
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_FALSE(CdnFailureCounter::IsForbidCDN(L"Quenlo")) << i;
+    CdnFailureCounter::Increment(L"Quenlo");
+    EXPECT_EQ(fake.RegValue(key, L"RequestTooMuchTimes"), std::to_wstring(i));
+  }
+  EXPECT_TRUE(CdnFailureCounter::IsForbidCDN(L"Quenlo"));
+  fake.SetRegValue(key, L"RequestTooMuchTimes", L"-5");
+  CdnFailureCounter::Increment(L"Quenlo");
+  EXPECT_EQ(fake.RegValue(key, L"RequestTooMuchTimes"), L"1");
+  for (const wchar_t* huge : {L"2147483647", L"99999999999999999999999"}) {
+    fake.SetRegValue(key, L"RequestTooMuchTimes", huge);
+    CdnFailureCounter::Increment(L"Quenlo");
+    EXPECT_EQ(fake.RegValue(key, L"RequestTooMuchTimes"), std::to_wstring(INT_MAX));
+  }
+}
+
+}  // namespace
