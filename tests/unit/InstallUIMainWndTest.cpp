@@ -14,64 +14,13 @@
 #include <vector>
 
 #include "LogCapture.h"
-#include "RecordingReport.h"
-#include "WindowTestBed.h"
+#include "MainWindowFixture.h"
 #include "toolkit/headless/ScriptedUser.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/Language.h"
 #include "window/LanguageTemplate.h"
 
 namespace {
-
-// The value of `name` in a GA4 parameter string.
-std::string Param(const std::string& params, const std::string& name) {
-  const std::string marker = "&" + name + "=";
-  const size_t at = params.find(marker);
-  if (at == std::string::npos) return "<none>";
-  const size_t from = at + marker.size();
-  return params.substr(from, params.find('&', from) - from);
-}
-
-class MainWindowTest : public ::testing::Test {
- protected:
-  // A window on `archive`, initialised, its configuration fetch ended (the
-  // configuration hosts refuse at once).
-  std::unique_ptr<InstallUIMainWnd> Open(const toolkit::ResourceArchive& archive = shipped_skin::Archive(),
-                                         const std::wstring& className = L"") {
-    InstallUIMainWnd::Context context;
-    context.className = className;
-    context.archive = &archive;
-    context.analytics = &analytics_;
-    context.clock = &bed_.clock;
-    context.configHosts = CConfigure::Hosts{"127.0.0.1:9", "127.0.0.1:9"};
-    auto window = std::make_unique<InstallUIMainWnd>(bed_.loop, context);
-    EXPECT_TRUE(window->CreateMainWindow());
-    EXPECT_TRUE(window->WaitForAllThreadExit(30000));
-    return window;
-  }
-  // GA4 events as "category/action/label" and funnel events as
-  // "type core step action", in the order sent.
-  std::vector<std::string> Events() const {
-    std::vector<std::string> events;
-    for (const RecordingReport::Call& call : report_.calls) {
-      if (call.op == "AddGa4Event")
-        events.push_back(Param(call.text, "ep.ov_category") + "/" + Param(call.text, "ep.ov_action") + "/" +
-                         Param(call.text, "ep.ov_label"));
-      if (call.op == "AddEvent") {
-        const Json::Value& a = call.json["actions"];
-        events.push_back(a["event_type"].asString() + " " + a["core_func_name"].asString() + " " +
-                         std::to_string(a["func_step"].asInt()) + " " + a["event_action"].asString());
-      }
-    }
-    return events;
-  }
-  std::wstring Text(InstallUIMainWnd& window, const std::string& control) { return window.Find(control)->look.text; }
-  int Visible(InstallUIMainWnd& window, const std::string& control) { return window.Find(control)->state.visible; }
-
-  WindowTestBed bed_;
-  RecordingReport report_;
-  CSingleUserLog analytics_{&report_};
-};
 
 const std::wstring kMarkerKey = L"SOFTWARE\\Vantrel\\Downloader2.5.0";
 
@@ -113,7 +62,7 @@ TEST_F(MainWindowTest, InitialisationSendsTheLaunchAnalyticsAndThePcEventsOncePe
                Visible(*first, "img_warning"));
   EXPECT_EQ(Text(*first, "install_path_edit"), platform::ProgramFilesFolder() + platform::kPathSep + L"Vantrel");
   EXPECT_FALSE(first->Find("license_checkbox")->state.selected);
-  EXPECT_FALSE(first->ProgressFinished().Wait(0));
+  EXPECT_FALSE(first->State().progressFinished.Wait(0));
   first.reset();
 
   report_.calls.clear();
@@ -130,12 +79,15 @@ TEST_F(MainWindowTest, AutoRunTicksTheLicenceAndPressesInstallAfterTwoSeconds) {
   auto window = Open();
   EXPECT_TRUE(window->Find("license_checkbox")->state.selected);
   EXPECT_TRUE(report_.Of("AddGa4Event").empty());  // analytics is off
+  window->Find("install_path_edit")->look.text = bed_.temp.path().wstring();
   bed_.clock.now += 1999;
   bed_.PumpAll();
-  EXPECT_FALSE(log.Contains(" Click on install_btn"));
+  EXPECT_EQ(window->Find("main_tablayout")->state.selectedIndex, 0);
   bed_.clock.now += 1;
   bed_.PumpAll();
-  EXPECT_TRUE(log.Contains(" Click on install_btn"));
+  EXPECT_EQ(window->Find("main_tablayout")->state.selectedIndex, 1);  // the install runs
+  EXPECT_TRUE(window->WaitForAllThreadExit(5000));
+  EXPECT_TRUE(log.Contains(" [Error]: this build has no install worker"));
 }
 
 // The system's language where its combo item is shown; English otherwise.
@@ -225,10 +177,10 @@ TEST_F(MainWindowTest, ProgressNeverGoesBackAndTheDownloadFillsExactly85) {
   EXPECT_EQ(sizes, (std::vector<std::string>{"Other/PackageSize/10.00MB"}));
 
   // Each window has its own "ProgressFinish100": another window's does not release it.
-  window->ProgressFinished().Set();
+  window->State().progressFinished.Set();
   auto other = Open();
-  EXPECT_FALSE(other->ProgressFinished().Wait(0));
-  EXPECT_TRUE(window->ProgressFinished().Wait(0));
+  EXPECT_FALSE(other->State().progressFinished.Wait(0));
+  EXPECT_TRUE(window->State().progressFinished.Wait(0));
 }
 
 // Only "1" exactly chooses the newer licence row, with the configuration's links as fallbacks.
@@ -238,7 +190,7 @@ TEST_F(MainWindowTest, TheLicenceRowFollowsNewLicenseFlagExactly) {
     const bool newer = flag == "1";
     EXPECT_EQ(window->Find("license_link") == nullptr, newer) << "[" << flag << "]";
     EXPECT_EQ(window->Find("license_link_new") == nullptr, !newer) << "[" << flag << "]";
-    EXPECT_EQ(window->Configure()->getLicenseUrl("en"),
+    EXPECT_EQ(window->Configure().getLicenseUrl("en"),
               newer ? L"https://www.quenlo-example.com/terms-of-service.html" : L"")
         << "[" << flag << "]";
   }
