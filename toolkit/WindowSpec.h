@@ -17,6 +17,6 @@ struct WindowSpec {
 };
 
 // The taskbar button's progress display.
-enum class TaskbarState { kNoProgress, kNormal };
+enum class TaskbarState { kNoProgress, kNormal, kError };
 
 }  // namespace toolkit

@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "config/CConfigure.h"
+#include "install/InstallHost.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
 #include "system/FuntionImpl.h"
@@ -78,6 +79,11 @@ std::wstring PackageFileName(const std::wstring& embeddedExtraUrl, const std::ws
 
 PackageFiles::PackageFiles(const std::wstring& downloadFolder, const std::wstring& fileName)
     : package(JoinPath(downloadFolder, fileName)), taskFile(package + L".xml"), marker(package + L".db") {}
+
+PackageFiles PackageFilesOf(InstallHost& host) {
+  return PackageFiles(host.Analytics().GetDownloadFolder(),
+                      PackageFileName(host.Entry(L"Extra_download_url"), host.Configure().productVersion));
+}
 
 void RemoveFileIfPresent(const std::wstring& path) {
   if (platform::FileExists(path)) platform::RemoveFile(Narrow(path));

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+class InstallHost;
+
 class CConfigure;
 
 // Keeps the characters a file name may hold: drops control characters and
@@ -30,6 +32,9 @@ struct PackageFiles {
   PackageFiles(const std::wstring& downloadFolder, const std::wstring& fileName);
   std::wstring package, taskFile, marker;
 };
+// The files of the package the host's configuration names, in the run's
+// download folder.
+PackageFiles PackageFilesOf(InstallHost& host);
 
 void RemoveFileIfPresent(const std::wstring& path);
 // Deletes the package, its task file and its marker; logs the first deletion.

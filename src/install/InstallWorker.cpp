@@ -156,8 +156,7 @@ std::wstring InstallWorker::CheckWin78Link(const std::wstring& url) {
 }
 
 void InstallWorker::PrepareFiles() {
-  files_ = PackageFiles(analytics_.GetDownloadFolder(),
-                        PackageFileName(host_.Entry(L"Extra_download_url"), record_.productVersion));
+  files_ = PackageFilesOf(host_);
   DiscardStalePackage(files_, record_.productVersion, record_.md5, record_.md5Extra);
   host_.StartCarouselTimer();
   if (record_.source == CConfigure::kFromFile) {

@@ -148,13 +148,14 @@ bool RunMainWindow(InteractiveRun& run) {
   return true;
 }
 
-// The mutex goes first, then each waiter in turn, then the libraries. When
-// a worker outlives its wait, the window and its loop stay alive until the
-// process ends, since the worker may still reach them.
+// Each waiter in turn, then the mutex, then the libraries: a new copy may
+// start only once this one's install has stopped. When a worker outlives its
+// wait, the window and its loop stay alive until the process ends, since the
+// worker may still reach them.
 void ShutDown(std::unique_ptr<InteractiveRun> run) {
-  CInstanceMutex::GetInstance().ReleaseForStartup();
   LOG(INFO) << " Wait exit 1";
   if (!run->window->WaitForAllThreadExit()) (void)run.release();
+  CInstanceMutex::GetInstance().ReleaseForStartup();
   LOG(INFO) << " Wait exit 2";
   CSingleUserLog::GetInstance().WaitThreadForExit();
   LOG(INFO) << " Wait exit 3";

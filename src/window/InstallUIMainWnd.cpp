@@ -26,6 +26,7 @@ InstallUIMainWnd::InstallUIMainWnd(toolkit::MessageLoop& loop, Context context)
   notify().On("", "windowinit", [this](const toolkit::Notification&) { InitWindow(); });
   notify().On("", "click", [this](const toolkit::Notification& n) { OnClick(n); });
   notify().On("", "itemselect", [this](const toolkit::Notification& n) { OnItemSelect(n); });
+  notify().On("", "link", [this](const toolkit::Notification& n) { OnLink(n); });
   notify().On("", "selectchanged", [this](const toolkit::Notification& n) { OnSelectChanged(n); });
   notify().On("", "timer", [this](const toolkit::Notification& n) { OnTimer(static_cast<unsigned>(n.index)); });
 }
@@ -78,7 +79,7 @@ void InstallUIMainWnd::RunOnUiThread(std::function<void()> task) {
     std::lock_guard<std::mutex> guard(tasksLock_);
     tasks_.push_back(std::move(task));
   }
-  Post(kRunTasksMessage);
+  SkinWindow::Post(kRunTasksMessage);
 }
 
 void InstallUIMainWnd::RunPostedTasks() {
@@ -100,52 +101,11 @@ int InstallUIMainWnd::ShowMessageBox(EnumMsgType kind, const std::wstring& text)
   return box.DoModal(handle());
 }
 
-bool InstallUIMainWnd::WaitForAllThreadExit(uint64_t eachMs) {
-  LOG(INFO) << "InstallUIMainWnd WaitForAllThreadExit";
-  bool ended = true;
-  for (WorkerThread* thread : {&configThread_, &privacyThread_, &bannerThread_, &installThread_})
-    ended = thread->Wait(eachMs) && ended;
-  return ended;
-}
-
-bool InstallUIMainWnd::OnClose() {
-  loop().Quit(0);
-  return false;
-}
-
 void InstallUIMainWnd::OnMessage(unsigned message, intptr_t wparam, intptr_t lparam) {
   if (message == kRunTasksMessage) RunPostedTasks();
   else if (message == kShowProgressMessage) ShowPendingProgress();
   else if (message >= kFirstCustomMessage && message <= kLastCustomMessage)
     HandleCustomMessage(message, wparam, lparam);
-}
-
-// The install worker's and the banner fetch's messages; each is acted on by
-// the part of the window that the install flow brings.
-void InstallUIMainWnd::HandleCustomMessage(unsigned message, intptr_t wparam, intptr_t lparam) {
-  (void)wparam, (void)lparam;
-  LOG(INFO) << " Window message " << message << " has no handler in this build";
-}
-
-void InstallUIMainWnd::OnTimer(unsigned id) {
-  if (id != TIMER_AUTOINSTALL_ID) return;
-  KillTimer(id);
-  if (installBtn_) Send("click", installBtn_);
-}
-
-// The buttons' actions come with the install flow; the click reaches here
-// from the user, the scripted user and the AutoRun timer alike.
-void InstallUIMainWnd::OnClick(const toolkit::Notification& notification) {
-  if (notification.sender)
-    LOG(INFO) << " Click on " << notification.sender->name() << " has no action in this build";
-}
-
-void InstallUIMainWnd::OnItemSelect(const toolkit::Notification& notification) {
-  if (!languageCombo_ || notification.sender != languageCombo_) return;
-  currentLanguage_ = static_cast<EnumLanguage>(notification.index);
-  HandOverToAnalytics(ProductVersion());
-  LOG(INFO) << " ChangeLanguageTo: " << platform::WideToUtf8(GetLanguageFileName(currentLanguage_));
-  ApplyLanguage();
 }
 
 // The carousel's option buttons; the carousel comes with the running page.
@@ -156,9 +116,11 @@ void InstallUIMainWnd::AsyncGetCbsInfoThreadFunc() {
 }
 
 std::wstring InstallUIMainWnd::ReadEntry(const std::wstring& name) {
-  const toolkit::Control* label = Find(platform::WideToUtf8(name));
-  return label ? label->look.text : std::wstring();
+  const auto entry = entries_.find(name);
+  return entry != entries_.end() ? entry->second : std::wstring();
 }
+
+const char* InstallUIMainWnd::AttemptLabel() const { return state_.retry ? "Retry" : "First"; }
 
 std::wstring InstallUIMainWnd::ProductVersion() const {
   std::lock_guard<std::mutex> guard(stateLock_);

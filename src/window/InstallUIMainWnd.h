@@ -1,22 +1,30 @@
 // The installer's main window: it reads the product values out of its own
 // layout, owns the download configuration and the window's worker threads,
 // picks and applies the interface language, shows the install progress and
-// opens the message boxes. Its files: InstallUIMainWnd.cpp (life, threads,
-// messages), InstallUIMainWndInit.cpp (initialisation and launch analytics),
-// InstallUIMainWndLanguage.cpp, InstallUIMainWndProgress.cpp and
-// InstallUIMainWndPath.cpp (install path, free space, running product).
+// opens the message boxes; it is the install worker's host. Its files:
+// InstallUIMainWnd.cpp (life, threads, messages), InstallUIMainWndInit.cpp
+// (initialisation and launch analytics), InstallUIMainWndLanguage.cpp,
+// InstallUIMainWndProgress.cpp, InstallUIMainWndHost.cpp (what the worker
+// reaches), InstallUIMainWndInstall.cpp (the install task, the worker's
+// messages and the progress timers), InstallUIMainWndActions.cpp (the user's
+// clicks, links and language choice), InstallUIMainWndClose.cpp (closing and
+// the background run) and InstallUIMainWndPath.cpp (install path, free space,
+// running product).
 //
 // Threads: every handler runs on the UI thread (the thread that made the
 // window). Workers reach the window only through thread-safe members
 // (SetProgress and RunOnUiThread post to the UI thread; the package address
-// and the product version hold a lock) and through the process-wide pointer,
-// which the destructor clears under the lock that every call through it holds.
+// and the product version hold a lock; the embedded entries are read once,
+// before any worker starts; the install's phases are atomic) and through the
+// process-wide pointer, which the destructor clears under the lock that
+// every call through it holds.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -26,6 +34,7 @@
 #include "analytics/SingleUserLog.h"
 #include "config/CConfigure.h"
 #include "platform/Process.h"
+#include "install/InstallHost.h"
 #include "startup/IConfigEntryReader.h"
 #include "system/EnumLanguage.h"
 #include "toolkit/Clock.h"
@@ -33,8 +42,9 @@
 #include "toolkit/SkinWindow.h"
 #include "toolkit/SteadyClock.h"
 #include "window/EnumMsgType.h"
-#include "download/ManualResetEvent.h"
 #include "window/WorkerThread.h"
+
+class InstallUIMainWnd;
 
 // What the main window works with; tests replace parts.
 struct MainWindowContext {
@@ -45,15 +55,31 @@ struct MainWindowContext {
   std::optional<CConfigure::Hosts> configHosts;  // the configuration hosts; none: the built-in ones
   // Lists the running processes; empty: platform::ListProcesses.
   std::function<bool(std::vector<platform::ProcessEntry>*)> listProcesses;
+  // The install worker's body, run on the install thread; empty: InstallWorker.
+  std::function<int(InstallHost&)> runInstall;
+  // The banner fetch, run once on the banner thread; empty: no banners.
+  std::function<void(InstallUIMainWnd&)> fetchBanners;
 };
 
 class InstallUIMainWnd : public toolkit::SkinWindow,
                          public IConfigEntryReader,
-                         public CSingleUserLog::FunnelSource {
+                         public CSingleUserLog::FunnelSource,
+                         public InstallHost {
  public:
   using Context = MainWindowContext;
 
-  static constexpr unsigned TIMER_AUTOINSTALL_ID = 666;  // AutoRun presses Install
+  static constexpr unsigned TIMER_AUTOINSTALL_ID = 666;       // AutoRun presses Install
+  static constexpr unsigned TIMER_AUTORETRY_ID = 888;         // AutoRun presses retry
+  static constexpr unsigned TIMER_WORKERCAROUSEL_ID = 1000;   // armed by the worker; does nothing
+  static constexpr unsigned TIMER_CAROUSEL_ID = 2000;         // the next carousel picture
+  static constexpr unsigned TIMER_VERIFYPROGRESS_ID = 1920;   // 85 towards 90
+  static constexpr unsigned TIMER_INSTALLPROGRESS_ID = 1921;  // 90 towards 99, estimated
+  static constexpr unsigned TIMER_STARTPROGRESS_ID = 1922;    // 1 percent after the start
+  static constexpr unsigned TIMER_ATLASTPROGRESS_ID = 1923;   // the final run to 100
+  static constexpr unsigned TIMER_BACKGROUNDEXIT_ID = 1924;   // a background run ends after success
+  // The installer-run timer's interval stays within these bounds, whatever the server says.
+  static constexpr int64_t kMinEstimateIntervalMs = 100;
+  static constexpr int64_t kMaxEstimateIntervalMs = 600000;
   static constexpr int kIconResource = 143;
   static constexpr uint64_t kThreadExitWaitMs = 600000;
   static constexpr int kCollapsedHeight = 360;
@@ -76,14 +102,27 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // Shows an install percentage on the UI thread (a worker's is posted);
   // the bar never moves backwards. Returns `percent`.
   int SetProgress(int percent);
-  void SetPackageUrl(const std::wstring& url);
   std::wstring GetPackageUrl() const;
   // Runs `task` on the UI thread: at once there, else posted.
   void RunOnUiThread(std::function<void()> task);
-  // Set when the bar reaches its end; the install worker waits on it.
-  ManualResetEvent& ProgressFinished() { return progressFinished_; }
-  CConfigure* Configure() { return configure_.get(); }
   EnumLanguage CurrentLanguage() const { return currentLanguage_; }
+
+  // ---- InstallHost (any thread; the actions are posted to the UI thread) ----
+  InstallState& State() override { return state_; }
+  CConfigure& Configure() override { return *configure_; }
+  std::wstring Entry(const std::wstring& name) override;
+  EnumLanguage Language() override { return currentLanguage_; }
+  std::wstring InstallPath() override;
+  void SetPackageUrl(const std::wstring& url) override;
+  void HandOverToAnalytics() override;
+  CSingleUserLog& Analytics() override { return analytics_; }
+  void DownloadProgress(int64_t downloaded, int64_t total) override { DownloadProgressCallback(downloaded, total); }
+  void Post(unsigned message, intptr_t wparam) override;
+  void StartCarouselTimer() override;
+  void StopCarouselTimer() override;
+  void InstallerEnded() override;
+  void ClickStartApp() override;
+  void CloseWindow() override;
 
   // ---- UI thread ----
   void SetWindowCollapsed(bool collapsed);
@@ -94,10 +133,17 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   void InitLanguage();
   void SelectLanguageItem(EnumLanguage language);
   void ApplyLanguage();
+  // 0 when the install was started; -1 when a check failed or the previous
+  // install thread has not ended yet.
+  int BeginInstallTask();
   // Waits, one after the other, for each started worker thread, each at most
-  // `eachMs`. False when one is still running: the window must then outlive the process.
+  // `eachMs` (a close has told the install to stop). False when one is still
+  // running: the window must then outlive the process.
   bool WaitForAllThreadExit(uint64_t eachMs = kThreadExitWaitMs);
-  // Ends the message loop; the window goes hidden.
+  // Every close: reports where the user left, then either ends the message
+  // loop (the window goes hidden, the install stops) or, when the download
+  // configuration asks for it during the install, hides the window and lets
+  // the install run on in the background. True in the second case.
   bool OnClose() override;
 
   // ---- install path, free space and the running product (InstallUIMainWndPath.cpp) ----
@@ -145,15 +191,56 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   int EntryInt(const wchar_t* name);
   bool HasEntry(const wchar_t* name);
 
+  void ReadEntries();
+
   // InstallUIMainWnd.cpp
-  void HandleCustomMessage(unsigned message, intptr_t wparam, intptr_t lparam);
-  void OnTimer(unsigned id);
-  void OnClick(const toolkit::Notification& notification);
-  void OnItemSelect(const toolkit::Notification& notification);
   void OnSelectChanged(const toolkit::Notification& notification);
   void AsyncGetCbsInfoThreadFunc();
   void RunPostedTasks();
   uint64_t NowMs() const { return clock_->NowMs(); }
+  // "First", or "Retry" once the user retried from the failure page.
+  const char* AttemptLabel() const;
+
+  // InstallUIMainWndInstall.cpp
+  void HandleCustomMessage(unsigned message, intptr_t wparam, intptr_t lparam);
+  void OnTimer(unsigned id);
+  void InstallThreadFunc();
+  void StartBannerFetch();
+  void OnDownloadFailed(intptr_t errorCode);
+  void ShowInstallFailure(EnumMsgType box);
+  void OnInstallFinished();
+  void OnInstallerEnded();
+  void StartInstallEstimate();
+  void FinishProgress();
+  void ShowErrorState();
+  void EnableClosing();
+  void ShowEndedState();
+  void DownLoadFail();
+  int ProgressValue() const;
+
+  // InstallUIMainWndActions.cpp
+  void OnClick(const toolkit::Notification& notification);
+  void OnLink(const toolkit::Notification& notification);
+  void OnItemSelect(const toolkit::Notification& notification);
+  void TogglePanel(int tab, bool& open);
+  void OpenPolicyLink(int link);
+  void OpenPackageLink();
+  std::wstring PackageLinkAddress();
+  void InstallAction();
+  bool AskLicenseConsent();
+  void ReportStartTimeOnce();
+  void RetryAction();
+  void StartAction();
+  void LaunchProduct();
+  bool OnFailurePage() const;
+  // Opens an absolute http(s) address in the browser; anything else is only logged.
+  bool OpenWebPage(const std::wstring& url);
+
+  // InstallUIMainWndClose.cpp
+  void CloseWithConfirm();
+  void StartCloseUpload(const std::string& position);
+  // Stops the install for good: its waits end, the worker gives up.
+  void StopInstall();
 
   // InstallUIMainWndLanguage.cpp
   void ApplyLicense();
@@ -237,16 +324,25 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   std::optional<int> mainPid_;
   std::wstring newLicenseText_, licenseUrl_, privacyUrl_;
   bool newLicenseFlag_ = false;
-  bool retry_ = false;
   bool addTrackingQuery_ = true;
   int autoAnsweredKind_ = -1;
   uint64_t windowStartTick_ = 0;
   // Install path: empty until IsCorrectInstallPath passed, then fixed.
   std::wstring installPath_;
+  EnumMsgType closeConfirmKind_ = kMsgCancel;
+  bool bannerDelivered_ = false;
+  // The lower panel's tabs and whether their controls opened them.
+  static constexpr int kLicenseTab = 0, kSettingsTab = 1;
+  bool settingsPanelOpen_ = false, licensePanelOpen_ = false;
+  bool startTimeReported_ = false;  // the window lives as long as the process
+  bool started_ = false;            // the product is being started
+
+  // ---- read once by InitWindow, before any worker starts; then constant ----
+  std::map<std::wstring, std::wstring> entries_;
 
   // ---- shared with the workers ----
   std::atomic<EnumLanguage> currentLanguage_{English};
-  std::atomic<int64_t> packageSize_{0};
+  InstallState state_;
   // A worker's progress: however often it calls, one message at a time is
   // posted, carrying the highest percentage asked for (-1: none).
   std::atomic<int> pendingProgress_{-1};
@@ -255,9 +351,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   mutable std::mutex stateLock_;  // the package address and the product version
   std::wstring packageUrl_;
   std::wstring productVersion_;   // of the configuration, as last handed to analytics
+  std::wstring workerInstallPath_;  // the install folder, frozen when the worker starts
   std::mutex tasksLock_;
   std::deque<std::function<void()>> tasks_;
-  ManualResetEvent progressFinished_;
   // In the order the shutdown waits for them.
   WorkerThread configThread_, privacyThread_, bannerThread_, installThread_;
 };

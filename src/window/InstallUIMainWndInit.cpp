@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -23,27 +24,31 @@ std::string CarouselAreaName() { return SCRAMBLED_TEXT("anima_layout"); }
 // Where the machine's once-only "PC" events are marked as sent.
 std::wstring MachineMarkerKey() { return L"SOFTWARE\\" + SCRAMBLED_WTEXT("Vantrel") + L"\\Downloader2.5.0"; }
 
+// The container of the embedded configuration's labels ("configure/configure.xml").
+const char kEmbeddedConfigName[] = "Product_config";
+
 }  // namespace
 
 void InstallUIMainWnd::InitWindow() {
   PublishProcessWindow();                                                  // 1
   windowStartTick_ = NowMs();
   analytics_.SetFunnelSource(this);
-  retry_ = false;
+  state_.retry = false;
   addTrackingQuery_ = true;
   carouselFrameCount_ = CountCarouselFrames();                             // 2
   autoAnsweredKind_ = -1;
-  packageSize_ = 0;
+  state_.packageSize = 0;
   LookUpControls();                                                        // 3, 5
   SetPackageUrl(std::wstring());                                           // 4
-  ReadProductValues();                                                     // 7
+  ReadEntries();                                                           // 7
+  ReadProductValues();
   ApplyLicenseChoice();                                                    // 8, 9
   CreateConfigure();                                                       // 10
   downloadFolder_ = analytics_.GetDownloadFolder();                        // 11
   defaultInstallPath_ = platform::ProgramFilesFolder() + platform::kPathSep + L"Vantrel";  // 12
   if (installPathEdit_) installPathEdit_->look.text = defaultInstallPath_;
   StartWorkerThreads();                                                    // 13
-  progressFinished_.Reset();                                               // 14
+  state_.progressFinished.Reset();                                             // 14
   LOG(INFO) << " CreateEvent successfully ";
   carouselIntervalMs_ = 7000;                                              // 15
   LogStartupFacts();                                                       // 16
@@ -95,11 +100,24 @@ void InstallUIMainWnd::LookUpControls() {
   }
 }
 
+// The labels of the embedded configuration, at any depth of its container,
+// as they are now: workers read them later from any thread.
+void InstallUIMainWnd::ReadEntries() {
+  entries_.clear();
+  std::function<void(const toolkit::Control&)> collect = [&](const toolkit::Control& control) {
+    for (const auto& child : control.children()) {
+      if (!child->name().empty()) entries_.emplace(platform::Utf8ToWide(child->name()), child->look.text);
+      collect(*child);
+    }
+  };
+  if (const toolkit::Control* config = Find(kEmbeddedConfigName)) collect(*config);
+}
+
 int InstallUIMainWnd::EntryInt(const wchar_t* name) {
   return std::atoi(platform::WideToAnsi(ReadEntry(name)).c_str());
 }
 
-bool InstallUIMainWnd::HasEntry(const wchar_t* name) { return Find(platform::WideToUtf8(name)) != nullptr; }
+bool InstallUIMainWnd::HasEntry(const wchar_t* name) { return entries_.count(name) != 0; }
 
 void InstallUIMainWnd::ReadProductValues() {
   downloaderId_ = EntryInt(L"Downloader_id");

@@ -16,7 +16,7 @@ int InstallUIMainWnd::SetProgress(int percent) {
   int pending = pendingProgress_;
   while (percent > pending && !pendingProgress_.compare_exchange_weak(pending, percent)) {
   }
-  if (!progressPosted_.exchange(true)) Post(kShowProgressMessage);
+  if (!progressPosted_.exchange(true)) SkinWindow::Post(kShowProgressMessage);
   return percent;
 }
 
@@ -38,7 +38,7 @@ void InstallUIMainWnd::ShowProgress(int percent) {
 int InstallUIMainWnd::OnDownloadProgress(int64_t downloaded, int64_t total) {
   if (total <= 0) return 0;
   int64_t unknown = 0;
-  if (packageSize_.compare_exchange_strong(unknown, total)) {
+  if (state_.packageSize.compare_exchange_strong(unknown, total)) {
     char label[32];
     std::snprintf(label, sizeof label, "%.2fMB", static_cast<float>(total) / 1048576);
     analytics_.AddUserLogEvent("Other", "PackageSize", label);

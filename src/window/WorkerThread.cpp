@@ -17,6 +17,11 @@ void WorkerThread::Start(std::function<void()> body) {
   });
 }
 
+bool WorkerThread::Running() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return thread_.joinable() && !done_;
+}
+
 bool WorkerThread::Wait(uint64_t ms) {
   if (!thread_.joinable()) return true;
   {

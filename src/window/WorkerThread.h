@@ -19,12 +19,14 @@ class WorkerThread {
   // Runs `body` on a new thread, after the previous one (which must be ending) is joined.
   void Start(std::function<void()> body);
   bool Started() const { return thread_.joinable(); }
+  // True while the body of the last start has not returned.
+  bool Running() const;
   // True, with the thread joined, when it has ended (or never started) within `ms`.
   bool Wait(uint64_t ms);
 
  private:
   std::thread thread_;
-  std::mutex lock_;
+  mutable std::mutex lock_;
   std::condition_variable ended_;
   bool done_ = false;
 };

@@ -21,7 +21,7 @@
 #include "platform/Process.h"
 #include "platform/posix/PosixInternal.h"
 #include "system/FuntionImpl.h"
-#include "unit/MainWindowTest.h"
+#include "unit/MainWindowFixture.h"
 #include "unit/TempFolder.h"
 
 namespace {

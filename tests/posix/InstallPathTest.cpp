@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "unit/LogCapture.h"
-#include "unit/MainWindowTest.h"
+#include "unit/MainWindowFixture.h"
 #include "system/FuntionImpl.h"
 
 namespace {
@@ -38,9 +38,9 @@ class InstallPathTest : public MainWindowTest {
   std::unique_ptr<InstallUIMainWnd> OpenWithPackage(int64_t size,
                                                     const toolkit::ResourceArchive& archive = shipped_skin::Archive()) {
     auto window = Open(archive);
-    window->Configure()->source = CConfigure::kFromXml;
-    window->Configure()->loadState = CConfigure::kLoaded;
-    window->Configure()->fileSize = size;
+    window->Configure().source = CConfigure::kFromXml;
+    window->Configure().loadState = CConfigure::kLoaded;
+    window->Configure().fileSize = size;
     return window;
   }
   void SetBox(InstallUIMainWnd& window, const std::wstring& text) { window.Find("install_path_edit")->look.text = text; }

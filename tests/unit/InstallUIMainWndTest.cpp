@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "LogCapture.h"
-#include "MainWindowTest.h"
+#include "MainWindowFixture.h"
 #include "toolkit/headless/ScriptedUser.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/Language.h"
@@ -62,7 +62,7 @@ TEST_F(MainWindowTest, InitialisationSendsTheLaunchAnalyticsAndThePcEventsOncePe
                Visible(*first, "img_warning"));
   EXPECT_EQ(Text(*first, "install_path_edit"), platform::ProgramFilesFolder() + platform::kPathSep + L"Vantrel");
   EXPECT_FALSE(first->Find("license_checkbox")->state.selected);
-  EXPECT_FALSE(first->ProgressFinished().Wait(0));
+  EXPECT_FALSE(first->State().progressFinished.Wait(0));
   first.reset();
 
   report_.calls.clear();
@@ -75,16 +75,18 @@ TEST_F(MainWindowTest, InitialisationSendsTheLaunchAnalyticsAndThePcEventsOncePe
 
 TEST_F(MainWindowTest, AutoRunTicksTheLicenceAndPressesInstallAfterTwoSeconds) {
   bed_.SetAutoRun(true);
-  LogCapture log;
   auto window = Open();
   EXPECT_TRUE(window->Find("license_checkbox")->state.selected);
   EXPECT_TRUE(report_.Of("AddGa4Event").empty());  // analytics is off
+  window->Find("install_path_edit")->look.text = bed_.temp.path().wstring();
   bed_.clock.now += 1999;
   bed_.PumpAll();
-  EXPECT_FALSE(log.Contains(" Click on install_btn"));
+  EXPECT_EQ(window->Find("main_tablayout")->state.selectedIndex, 0);
   bed_.clock.now += 1;
   bed_.PumpAll();
-  EXPECT_TRUE(log.Contains(" Click on install_btn"));
+  EXPECT_EQ(window->Find("main_tablayout")->state.selectedIndex, 1);  // the install runs
+  EXPECT_TRUE(window->WaitForAllThreadExit(5000));
+  EXPECT_EQ(workerStarts_, 1);
 }
 
 // The system's language where its combo item is shown; English otherwise.
@@ -174,10 +176,10 @@ TEST_F(MainWindowTest, ProgressNeverGoesBackAndTheDownloadFillsExactly85) {
   EXPECT_EQ(sizes, (std::vector<std::string>{"Other/PackageSize/10.00MB"}));
 
   // Each window has its own "ProgressFinish100": another window's does not release it.
-  window->ProgressFinished().Set();
+  window->State().progressFinished.Set();
   auto other = Open();
-  EXPECT_FALSE(other->ProgressFinished().Wait(0));
-  EXPECT_TRUE(window->ProgressFinished().Wait(0));
+  EXPECT_FALSE(other->State().progressFinished.Wait(0));
+  EXPECT_TRUE(window->State().progressFinished.Wait(0));
 }
 
 // Only "1" exactly chooses the newer licence row, with the configuration's links as fallbacks.
@@ -187,7 +189,7 @@ TEST_F(MainWindowTest, TheLicenceRowFollowsNewLicenseFlagExactly) {
     const bool newer = flag == "1";
     EXPECT_EQ(window->Find("license_link") == nullptr, newer) << "[" << flag << "]";
     EXPECT_EQ(window->Find("license_link_new") == nullptr, !newer) << "[" << flag << "]";
-    EXPECT_EQ(window->Configure()->getLicenseUrl("en"),
+    EXPECT_EQ(window->Configure().getLicenseUrl("en"),
               newer ? L"https://www.quenlo-example.com/terms-of-service.html" : L"")
         << "[" << flag << "]";
   }

@@ -175,7 +175,7 @@ void Win32Backend::SetTaskbarProgress(int window, int percent, TaskbarState stat
     return;
   }
   taskbar->SetProgressValue(hwnd, static_cast<ULONGLONG>(percent), 100);
-  taskbar->SetProgressState(hwnd, TBPF_NORMAL);
+  taskbar->SetProgressState(hwnd, state == TaskbarState::kError ? TBPF_ERROR : TBPF_NORMAL);
 }
 
 }  // namespace toolkit

@@ -1,9 +1,11 @@
-// The fixture of the main-window tests: a window on the shipped skin (or a
-// changed one) over the headless test bed, with analytics that record what
-// they would send.
+// The main window on the shipped skin, headless, with a recording analytics
+// front end: how the window tests open it, read what it reported and answer
+// its message boxes.
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 #include <memory>
 #include <string>
@@ -13,24 +15,15 @@
 #include "WindowTestBed.h"
 #include "window/InstallUIMainWnd.h"
 
-namespace {
-
-// The value of `name` in a GA4 parameter string.
-std::string Param(const std::string& params, const std::string& name) {
-  const std::string marker = "&" + name + "=";
-  const size_t at = params.find(marker);
-  if (at == std::string::npos) return "<none>";
-  const size_t from = at + marker.size();
-  return params.substr(from, params.find('&', from) - from);
-}
-
 class MainWindowTest : public ::testing::Test {
  protected:
   // A window on `archive`, initialised, its configuration fetch ended (the
-  // configuration hosts refuse at once).
+  // configuration hosts refuse at once). The workers' hooks come from
+  // `context_`; without one, the install worker only counts its starts.
   std::unique_ptr<InstallUIMainWnd> Open(const toolkit::ResourceArchive& archive = shipped_skin::Archive(),
                                          const std::wstring& className = L"") {
     InstallUIMainWnd::Context context = context_;
+    if (!context.runInstall) context.runInstall = [this](InstallHost&) { return ++workerStarts_, -1; };
     context.className = className;
     context.archive = &archive;
     context.analytics = &analytics_;
@@ -41,19 +34,34 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_TRUE(window->WaitForAllThreadExit(30000));
     return window;
   }
-  // GA4 events as "category/action/label" and funnel events as
-  // "type core step action", in the order sent.
+  // The value of `name` in a GA4 parameter string.
+  static std::string Param(const std::string& params, const std::string& name) {
+    const std::string marker = "&" + name + "=";
+    const size_t at = params.find(marker);
+    if (at == std::string::npos) return "<none>";
+    const size_t from = at + marker.size();
+    return params.substr(from, params.find('&', from) - from);
+  }
+  // In the order sent: GA4 events as "category/action/label", funnel events
+  // as "type core step action", and pair funnels as "pair category/action/key=value".
   std::vector<std::string> Events() const {
     std::vector<std::string> events;
     for (const RecordingReport::Call& call : report_.calls) {
       if (call.op == "AddGa4Event")
         events.push_back(Param(call.text, "ep.ov_category") + "/" + Param(call.text, "ep.ov_action") + "/" +
                          Param(call.text, "ep.ov_label"));
-      if (call.op == "AddEvent") {
-        const Json::Value& a = call.json["actions"];
+      if (call.op != "AddEvent") continue;
+      const Json::Value& a = call.json["actions"];
+      if (a["event_type"].asString() != "event") {
         events.push_back(a["event_type"].asString() + " " + a["core_func_name"].asString() + " " +
                          std::to_string(a["func_step"].asInt()) + " " + a["event_action"].asString());
+        continue;
       }
+      std::string pair = "pair " + a["event_category"].asString() + "/" + a["event_action"].asString() + "/";
+      for (const std::string& key : a.getMemberNames())
+        if (key != "event_type" && key != "event_category" && key != "event_action")
+          pair += key + "=" + a[key].asString();
+      events.push_back(pair);
     }
     return events;
   }
@@ -61,9 +69,8 @@ class MainWindowTest : public ::testing::Test {
   int Visible(InstallUIMainWnd& window, const std::string& control) { return window.Find(control)->state.visible; }
 
   WindowTestBed bed_;
-  InstallUIMainWnd::Context context_;  // what Open starts from
   RecordingReport report_;
   CSingleUserLog analytics_{&report_};
+  InstallUIMainWnd::Context context_;
+  std::atomic<int> workerStarts_{0};
 };
-
-}  // namespace
