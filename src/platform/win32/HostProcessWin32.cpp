@@ -1,6 +1,8 @@
 // win32 backend of the host-process services.
 #include "platform/HostProcess.h"
 
+#include <windows.h>
+
 #include "platform/Platform.h"
 
 namespace platform {
