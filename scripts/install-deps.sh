@@ -9,7 +9,7 @@ packages=(
   libcpp-httplib-dev nginx-light aria2 curl openssl iproute2 bc time
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   mingw-w64-tools dpkg-dev bzip2 xz-utils python3 file xvfb xauth wine wine64 osslsigncode
-  fonts-wine fonts-noto-core fonts-noto-cjk xdotool imagemagick locales-all
+  fonts-wine fonts-noto-core fonts-noto-cjk fonts-tlwg-garuda-ttf xdotool imagemagick locales-all
 )
 missing=()
 for p in "${packages[@]}"; do

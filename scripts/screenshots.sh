@@ -3,9 +3,16 @@
 # screen once per interface language (the language comes from the locale
 # Wine reads, as on a user's system), waits for its window, checks its size,
 # photographs it and closes it as a user would (a click into it, Alt+F4).
+# Then skinview draws what the installer does not show on its own: every
+# message box kind in English and three in Japanese, Arabic and Russian
+# (build/screens/msgbox-<language>-<kind>.png, the installer's own
+# MessageBoxWnd), and the licence panel of each language of the combo
+# scrolled to its end (build/screens/license-<language>.png).
 # Writes build/screens/settings-<language>.png and a contact sheet,
 # build/screens/index.png, and fails when a window does not appear at
-# 650 x 360, does not close, or its log reports text wider than its control.
+# 650 x 360, does not close, a log reports text wider than its control or
+# characters no chosen face has (drawn as empty boxes), or a licence text
+# goes on past the end of its scroll.
 #
 # usage: scripts/screenshots.sh <win64 builddir>
 #
@@ -17,7 +24,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 win64=${1:?usage: $0 <win64 builddir>}
 case "$win64" in /*) ;; *) win64=$root/$win64 ;; esac
 setup=$win64/bin/Setup.exe
-[ -f "$setup" ] || { echo "[screenshots] $setup missing" >&2; exit 1; }
+skinview=$win64/bin/skinview.exe
+for exe in "$setup" "$skinview"; do
+  [ -f "$exe" ] || { echo "[screenshots] $exe missing" >&2; exit 1; }
+done
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$@"
 fi
@@ -28,6 +38,9 @@ wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 "$root/scripts/wine-fonts.sh" "$wine"
+# Xvfb runs no window manager: unmanaged windows hide at once, where Wine
+# would wait two seconds for a manager to withdraw each.
+DISPLAY= "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 # This prefix's server may have been started without this display; its
 # programs could then open no window.
 "$wineserver" -k 2>/dev/null || true
@@ -35,9 +48,19 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 out=$root/build/screens
 mkdir -p "$out"
-rm -f "$out"/settings-*.png "$out"/index.png
+rm -f "$out"/settings-*.png "$out"/msgbox-*.png "$out"/license-*.png "$out"/*.log "$out"/index.png
 problems=()
 problem() { printf '[screenshots] %s\n' "$*" >&2; problems+=("$*"); }
+
+# check_log NAME LOG: the toolkit's complaints about the texts it drew.
+check_log() {
+  local what
+  for what in "Text overflows" "Missing glyphs"; do
+    if grep -q " $what " "$2"; then
+      problem "$1: $what in $(grep -c " $what " "$2") text(s) (see $2)"
+    fi
+  done
+}
 
 # The 21 interface languages, in the order of the language combo, with a
 # locale of each.
@@ -82,9 +105,29 @@ shoot() {
   fi
   wait "$pid" || rc=$?
   [ "$rc" = 0 ] || problem "$name: Setup.exe exited $rc"
-  if grep -q " Text overflows " "$log"; then
-    problem "$name: $(grep -c ' Text overflows ' "$log") text(s) wider than their controls (see $log)"
+  check_log "$name" "$log"
+}
+
+# view NAME ARGS...: skinview draws NAME.png (a "%d" in it: the box's kind)
+# with ARGS and closes.
+view() {
+  local name=$1 log=$out/${1//%d/boxes}.log; shift
+  if ! (cd "$(dirname "$skinview")" && exec "$wine" "$skinview" "$@" --png "$(winepath_of "$out/$name.png")" \
+        --wait 0) >"$log" 2>&1; then
+    problem "$name: skinview failed (see $log)"
+    return 1
   fi
+  check_log "$name" "$log"
+}
+winepath_of() { printf 'Z:%s' "${1//\//\\}"; }
+
+# The licence panel scrolled to its end: below the text's last line, its
+# bottom 20 pixels are the panel's background alone.
+license_ends() {
+  local png=$out/license-$1.png spread
+  spread=$(convert "$png" -crop 560x20+30+524 +repage -format '%[fx:standard_deviation]' info:)
+  awk -v s="$spread" 'BEGIN { exit !(s < 0.005) }' ||
+    problem "license-$1: the licence text goes on past the end of its scroll (see $png)"
 }
 
 for entry in "${languages[@]}"; do
@@ -92,13 +135,43 @@ for entry in "${languages[@]}"; do
 done
 "$wineserver" -w 2>/dev/null || true
 
+# The message boxes: every kind in English; a question, the licence
+# reminder and the SSD suggestion (its argument the drive letter) in three
+# scripts.
+"$wineserver" -p 2>/dev/null || true   # one server for the quick starts below
+boxes=()
+for kind in $(seq 0 15); do boxes+=(english:$kind); done
+for language in japanese arabic russian; do boxes+=($language:2 $language:14 $language:15); done
+for language in english japanese arabic russian; do
+  kinds=$(printf '%s\n' "${boxes[@]}" | sed -n "s/^$language://p" | paste -sd,)
+  view "msgbox-$language-%d" --msgbox "$kinds" --lang "$language" --text D
+done
+# The licence panel of each language of the combo, scrolled to its end.
+licenses=()
+for entry in "${languages[@]}"; do
+  case ${entry%%:*} in indonesian|hindi|malay|swedish|czech|vietnamese) continue ;; esac
+  name=${entry%%:*}
+  view "license-$name" --lang "$name" --select set_layout=0 --height 560 --scroll license_panel=100000 &&
+    license_ends "$name"
+  licenses+=("$name")
+done
+"$wineserver" -k 2>/dev/null || true
+
 shots=()
 for entry in "${languages[@]}"; do
   file=$out/settings-${entry%%:*}.png
   [ -f "$file" ] && shots+=(-label "${entry%%:*}" "$file")
 done
+for entry in "${boxes[@]}"; do
+  file=$out/msgbox-${entry%%:*}-${entry#*:}.png
+  [ -f "$file" ] && shots+=(-label "box ${entry#*:} ${entry%%:*}" "$file")
+done
+for name in "${licenses[@]}"; do
+  file=$out/license-$name.png
+  [ -f "$file" ] && shots+=(-label "licence $name" "$file")
+done
 ((${#shots[@]})) && montage "${shots[@]}" -tile 4x -geometry 325x180+6+6 -background '#d0d0d0' "$out/index.png"
-echo "[screenshots] $(ls "$out"/settings-*.png 2>/dev/null | wc -l) pictures and index.png in $out"
+echo "[screenshots] $(ls "$out"/*-*.png 2>/dev/null | wc -l) pictures and index.png in $out"
 if ((${#problems[@]})); then
   printf '[screenshots] %d problem(s)\n' "${#problems[@]}" >&2
   exit 1

@@ -6,12 +6,18 @@
 //                 [--set control=key]... [--select control=index]...
 //                 [--show control]... [--hide control]... [--value control=n]
 //                 [--scroll control=pixels] [--height pixels]
+//                 [--msgbox kind[,kind]... [--text argument]]
 //                 [--png file.png] [--wait ms]
-//   --set copies the text of `key` (a language entry, else a control of the
-//   layout) into `control`; --wait keeps the window open (0: close at once;
-//   without it the window stays until it is closed).
+//   --lang also puts the language's licence into "license_text", in an area
+//   as high as the main window makes it; --set copies the text of `key` (a
+//   language entry, else a control of the layout) into `control`; --msgbox
+//   opens the installer's own message box of that kind (EnumMsgType) in the
+//   language instead of a layout, --text being its text argument; --wait
+//   keeps the window open (0: close at once; without it the window stays
+//   until it is closed).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -23,15 +29,30 @@
 #include "toolkit/SkinWindow.h"
 #include "toolkit/SteadyClock.h"
 #include "toolkit/win32/Win32Backend.h"
+#include "window/Language.h"
+#include "window/MessageBoxWnd.h"
 
 namespace {
 
 struct Options {
-  std::wstring layout = L"InstallMainWnd.xml", lang, png;
+  std::wstring layout = L"InstallMainWnd.xml", lang, png, text;
   std::vector<std::pair<std::string, std::string>> sets, selects, values, scrolls;
   std::vector<std::string> shows, hides;
+  std::vector<int> msgboxes;
   int height = 0, waitMs = -1;
 };
+
+// "2,14,15": the kinds, each 0 to 15.
+bool ParseKinds(const std::wstring& list, std::vector<int>* kinds) {
+  for (size_t at = 0; at <= list.size();) {
+    const size_t comma = std::min(list.find(L',', at), list.size());
+    const int kind = _wtoi(list.substr(at, comma - at).c_str());
+    if (kind < 0 || kind > 15) return false;
+    kinds->push_back(kind);
+    at = comma + 1;
+  }
+  return true;
+}
 
 bool Split(const std::string& text, std::pair<std::string, std::string>* pair) {
   const size_t equals = text.find('=');
@@ -50,6 +71,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     else if (name == L"--png") options->png = value;
     else if (name == L"--height") options->height = _wtoi(value.c_str());
     else if (name == L"--wait") options->waitMs = _wtoi(value.c_str());
+    else if (name == L"--msgbox" && ParseKinds(value, &options->msgboxes)) continue;
+    else if (name == L"--text") options->text = value;
     else if (name == L"--show") options->shows.push_back(narrow);
     else if (name == L"--hide") options->hides.push_back(narrow);
     else if (name == L"--set" && Split(narrow, &pair)) options->sets.push_back(pair);
@@ -59,6 +82,27 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     else return false;
   }
   return argc % 2 == 1;
+}
+
+// The language whose file is language_<name>.xml; English for none.
+EnumLanguage LanguageNamed(const std::wstring& name) {
+  for (int value = 0; value <= 20; ++value)
+    if (GetLanguageFileName(static_cast<EnumLanguage>(value)) == L"language_" + name + L".xml")
+      return static_cast<EnumLanguage>(value);
+  return static_cast<EnumLanguage>(0);
+}
+
+// The licence of the language in "license_text", in an area as high as the
+// main window makes it: the language's licence height and 170 pixels more.
+void ApplyLicense(EnumLanguage language, toolkit::SkinWindow& window) {
+  toolkit::Control* text = window.Find("license_text");
+  toolkit::Control* area = window.Find("license_text_layout");
+  const toolkit::Control* license = window.Find(GetLicenseControlName(language));
+  const toolkit::Control* site = window.Find("Site_id");
+  if (!text || !area || !license) return;
+  text->look.text = license->look.text;
+  const int siteId = site ? std::atoi(platform::WideToUtf8(site->look.text).c_str()) : 0;
+  area->layout.height = GetLicenseHeight(language, siteId) + 170;
 }
 
 void CollectTexts(const toolkit::Control& control, std::map<std::string, std::wstring>* texts) {
@@ -79,6 +123,7 @@ bool ApplyLanguage(const toolkit::ResourceArchive& archive, const Options& optio
     CollectTexts(holder, &texts);
     for (const auto& [name, text] : texts)
       if (toolkit::Control* control = window.Find(name)) control->look.text = text;
+    ApplyLicense(LanguageNamed(options.lang), window);
   }
   for (const auto& [name, key] : options.sets) {
     toolkit::Control* control = window.Find(name);
@@ -126,13 +171,42 @@ bool SavePng(toolkit::Win32Backend& backend, toolkit::SkinWindow& window, const 
   return PngEncoder(&encoder) && bitmap->Save(path.c_str(), &encoder, nullptr) == Gdiplus::Ok;
 }
 
+// The installer's message box of the kind, filled and laid out by itself;
+// a helper of the loop sets the state, saves the PNG and ends it.
+bool ShowMessageBox(int kind, const toolkit::ResourceArchive& archive, toolkit::Win32Backend& backend,
+                    toolkit::MessageLoop& loop, const Options& options) {
+  MessageBoxWnd box(loop, static_cast<EnumMsgType>(kind), LanguageNamed(options.lang), options.text, archive);
+  std::wstring png = options.png;
+  const size_t placeholder = png.find(L"%d");
+  if (placeholder != std::wstring::npos) png.replace(placeholder, 2, std::to_wstring(kind));
+  bool saved = png.empty();
+  enum : unsigned { kShoot = 1, kClose = 2 };
+  int helper = 0;
+  helper = loop.AddWindow([](unsigned, intptr_t, intptr_t) {}, [&](unsigned id) {
+    loop.KillTimer(helper, id);
+    if (id == kShoot) {
+      ApplyState(options, box);
+      saved = saved || SavePng(backend, box, png);
+      if (options.waitMs >= 0) loop.SetTimer(helper, kClose, static_cast<uint64_t>(options.waitMs));
+    } else {
+      box.EndModal(kMsgResultNo);
+    }
+  });
+  loop.SetTimer(helper, kShoot, 0);
+  box.DoModal(0);
+  loop.RemoveWindow(helper);
+  if (!saved) std::fprintf(stderr, "skinview: cannot write %s\n", platform::WideToUtf8(png).c_str());
+  return saved;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr, "usage: skinview [--layout file] [--lang name] [--set c=key] [--select c=n] [--show c]"
-                         " [--hide c] [--value c=n] [--scroll c=n] [--height n] [--png file] [--wait ms]\n");
+                         " [--hide c] [--value c=n] [--scroll c=n] [--height n] [--msgbox k,k.. [--text t]]"
+                         " [--png file] [--wait ms]\n");
     return 2;
   }
   const void* data = nullptr;
@@ -145,6 +219,11 @@ int wmain(int argc, wchar_t** argv) {
   toolkit::Win32Backend backend(archive);
   toolkit::SteadyClock clock;
   toolkit::MessageLoop loop(backend, clock);
+  if (!options.msgboxes.empty()) {
+    bool saved = true;
+    for (int kind : options.msgboxes) saved = ShowMessageBox(kind, archive, backend, loop, options) && saved;
+    return saved ? 0 : 1;
+  }
   toolkit::SkinWindow window(loop);
   toolkit::WindowSpec spec;
   spec.className = L"SkinView";

@@ -1,5 +1,8 @@
 #include "toolkit/win32/TextPainter.h"
 
+#include <easylogging++.h>
+
+#include <algorithm>
 #include <cmath>
 
 #include "platform/Platform.h"
@@ -100,15 +103,25 @@ Gdiplus::StringAlignment Vertical(unsigned align) {
   return align & kAlignBottom ? Gdiplus::StringAlignmentFar : Gdiplus::StringAlignmentNear;
 }
 
-// Pieces a line may break after: words with their trailing spaces, and each
-// CJK character on its own.
+// Thai writes no spaces between words: a line may break before a character
+// cluster, a consonant with its vowels and marks, a leading vowel staying
+// with the consonant after it.
+bool StartsThaiCluster(wchar_t c, wchar_t previous) {
+  const bool base = (c >= 0x0E01 && c <= 0x0E2F) || c == 0x0E3F || (c >= 0x0E40 && c <= 0x0E44) ||
+                    (c >= 0x0E4F && c <= 0x0E5B);
+  return base && !(previous >= 0x0E40 && previous <= 0x0E44);
+}
+
+// Pieces a line may break after: words with their trailing spaces, each CJK
+// character on its own, and Thai character clusters.
 std::vector<std::wstring> BreakPieces(const std::wstring& text) {
   std::vector<std::wstring> pieces;
   std::wstring piece;
   for (size_t i = 0; i < text.size(); ++i) {
     const wchar_t c = text[i];
     const bool ideograph = ScriptOfChar(c) == kHan;
-    if (ideograph && !piece.empty()) pieces.push_back(std::move(piece)), piece.clear();
+    const bool cluster = !piece.empty() && piece.back() != L' ' && StartsThaiCluster(c, piece.back());
+    if ((ideograph || cluster) && !piece.empty()) pieces.push_back(std::move(piece)), piece.clear();
     piece += c;
     const bool nextIsText = i + 1 < text.size() && text[i + 1] != L' ';
     if (ideograph || (c == L' ' && nextIsText)) pieces.push_back(std::move(piece)), piece.clear();
@@ -156,26 +169,43 @@ TextPainter::~TextPainter() {
 
 // GDI answers which characters the face's own character map holds (font
 // links left out); GDI+ would draw a box for the others.
-bool TextPainter::Covers(const std::wstring& face, const std::wstring& text) {
-  if (!probe_) return true;
-  HFONT font = CreateFontW(-20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face.c_str());
-  if (!font) return false;
+const std::vector<WCRANGE>& TextPainter::Ranges(const std::wstring& face) {
+  const auto found = ranges_.find(face);
+  if (found != ranges_.end()) return found->second;
+  std::vector<WCRANGE>& ranges = ranges_[face];
+  HFONT font = probe_ ? CreateFontW(-20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face.c_str())
+                      : nullptr;
+  if (!font) return ranges;
   HGDIOBJ old = SelectObject(probe_, font);
   std::vector<BYTE> buffer(GetFontUnicodeRanges(probe_, nullptr));
   auto* set = reinterpret_cast<GLYPHSET*>(buffer.data());
-  const bool read = !buffer.empty() && GetFontUnicodeRanges(probe_, set) != 0;
+  if (!buffer.empty() && GetFontUnicodeRanges(probe_, set) != 0) ranges.assign(set->ranges, set->ranges + set->cRanges);
   SelectObject(probe_, old);
   DeleteObject(font);
-  if (!read) return false;
+  return ranges;
+}
+
+std::wstring TextPainter::Uncovered(const std::wstring& face, const std::wstring& text) {
+  const std::vector<WCRANGE>& ranges = Ranges(face);
+  std::wstring missing;
   for (wchar_t c : text) {
     if (c <= L' ' || (c >= 0x200B && c <= 0x200F)) continue;
-    bool covered = false;
-    for (DWORD i = 0; i < set->cRanges && !covered; ++i)
-      covered = c >= set->ranges[i].wcLow && c < set->ranges[i].wcLow + set->ranges[i].cGlyphs;
-    if (!covered) return false;
+    const bool covered = std::any_of(ranges.begin(), ranges.end(), [c](const WCRANGE& range) {
+      return c >= range.wcLow && c < range.wcLow + range.cGlyphs;
+    });
+    if (!covered && missing.find(c) == std::wstring::npos) missing += c;
   }
-  return true;
+  return missing;
+}
+
+// Logged once per control and text, so that a check of the log finds text
+// drawn as empty boxes.
+void TextPainter::CheckGlyphs(const Control& control, const std::wstring& face, const std::wstring& text) {
+  const std::wstring missing = Uncovered(face, text);
+  if (missing.empty() || !reported_.emplace(control.name(), text).second) return;
+  LOG(WARNING) << " Missing glyphs " << control.name() << ": \"" << platform::WideToUtf8(missing) << "\" in "
+               << platform::WideToUtf8(face) << ", text \"" << platform::WideToUtf8(text) << "\"";
 }
 
 std::wstring TextPainter::ResolveFace(const std::string& face, const std::wstring& text) {
@@ -192,7 +222,7 @@ std::wstring TextPainter::ResolveFace(const std::string& face, const std::wstrin
   std::wstring existing;
   for (const std::wstring& candidate : candidates) {
     if (!FamilyExists(candidate)) continue;
-    if (Covers(candidate, text)) return faces_[key] = candidate;
+    if (Uncovered(candidate, text).empty()) return faces_[key] = candidate;
     if (existing.empty()) existing = candidate;
   }
   return faces_[key] = existing.empty() ? GenericFace() : existing;
@@ -237,10 +267,13 @@ void TextPainter::Draw(Gdiplus::Graphics& graphics, const Control& control, cons
   if (text.empty() || area.Width <= 0 || area.Height <= 0) return;
   uint32_t color = control.look.textColor ? control.look.textColor : 0xFF000000u;
   if (!control.state.enabled) color = control.look.disabledTextColor ? control.look.disabledTextColor : 0xFFA0A0A0u;
-  if (control.look.markup) DrawMarkup(graphics, control, text, layout, color, area, hover, links);
-  else
-    DrawPlain(graphics, text, LayoutFont(control.look.font, layout), color, area, control.look.align,
-              control.look.multiline, control.look.endEllipsis);
+  if (control.look.markup) {
+    DrawMarkup(graphics, control, text, layout, color, area, hover, links);
+    return;
+  }
+  const FontSpec& spec = LayoutFont(control.look.font, layout);
+  CheckGlyphs(control, ResolveFace(spec.face, text), text);
+  DrawPlain(graphics, text, spec, color, area, control.look.align, control.look.multiline, control.look.endEllipsis);
 }
 
 void TextPainter::DrawPlain(Gdiplus::Graphics& graphics, const std::wstring& text, const FontSpec& spec,
@@ -277,6 +310,7 @@ std::vector<TextPainter::Line> TextPainter::LayOut(Gdiplus::Graphics& graphics, 
     const bool link = run.style.link >= 0;
     const bool hovered = link && hover.text == &control && hover.link == run.style.link;
     const Font& font = FontFor(spec, run.text, run.style.underline || link);
+    CheckGlyphs(control, ResolveFace(spec.face, run.text), run.text);
     uint32_t pieceColor = run.style.hasColor ? run.style.color : color;
     if (link && layout.linkColor) pieceColor = hovered && layout.linkHoverColor ? layout.linkHoverColor : layout.linkColor;
     const std::vector<std::wstring> pieces =

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -74,12 +75,19 @@ class TextPainter {
   std::vector<Line> LayOut(Gdiplus::Graphics& graphics, const Control& control, const std::wstring& text,
                            const WindowLayout& layout, float width, uint32_t color, const TextHover& hover);
   float Width(Gdiplus::Graphics& graphics, const std::wstring& text, const Font& font);
-  bool Covers(const std::wstring& face, const std::wstring& text);
+  // The face's own characters (font links left out), asked once per face.
+  const std::vector<WCRANGE>& Ranges(const std::wstring& face);
+  // The characters of `text` the face lacks, each once.
+  std::wstring Uncovered(const std::wstring& face, const std::wstring& text);
+  // Logs " Missing glyphs" for text of the control the face lacks characters of.
+  void CheckGlyphs(const Control& control, const std::wstring& face, const std::wstring& text);
 
   GdiplusSession session_;
   HDC probe_ = nullptr;  // a memory DC to ask GDI about glyphs
   std::map<std::pair<std::string, int>, std::wstring> faces_;  // (face, script) -> face that draws it
   std::map<std::tuple<std::wstring, int, int>, Font> fonts_;   // (face, size, style)
+  std::map<std::wstring, std::vector<WCRANGE>> ranges_;        // face -> its characters
+  std::set<std::pair<std::string, std::wstring>> reported_;    // (control, text) with missing glyphs
 };
 
 }  // namespace toolkit
