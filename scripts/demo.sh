@@ -41,7 +41,7 @@ loopback_serve "$demo/$([ $tampered_first = 1 ] && echo tampered || echo good).e
 loopback_answer "$demo/good.exe" "$demo/tampered.exe"
 cp "$bin/Setup" "$demo/setup/Setup"
 loopback_settings "$demo/setup" "$CA_PEM"
-printf 'type install_path_edit %s\nclick install_btn\n' "$demo/programs/Vantrel" >"$demo/user.script"
+printf 'type install_path_edit %s\nclick license_checkbox\nclick install_btn\n' "$demo/programs/Vantrel" >"$demo/user.script"
 
 # Setup puts its download folder at the root of the roomiest fixed drive. As
 # root, run it in a private mount namespace whose mount table names only
@@ -58,15 +58,22 @@ run_setup() {
   fi
 }
 
-# Draws the download bar from the window's progress (0 to 85 is the download).
+# Draws the bar from the window's progress: 0 to 85 is the download (with
+# its speed and time left), 85 to 90 the checks, the rest the installer run.
 bar() {
   local percent=$1 elapsed=$(( $(date +%s%N) / 1000000 - start_ms ))
-  local done_bytes=$(( size * (percent > 85 ? 85 : percent) / 85 )) speed=0 left=0
-  (( elapsed > 0 )) && speed=$(( done_bytes * 1000 / elapsed ))
-  (( speed > 0 )) && left=$(( (size - done_bytes) / speed ))
-  local filled=$(( percent * 40 / 100 ))
-  printf '\r  [%-40s] %3d%%  %6s KB/s  %3ds left ' "$(printf '%*s' $filled '' | tr ' ' '#')" \
-    "$percent" $(( speed / 1024 )) "$left"
+  local filled=$(( percent * 40 / 100 )) what
+  if (( percent <= 85 )); then
+    local done_bytes=$(( size * percent / 85 )) speed=0 left=0
+    (( elapsed > 0 )) && speed=$(( done_bytes * 1000 / elapsed ))
+    (( speed > 0 )) && left=$(( (size - done_bytes) / speed ))
+    what=$(printf 'downloading %5d KB/s, %3ds left' $(( speed / 1024 )) "$left")
+  elif (( percent <= 90 )); then
+    what="checking MD5 and signature"
+  else
+    what="installing"
+  fi
+  printf '\r  [%-40s] %3d%%  %-36s' "$(printf '%*s' $filled '' | tr ' ' '#')" "$percent" "$what"
 }
 
 echo "== Running Setup (scripted user: choose $demo/programs, Install, then Start)"
@@ -86,6 +93,8 @@ while IFS= read -r line; do
         printf 'click start_app\n' >>"$demo/user.script"
       fi ;;
     "setup-ui: progress "*) percent=${line##* }; bar "$percent" ;;
+    "setup-ui: click start_app"*) echo; echo "  user: ${line#setup-ui: }"
+      start_ms=$(( $(date +%s%N) / 1000000 )) ;;  # a retry downloads again
     "setup-ui: click "*|"setup-ui: type "*) echo; echo "  user: ${line#setup-ui: }" ;;
     "Setup log: "*) log=${line#Setup log: } ;;
   esac

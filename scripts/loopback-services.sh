@@ -1,8 +1,9 @@
 # Sourced by the demo and the Windows end-to-end run: the installer's peers
 # on loopback. A throwaway CA and its certificate for 127.0.0.1; nginx
 # serving www/ over HTTPS with HTTP/2 at a limited rate; the reference
-# services (configuration, download, alert, collector) over HTTPS on the test
-# collector's fixed port 47811, where a TestEnv run sends its analytics.
+# services (configuration, download, alert, collector) over HTTPS on the
+# collector's fixed loopback port 47810, where a build for tests sends its
+# analytics; the settings file names them as the service host.
 #
 #   loopback_start DIR REFSERVICES RATE    sets NGINX_PORT, SERVICES_PORT, CA_PEM
 #   loopback_answer GOOD TAMPERED          the configuration answer for the package
@@ -50,7 +51,7 @@ http {
   fastcgi_temp_path $dir/nginx/temp/fastcgi; uwsgi_temp_path $dir/nginx/temp/uwsgi;
   scgi_temp_path $dir/nginx/temp/scgi;
   server {
-    listen 127.0.0.1:$NGINX_PORT ssl; http2 on;
+    listen 127.0.0.1:$NGINX_PORT ssl http2;
     ssl_certificate $dir/tls/server.pem; ssl_certificate_key $dir/tls/server.key;
     root $dir/www; limit_rate $rate;
   }
@@ -58,7 +59,7 @@ http {
 CONF
   nginx -c "$dir/nginx/nginx.conf" -p "$dir/nginx" &
   loopback_pids+=($!)
-  SERVICES_PORT=47811
+  SERVICES_PORT=47810
   "$refservices" --https "$dir/tls/server.pem" "$dir/tls/server.key" --port $SERVICES_PORT \
     --answers "$dir/answers" --files "$dir/www" >"$dir/refservices.out" 2>&1 &
   loopback_pids+=($!)
@@ -69,7 +70,7 @@ CONF
 # The tampered copy's digest is the extra MD5, so that only its signature fails.
 loopback_answer() {
   local good=$1 tampered=$2
-  cat >"$LOOPBACK_DIR/answers/0.xml" <<XML
+  cat >"$LOOPBACK_DIR/answers/578.xml" <<XML
 <Downloader><Software_name>Quenlo</Software_name><Software_version>1.0.0.0</Software_version>
 <Download_url>https://127.0.0.1:$NGINX_PORT/quenlo_setup.exe</Download_url>
 <Extra_download_url>https://127.0.0.1:$NGINX_PORT/quenlo_setup.exe</Extra_download_url>
@@ -89,7 +90,7 @@ loopback_tamper() {
 }
 
 loopback_settings() {
-  printf '[Settings]\nTestEnv=1\nConfigHost=127.0.0.1:%s\nCaBundle=%s\n' "$SERVICES_PORT" "$2" \
+  printf '[Settings]\nServiceHost=127.0.0.1:%s\nCaBundle=%s\n' "$SERVICES_PORT" "$2" \
     >"$1/ov_downloader.cfg"
 }
 

@@ -138,7 +138,7 @@ CConfigure::CConfigure(int32_t downloaderId, int32_t languageId, int32_t siteId)
     : downloaderId(downloaderId), siteId(siteId), languageId(languageId), hosts_(builtInHosts()) {}
 
 CConfigure::Hosts CConfigure::builtInHosts() {
-  const std::string testHost = LocalSettings::ConfigHost();
+  const std::string testHost = LocalSettings::ServiceHost();
   if (!testHost.empty()) return Hosts{testHost, testHost};
   const std::string hosts = SCRAMBLED_TEXT(SETUP_CONFIG_HOSTS);
   const size_t separator = hosts.find(',');

@@ -65,7 +65,7 @@ class CConfigure {
   std::wstring getProcessName();
 
   // Configuration hosts: the build's (scrambled in the program), or in builds
-  // for tests the settings file's "ConfigHost", unless a test sets others
+  // for tests the settings file's "ServiceHost", unless a test sets others
   // ("host" or "host:port").
   struct Hosts {
     std::string main, secondary;

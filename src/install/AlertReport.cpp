@@ -25,9 +25,11 @@ std::string Escaped(const std::string& text) {
 
 }  // namespace
 
+// A build for tests may name the host in its settings file.
 std::string AlertServiceUrl() {
-  const std::string host =
-      LocalSettings::IsTestEnv() ? CConfigure::builtInHosts().main : SCRAMBLED_TEXT(SETUP_ALERT_HOST);
+  std::string host = LocalSettings::ServiceHost();
+  if (host.empty())
+    host = LocalSettings::IsTestEnv() ? CConfigure::builtInHosts().main : SCRAMBLED_TEXT(SETUP_ALERT_HOST);
   return "https://" + host + kPath;
 }
 

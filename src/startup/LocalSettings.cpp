@@ -40,10 +40,10 @@ bool IsTlsVerifyOff() {
   return SETUP_TRUST_SWITCHES && platform::FileExists(file) && platform::IniReadInt(file, L"Settings", L"TlsVerify", 1) == 0;
 }
 
-std::string ConfigHost() {
+std::string ServiceHost() {
   const std::wstring file = SettingsFilePath();
   if (!SETUP_TRUST_SWITCHES || !platform::FileExists(file)) return std::string();
-  return platform::WideToUtf8(platform::IniReadString(file, L"Settings", L"ConfigHost", L""));
+  return platform::WideToUtf8(platform::IniReadString(file, L"Settings", L"ServiceHost", L""));
 }
 
 }  // namespace LocalSettings

@@ -18,8 +18,9 @@ std::wstring CaBundle();
 // "TlsVerify" 0 switches certificate and host checks off for a test
 // environment; absent or any other value keeps them on.
 bool IsTlsVerifyOff();
-// "ConfigHost" ("host" or "host:port") replaces the configuration hosts the
-// program was built with, so that a test or the demo serves the
-// configuration on loopback; empty when absent (and in shipped builds).
-std::string ConfigHost();
+// "ServiceHost" ("host" or "host:port") replaces the hosts of the
+// configuration server and of the alert service the program was built with,
+// so that a test or the demo serves them on loopback; empty when absent (and
+// in shipped builds).
+std::string ServiceHost();
 }  // namespace LocalSettings

@@ -44,7 +44,7 @@ class HeadlessBackend : public WindowBackend {
   void Invalidate(int window) override;
   void SetTaskbarProgress(int window, int percent, TaskbarState state) override;
   void SetWindowIcon(int window, int resourceId) override;
-  bool HasUser() const override { return false; }
+  bool HasUser() const override { return script_ != nullptr; }  // the script's user
 
   // Windows never touched are enabled and hidden.
   bool IsEnabled(int window) const;
