@@ -8,7 +8,7 @@
 #   loopback_start DIR REFSERVICES RATE    sets NGINX_PORT, SERVICES_PORT, CA_PEM
 #   loopback_answer GOOD TAMPERED          the configuration answer for the package
 #   loopback_serve FILE                    serves FILE as the package
-#   loopback_settings FOLDER CA_PATH       Setup's settings file for these services
+#   loopback_settings FOLDER CA_PATH [LINE] Setup's settings file for these services
 #   loopback_stop                          (also run at exit)
 
 loopback_pids=()
@@ -90,7 +90,7 @@ loopback_tamper() {
 }
 
 loopback_settings() {
-  printf '[Settings]\nServiceHost=127.0.0.1:%s\nCaBundle=%s\n' "$SERVICES_PORT" "$2" \
+  printf '[Settings]\nServiceHost=127.0.0.1:%s\nCaBundle=%s\n%s\n' "$SERVICES_PORT" "$2" "${3:-}" \
     >"$1/ov_downloader.cfg"
 }
 

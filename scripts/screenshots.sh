@@ -170,6 +170,10 @@ for name in "${licenses[@]}"; do
   file=$out/license-$name.png
   [ -f "$file" ] && shots+=(-label "licence $name" "$file")
 done
+# The end-to-end run's pictures (scripts/e2e-windows.sh runs first).
+for file in "$out"/e2e-*.png; do
+  [ -f "$file" ] && shots+=(-label "$(basename "$file" .png)" "$file")
+done
 ((${#shots[@]})) && montage "${shots[@]}" -tile 4x -geometry 325x180+6+6 -background '#d0d0d0' "$out/index.png"
 echo "[screenshots] $(ls "$out"/*-*.png 2>/dev/null | wc -l) pictures and index.png in $out"
 if ((${#problems[@]})); then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows tests: the x86_64 test program under wine64 (32-bit code
-# cannot run on these machines), the x86_64 Setup.exe's window in every
+# cannot run on these machines), the x86_64 Setup.exe's whole job from
+# loopback servers (scripts/e2e-windows.sh), its window in every
 # language (scripts/screenshots.sh),
 # and the check that the shipped i686 Setup.exe imports system DLLs only.
 #
@@ -89,7 +90,14 @@ if [ "$rc" -ne 0 ] || [ -z "$total" ]; then
 fi
 log "setup_tests.exe: ${total:-0} tests in ${elapsed} s (log: $report)"
 
-# ---- 3. the x86_64 Setup.exe's window in every language: build/screens/ ----
+# ---- 3. the whole job under Wine: install, start, a tampered package -------
+if "$root/scripts/e2e-windows.sh" "$win64" "$root/build/linux"; then
+  log "Setup.exe installed and started the product and refused a tampered package"
+else
+  fail "Setup.exe end to end (scripts/e2e-windows.sh)"
+fi
+
+# ---- 4. the x86_64 Setup.exe's window in every language: build/screens/ ----
 if "$root/scripts/screenshots.sh" "$win64"; then
   log "Setup.exe showed its window in every language (build/screens/index.png)"
 else

@@ -98,6 +98,9 @@ bool Win32Window::Create(const WindowSpec& spec, HWND owner) {
   hwnd_ = CreateWindowExW(exStyle, className.c_str(), spec.title.c_str(), style, 0, 0, scale_.ToScreen(size.width),
                           scale_.ToScreen(size.height), owner, nullptr, instance, this);
   if (!hwnd_) return false;
+  // A caption style (message boxes have one) must not leave a system frame:
+  // the frame is computed again now that the window answers WM_NCCALCSIZE.
+  SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ApplyRegion();
   SyncEdits();
   return true;
