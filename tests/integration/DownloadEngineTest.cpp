@@ -24,6 +24,7 @@
 #include "analytics/SingleUserLog.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
+#include "ByteRanges.h"
 #include "RefServices.h"
 
 namespace {
@@ -226,23 +227,15 @@ TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
   }
   services_->ClearRequests();
   ASSERT_EQ(download(url), 1);
-  // The ranges asked, joined where they meet or overlap (an idle worker may
-  // take the rest of a running slice whose request already asked to its end),
-  // are exactly the forgotten ones.
-  std::vector<std::pair<int64_t, int64_t>> ranges;
+  // The ranges asked, joined, are exactly the forgotten ones.
+  ByteRanges ranges;
   const std::regex range("^GET " + generated(size) + R"( bytes=(\d+)-(\d+)$)");
   std::smatch match;
   for (const std::string& request : Requests(*services_)) {
     ASSERT_TRUE(std::regex_match(request, match, range)) << request;
     ranges.emplace_back(std::stoll(match[1]), std::stoll(match[2]));
   }
-  std::sort(ranges.begin(), ranges.end());
-  std::vector<std::pair<int64_t, int64_t>> joined;
-  for (const auto& r : ranges)
-    if (!joined.empty() && r.first <= joined.back().second + 1)
-      joined.back().second = std::max(joined.back().second, r.second);
-    else joined.push_back(r);
-  EXPECT_EQ(joined, (std::vector<std::pair<int64_t, int64_t>>{{1572864, 2097151}, {3145728, 4194304}}));
+  EXPECT_EQ(JoinedRanges(ranges), (ByteRanges{{1572864, 2097151}, {3145728, 4194304}}));
   EXPECT_TRUE(sawEvent("Download/ResumUpload"));
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
 }

@@ -18,6 +18,7 @@
 #include "download/DownLoadImpl.h"
 #include "download/DownloadEvents.h"
 #include "analytics/SingleUserLog.h"
+#include "integration/ByteRanges.h"
 #include "integration/Nginx.h"
 #include "integration/TestPki.h"
 #include "integration/TestSettings.h"
@@ -75,19 +76,15 @@ class DownloadNginx : public ::testing::Test {
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
   // The ranges asked since line `from` of the range log, joined where they meet.
-  std::vector<std::pair<int64_t, int64_t>> rangesAsked(size_t from) const {
+  ByteRanges rangesAsked(size_t from) const {
     std::ifstream in(folder_.path() / "nginx" / "ranges.log");
-    std::vector<std::pair<int64_t, int64_t>> ranges, joined;
+    ByteRanges ranges;
     size_t line = 0;
     long long first = 0, last = 0;
     for (std::string text; std::getline(in, text);)
       if (line++ >= from && std::sscanf(text.c_str(), "bytes=%lld-%lld", &first, &last) == 2)
         ranges.emplace_back(first, last);
-    std::sort(ranges.begin(), ranges.end());
-    for (const auto& range : ranges)
-      if (!joined.empty() && joined.back().second + 1 == range.first) joined.back().second = range.second;
-      else joined.push_back(range);
-    return joined;
+    return JoinedRanges(ranges);
   }
   size_t rangeLogLines() const {
     std::ifstream in(folder_.path() / "nginx" / "ranges.log");
@@ -130,7 +127,7 @@ TEST_F(DownloadNginx, ResumeAsksOnlyForTheMissingBytes) {
   std::filesystem::resize_file(target_, static_cast<uintmax_t>(third + 1000));
   const size_t before = rangeLogLines();
   ASSERT_EQ(download(url), 1);
-  EXPECT_EQ(rangesAsked(before), (std::vector<std::pair<int64_t, int64_t>>{{third + 1000, kSize}}));
+  EXPECT_EQ(rangesAsked(before), (ByteRanges{{third + 1000, kSize}}));
   EXPECT_TRUE(written() == content_);
 }
 
