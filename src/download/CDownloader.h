@@ -27,6 +27,7 @@ enum EnumErrorCode : int32_t {
   LengthShort = 12,
   TooManyRedirects = 13,
   FileTooSmall = 15,
+  Cancelled = 16,  // the caller stopped the attempt
 };
 
 struct DownloadInfo {

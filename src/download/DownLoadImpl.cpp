@@ -119,7 +119,7 @@ void CDownLoadImpl::SetProgressCallback(ProgressCallback callback) {
 int CDownLoadImpl::workerCount() { return std::max(4, platform::ProcessorCount() * 8 / 5); }
 
 int CDownLoadImpl::SuperDownloadFile(const wchar_t* url, const wchar_t* localPath,
-                                     std::string& cdnInfo, bool mainDownload) {
+                                     std::string& cdnInfo, bool mainDownload, const std::atomic<bool>* cancel) {
   const std::string narrowUrl = platform::WideToAnsi(url);
   const std::string target = platform::WideToAnsi(localPath);
   const bool cdn = isCdnUrl(narrowUrl);
@@ -152,6 +152,10 @@ int CDownLoadImpl::SuperDownloadFile(const wchar_t* url, const wchar_t* localPat
     }
     if (downloader.runState() == CDownloader::kStopping)
       return Complete(downloader, target, cdnInfo, mainDownload, speeds);
+    if (cancel && *cancel) {
+      LOG(INFO) << " Download cancelled by the caller";
+      return StopAttempt(downloader, cdnInfo, Cancelled);
+    }
     ReportProgress(mainDownload, info.DownloadedBytes, downloader.taskManager().ContentLength);
     if (!platform::IsNetworkAlive()) return NetworkExit(downloader, cdnInfo);
     downloader.progressEvent().WaitFor(kWatchMs);

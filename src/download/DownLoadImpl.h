@@ -1,6 +1,7 @@
 // What the installer calls to download a file and to check one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,8 +16,11 @@ class CDownLoadImpl {
   // One download attempt of url into localPath, resuming from the task file
   // localPath + ".xml". Returns an EnumErrorCode; cdnInfo receives the CDN
   // summary. mainDownload: verbose task logs, progress and the size check.
+  // When *cancel turns true the attempt stops (within about a second and the
+  // stop of its transfers) and returns Cancelled; the task file keeps what
+  // was written.
   static int SuperDownloadFile(const wchar_t* url, const wchar_t* localPath, std::string& cdnInfo,
-                               bool mainDownload);
+                               bool mainDownload, const std::atomic<bool>* cancel = nullptr);
   // 1 when the file's MD5 (lower-case hex) equals md5 or md5Extra exactly;
   // writes tag + "###" + digest to path + ".db".
   static int checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra, std::wstring tag);

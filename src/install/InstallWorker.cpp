@@ -85,8 +85,8 @@ InstallWorker::InstallWorker(InstallHost& host, InstallWorkerDeps deps)
       record_(host.Configure()),
       analytics_(host.Analytics()) {
   if (!deps_.download)
-    deps_.download = [](const std::wstring& url, const std::wstring& path, std::string& cdnInfo) {
-      return CDownLoadImpl::SuperDownloadFile(url.c_str(), path.c_str(), cdnInfo, true);
+    deps_.download = [this](const std::wstring& url, const std::wstring& path, std::string& cdnInfo) {
+      return CDownLoadImpl::SuperDownloadFile(url.c_str(), path.c_str(), cdnInfo, true, &host_.State().closing);
     };
   if (!deps_.post)
     deps_.post = [](const std::string& url, const std::string& body, std::string& response) {
@@ -180,6 +180,7 @@ int InstallWorker::Download() {
       if (attempt > 1) LOG(INFO) << "Success\xA3\xACThe Retry Frequency is: " << attempt - 1;
       break;
     }
+    if (result == Cancelled) break;  // the window closed: no failure to report
     Event("Other", "FlowError", FailureLabel(result));
     if (result == TooManyRedirects)
       SendErrorReport(1, record_.downloaderId, "Url_Too_Many_Redirects");

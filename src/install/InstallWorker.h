@@ -9,9 +9,8 @@
 // and InstallWorkerRun.cpp (verification, installer run, completion).
 //
 // Closing: when the host's State().closing is set, the worker stops between
-// attempts and phases, stops waiting for the installer and for the bar, and
-// returns without posting. A running download attempt cannot be interrupted
-// (the download front end has no stop hook); it ends by its own rules.
+// attempts and phases, stops the running download attempt, stops waiting for
+// the installer and for the bar, and returns without posting.
 #pragma once
 
 #include <cstdint>

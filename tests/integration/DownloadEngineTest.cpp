@@ -99,10 +99,10 @@ class DownloadEngine : public ::testing::Test {
     CSingleUserLog::GetInstance().SetTransferTimeout(20);
     std::filesystem::remove_all(folder_);
   }
-  int download(const std::string& url, bool mainDownload = true) {
+  int download(const std::string& url, bool mainDownload = true, const std::atomic<bool>* cancel = nullptr) {
     std::string cdnInfo;
     return CDownLoadImpl::SuperDownloadFile(platform::AnsiToWide(url).c_str(),
-                                            platform::AnsiToWide(target_).c_str(), cdnInfo, mainDownload);
+                                            platform::AnsiToWide(target_).c_str(), cdnInfo, mainDownload, cancel);
   }
   // Generated content of `size` bytes under a name unique to the test, so
   // that the process-wide length cache never answers for another test.
@@ -346,6 +346,25 @@ TEST_F(DownloadEngine, NetworkLossStopsThenPauses) {
   g_networkAlive = true;
   EXPECT_EQ(download(url), 1);
   EXPECT_EQ(FileMd5(target_), sourceMd5(4 * 1048576));
+}
+
+// A closing window cancels a slow attempt at once; the next attempt resumes.
+TEST_F(DownloadEngine, ACancelledAttemptEndsSoonAndResumesLater) {
+  const std::string url = services_->Url(generated(2 * 1048576, "rate=500000"));
+  std::atomic<bool> cancel{false};
+  std::atomic<int> result{-1};
+  std::thread attempt([&] { result = download(url, true, &cancel); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const auto cancelled = std::chrono::steady_clock::now();
+  cancel = true;
+  attempt.join();
+  EXPECT_EQ(result, Cancelled);
+  EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(3));
+  std::ifstream in(target_ + ".xml");
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text.find("<DownloadedPos>0</DownloadedPos>"), std::string::npos);
+  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(FileMd5(target_), sourceMd5(2 * 1048576));
 }
 
 TEST_F(DownloadEngine, NoNetworkAtTheStart) {
