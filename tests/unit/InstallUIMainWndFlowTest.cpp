@@ -176,10 +176,10 @@ TEST_F(InstallFlowTest, EachFailureShowsItsBoxAndTheFailurePage) {
                         {MSG_DOWNLOAD_FAILED, 1, kMsgUrlFail},             {MSG_INSTALL_TIMEOUT, 0, kMsgInstallTimeout},
                         {MSG_SIGNATURE_INVALID, 0, kMsgMd5Fail}};
   for (const Case& c : cases) {
+    LogCapture log;  // before the worker starts, which logs as it ends
     auto window = Open();
     StartInstall(*window);
     window->SetProgress(40);
-    LogCapture log;
     report_.calls.clear();
     AnswerNextBox(kMsgResultYes);
     window->Post(c.message, c.code);
