@@ -145,6 +145,28 @@ int ScrollLimit(const Control& layout) {
   return std::max(bottom - content.bottom, 0);
 }
 
+// The pages on the way down to the control that their tab does not show are
+// arranged where their tab would put them, outermost first, and cleared again.
+Rect ShownRect(Control* control) {
+  std::vector<Control*> path;
+  for (Control* c = control; c; c = c->parent()) path.insert(path.begin(), c);
+  Control* arranged = nullptr;
+  for (size_t i = 0; i + 1 < path.size(); ++i) {
+    Control* tab = path[i];
+    Control* page = path[i + 1];
+    const auto& pages = tab->children();
+    const bool shown = tab->kind() != ControlKind::kTabLayout ||
+                       (tab->state.selectedIndex >= 0 && tab->state.selectedIndex < static_cast<int>(pages.size()) &&
+                        pages[tab->state.selectedIndex].get() == page);
+    if (shown || !page->state.visible) continue;
+    Arrange(page, Deflate(Deflate(tab->rect, tab->layout.inset), page->layout.padding));
+    if (!arranged) arranged = page;
+  }
+  const Rect rect = control->rect;
+  if (arranged) Clear(arranged);
+  return rect;
+}
+
 void ArrangeWindow(Control* root, Size size) {
   if (!root->state.visible) return Clear(root);
   Arrange(root, Rect{0, 0, size.width, size.height});

@@ -16,5 +16,9 @@ void ArrangeWindow(Control* root, Size size);
 // How far an arranged vscrollbar layout can scroll: the height of its
 // children beyond its content area; 0 when they fit.
 int ScrollLimit(const Control& layout);
+// The rectangle an arranged control gets when the tab pages holding it are
+// shown, for sizing what a page not shown yet holds; the tree stays as it
+// was arranged.
+Rect ShownRect(Control* control);
 
 }  // namespace toolkit

@@ -58,6 +58,12 @@ void SkinWindow::Arrange() {
   Invalidate();
 }
 
+int SkinWindow::FittingHeight(Control* text) {
+  const Rect& inset = text->layout.inset;
+  const int width = ShownRect(text).Width() - inset.left - inset.right;
+  return TextHeight(*text, width, layout_, loop_.backend()) + inset.top + inset.bottom;
+}
+
 void SkinWindow::Show(bool visible) { loop_.backend().SetWindowVisible(handle_, visible); }
 
 int SkinWindow::ShowModal() { return loop_.RunModal(handle_, spec_.owner); }

@@ -44,6 +44,10 @@ class SkinWindow {
   // Lays the controls out again at the window's size: after a control was
   // shown, hidden, added or removed, or the window resized.
   void Arrange();
+  // The height that shows all of a multi-line plain text control's text: the
+  // text wrapped at the width the control has when its tab pages are shown,
+  // and the control's inset. The layout must have been arranged.
+  int FittingHeight(Control* text);
   void Show(bool visible);
   // Shows the window and runs a modal loop with its owner disabled; returns
   // the first code given to EndModal.

@@ -49,6 +49,10 @@ int TextWidth(const Control& control, const WindowLayout& layout, WindowBackend&
   return widest;
 }
 
+int TextHeight(const Control& control, int width, const WindowLayout& layout, WindowBackend& backend) {
+  return backend.MeasureWrapped(control.look.text, FontOf(control.look.font, layout), width);
+}
+
 int LogTextOverflows(const WindowLayout& layout, WindowBackend& backend) {
   return LogOverflows(layout.root, layout, backend);
 }

@@ -25,6 +25,9 @@ class WindowBackend {
   virtual void Wake() = 0;
   // The extent of one line of text drawn in `font`.
   virtual Size MeasureText(const std::wstring& text, const FontSpec& font) = 0;
+  // The height of `text` in `font` wrapped at `width` pixels as a multi-line
+  // plain text control draws it; a line feed starts a new line.
+  virtual int MeasureWrapped(const std::wstring& text, const FontSpec& font, int width) = 0;
 
   // Creates the screen window of `window` (already in the loop), hidden and
   // at the layout's size; user input on it reaches `window`. False when the

@@ -30,6 +30,7 @@
 #include "toolkit/SteadyClock.h"
 #include "toolkit/win32/Win32Backend.h"
 #include "window/Language.h"
+#include "window/LicensePanel.h"
 #include "window/MessageBoxWnd.h"
 
 namespace {
@@ -92,17 +93,14 @@ EnumLanguage LanguageNamed(const std::wstring& name) {
   return static_cast<EnumLanguage>(0);
 }
 
-// The licence of the language in "license_text", in an area as high as the
-// main window makes it: the language's licence height and 170 pixels more.
+// The licence of the language, in the area the main window would give it,
+// from the configuration labels of the layout.
 void ApplyLicense(EnumLanguage language, toolkit::SkinWindow& window) {
-  toolkit::Control* text = window.Find("license_text");
-  toolkit::Control* area = window.Find("license_text_layout");
-  const toolkit::Control* license = window.Find(GetLicenseControlName(language));
-  const toolkit::Control* site = window.Find("Site_id");
-  if (!text || !area || !license) return;
-  text->look.text = license->look.text;
-  const int siteId = site ? std::atoi(platform::WideToUtf8(site->look.text).c_str()) : 0;
-  area->layout.height = GetLicenseHeight(language, siteId) + 170;
+  const ConfigEntry entry = [&window](const std::wstring& name) {
+    const toolkit::Control* label = window.Find(platform::WideToUtf8(name));
+    return label ? label->look.text : std::wstring();
+  };
+  ShowLicense(window, language, std::atoi(platform::WideToUtf8(entry(L"Site_id")).c_str()), entry);
 }
 
 void CollectTexts(const toolkit::Control& control, std::map<std::string, std::wstring>* texts) {

@@ -294,8 +294,6 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   toolkit::Control* setLayout_ = nullptr;
   toolkit::Control* pageLayout_ = nullptr;
   toolkit::Control* installBtn_ = nullptr;
-  toolkit::Control* licenseText_ = nullptr;
-  toolkit::Control* licenseTextLayout_ = nullptr;
   toolkit::Control* licenseArea_ = nullptr;
   toolkit::Control* languageCombo_ = nullptr;
   toolkit::Control* failRetry_ = nullptr;

@@ -77,8 +77,6 @@ void InstallUIMainWnd::LookUpControls() {
       {&InstallUIMainWnd::setLayout_, "set_layout"},
       {&InstallUIMainWnd::pageLayout_, "page_layout"},
       {&InstallUIMainWnd::installBtn_, "install_btn"},
-      {&InstallUIMainWnd::licenseText_, "license_text"},
-      {&InstallUIMainWnd::licenseTextLayout_, "license_text_layout"},
       {&InstallUIMainWnd::licenseArea_, "license_area"},
       {&InstallUIMainWnd::languageCombo_, "language_combox"},
       {&InstallUIMainWnd::carouselArea_, CarouselAreaName()},

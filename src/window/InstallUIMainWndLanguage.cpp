@@ -2,14 +2,12 @@
 // applying a language's texts, licence and formats.
 #include <easylogging++.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "platform/Platform.h"
 #include "system/FuntionImpl.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/Language.h"
 #include "window/LanguageTemplate.h"
+#include "window/LicensePanel.h"
 
 void InstallUIMainWnd::InitLanguage() {
   SelectLanguageItem(FuntionImpl::GetLanguageByLocalSystem());
@@ -53,19 +51,9 @@ void InstallUIMainWnd::ApplyLanguage() {
   Arrange();
 }
 
-// The licence text of the language, in an area as high as the language's
-// text needs; the older licence layout lets the configuration set that height.
 void InstallUIMainWnd::ApplyLicense() {
-  const toolkit::Control* license = Find(GetLicenseControlName(currentLanguage_));
-  if (!license) return;
-  if (licenseText_) licenseText_->look.text = license->look.text;
-  int height = GetLicenseHeight(currentLanguage_, configure_ ? configure_->siteId : siteId_);
-  char key[32];
-  std::snprintf(key, sizeof key, "LicenseHeightLang%02d", static_cast<int>(currentLanguage_));
-  const std::wstring configured = ReadEntry(platform::Utf8ToWide(key));
-  if (!newLicenseFlag_ && std::atoi(platform::WideToAnsi(configured).c_str()) >= 1)
-    height = std::atoi(platform::WideToAnsi(configured).c_str());
-  if (licenseTextLayout_) licenseTextLayout_->layout.height = height + 170;
+  ShowLicense(*this, currentLanguage_, configure_ ? configure_->siteId : siteId_,
+              [this](const std::wstring& name) { return ReadEntry(name); });
 }
 
 void InstallUIMainWnd::HandOverToAnalytics(const std::wstring& productVersion) {

@@ -137,6 +137,43 @@ TEST_F(MainWindowTest, TheComboItemsAreTheLanguagesInTheirOrder) {
   }
 }
 
+// Each language's licence is wholly inside its area, scrolled to the end,
+// and the area is no higher than the language's base height and 170 pixels
+// more unless the text needs that (with a blank end of 24 pixels).
+TEST_F(MainWindowTest, TheLicenceAreaHoldsTheWholeLicenceInEveryLanguage) {
+  auto window = Open();
+  toolkit::ScriptedUser user(*window);
+  window->SetWindowCollapsed(false);
+  toolkit::Control* setLayout = window->Find("set_layout");
+  const toolkit::Control* text = window->Find("license_text");
+  const toolkit::Control* area = window->Find("license_text_layout");
+  toolkit::Control* panel = window->Find("license_panel");
+  const toolkit::FontSpec* font = window->layout().FindFont(text->look.font);
+  ASSERT_TRUE(font);
+  const auto& items = window->Find("language_combox")->children();
+  int taller = 0;  // languages whose text needs more than the base height
+  for (int value = 0; value < kLanguageCount; ++value) {
+    const auto language = static_cast<EnumLanguage>(value);
+    if (!items[value]->state.visible) continue;
+    setLayout->SelectIndex(1);
+    window->Arrange();
+    ASSERT_TRUE(user.ChooseItem("language_combox", value)) << value;
+    setLayout->SelectIndex(0);
+    panel->state.scrollY = 1 << 20;
+    window->Arrange();
+    ASSERT_EQ(text->look.text, window->Find(GetLicenseControlName(language))->look.text) << value;
+    const int width = text->rect.Width() - text->layout.inset.left - text->layout.inset.right;
+    const int needed = bed_.backend.MeasureWrapped(text->look.text, *font, width);
+    EXPECT_GT(needed, 20 * 16) << value;
+    EXPECT_GE(text->rect.Height(), needed + 24) << value;
+    const int base = GetLicenseHeight(language, 10) + 170;  // the shipped site id
+    EXPECT_EQ(area->layout.height, std::max(base, needed + 24)) << value;
+    EXPECT_LE(text->rect.bottom, panel->rect.bottom - panel->layout.inset.bottom) << value;
+    taller += needed + 24 > base;
+  }
+  EXPECT_GT(taller, 0);
+}
+
 TEST_F(MainWindowTest, ProgressNeverGoesBackAndTheDownloadFillsExactly85) {
   auto window = Open();
   toolkit::Control* bar = window->Find("install_progress");
@@ -195,13 +232,19 @@ TEST_F(MainWindowTest, TheLicenceRowFollowsNewLicenseFlagExactly) {
   }
 }
 
+// A short Spanish licence, so that the base height decides.
 TEST_F(MainWindowTest, TheOlderLicenceLayoutTakesTheConfiguredLicenceHeight) {
   bed_.fake.SetLanguage(3082);  // Spanish
   const std::vector<std::tuple<std::string, std::string, int>> cases = {
       {"0", "0", 1440 + 170}, {"2000", "0", 2000 + 170}, {"2000", "1", 1440 + 170}};
   for (const auto& [height, flag, expected] : cases) {
-    auto window = Open(bed_.ChangedSkin(
-        WindowTestBed::Entries({{"LicenseHeightLang03", height}, {"NewLicenseFlag", flag}})));
+    auto changes = WindowTestBed::Entries({{"LicenseHeightLang03", height}, {"NewLicenseFlag", flag}});
+    changes["License.xml"] = [](const std::string& xml) {
+      return std::regex_replace(xml, std::regex("name=\"license_spanish\" text=\"[^\"]*\""),
+                                "name=\"license_spanish\" text=\"Licencia breve.\"");
+    };
+    auto window = Open(bed_.ChangedSkin(changes));
+    ASSERT_EQ(Text(*window, "license_text"), L"Licencia breve.");
     EXPECT_EQ(window->Find("license_text_layout")->layout.height, expected) << height << " " << flag;
   }
 }

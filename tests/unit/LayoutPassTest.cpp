@@ -98,6 +98,31 @@ TEST(LayoutPassTest, TabsShowOnePageFloatsSitAtTheirPosAndComboItemsTakeNoSpace)
   EXPECT_EQ(floater->rect, Rect{});
 }
 
+// A text on pages not shown, two tabs deep, is measured where it would be;
+// what is not shown stays unarranged.
+TEST(LayoutPassTest, ShownRectPlacesAControlOnPagesNotShown) {
+  Control root(ControlKind::kWindow);
+  Control* tab = AddChild(&root, ControlKind::kTabLayout, "height=200;inset=1,1,1,1;selectedid=1");
+  Control* page0 = AddChild(tab, ControlKind::kVerticalLayout, "padding=2,2,2,2");
+  Control* inner = AddChild(page0, ControlKind::kTabLayout, "inset=10,0,20,0");
+  AddChild(inner, ControlKind::kVerticalLayout, "");
+  Control* innerPage = AddChild(inner, ControlKind::kVerticalLayout, "inset=30,16,14,16");
+  Control* text = AddChild(innerPage, ControlKind::kText, "height=50;padding=0,0,10,0");
+  Control* page1 = AddChild(tab, ControlKind::kVerticalLayout, "");
+  toolkit::ArrangeWindow(&root, {650, 560});
+  const Rect shown{3 + 10 + 30, 3 + 16, 647 - 20 - 14 - 10, 3 + 16 + 50};
+  EXPECT_EQ(toolkit::ShownRect(text), shown);
+  EXPECT_EQ(page0->rect, Rect{});
+  EXPECT_EQ(text->rect, Rect{});
+  EXPECT_EQ(page1->rect, (Rect{1, 1, 649, 199}));
+
+  ASSERT_TRUE(tab->SelectIndex(0));
+  ASSERT_TRUE(inner->SelectIndex(1));
+  toolkit::ArrangeWindow(&root, {650, 560});
+  EXPECT_EQ(text->rect, shown);
+  EXPECT_EQ(toolkit::ShownRect(text), shown);
+}
+
 // The licence panel: a 1590-high text in a 200-high scrolling panel.
 TEST(LayoutPassTest, ScrollingLayoutMovesItsChildrenWithinItsLimit) {
   Control root(ControlKind::kWindow);

@@ -45,4 +45,17 @@ TEST(TextOverflowTest, LogsTextWiderThanItsControlInTheFontsOfItsRuns) {
                                                    " Text overflows bigfont: text width 110, rectangle width 100"}));
 }
 
+// Wrapped as the painter wraps: words with their spaces, a word that does
+// not fit starting the next line, a line feed too; 16 pixels a line.
+TEST(TextOverflowTest, WrappedTextTakesALineForEachWrapAndLineFeed) {
+  toolkit::HeadlessBackend backend;
+  const toolkit::FontSpec font{0, "Tahoma", 12};
+  EXPECT_EQ(backend.MeasureWrapped(L"abcdefghijklmnopqrstuvwxyz", font, 100), 16);  // no place to break
+  EXPECT_EQ(backend.MeasureWrapped(L"abcdefgh abcdefgh", font, 100), 2 * 16);
+  EXPECT_EQ(backend.MeasureWrapped(L"abcdefgh abcdefg   ", font, 100), 16);  // trailing spaces may pass the edge
+  EXPECT_EQ(backend.MeasureWrapped(L"abc\n\nabc abc", font, 100), 3 * 16);
+  EXPECT_EQ(backend.MeasureWrapped(L"使用Quenlo软件使用软件使用软件", font, 60), 2 * 16);  // 16 characters
+  EXPECT_EQ(backend.MeasureWrapped(L"", font, 100), 0);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "platform/Platform.h"
+#include "toolkit/LineBreak.h"
 #include "toolkit/Markup.h"
 
 namespace toolkit {
@@ -19,7 +20,7 @@ Script ScriptOfChar(wchar_t c) {
   if (c >= 0x0900 && c <= 0x097F) return kDevanagari;
   if (c >= 0x0E00 && c <= 0x0E7F) return kThai;
   if ((c >= 0x1100 && c <= 0x11FF) || (c >= 0x3130 && c <= 0x318F) || (c >= 0xAC00 && c <= 0xD7AF)) return kHangul;
-  if ((c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF)) return kHan;
+  if (IsIdeograph(c)) return kHan;
   return kLatin;
 }
 
@@ -101,33 +102,6 @@ Gdiplus::StringAlignment Horizontal(unsigned align) {
 Gdiplus::StringAlignment Vertical(unsigned align) {
   if (align & kAlignVCenter) return Gdiplus::StringAlignmentCenter;
   return align & kAlignBottom ? Gdiplus::StringAlignmentFar : Gdiplus::StringAlignmentNear;
-}
-
-// Thai writes no spaces between words: a line may break before a character
-// cluster, a consonant with its vowels and marks, a leading vowel staying
-// with the consonant after it.
-bool StartsThaiCluster(wchar_t c, wchar_t previous) {
-  const bool base = (c >= 0x0E01 && c <= 0x0E2F) || c == 0x0E3F || (c >= 0x0E40 && c <= 0x0E44) ||
-                    (c >= 0x0E4F && c <= 0x0E5B);
-  return base && !(previous >= 0x0E40 && previous <= 0x0E44);
-}
-
-// Pieces a line may break after: words with their trailing spaces, each CJK
-// character on its own, and Thai character clusters.
-std::vector<std::wstring> BreakPieces(const std::wstring& text) {
-  std::vector<std::wstring> pieces;
-  std::wstring piece;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const wchar_t c = text[i];
-    const bool ideograph = ScriptOfChar(c) == kHan;
-    const bool cluster = !piece.empty() && piece.back() != L' ' && StartsThaiCluster(c, piece.back());
-    if ((ideograph || cluster) && !piece.empty()) pieces.push_back(std::move(piece)), piece.clear();
-    piece += c;
-    const bool nextIsText = i + 1 < text.size() && text[i + 1] != L' ';
-    if (ideograph || (c == L' ' && nextIsText)) pieces.push_back(std::move(piece)), piece.clear();
-  }
-  if (!piece.empty()) pieces.push_back(std::move(piece));
-  return pieces;
 }
 
 }  // namespace
@@ -259,6 +233,20 @@ Size TextPainter::Measure(const std::wstring& text, const FontSpec& spec, float 
   PrepareGraphics(graphics, scale);
   const Font& font = FontFor(spec, text);
   return Size{static_cast<int>(std::ceil(Width(graphics, text, font))), static_cast<int>(std::ceil(font.lineHeight))};
+}
+
+int TextPainter::MeasureWrapped(const std::wstring& text, const FontSpec& spec, int width, float scale) {
+  if (text.empty() || width <= 0) return 0;
+  Gdiplus::Bitmap surface(1, 1, PixelFormat32bppPARGB);
+  Gdiplus::Graphics graphics(&surface);
+  PrepareGraphics(graphics, scale);
+  Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+  SetUpFormat(&format, true);
+  const Gdiplus::RectF area(0, 0, static_cast<Gdiplus::REAL>(width), 1e6f);
+  Gdiplus::RectF box;
+  graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), FontFor(spec, text).font.get(), area, &format,
+                         &box);
+  return static_cast<int>(std::ceil(box.Height));
 }
 
 void TextPainter::Draw(Gdiplus::Graphics& graphics, const Control& control, const std::wstring& text,

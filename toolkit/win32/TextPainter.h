@@ -49,6 +49,9 @@ class TextPainter {
   std::wstring ResolveFace(const std::string& face, const std::wstring& text);
   // One line of `text` in `font`, in layout pixels, measured at `scale`.
   Size Measure(const std::wstring& text, const FontSpec& font, float scale);
+  // The height of a plain text wrapped at `width` layout pixels, laid out as
+  // DrawPlain lays it out.
+  int MeasureWrapped(const std::wstring& text, const FontSpec& font, int width, float scale);
   // Draws the control's text (markup or plain) into `area`, adding the
   // boxes of its links to `links`.
   void Draw(Gdiplus::Graphics& graphics, const Control& control, const std::wstring& text, const WindowLayout& layout,

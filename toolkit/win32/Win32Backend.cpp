@@ -91,6 +91,10 @@ Size Win32Backend::MeasureText(const std::wstring& text, const FontSpec& font) {
   return text_.Measure(text, font, scale_.factor());
 }
 
+int Win32Backend::MeasureWrapped(const std::wstring& text, const FontSpec& font, int width) {
+  return text_.MeasureWrapped(text, font, width, scale_.factor());
+}
+
 bool Win32Backend::CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) {
   auto native = std::make_unique<Win32Window>(window, painter_, text_, scale_);
   if (!native->Create(spec, NativeHandle(spec.owner))) return false;

@@ -36,6 +36,7 @@ class Win32Backend : public WindowBackend {
   void Wait(int timeoutMs) override;
   void Wake() override;
   Size MeasureText(const std::wstring& text, const FontSpec& font) override;
+  int MeasureWrapped(const std::wstring& text, const FontSpec& font, int width) override;
   bool CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) override;
   void DestroyNativeWindow(int window) override;
   Rect WindowRect(int window) override;
