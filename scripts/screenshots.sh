@@ -16,7 +16,8 @@
 #
 # usage: scripts/screenshots.sh <win64 builddir>
 #
-# Languages whose combo item is hidden (Indonesian, Hindi, Malay, Swedish,
+# Arabic is chosen for Saudi Arabia's language id only (ar_SA), as the
+# installer's table says. Languages whose combo item is hidden (Indonesian, Hindi, Malay, Swedish,
 # Czech, Vietnamese) start in English: that is the installer's rule.
 set -euo pipefail
 
@@ -32,19 +33,10 @@ if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$@"
 fi
 
-export WINEPREFIX=${SETUP_WINEPREFIX:-$root/build/wine-prefix}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+# shellcheck source=wine-screen.sh
+. "$root/scripts/wine-screen.sh"
 "$root/scripts/wine-fonts.sh" "$wine"
-# Xvfb runs no window manager: unmanaged windows hide at once, where Wine
-# would wait two seconds for a manager to withdraw each.
-DISPLAY= "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-# This prefix's server may have been started without this display; its
-# programs could then open no window.
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w 2>/dev/null || true
+wine_screen_ready
 
 out=$root/build/screens
 mkdir -p "$out"
@@ -65,7 +57,7 @@ check_log() {
 # The 21 interface languages, in the order of the language combo, with a
 # locale of each.
 languages=(english:en_US japanese:ja_JP chinese:zh_CN spanish:es_ES german:de_DE
-           french:fr_FR russian:ru_RU portuguese:pt_BR arabic:ar_EG italiano:it_IT
+           french:fr_FR russian:ru_RU portuguese:pt_BR arabic:ar_SA italiano:it_IT
            chinesetrad:zh_TW korean:ko_KR nederland:nl_NL indonesian:id_ID turkish:tr_TR
            hindi:hi_IN thai:th_TH malay:ms_MY swedish:sv_SE czech:cs_CZ vietnamese:vi_VN)
 
