@@ -19,13 +19,9 @@ case "$linux" in /*) ;; *) linux=$root/$linux ;; esac
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$@"
 fi
-export WINEPREFIX=${SETUP_WINEPREFIX:-$root/build/wine-prefix}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-wine=/usr/lib/wine/wine64
-[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w 2>/dev/null || true
+# shellcheck source=wine-screen.sh
+. "$root/scripts/wine-screen.sh"
+wine_screen_ready
 
 dir=$root/build/e2e-windows
 out=$root/build/screens
@@ -78,16 +74,18 @@ wait_log() {  # log text seconds
   for _ in $(seq $(( $3 * 2 ))); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.5; done
   return 1
 }
-start_setup() {  # log
-  (cd "$dir/setup" && LANG=en_US.UTF-8 STANDIN_SECONDS=2 STANDIN_PRODUCT_SECONDS=5 exec "$wine" "$dir/setup/Setup.exe") >"$1" 2>&1 &
+# start_run NAME PACKAGE: serves the package, starts Setup.exe (its output in
+# $log) and waits for its window ($main).
+start_run() {
+  loopback_serve "$2"
+  log=$dir/setup-$1.log
+  (cd "$dir/setup" && LANG=en_US.UTF-8 STANDIN_SECONDS=2 STANDIN_PRODUCT_SECONDS=5 exec "$wine" "$dir/setup/Setup.exe") >"$log" 2>&1 &
   setup_pid=$!
+  main=$(wait_windows 1) || fail "no window (see $log)"
 }
 
 say "run 1: the signed package"
-loopback_serve "$good"
-log=$dir/setup-good.log
-start_setup "$log"
-main=$(wait_windows 1) || fail "no window (see $log)"
+start_run good "$good"
 click "$main" closebtn
 box=$(wait_windows 2) || fail "no close confirmation"
 shoot "$box" close-confirmation
@@ -131,10 +129,7 @@ done
 say "installed, started the product, Setup ended"
 
 say "run 2: a tampered package"
-loopback_serve "$dir/tampered.exe"
-log=$dir/setup-tampered.log
-start_setup "$log"
-main=$(wait_windows 1) || fail "no window (see $log)"
+start_run tampered "$dir/tampered.exe"
 click "$main" license_checkbox
 click "$main" install_btn
 box=$(wait_windows 2) || fail "no message box for the tampered package (see $log)"

@@ -20,16 +20,6 @@ bool IsFileNameCharacter(wchar_t c) {
   return c >= 0x20 && c != 0x7f && std::wcschr(L"\\/:\"*?<>|", c) == nullptr;
 }
 
-std::string Narrow(const std::wstring& path) { return platform::WideToAnsi(path); }
-
-bool EndsWithSeparator(const std::wstring& folder) {
-  return !folder.empty() && (folder.back() == L'\\' || folder.back() == L'/');
-}
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-  return EndsWithSeparator(folder) ? folder + name : folder + platform::kPathSep + name;
-}
-
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
   return text;
@@ -44,7 +34,7 @@ std::wstring TrimBlanks(const std::wstring& text) {
 // The first line of the marker, at most kMarkerLine characters.
 bool ReadMarker(const std::wstring& path, std::wstring* line) {
   uint32_t error = 0;
-  FILE* file = platform::OpenFile(Narrow(path), "rb", &error);
+  FILE* file = platform::OpenFile(platform::WideToAnsi(path), "rb", &error);
   if (!file) return false;
   char buffer[kMarkerLine + 1] = {};
   const bool read = std::fgets(buffer, sizeof buffer, file) != nullptr;
@@ -78,7 +68,7 @@ std::wstring PackageFileName(const std::wstring& embeddedExtraUrl, const std::ws
 }
 
 PackageFiles::PackageFiles(const std::wstring& downloadFolder, const std::wstring& fileName)
-    : package(JoinPath(downloadFolder, fileName)), taskFile(package + L".xml"), marker(package + L".db") {}
+    : package(FuntionImpl::JoinPath(downloadFolder, fileName)), taskFile(package + L".xml"), marker(package + L".db") {}
 
 PackageFiles PackageFilesOf(InstallHost& host) {
   return PackageFiles(host.Analytics().GetDownloadFolder(),
@@ -86,14 +76,14 @@ PackageFiles PackageFilesOf(InstallHost& host) {
 }
 
 void RemoveFileIfPresent(const std::wstring& path) {
-  if (platform::FileExists(path)) platform::RemoveFile(Narrow(path));
+  if (platform::FileExists(path)) platform::RemoveFile(platform::WideToAnsi(path));
 }
 
 void ClearAPPData(const PackageFiles& files) {
   uint32_t error = 0;
-  const bool removed = platform::RemoveFile(Narrow(files.package), &error);
-  platform::RemoveFile(Narrow(files.taskFile));
-  platform::RemoveFile(Narrow(files.marker));
+  const bool removed = platform::RemoveFile(platform::WideToAnsi(files.package), &error);
+  platform::RemoveFile(platform::WideToAnsi(files.taskFile));
+  platform::RemoveFile(platform::WideToAnsi(files.marker));
   LOG(INFO) << " Clear cache: " << removed << ", " << error;
 }
 
@@ -111,14 +101,14 @@ void DiscardStalePackage(const PackageFiles& files, const std::wstring& version,
     RemoveFileIfPresent(files.package);
     RemoveFileIfPresent(files.taskFile);
   }
-  platform::RemoveFile(Narrow(files.marker));
+  platform::RemoveFile(platform::WideToAnsi(files.marker));
 }
 
 std::wstring ProductMainExePath(const CConfigure& record, const std::wstring& installPath) {
   const std::wstring name = SafeFileName(record.processName);
   if (record.loadState != CConfigure::kLoaded || name.empty()) return std::wstring();
   const std::wstring folder = TrimBlanks(installPath);
-  const std::wstring direct = JoinPath(folder, name);
+  const std::wstring direct = FuntionImpl::JoinPath(folder, name);
   if (platform::FileExists(direct)) return direct;
-  return FuntionImpl::FindFileInSubDirs(JoinPath(folder, L""), name);
+  return FuntionImpl::FindFileInSubDirs(FuntionImpl::JoinPath(folder, L""), name);
 }

@@ -34,8 +34,6 @@ class HostEntries : public IConfigEntryReader {
   InstallHost& host_;
 };
 
-std::string Narrow(const std::wstring& text) { return platform::WideToAnsi(text); }
-
 // "Extra_download_url" for the addresses of the alternative host class,
 // "Download_url" for every other.
 std::string AddressLabel(const std::wstring& url) {
@@ -64,7 +62,7 @@ std::wstring checkRemotePath(const std::vector<std::wstring>& urls, const std::w
   LOG(INFO) << " isForbidCDN: " << (CdnFailureCounter::IsForbidCDN(productName) ? 1 : 0);
   for (const std::wstring& url : urls) {
     if (isCdnUrl(url)) continue;
-    LOG(INFO) << " UrlUsed: " << Narrow(url);
+    LOG(INFO) << " UrlUsed: " << platform::WideToAnsi(url);
     return url;
   }
   LOG(INFO) << " checkRemotePath fail: " << -1;
@@ -143,13 +141,13 @@ bool InstallWorker::ChooseSource() {
 std::wstring InstallWorker::CheckWin78Link(const std::wstring& url) {
   char headers[CLibcurlTool::kMaxHeaderText + 1] = {};
   long responseCode = 0;
-  const CURLcode result = CLibcurlTool(curl_easy_init()).httpGet(Narrow(url).c_str(), headers, responseCode);
+  const CURLcode result = CLibcurlTool(curl_easy_init()).httpGet(platform::WideToAnsi(url).c_str(), headers, responseCode);
   LOG(INFO) << " Curl check win78 link, http code is " << responseCode << ", curl code is " << result;
   if (responseCode != 404) return url;
   for (const wchar_t* entry : {L"Download_url", L"Extra_download_url"}) {
     const std::wstring replacement = host_.Entry(entry);
     if (isCdnUrl(replacement)) continue;
-    LOG(INFO) << " UrlUsed change to: " << Narrow(replacement);
+    LOG(INFO) << " UrlUsed change to: " << platform::WideToAnsi(replacement);
     return replacement;
   }
   return url;
@@ -240,7 +238,7 @@ void InstallWorker::ReportDownloadTimes() {
 
 // Fire and forget: the outcome is only logged.
 void InstallWorker::SendErrorReport(int reportNumber, int32_t pid, const std::string& exceptionCode) {
-  const std::string body = AlertReportBody(pid, exceptionCode, record_.getQueryUrl(), Narrow(packageUrl_));
+  const std::string body = AlertReportBody(pid, exceptionCode, record_.getQueryUrl(), platform::WideToAnsi(packageUrl_));
   std::string response;
   const int result = deps_.post(deps_.alertUrl, body, response);
   LOG(INFO) << " Send error report" << reportNumber << ", response is " << response << ", return " << result;

@@ -31,8 +31,6 @@ const wchar_t* const kProductPages[kLanguageCount] = {
     L"product_url_thai",       L"product_url_malay",      L"product_url_swedish",     L"product_url_czech",
     L"product_url_vietnamese"};
 
-std::string Narrow(const std::wstring& text) { return platform::WideToAnsi(text); }
-
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
 // "%s_Setup_%.4d%.2d%.2d%.2d%.2d%.2d.log" of the product name and the local time.
@@ -90,7 +88,7 @@ void InstallWorker::ReportVerification(bool md5Passed, bool signaturePassed) {
   const char* label = !signaturePassed ? (md5Passed ? "DL014" : "DL015") : "DL013";
   const char* check = !signaturePassed ? (md5Passed ? "Hash" : "MD5_Hash") : "MD5";
   Event("Other", "FlowError", label);
-  const int32_t pid = std::atoi(Narrow(host_.Entry(L"Downloader_id")).c_str());
+  const int32_t pid = std::atoi(platform::WideToAnsi(host_.Entry(L"Downloader_id")).c_str());
   SendErrorReport(2, pid, std::string(check) + "_Check_Fail_Cfg" + std::to_string(record_.source));
 }
 
@@ -105,8 +103,8 @@ std::wstring InstallWorker::CommandLine() {
       platform::kPathSep + InstallerLogName(record_.productName) + L"\"" + SCRAMBLED_WTEXT(" /EXTRA=") +
       (ownName.find(L'_') != std::wstring::npos ? ownName : L"null");
   host_.State().installerStartTick = Now();
-  LOG(INFO) << " [Download File Path]: " << Narrow(files_.package);
-  LOG(INFO) << " [Start Install CmdLine]: " << Narrow(line);
+  LOG(INFO) << " [Download File Path]: " << platform::WideToAnsi(files_.package);
+  LOG(INFO) << " [Start Install CmdLine]: " << platform::WideToAnsi(line);
   return line;
 }
 
@@ -166,7 +164,7 @@ int InstallWorker::Complete(uint32_t exitCode, int waits) {
   if (analytics_.IsBackgroundMode())
     FunnelPair("InstallationSuccessful", "ProgramInstallSuccess", "PSuccessbackend", "");
   Event("Other", "InstallTime", seconds);
-  if (!record_.productVersion.empty()) Event("Other", "ProductVersion", Narrow(record_.productVersion));
+  if (!record_.productVersion.empty()) Event("Other", "ProductVersion", platform::WideToAnsi(record_.productVersion));
   FunnelPair("RunningTime", "ActualTime", "InstCompletedClosed", seconds);
   OpenProductPage();
   StoreInstallerLanguage(host_.Language(), record_.downloaderId, record_.productName);
@@ -177,7 +175,7 @@ int InstallWorker::Complete(uint32_t exitCode, int waits) {
   LOG(INFO) << " Install Totally Take " << minutes << " minutes And Send To Server";
   ClearAPPData(files_);
   if (LocalSettings::IsAutoRun()) RestartUnattended();
-  if (std::atoi(Narrow(host_.Entry(L"NeedStart_flag")).c_str()) == 1) host_.ClickStartApp();
+  if (std::atoi(platform::WideToAnsi(host_.Entry(L"NeedStart_flag")).c_str()) == 1) host_.ClickStartApp();
   return 0;
 }
 
@@ -186,7 +184,7 @@ void InstallWorker::OpenProductPage() {
   if (language < 0 || language >= kLanguageCount) return;
   const std::wstring url = host_.Entry(kProductPages[language]);
   if (url.empty()) return;
-  LOG(INFO) << " Open Url: " << Narrow(url);
+  LOG(INFO) << " Open Url: " << platform::WideToAnsi(url);
   platform::System().ShellOpen(url, L"", true);
 }
 

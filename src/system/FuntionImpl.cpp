@@ -33,12 +33,12 @@ long long LeadingNumber(const std::wstring& text) {
   return value;
 }
 
+}  // namespace
+
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
   if (folder.empty() || IsSeparator(folder.back())) return folder + name;
   return folder + platform::kPathSep + name;
 }
-
-}  // namespace
 
 // ---- Windows name and version ------------------------------------------------
 

@@ -34,6 +34,8 @@ std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
 std::string AnsiToUtf8(const std::string& text);
 std::wstring FindFileInSubDirs(const std::wstring& folder, const std::wstring& name);
+// `folder` and `name` with one separator between them (none after an empty folder).
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 std::string GetFileVersion(const std::wstring& path);
 // ProductName, ProductVersion, LegalCopyright, FileDescription.
 void GetFileVersionStrings(const std::wstring& path, std::wstring* productName,

@@ -88,13 +88,6 @@ class FakeInstallHost : public InstallHost {
   std::wstring installPath;
 
  private:
-  static std::string Param(const std::string& params, const std::string& name) {
-    const std::string marker = "&" + name + "=";
-    const size_t at = params.find(marker);
-    if (at == std::string::npos) return "<none>";
-    const size_t from = at + marker.size();
-    return params.substr(from, params.find('&', from) - from);
-  }
   void Act(const std::string& action) {
     std::lock_guard<std::mutex> lock(lock_);
     actions_.push_back(action);

@@ -34,14 +34,6 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_TRUE(window->WaitForAllThreadExit(30000));
     return window;
   }
-  // The value of `name` in a GA4 parameter string.
-  static std::string Param(const std::string& params, const std::string& name) {
-    const std::string marker = "&" + name + "=";
-    const size_t at = params.find(marker);
-    if (at == std::string::npos) return "<none>";
-    const size_t from = at + marker.size();
-    return params.substr(from, params.find('&', from) - from);
-  }
   // In the order sent: GA4 events as "category/action/label", funnel events
   // as "type core step action", and pair funnels as "pair category/action/key=value".
   std::vector<std::string> Events() const {

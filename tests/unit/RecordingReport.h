@@ -12,6 +12,15 @@
 
 #include "IWebLogNew.h"
 
+// The value of `name` in a GA4 parameter string ("<none>" when absent).
+inline std::string Param(const std::string& params, const std::string& name) {
+  const std::string marker = "&" + name + "=";
+  const size_t at = params.find(marker);
+  if (at == std::string::npos) return "<none>";
+  const size_t from = at + marker.size();
+  return params.substr(from, params.find('&', from) - from);
+}
+
 // Answers AddEvent and AddGa4Event with `result`.
 class RecordingReport : public IWebLogNew {
  public:

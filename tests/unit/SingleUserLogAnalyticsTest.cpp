@@ -30,13 +30,6 @@ class SingleUserLogAnalytics : public ::testing::Test {
     report_.calls.clear();
     return log;
   }
-  std::string Param(const std::string& params, const std::string& name) const {
-    const std::string marker = "&" + name + "=";
-    const size_t at = params.find(marker);
-    if (at == std::string::npos) return "<none>";
-    const size_t from = at + marker.size();
-    return params.substr(from, params.find('&', from) - from);
-  }
   std::filesystem::path Galog() const {
     return temp_.path() / "appdata" / "RIVovaravizu" / "logs" / "setup" / "galog.json";
   }
