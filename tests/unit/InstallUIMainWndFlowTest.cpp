@@ -202,10 +202,11 @@ TEST_F(InstallFlowTest, EachFailureShowsItsBoxAndTheFailurePage) {
 // A failure box of kind 6 or 7, when it closes, has the package and its
 // task file and marker deleted.
 TEST_F(InstallFlowTest, TheClearCacheMessageDeletesThePackage) {
+  analytics_.SetupPaths(L"QuenloSetupTest");
   auto window = Open();
   const PackageFiles files = PackageFilesOf(*window);
-  ASSERT_FALSE(files.package.empty());
-  FuntionImpl::CreateDirectories(files.package.substr(0, files.package.find_last_of(L"\\/")));
+  ASSERT_TRUE(std::filesystem::path(files.package).is_absolute()) << platform::WideToUtf8(files.package);
+  FuntionImpl::CreateDirectories(std::filesystem::path(files.package).parent_path().wstring());
   for (const std::wstring* path : {&files.package, &files.taskFile, &files.marker})
     std::ofstream(platform::WideToUtf8(*path)) << "x";
   window->Post(MSG_CLEAR_CACHE, 0);
