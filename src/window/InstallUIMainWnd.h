@@ -41,6 +41,7 @@
 #include "toolkit/ResourceArchive.h"
 #include "toolkit/SkinWindow.h"
 #include "toolkit/SteadyClock.h"
+#include "window/BannerRecord.h"
 #include "window/EnumMsgType.h"
 #include "window/WorkerThread.h"
 
@@ -352,6 +353,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   std::wstring workerInstallPath_;  // the install folder, frozen when the worker starts
   std::mutex tasksLock_;
   std::deque<std::function<void()>> tasks_;
+  // Written by the banner thread, read on the UI thread after MSG_BANNER_READY.
+  std::mutex bannerLock_;
+  std::map<int, BannerRecord> banners_;  // by sort
   // In the order the shutdown waits for them.
   WorkerThread configThread_, privacyThread_, bannerThread_, installThread_;
 };

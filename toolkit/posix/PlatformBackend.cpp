@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "toolkit/headless/HeadlessBackend.h"
+#include "toolkit/posix/PngDecoder.h"
 
 namespace toolkit {
 
@@ -14,5 +15,7 @@ std::unique_ptr<WindowBackend> CreatePlatformBackend() {
   if (const char* script = std::getenv("SETUP_USER_SCRIPT")) backend->FollowScript(script);
   return backend;
 }
+
+std::unique_ptr<PictureDecoder> CreatePictureDecoder() { return std::make_unique<PngDecoder>(); }
 
 }  // namespace toolkit
