@@ -10,10 +10,17 @@
 #    besides the system's store, compiled in only with SETUP_TRUST_SWITCHES;
 #    defaults to the test CA.
 #
+#  - SETUP_SIGNING_KEY, SETUP_SIGNING_CERT: the PEM key and certificate (its
+#    intermediates may follow it in the file) that sign the Windows Setup.exe.
+#    Builds made for tests default them to the test publisher "pinned"; a
+#    release names the publisher's; without them Setup.exe stays unsigned.
+#
 # The PKI (scripts/test-signing.sh pki) is made once per build tree in
 # ${SETUP_TEST_PKI}; setup_sign() signs with it.
 set(SETUP_PUBLISHER_PIN "" CACHE STRING "Trusted publishers: hex SHA-256 of certificate or public key, ','-separated")
 set(SETUP_TEST_SIGNING_ROOT "" CACHE FILEPATH "Extra trusted root for package signatures (test builds only)")
+set(SETUP_SIGNING_KEY "" CACHE FILEPATH "PEM private key that signs Setup.exe (test builds: the test publisher's)")
+set(SETUP_SIGNING_CERT "" CACHE FILEPATH "PEM certificate of SETUP_SIGNING_KEY, its intermediates after it")
 
 set(SETUP_TEST_PKI ${CMAKE_BINARY_DIR}/test-pki)
 # Writes the tiny unsigned program files that tests and packages sign.
@@ -65,3 +72,15 @@ function(setup_sign format output input publisher)
     DEPENDS ${input} ${ARGN} ${SETUP_SIGNING_SCRIPT}
     COMMENT "Signing ${output} (${publisher})")
 endfunction()
+
+# The key and certificate that sign Setup.exe in this build (empty: none);
+# cmake/WindowsResources.cmake makes the signing step of them.
+set(SETUP_SIGNING_KEY_USED "${SETUP_SIGNING_KEY}")
+set(SETUP_SIGNING_CERT_USED "${SETUP_SIGNING_CERT}")
+if(SETUP_TRUST_SWITCHES AND NOT SETUP_SIGNING_KEY_USED)
+  set(SETUP_SIGNING_KEY_USED ${SETUP_TEST_PKI}/pinned.key)
+  set(SETUP_SIGNING_CERT_USED ${SETUP_TEST_PKI}/pinned.pem)
+endif()
+if(SETUP_SIGNING_KEY_USED AND NOT (EXISTS "${SETUP_SIGNING_KEY_USED}" AND EXISTS "${SETUP_SIGNING_CERT_USED}"))
+  message(FATAL_ERROR "SETUP_SIGNING_KEY and SETUP_SIGNING_CERT must name existing PEM files")
+endif()

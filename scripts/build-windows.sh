@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds the Windows programs for one mingw-w64 target.
 #
-# usage: scripts/build-windows.sh <i686-w64-mingw32|x86_64-w64-mingw32> <builddir>
+# usage: scripts/build-windows.sh <i686-w64-mingw32|x86_64-w64-mingw32> <builddir> [-DNAME=value...]
 #
 # The dependencies must have been built (scripts/build-win-deps.sh <triple>).
 # For the i686 build (the shipped product) it also checks that Setup.exe is a
@@ -14,6 +14,7 @@ set -euo pipefail
 
 triple=${1:?usage: $0 <triple> <builddir>}
 builddir=${2:?usage: $0 <triple> <builddir>}
+shift 2  # any further arguments are CMake settings (scripts/make-installer.sh)
 root=$(cd "$(dirname "$0")/.." && pwd)
 case "$builddir" in /*) ;; *) builddir=$root/$builddir ;; esac
 toolchain=$root/cmake/toolchain-$triple.cmake
@@ -36,7 +37,7 @@ log "configuring $builddir ($build_type)"
 cmake -S "$root" -B "$builddir" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE="$build_type" \
-  -DSETUP_BUILD_TESTS=ON -DSETUP_TRUST_SWITCHES="$trust_switches" >/dev/null
+  -DSETUP_BUILD_TESTS=ON -DSETUP_TRUST_SWITCHES="$trust_switches" "$@" >/dev/null
 log "building"
 cmake --build "$builddir" -j "$jobs"
 
@@ -51,6 +52,7 @@ if [ "$triple" = i686-w64-mingw32 ]; then
   # The shipped program: <builddir>/Setup.exe, stripped (bin/ keeps symbols).
   "$triple-strip" -o "$builddir/Setup.exe.tmp" "$exe"
   mv -f "$builddir/Setup.exe.tmp" "$builddir/Setup.exe"
+  sh "$builddir/sign-setup.sh" "$builddir/Setup.exe"
   check_imports "$builddir/Setup.exe" "PE32 executable (GUI) Intel 80386"
   # The switch names are UTF-16 texts in a program that honours them.
   for name in CaBundle TlsVerify; do

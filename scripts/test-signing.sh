@@ -52,9 +52,7 @@ make_pki() {
 
 sign_pe() {
   local dir=$1 name=$2 in=$3 out=$4
-  rm -f "$out"
-  quiet osslsigncode sign -certs "$dir/$name.pem" -key "$dir/$name.key" -n "Quenlo" -h sha256 \
-    -in "$in" -out "$out"
+  "$(dirname "$0")/sign-pe.sh" "$dir/$name.key" "$dir/$name.pem" Quenlo "$in" "$out"
 }
 
 sign_appended() {
