@@ -1,0 +1,283 @@
+// Checks a publisher's folder before scripts/make-installer.sh builds an
+// installer of it, and names each problem by file and line:
+//   - the skin archive packed of it (its skin/ with configure.xml as
+//     configure/configure.xml): well-formed XML, window layouts the toolkit
+//     reads, every picture a layout names present, balanced markup in the
+//     language texts, and every key of the shipped configure.xml and English
+//     language file present (the shipped skin is this program's own archive);
+//   - hosts.txt: every host setting of the build (given on the command line)
+//     set, and nothing else;
+//   - publisher.txt: the publisher pin and, optionally, the version texts;
+//   - signing/key.pem and signing/cert.pem: present and of one key pair.
+// A closer with nothing to close is dropped by the toolkit, so it is only a
+// warning, and none where the shipped English text has the same; everything
+// else is an error and fails the check.
+//
+// usage: publishercheck FOLDER SKIN_ZIP HOST_SETTING...
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <tinyxml2.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "toolkit/LayoutParser.h"
+#include "toolkit/Markup.h"
+#include "toolkit/Picture.h"
+#include "toolkit/ResourceArchive.h"
+#include "toolkit/XmlLoader.h"
+
+namespace {
+
+const char kConfigMember[] = "configure/configure.xml";
+const char kEnglishMember[] = "language/language_english.xml";
+
+class Report {
+ public:
+  void Error(const std::string& file, int line, const std::string& what) { Print(file, line, "error", what), ++errors_; }
+  void Warning(const std::string& file, int line, const std::string& what) { Print(file, line, "warning", what); }
+  int errors() const { return errors_; }
+
+ private:
+  static void Print(const std::string& file, int line, const char* kind, const std::string& what) {
+    std::printf("%s%s: %s: %s\n", file.c_str(), line > 0 ? (":" + std::to_string(line)).c_str() : "", kind,
+                what.c_str());
+  }
+  int errors_ = 0;
+};
+
+// The file of the publisher's folder a member of the packed archive came from.
+std::string SourceOf(const std::string& member) { return member == kConfigMember ? "configure.xml" : "skin/" + member; }
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The "name" attribute of every element.
+void CollectNames(const tinyxml2::XMLElement* element, std::set<std::string>* names) {
+  for (; element; element = element->NextSiblingElement()) {
+    if (const char* name = element->Attribute("name")) names->insert(name);
+    CollectNames(element->FirstChildElement(), names);
+  }
+}
+
+std::set<std::string> NamesIn(const tinyxml2::XMLDocument& document) {
+  std::set<std::string> names;
+  CollectNames(document.RootElement(), &names);
+  return names;
+}
+
+// The keys of the shipped file that the publisher's copy lacks.
+void ExpectKeysOf(const tinyxml2::XMLDocument& reference, const std::string& file,
+                  const tinyxml2::XMLDocument& document, Report* report) {
+  const std::set<std::string> present = NamesIn(document);
+  for (const std::string& key : NamesIn(reference))
+    if (!present.count(key)) report->Error(file, 0, "missing key \"" + key + "\"");
+}
+
+// The toolkit's picture attributes all end in "image" (bkimage, normalimage, ...).
+void CheckPictures(const toolkit::ResourceArchive& archive, const std::string& file,
+                   const tinyxml2::XMLElement* element, Report* report) {
+  for (; element; element = element->NextSiblingElement()) {
+    for (const auto* attribute = element->FirstAttribute(); attribute; attribute = attribute->Next()) {
+      toolkit::Picture picture;
+      std::string why, bytes;
+      if (!EndsWith(attribute->Name(), "image") || !toolkit::ParsePicture(attribute->Value(), &picture, &why) ||
+          picture.file.empty())
+        continue;  // a value that is no picture is the layout parser's to report
+      if (!archive.ReadMember(platform::Utf8ToWide(picture.file), &bytes))
+        report->Error(file, element->GetLineNum(),
+                      std::string(attribute->Name()) + " names the missing picture " + picture.file);
+    }
+    CheckPictures(archive, file, element->FirstChildElement(), report);
+  }
+}
+
+// Every "text" attribute by the element's name (or tag).
+void CollectTexts(const tinyxml2::XMLElement* element, std::map<std::string, const tinyxml2::XMLElement*>* texts) {
+  for (; element; element = element->NextSiblingElement()) {
+    if (element->Attribute("text"))
+      texts->emplace(element->Attribute("name") ? element->Attribute("name") : element->Name(), element);
+    CollectTexts(element->FirstChildElement(), texts);
+  }
+}
+
+// Markup errors of a language file's texts; a stray closer (which the toolkit
+// drops) only when the shipped English text of the key has none like it.
+void CheckMarkup(const std::string& file, const tinyxml2::XMLDocument& document,
+                 const tinyxml2::XMLDocument& shippedEnglish, Report* report) {
+  std::map<std::string, const tinyxml2::XMLElement*> texts, shipped;
+  CollectTexts(document.RootElement(), &texts);
+  CollectTexts(shippedEnglish.RootElement(), &shipped);
+  for (const auto& [key, element] : texts) {
+    const toolkit::MarkupResult markup = toolkit::ParseMarkup(platform::Utf8ToWide(element->Attribute("text")));
+    std::set<std::string> tolerated;
+    if (shipped.count(key))
+      for (const std::string& warning :
+           toolkit::ParseMarkup(platform::Utf8ToWide(shipped[key]->Attribute("text"))).warnings)
+        tolerated.insert(warning);
+    for (const std::string& error : markup.errors) report->Error(file, element->GetLineNum(), key + ": " + error);
+    for (const std::string& warning : markup.warnings)
+      if (!tolerated.count(warning)) report->Warning(file, element->GetLineNum(), key + ": " + warning);
+  }
+}
+
+// An error message of the layout parser, "member[:line]: what".
+void LayoutError(const std::string& error, Report* report) {
+  static const std::regex located(R"(([^:]+?)(?::([0-9]+))?: (.*))");
+  std::smatch match;
+  if (std::regex_match(error, match, located))
+    report->Error(SourceOf(match[1]), match[2].matched ? std::stoi(match[2]) : 0, match[3]);
+  else
+    report->Error("skin", 0, error);
+}
+
+void CheckArchive(const toolkit::ResourceArchive& archive, const toolkit::ResourceArchive& shipped,
+                  Report* report) {
+  tinyxml2::XMLDocument shippedConfig, shippedEnglish;
+  toolkit::LoadXml(shipped, platform::Utf8ToWide(kConfigMember), &shippedConfig);
+  toolkit::LoadXml(shipped, platform::Utf8ToWide(kEnglishMember), &shippedEnglish);
+  bool hasConfig = false;
+  for (const std::string& member : archive.MemberNames()) {
+    if (!EndsWith(member, ".xml")) continue;
+    const std::string file = SourceOf(member);
+    tinyxml2::XMLDocument document;
+    std::string why;
+    if (!toolkit::LoadXml(archive, platform::Utf8ToWide(member), &document, &why)) {
+      report->Error(file, document.ErrorLineNum(), "malformed XML: " + why);
+      continue;
+    }
+    CheckPictures(archive, file, document.RootElement(), report);
+    if (member == kConfigMember) {
+      hasConfig = true;
+      ExpectKeysOf(shippedConfig, file, document, report);
+    } else if (member.rfind("language/", 0) == 0) {
+      CheckMarkup(file, document, shippedEnglish, report);
+      ExpectKeysOf(shippedEnglish, file, document, report);
+    } else if (member.find('/') == std::string::npos && std::string(document.RootElement()->Name()) == "Window") {
+      toolkit::WindowLayout layout;
+      toolkit::LayoutParser parser(archive, L"");
+      if (!parser.ParseWindow(platform::Utf8ToWide(member), &layout)) LayoutError(parser.error(), report);
+    }
+  }
+  if (!hasConfig) report->Error("configure.xml", 0, "missing");
+}
+
+// Lines "KEY=value" of a settings file; blank lines and "#" comments are skipped.
+struct Setting {
+  std::string value;
+  int line;
+};
+
+std::map<std::string, Setting> ReadSettings(const std::string& folder, const std::string& file, Report* report) {
+  std::map<std::string, Setting> settings;
+  std::ifstream in(folder + "/" + file);
+  if (!in) {
+    report->Error(file, 0, "missing");
+    return settings;
+  }
+  static const std::regex entry(R"(\s*([A-Z0-9_]+)\s*=\s*(.*?)\s*)");
+  std::string text;
+  std::smatch match;
+  for (int line = 1; std::getline(in, text); ++line) {
+    const size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos || text[first] == '#') continue;
+    if (!std::regex_match(text, match, entry))
+      report->Error(file, line, "not a line KEY=value");
+    else if (!settings.emplace(match[1], Setting{match[2], line}).second)
+      report->Error(file, line, std::string(match[1]) + " is set twice");
+  }
+  return settings;
+}
+
+void CheckHosts(const std::string& folder, const std::set<std::string>& known, Report* report) {
+  const char file[] = "hosts.txt";
+  static const std::regex hosts(R"([A-Za-z0-9.-]+(:[0-9]{1,5})?(;[A-Za-z0-9.-]+(:[0-9]{1,5})?)*)");
+  const auto settings = ReadSettings(folder, file, report);
+  for (const auto& [key, setting] : settings) {
+    if (!known.count(key))
+      report->Error(file, setting.line, key + " is no host setting of this build");
+    else if (!std::regex_match(setting.value, hosts))
+      report->Error(file, setting.line, key + ": \"" + setting.value + "\" is not host[:port][;host[:port]...]");
+  }
+  for (const std::string& key : known)
+    if (!settings.count(key)) report->Error(file, 0, "missing " + key);
+}
+
+void CheckPublisher(const std::string& folder, Report* report) {
+  const char file[] = "publisher.txt";
+  const std::set<std::string> optional = {"SETUP_PRODUCT_NAME", "SETUP_COMPANY_NAME", "SETUP_LEGAL_COPYRIGHT"};
+  static const std::regex pins(R"([0-9a-fA-F]{64}(,[0-9a-fA-F]{64})*)");
+  const auto settings = ReadSettings(folder, file, report);
+  for (const auto& [key, setting] : settings) {
+    if (key == "SETUP_PUBLISHER_PIN" && !std::regex_match(setting.value, pins))
+      report->Error(file, setting.line, "SETUP_PUBLISHER_PIN must be SHA-256 hashes in hexadecimal, \",\" between");
+    else if (key != "SETUP_PUBLISHER_PIN" && !optional.count(key))
+      report->Error(file, setting.line, key + " is no publisher setting");
+  }
+  if (!settings.count("SETUP_PUBLISHER_PIN")) report->Error(file, 0, "missing SETUP_PUBLISHER_PIN");
+}
+
+template <typename T, void (*Free)(T*)>
+using Owned = std::unique_ptr<T, std::integral_constant<decltype(Free), Free>>;
+
+template <typename T, void (*Free)(T*)>
+Owned<T, Free> ReadPem(const std::string& path, T* (*read)(FILE*, T**, pem_password_cb*, void*)) {
+  FILE* in = std::fopen(path.c_str(), "rb");
+  if (!in) return nullptr;
+  Owned<T, Free> object(read(in, nullptr, nullptr, nullptr));
+  std::fclose(in);
+  return object;
+}
+
+void CheckSigningKey(const std::string& folder, Report* report) {
+  const std::string keyFile = "signing/key.pem", certFile = "signing/cert.pem";
+  const auto key = ReadPem<EVP_PKEY, EVP_PKEY_free>(folder + "/" + keyFile, PEM_read_PrivateKey);
+  const auto cert = ReadPem<X509, X509_free>(folder + "/" + certFile, PEM_read_X509);
+  if (!key) report->Error(keyFile, 0, "missing or not an unencrypted PEM private key");
+  if (!cert) report->Error(certFile, 0, "missing or not a PEM certificate");
+  if (key && cert && X509_check_private_key(cert.get(), key.get()) != 1)
+    report->Error(certFile, 0, "is not the certificate of " + keyFile);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: %s FOLDER SKIN_ZIP HOST_SETTING...\n", argv[0]);
+    return 2;
+  }
+  const std::string folder = argv[1];
+  const std::set<std::string> hostSettings(argv + 3, argv + argc);
+  Report report;
+  const std::string zip = ReadFile(argv[2]);
+  const void* shippedData = nullptr;
+  size_t shippedSize = 0;
+  toolkit::ResourceArchive archive, shipped;
+  if (!platform::LoadModuleResource(L"ZIPRES", 138, &shippedData, &shippedSize) ||
+      !shipped.Open(shippedData, shippedSize)) {
+    std::fprintf(stderr, "%s: the program carries no skin archive\n", argv[0]);
+    return 2;
+  }
+  if (archive.Open(zip.data(), zip.size()))
+    CheckArchive(archive, shipped, &report);
+  else
+    report.Error(argv[2], 0, "is no readable skin archive");
+  CheckHosts(folder, hostSettings, &report);
+  CheckPublisher(folder, &report);
+  CheckSigningKey(folder, &report);
+  if (report.errors() > 0) std::printf("%d problem(s) in %s\n", report.errors(), folder.c_str());
+  return report.errors() > 0 ? 1 : 0;
+}
