@@ -3,7 +3,7 @@
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test deps linux win32 win64 windeps test-linux test-win clean
+.PHONY: demo test deps linux win32 win64 windeps test-linux test-win test-installer installer clean
 
 demo: linux
 	scripts/demo.sh
@@ -11,6 +11,7 @@ demo: linux
 test: linux win32 win64
 	$(MAKE) test-linux
 	$(MAKE) test-win
+	$(MAKE) test-installer
 
 deps:
 	scripts/install-deps.sh
@@ -34,6 +35,14 @@ test-linux:
 
 test-win:
 	scripts/test-windows.sh build/win64 build/win32
+
+test-installer:
+	scripts/test-installer.sh
+
+# A publisher's signed Setup.exe from their folder (see publisher-example/).
+installer: windeps
+	@[ -n "$(PUBLISHER)" ] || { echo "usage: make installer PUBLISHER=path/to/folder" >&2; exit 2; }
+	scripts/make-installer.sh "$(PUBLISHER)"
 
 clean:
 	rm -rf build

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The publisher's build, end to end (make test runs it after the Linux and
+# win32 builds):
+#  1. publisher-example/ is the shipped skin and configuration;
+#  2. a broken copy of it is refused before anything is built, each problem
+#     named by file and line;
+#  3. a modified copy (another product name, English text and logo, its own
+#     hosts, signed by the test publisher "pinned" of build/linux's PKI)
+#     builds a Setup.exe whose embedded archive is exactly the copy's, which
+#     the toolkit reads back complete, whose file properties name the new
+#     product, and whose signature the installer's own check accepts (a
+#     changed copy it refuses).
+#
+# usage: scripts/test-installer.sh [BUILDDIR]      (BUILDDIR: build/installer-test)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+builddir=${1:-$root/build/installer-test}
+bin=$root/build/linux/bin
+pki=$root/build/linux/test-pki
+example=$root/publisher-example
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { printf '[test-installer] FAIL: %s\n' "$*" >&2; failures=$((failures + 1)); }
+log() { printf '[test-installer] %s\n' "$*"; }
+mapfile -t host_settings < <(grep -oE '^set\(SETUP_[A-Z0-9_]+_HOSTS? ' "$root/CMakeLists.txt" | sed 's/^set(//; s/ $//')
+cmake --build "$root/build/linux" --target publishercheck verifysignature >/dev/null
+
+# 1. The template is what the installer ships.
+diff -r --exclude=configure --exclude=draw_pictures.py "$root/skin" "$example/skin" >/dev/null ||
+  fail "publisher-example/skin differs from skin/"
+cmp -s "$root/skin/configure/configure.xml" "$example/configure.xml" ||
+  fail "publisher-example/configure.xml differs from skin/configure/configure.xml"
+
+# A copy of the template with a key, the pin of its certificate and loopback hosts.
+publisher_copy() {
+  local copy=$1
+  cp -R "$example" "$copy"
+  mkdir -p "$copy/signing"
+  cp "$pki/pinned.key" "$copy/signing/key.pem"
+  cp "$pki/pinned.pem" "$copy/signing/cert.pem"
+  sed -i "s/^SETUP_PUBLISHER_PIN=.*/SETUP_PUBLISHER_PIN=$(openssl x509 -in "$copy/signing/cert.pem" -outform DER |
+    openssl dgst -sha256 -r | cut -c1-64)/" "$copy/publisher.txt"
+  sed -i -E 's/=.*/=127.0.0.1:47800/; s/^(SETUP_CONFIG_HOSTS)=.*/\1=127.0.0.1:47801;127.0.0.1:47802/' "$copy/hosts.txt"
+}
+line_of() { grep -n -F -- "$2" "$1" | head -1 | cut -d: -f1; }
+
+# 2. A broken copy: each fault is reported where it is.
+broken=$work/broken
+publisher_copy "$broken"
+rm -rf "$broken/signing"
+sed -i '/SETUP_ALERT_HOST/d' "$broken/hosts.txt"
+sed -i '/name="Software_version"/d' "$broken/configure.xml"
+german=$broken/skin/language/language_german.xml
+sed -i -E 's/(name="install_btn" text=")/\1{c #FF0000}/' "$german"
+sed -i 's|name="install_setting" text="|&{/u}|' "$german"
+sed -i -E '0,/bkimage="[^"]*"/s//bkimage="skin\\missing.png"/' "$broken/skin/MessageBox.xml"
+sed -i -E '0,/<Text /s//<Text name=unquoted /' "$broken/skin/InstallFinished.xml"
+expected=(
+  "skin/language/language_german.xml:$(line_of "$german" 'name="install_btn"'): error: install_btn: "
+  "skin/language/language_german.xml:$(line_of "$german" 'name="install_setting"'): warning: install_setting: "
+  "skin/MessageBox.xml:$(line_of "$broken/skin/MessageBox.xml" missing.png): error: bkimage names the missing picture skin\\missing.png"
+  "skin/InstallFinished.xml:$(line_of "$broken/skin/InstallFinished.xml" 'name=unquoted'): error: malformed XML: "
+  'configure.xml: error: missing key "Software_version"'
+  "hosts.txt: error: missing SETUP_ALERT_HOST"
+  "signing/key.pem: error: missing"
+  "signing/cert.pem: error: missing"
+)
+if out=$("$root/scripts/make-installer.sh" "$broken" "$work/broken-build" 2>&1); then
+  fail "a broken folder was built"
+fi
+for line in "${expected[@]}"; do
+  grep -qF -- "$line" <<<"$out" || fail "the check of a broken folder does not report: $line"
+done
+[ ! -e "$work/broken-build/CMakeCache.txt" ] || fail "a broken folder was configured"
+[ "$failures" -eq 0 ] || printf '%s\n' "$out" >&2
+
+# 3. A second installer from a modified copy.
+copy=$work/zorvex
+publisher_copy "$copy"
+sed -i 's/name="Software_name" text="Quenlo"/name="Software_name" text="Zorvex"/' "$copy/configure.xml"
+sed -i 's/name="install_btn" text="Install"/name="install_btn" text="Install Zorvex"/' "$copy/skin/language/language_english.xml"
+sed -i 's/^SETUP_PRODUCT_NAME=.*/SETUP_PRODUCT_NAME=Zorvex Web Setup/' "$copy/publisher.txt"
+cp "$copy/skin/skin/logo_running.png" "$copy/skin/skin/logo.png"
+start=$(date +%s)
+"$root/scripts/make-installer.sh" "$copy" "$builddir" || { fail "make-installer failed"; exit 1; }
+log "make-installer took $(( $(date +%s) - start )) s"
+setup=$builddir/Setup.exe
+
+python3 "$root/scripts/pe-resource.py" "$setup" ZIPRES 138 "$work/embedded.zip"
+mkdir "$work/embedded"
+unzip -q "$work/embedded.zip" -d "$work/embedded"
+diff -r --exclude=configure "$copy/skin" "$work/embedded" || fail "the embedded skin is not the copy's"
+cmp "$copy/configure.xml" "$work/embedded/configure/configure.xml" || fail "the embedded configure.xml is not the copy's"
+grep -q 'name="Software_name" text="Zorvex"' "$work/embedded/configure/configure.xml" || fail "the product is not Zorvex"
+grep -q 'text="Install Zorvex"' "$work/embedded/language/language_english.xml" || fail "the English text is the old one"
+! cmp -s "$root/skin/skin/logo.png" "$work/embedded/skin/logo.png" || fail "the logo is the shipped one"
+"$bin/publishercheck" "$copy" "$work/embedded.zip" "${host_settings[@]}" >/dev/null ||
+  fail "the toolkit does not read the embedded archive complete"
+LC_ALL=C grep -qaP "$(printf 'Zorvex Web Setup' | sed 's/./&\\x00/g')" "$setup" ||
+  fail "the file properties do not name Zorvex Web Setup"
+
+"$bin/verifysignature" "$setup" || fail "the installer's own check refuses the signed Setup.exe"
+cp "$setup" "$work/changed.exe"
+printf '\x90' | dd of="$work/changed.exe" bs=1 seek=$(( $(stat -c %s "$setup") / 3 )) conv=notrunc status=none
+if "$bin/verifysignature" "$work/changed.exe"; then fail "a Setup.exe changed after signing passes"; fi
+
+[ "$failures" -eq 0 ] || { log "$failures failure(s)"; exit 1; }
+log "passed"
