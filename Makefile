@@ -1,7 +1,13 @@
-# Two entry points for a fresh Debian machine: `make demo` and `make test`.
-# Everything else here is a step of those two.
+# Entry points for a fresh Debian machine: `make demo` and `make test`, and
+# `make installer PUBLISHER=folder` for a publisher's own Setup.exe.
+# Everything else here is a step of those.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
+# ccache (scripts/install-deps.sh) lets the build trees of a checkout share
+# their objects: the publisher's build of `make test` reuses build/win32's.
+export CMAKE_C_COMPILER_LAUNCHER ?= ccache
+export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
+export CCACHE_BASEDIR ?= $(CURDIR)
 
 .PHONY: demo test deps linux win32 win64 windeps test-linux test-win test-installer installer clean
 
