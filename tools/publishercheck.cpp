@@ -2,9 +2,11 @@
 // installer of it, and names each problem by file and line:
 //   - the skin archive packed of it (its skin/ with configure.xml as
 //     configure/configure.xml): well-formed XML, window layouts the toolkit
-//     reads, every picture a layout names present, balanced markup in the
-//     language texts, and every key of the shipped configure.xml and English
-//     language file present (the shipped skin is this program's own archive);
+//     reads, every picture a layout names and every one the installer shows
+//     by name (those of the shipped skin that no file names) present,
+//     balanced markup in the language texts, and every key of the shipped
+//     configure.xml and English language file present (the shipped skin is
+//     this program's own archive);
 //   - hosts.txt: every host setting of the build (given on the command line)
 //     set, and nothing else;
 //   - publisher.txt: the publisher pin and, optionally, the version texts;
@@ -18,6 +20,7 @@
 #include <openssl/x509.h>
 #include <tinyxml2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -82,22 +85,54 @@ void ExpectKeysOf(const tinyxml2::XMLDocument& reference, const std::string& fil
     if (!present.count(key)) report->Error(file, 0, "missing key \"" + key + "\"");
 }
 
-// The toolkit's picture attributes all end in "image" (bkimage, normalimage, ...).
-void CheckPictures(const toolkit::ResourceArchive& archive, const std::string& file,
-                   const tinyxml2::XMLElement* element, Report* report) {
+struct PictureUse {
+  std::string attribute, picture;  // the picture as a member name, "/" between folders
+  int line;
+};
+
+// Every picture the elements name. The toolkit's picture attributes all end
+// in "image" (bkimage, normalimage, ...); a value that is no picture is the
+// layout parser's to report.
+void CollectPictures(const tinyxml2::XMLElement* element, std::vector<PictureUse>* uses) {
   for (; element; element = element->NextSiblingElement()) {
     for (const auto* attribute = element->FirstAttribute(); attribute; attribute = attribute->Next()) {
       toolkit::Picture picture;
-      std::string why, bytes;
-      if (!EndsWith(attribute->Name(), "image") || !toolkit::ParsePicture(attribute->Value(), &picture, &why) ||
-          picture.file.empty())
-        continue;  // a value that is no picture is the layout parser's to report
-      if (!archive.ReadMember(platform::Utf8ToWide(picture.file), &bytes))
-        report->Error(file, element->GetLineNum(),
-                      std::string(attribute->Name()) + " names the missing picture " + picture.file);
+      std::string why;
+      if (EndsWith(attribute->Name(), "image") && toolkit::ParsePicture(attribute->Value(), &picture, &why) &&
+          !picture.file.empty()) {
+        std::replace(picture.file.begin(), picture.file.end(), '\\', '/');
+        uses->push_back({attribute->Name(), picture.file, element->GetLineNum()});
+      }
     }
-    CheckPictures(archive, file, element->FirstChildElement(), report);
+    CollectPictures(element->FirstChildElement(), uses);
   }
+}
+
+void CheckPictures(const std::set<std::string>& members, const std::string& file,
+                   const tinyxml2::XMLDocument& document, Report* report) {
+  std::vector<PictureUse> uses;
+  CollectPictures(document.RootElement(), &uses);
+  for (const PictureUse& use : uses)
+    if (!members.count(use.picture))
+      report->Error(file, use.line, use.attribute + " names the missing picture " + use.picture);
+}
+
+// The pictures of the shipped skin that none of its files names: the window
+// code shows them by name (the carousel, the splash frames, ...).
+std::vector<std::string> CodePictures(const toolkit::ResourceArchive& shipped) {
+  std::vector<PictureUse> uses;
+  const std::vector<std::string> members = shipped.MemberNames();
+  for (const std::string& member : members) {
+    tinyxml2::XMLDocument document;
+    if (EndsWith(member, ".xml") && toolkit::LoadXml(shipped, platform::Utf8ToWide(member), &document))
+      CollectPictures(document.RootElement(), &uses);
+  }
+  std::set<std::string> named;
+  for (const PictureUse& use : uses) named.insert(use.picture);
+  std::vector<std::string> pictures;
+  for (const std::string& member : members)
+    if (!EndsWith(member, ".xml") && !named.count(member)) pictures.push_back(member);
+  return pictures;
 }
 
 // Every "text" attribute by the element's name (or tag).
@@ -144,8 +179,12 @@ void CheckArchive(const toolkit::ResourceArchive& archive, const toolkit::Resour
   tinyxml2::XMLDocument shippedConfig, shippedEnglish;
   toolkit::LoadXml(shipped, platform::Utf8ToWide(kConfigMember), &shippedConfig);
   toolkit::LoadXml(shipped, platform::Utf8ToWide(kEnglishMember), &shippedEnglish);
+  const std::vector<std::string> names = archive.MemberNames();
+  const std::set<std::string> members(names.begin(), names.end());
+  for (const std::string& picture : CodePictures(shipped))
+    if (!members.count(picture)) report->Error(SourceOf(picture), 0, "missing: the installer shows it by name");
   bool hasConfig = false;
-  for (const std::string& member : archive.MemberNames()) {
+  for (const std::string& member : names) {
     if (!EndsWith(member, ".xml")) continue;
     const std::string file = SourceOf(member);
     tinyxml2::XMLDocument document;
@@ -154,7 +193,7 @@ void CheckArchive(const toolkit::ResourceArchive& archive, const toolkit::Resour
       report->Error(file, document.ErrorLineNum(), "malformed XML: " + why);
       continue;
     }
-    CheckPictures(archive, file, document.RootElement(), report);
+    CheckPictures(members, file, document, report);
     if (member == kConfigMember) {
       hasConfig = true;
       ExpectKeysOf(shippedConfig, file, document, report);
