@@ -7,9 +7,9 @@
 #  3. a modified copy (another product name, English text and logo, its own
 #     hosts, signed by the test publisher "pinned" of build/linux's PKI)
 #     builds a Setup.exe whose embedded archive is exactly the copy's, which
-#     the toolkit reads back complete, whose file properties name the new
-#     product, and whose signature the installer's own check accepts (a
-#     changed copy it refuses).
+#     the toolkit reads back complete, which names the new product in its
+#     file properties and carries the copy's hosts, and whose signature the
+#     installer's own check accepts (a changed copy it refuses).
 #
 # usage: scripts/test-installer.sh [BUILDDIR]      (BUILDDIR: build/installer-test)
 set -euo pipefail
@@ -42,7 +42,7 @@ publisher_copy() {
   cp "$pki/pinned.pem" "$copy/signing/cert.pem"
   sed -i "s/^SETUP_PUBLISHER_PIN=.*/SETUP_PUBLISHER_PIN=$(openssl x509 -in "$copy/signing/cert.pem" -outform DER |
     openssl dgst -sha256 -r | cut -c1-64)/" "$copy/publisher.txt"
-  sed -i -E 's/=.*/=127.0.0.1:47800/; s/^(SETUP_CONFIG_HOSTS)=.*/\1=127.0.0.1:47801;127.0.0.1:47802/' "$copy/hosts.txt"
+  sed -i -E '/^SETUP_/s/=.*/=127.0.0.1:47800/; s/^(SETUP_CONFIG_HOSTS)=.*/\1=127.0.0.1:47801;127.0.0.1:47802/' "$copy/hosts.txt"
 }
 line_of() { grep -n -F -- "$2" "$1" | head -1 | cut -d: -f1; }
 
@@ -102,6 +102,8 @@ grep -q 'text="Install Zorvex"' "$work/embedded/language/language_english.xml" |
   fail "the toolkit does not read the embedded archive complete"
 LC_ALL=C grep -qaP "$(printf 'Zorvex Web Setup' | sed 's/./&\\x00/g')" "$setup" ||
   fail "the file properties do not name Zorvex Web Setup"
+# The analytics hosts are plain text in the program (the others are scrambled).
+LC_ALL=C grep -qa '127\.0\.0\.1:47800' "$setup" || fail "the copy's collector host is not in the program"
 
 "$bin/verifysignature" "$setup" || fail "the installer's own check refuses the signed Setup.exe"
 cp "$setup" "$work/changed.exe"
