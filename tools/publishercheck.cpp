@@ -189,8 +189,8 @@ void CheckArchive(const toolkit::ResourceArchive& archive, const toolkit::Resour
     const std::string file = SourceOf(member);
     tinyxml2::XMLDocument document;
     std::string why;
-    if (!toolkit::LoadXml(archive, platform::Utf8ToWide(member), &document, &why)) {
-      report->Error(file, document.ErrorLineNum(), "malformed XML: " + why);
+    if (!toolkit::LoadXml(archive, platform::Utf8ToWide(member), &document, &why) || !document.RootElement()) {
+      report->Error(file, document.ErrorLineNum(), "malformed XML: " + (why.empty() ? "no root element" : why));
       continue;
     }
     CheckPictures(members, file, document, report);
