@@ -1,0 +1,46 @@
+#include "upload/CUploadArchive.h"
+
+#include <minizip/zip.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace {
+
+// Streams the file into the open entry; false on a read or write failure.
+bool CopyInto(zipFile zip, std::ifstream& in) {
+  std::vector<char> buffer(64 * 1024);
+  while (in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto count = static_cast<unsigned>(in.gcount());
+    if (count > 0 && zipWriteInFileInZip(zip, buffer.data(), count) != ZIP_OK) return false;
+  }
+  return in.eof();
+}
+
+bool WriteArchive(const std::wstring& archivePath, const std::string& entryName, std::ifstream& in) {
+  // minizip opens narrow paths; the system's code page is what it reads.
+  zipFile zip = zipOpen64(platform::WideToAnsi(archivePath).c_str(), APPEND_STATUS_CREATE);
+  if (!zip) return false;
+  zip_fileinfo info{};
+  bool written = zipOpenNewFileInZip64(zip, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                       Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0) == ZIP_OK;
+  written = written && CopyInto(zip, in);
+  written = zipCloseFileInZip(zip) == ZIP_OK && written;
+  return zipClose(zip, nullptr) == ZIP_OK && written;
+}
+
+}  // namespace
+
+bool CUploadArchive::Create(const std::wstring& archivePath, const std::string& entryName,
+                            const std::wstring& contentPath) {
+  std::ifstream in(std::filesystem::path(contentPath), std::ios::binary);
+  if (!in) return false;
+  if (WriteArchive(archivePath, entryName, in)) return true;
+  std::error_code ignored;
+  std::filesystem::remove(std::filesystem::path(archivePath), ignored);
+  return false;
+}
