@@ -1,5 +1,5 @@
-// The crash path end to end on Linux: the real Setup with CrashTest and
-// AutoRun in its settings file crashes when it presses Install; its signal
+// The crash path end to end on Linux: the real Setup with CrashTest in its
+// settings file crashes when a scripted user presses Install; its signal
 // handler writes a crash report beside the log and starts a copy with
 // "-dmp ", which uploads the report to the log collection service.
 #include <gtest/gtest.h>
@@ -38,10 +38,13 @@ TEST(CrashUploadITest, CrashTestReportArrivesAtTheLogCollectionService) {
   const fs::path bin = temp.path() / "bin";
   fs::create_directories(bin);
   fs::copy_file(std::string(SETUP_BIN_DIR) + "/Setup", bin / "Setup");
-  std::ofstream(bin / "ov_downloader.cfg") << "[Settings]\nAutoRun=1\nCrashTest=1\nServiceHost=" << services.host()
+  std::ofstream(bin / "ov_downloader.cfg") << "[Settings]\nCrashTest=1\nServiceHost=" << services.host()
                                            << "\nCaBundle=" << pki.caBundle().string() << "\n";
 
+  std::ofstream(temp.path() / "user.script") << "click install_btn\n";
+
   SetupChild setup(temp.path() / "run");
+  setup.SetEnv("SETUP_USER_SCRIPT", (temp.path() / "user.script").string());
   ASSERT_TRUE(setup.Start((bin / "Setup").string(), {}, "out.txt"));
   setup.Wait();
   const Json::Value uploads = WaitForUploads(services, 1);
