@@ -3,13 +3,14 @@
 //   POST /v1/productLogUpload   a multipart form: "file" (a ZIP archive with
 //                               its upload name), "product_id", "version",
 //                               "catalogue"; 200 with JSON when the archive
-//                               holds exactly one deflate entry named after
-//                               the upload, else 400 naming the problem
+//                               holds exactly one dated deflate entry named
+//                               after the upload, else 400 naming the problem
 //
 // Every upload is kept, accepted or not: GET /_control/logupload/received
 // returns them as a JSON array of {accepted, problem, fileName, product_id,
-// version, catalogue, entries: [{name, method, size}]}, where size is the
-// entry's inflated length; POST /_control/logupload/clear forgets them.
+// version, catalogue, entries: [{name, method, size, dated}]}, where size is
+// the entry's inflated length and dated whether it carries a real date;
+// POST /_control/logupload/clear forgets them.
 //
 // POST /_control/logupload/fault?mode=M[&seconds=S] makes every following
 // upload misbehave; mode "none" ends it:
@@ -70,6 +71,7 @@ bool ReadEntries(const std::string& zipBytes, Json::Value* entries) {
     entry["name"] = name;
     entry["method"] = static_cast<Json::UInt>(info.compression_method);
     entry["size"] = size;
+    entry["dated"] = info.tmu_date.tm_mday != 0;  // minizip gives day 0 for 1980-00-00
     entries->append(entry);
     if (!readable) break;
   }
@@ -86,6 +88,7 @@ std::string Problem(const httplib::Request& req, const Json::Value& upload, bool
   const Json::Value& entries = upload["entries"];
   if (entries.size() != 1) return "the archive holds " + std::to_string(entries.size()) + " entries";
   if (entries[0]["method"].asUInt() != Z_DEFLATED) return "the entry is not deflated";
+  if (!entries[0]["dated"].asBool()) return "the entry has no valid date";
   const std::string entryName = entries[0]["name"].asString();
   if (entryName.find_first_of("/\\:") != std::string::npos) return "the entry name has a folder";
   const std::string fileName = upload["fileName"].asString();

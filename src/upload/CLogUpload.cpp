@@ -68,7 +68,7 @@ int CLogUpload::Upload(const std::wstring& fileName, const std::string& category
   }
   const platform::LocalTime time = platform::System().Now();
   const std::wstring archive = upload::ArchivePath(logFolder_, time);
-  if (!CUploadArchive::Create(archive, name, copy)) {
+  if (!CUploadArchive::Create(archive, name, copy, time)) {
     LOG(INFO) << " [Error]: Upload archive " << platform::WideToUtf8(archive) << " could not be made";
     Remove(copy);
     return -1;

@@ -21,11 +21,21 @@ bool CopyInto(zipFile zip, std::ifstream& in) {
   return in.eof();
 }
 
-bool WriteArchive(const std::wstring& archivePath, const std::string& entryName, std::ifstream& in) {
+// A zeroed date would read as 1980-00-00, which archive tools reject.
+zip_fileinfo EntryInfo(const platform::LocalTime& time) {
+  zip_fileinfo info{};
+  info.tmz_date = {static_cast<unsigned>(time.second), static_cast<unsigned>(time.minute),
+                   static_cast<unsigned>(time.hour),   static_cast<unsigned>(time.day),
+                   static_cast<unsigned>(time.month - 1), static_cast<unsigned>(time.year)};
+  return info;
+}
+
+bool WriteArchive(const std::wstring& archivePath, const std::string& entryName, std::ifstream& in,
+                  const platform::LocalTime& time) {
   // minizip opens narrow paths; the system's code page is what it reads.
   zipFile zip = zipOpen64(platform::WideToAnsi(archivePath).c_str(), APPEND_STATUS_CREATE);
   if (!zip) return false;
-  zip_fileinfo info{};
+  zip_fileinfo info = EntryInfo(time);
   bool written = zipOpenNewFileInZip64(zip, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                                        Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0) == ZIP_OK;
   written = written && CopyInto(zip, in);
@@ -36,10 +46,10 @@ bool WriteArchive(const std::wstring& archivePath, const std::string& entryName,
 }  // namespace
 
 bool CUploadArchive::Create(const std::wstring& archivePath, const std::string& entryName,
-                            const std::wstring& contentPath) {
+                            const std::wstring& contentPath, const platform::LocalTime& time) {
   std::ifstream in(std::filesystem::path(contentPath), std::ios::binary);
   if (!in) return false;
-  if (WriteArchive(archivePath, entryName, in)) return true;
+  if (WriteArchive(archivePath, entryName, in, time)) return true;
   std::error_code ignored;
   std::filesystem::remove(std::filesystem::path(archivePath), ignored);
   return false;

@@ -38,8 +38,8 @@ std::wstring System32Path(const wchar_t* name) {
 void WriteDump(EXCEPTION_POINTERS* exception) {
   HMODULE dbghelp = LoadLibraryExW(g_target->dbghelpPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!dbghelp) return;
-  const auto writeDump =
-      reinterpret_cast<MiniDumpWriteDumpFunction>(GetProcAddress(dbghelp, "MiniDumpWriteDump"));
+  const FARPROC address = GetProcAddress(dbghelp, "MiniDumpWriteDump");
+  const auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(reinterpret_cast<void*>(address));
   win32::ScopedHandle file(CreateFileW(g_target->dumpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (writeDump && file.valid()) {
