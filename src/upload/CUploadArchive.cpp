@@ -24,9 +24,12 @@ bool CopyInto(zipFile zip, std::ifstream& in) {
 // A zeroed date would read as 1980-00-00, which archive tools reject.
 zip_fileinfo EntryInfo(const platform::LocalTime& time) {
   zip_fileinfo info{};
-  info.tmz_date = {static_cast<unsigned>(time.second), static_cast<unsigned>(time.minute),
-                   static_cast<unsigned>(time.hour),   static_cast<unsigned>(time.day),
-                   static_cast<unsigned>(time.month - 1), static_cast<unsigned>(time.year)};
+  info.tmz_date.tm_sec = time.second;
+  info.tmz_date.tm_min = time.minute;
+  info.tmz_date.tm_hour = time.hour;
+  info.tmz_date.tm_mday = time.day;
+  info.tmz_date.tm_mon = time.month - 1;
+  info.tmz_date.tm_year = time.year;
   return info;
 }
 
