@@ -4,7 +4,8 @@
 # a throwaway CA), and the Linux Setup, on its headless window, is driven by a
 # scripted user who chooses a folder, presses Install and, on the finished
 # page, Start. A terminal bar shows the download; the end names where Quenlo
-# went, that it started and where the log is. Everything stays in build/demo.
+# went, that it started, where the log is and whether the log upload that
+# closing the window starts arrived. Everything stays in build/demo.
 #
 #   scripts/demo.sh [--tampered-first]
 #
@@ -117,3 +118,14 @@ for _ in $(seq 50); do [ -s "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt" ] &&
 echo "== Quenlo was installed into $demo/programs/Vantrel/Quenlo"
 echo "== Quenlo started: $(tail -n 1 "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt")"
 echo "== Setup's log: $log"
+
+# Closing the window started a hidden copy of Setup that uploads this log.
+uploaded_as() {
+  loopback_log_uploads | python3 -c 'import json, sys
+print(next((u["fileName"] + " (" + u["catalogue"] + ")" for u in json.load(sys.stdin)
+            if u["accepted"] and [e["name"] for e in u["entries"]] == [sys.argv[1]]), ""))' "$(basename "$log")"
+}
+uploaded=""
+for _ in $(seq 100); do uploaded=$(uploaded_as); [ -n "$uploaded" ] && break; sleep 0.2; done
+[ -n "$uploaded" ] || fail "the log upload did not arrive at the log collection service"
+echo "== The log upload arrived at the log collection service: $uploaded"

@@ -1,7 +1,7 @@
 # Sourced by the demo and the Windows end-to-end run: the installer's peers
 # on loopback. A throwaway CA and its certificate for 127.0.0.1; nginx
 # serving www/ over HTTPS with HTTP/2 at a limited rate; the reference
-# services (configuration, download, alert, collector) over HTTPS on the
+# services (configuration, download, alert, collector, log collection) over HTTPS on the
 # collector's fixed loopback port 47810, where a build for tests sends its
 # analytics; the settings file names them as the service host.
 #
@@ -9,6 +9,7 @@
 #   loopback_answer GOOD TAMPERED          the configuration answer for the package
 #   loopback_serve FILE                    serves FILE as the package
 #   loopback_settings FOLDER CA_PATH [LINE] Setup's settings file for these services
+#   loopback_alerts, loopback_log_uploads  what the alert and log collection services received
 #   loopback_stop                          (also run at exit)
 
 loopback_pids=()
@@ -68,6 +69,8 @@ CONF
 }
 
 # The tampered copy's digest is the extra MD5, so that only its signature fails.
+# Downloader_config 2: closing the window starts the hidden copy that uploads
+# the log to the log collection service.
 loopback_answer() {
   local good=$1 tampered=$2
   cat >"$LOOPBACK_DIR/answers/578.xml" <<XML
@@ -77,6 +80,7 @@ loopback_answer() {
 <Md5>$(md5sum <"$good" | cut -d' ' -f1)</Md5><Md5_extra>$(md5sum <"$tampered" | cut -d' ' -f1)</Md5_extra>
 <Filesize>$(stat -c %s "$good")</Filesize><Process_name>Quenlo PDF Editor.exe</Process_name>
 <InstallTimeout>60</InstallTimeout><Additional_time>2</Additional_time><TimeoutCfg>3,20</TimeoutCfg>
+<Downloader_config>2</Downloader_config>
 </Downloader>
 XML
 }
@@ -96,3 +100,6 @@ loopback_settings() {
 
 # The error reports the alert service received, as JSON.
 loopback_alerts() { curl -s --cacert "$CA_PEM" "https://127.0.0.1:$SERVICES_PORT/_control/alert/reports"; }
+
+# The uploads the log collection service received, as JSON.
+loopback_log_uploads() { curl -s --cacert "$CA_PEM" "https://127.0.0.1:$SERVICES_PORT/_control/logupload/received"; }

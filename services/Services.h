@@ -27,8 +27,11 @@ void RegisterCollector(httplib::Server& server, const Options& options);
 // Alert service: POST /api/exception/send, the error reports as URL-encoded
 // forms (AlertService.cpp).
 void RegisterAlertService(httplib::Server& server, const Options& options);
-// Further services (data service, log collection) add a registration
-// function here and call it from RegisterAll in main.cpp.
+// Log collection service: POST /v1/productLogUpload, the log and crash-dump
+// uploads as multipart forms with a ZIP archive (LogCollection.cpp).
+void RegisterLogCollection(httplib::Server& server, const Options& options);
+// Further services (data service) add a registration function here and call
+// it from RegisterAll in main.cpp.
 
 // Sleeps in short steps so that a stopping server is not held up for long.
 void SleepSeconds(double seconds);

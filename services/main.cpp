@@ -81,6 +81,7 @@ void RegisterAll(httplib::Server& server, const Options& options) {
   RegisterDownloadServer(server, options);
   RegisterCollector(server, options);
   RegisterAlertService(server, options);
+  RegisterLogCollection(server, options);
 }
 
 bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,

@@ -20,8 +20,6 @@ CSingleUserLog& CSingleUserLog::GetInstance() {
 
 // ---- per-run paths ------------------------------------------------------------
 
-namespace {
-
 // Year to millisecond, 17 digits: two runs in the same second still differ.
 std::wstring FormatRunTimestamp(const platform::LocalTime& t) {
   char text[64];
@@ -29,8 +27,6 @@ std::wstring FormatRunTimestamp(const platform::LocalTime& t) {
                 t.hour, t.minute, t.second, t.millisecond);
   return std::wstring(text, text + std::char_traits<char>::length(text));
 }
-
-}  // namespace
 
 void CSingleUserLog::SetupPaths(const std::wstring& logStem) {
   const std::wstring sep(1, platform::kPathSep);

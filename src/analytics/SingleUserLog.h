@@ -13,6 +13,14 @@
 
 class IWebLogNew;
 
+namespace platform {
+struct LocalTime;
+}
+
+// "%.4d%.2d%.2d%.2d%.2d%.2d%.3d" of the time: the run timestamp's form, also
+// used by the upload archives.
+std::wstring FormatRunTimestamp(const platform::LocalTime& time);
+
 class CSingleUserLog {
  public:
   // The one instance, constructed on first use.

@@ -325,6 +325,44 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
   return result;
 }
 
+// The mime structure and the header list live until the transfer has ended.
+CURLcode CLibcurlTool::httpPostMultipart(const std::string& url, const MultipartPost& post,
+                                         std::string& response, long& responseCode) {
+  responseCode = 0;
+  if (!hasHandle()) return CURLE_FAILED_INIT;
+  curl_easy_reset(handle_);
+  curl_mime* form = curl_mime_init(handle_);
+  curl_mimepart* file = curl_mime_addpart(form);
+  curl_mime_name(file, post.fileField.c_str());
+  CURLcode result = curl_mime_filedata(file, post.filePath.c_str());
+  curl_mime_filename(file, post.fileName.c_str());
+  for (const auto& [name, value] : post.fields) {
+    curl_mimepart* part = curl_mime_addpart(form);
+    curl_mime_name(part, name.c_str());
+    curl_mime_data(part, value.c_str(), value.size());
+  }
+  curl_slist* headers = curl_slist_append(nullptr, "content-type:multipart/form-data");
+  headers = curl_slist_append(headers, "Accept:*/*");
+  RestrictProtocols(handle_);
+  curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(handle_, CURLOPT_MIMEPOST, form);
+  curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 1L);
+  curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, post.connectSeconds);
+  curl_easy_setopt(handle_, CURLOPT_TIMEOUT, post.totalSeconds);
+  curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &AppendToText);
+  curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &response);
+  if (result == CURLE_OK) result = ApplyTls(handle_);
+  if (result == CURLE_OK) result = curl_easy_perform(handle_);
+  curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &responseCode);
+  if (result != CURLE_OK) figureError(result);
+  curl_easy_reset(handle_);
+  curl_mime_free(form);
+  curl_slist_free_all(headers);
+  return result;
+}
+
 int CLibcurlTool::figureError(CURLcode code) {
   const char* text = nullptr;
   switch (static_cast<int>(code)) {

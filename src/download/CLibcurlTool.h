@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 class CDownloadThread;
 
@@ -45,6 +47,20 @@ class CLibcurlTool {
   // `response`. The last argument is not used.
   int HttpPost(const std::string& url, const std::string& body, std::string& response,
                const char*);
+
+  // Multipart upload on this object's handle: the file `filePath` (a narrow
+  // path) as the part `fileField` named `fileName`, then the text fields in
+  // their order; headers "content-type:multipart/form-data" and
+  // "Accept:*/*". The connect and total time limits (seconds) bound a
+  // silent server. The answer's body goes to `response`, its status to
+  // `responseCode`.
+  struct MultipartPost {
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::string fileField, filePath, fileName;
+    long connectSeconds = 0, totalSeconds = 0;
+  };
+  CURLcode httpPostMultipart(const std::string& url, const MultipartPost& post, std::string& response,
+                             long& responseCode);
 
   // The address the last header probe ended at when it followed a redirect
   // (libcurl resolves a relative Location); empty when it followed none.

@@ -15,12 +15,14 @@
 #include "startup/UnattendedClose.h"
 #include "analytics/SingleUserLog.h"
 #include "startup/StartupConfig.h"
+#include "platform/CrashHandler.h"
 #include "platform/Platform.h"
 #include "system/FuntionImpl.h"
 #include "toolkit/MessageLoop.h"
 #include "toolkit/PlatformBackend.h"
 #include "toolkit/ResourceArchive.h"
 #include "toolkit/SteadyClock.h"
+#include "upload/CLogUpload.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/MessageBoxWnd.h"
 
@@ -55,9 +57,19 @@ void SetUpRunLog(const StartupConfig& config) {
   ConfigureRunLog(runState.GetLogFilePath());
 }
 
-// The upload itself belongs to the diagnostics upload.
+// One file of the log folder goes to the log collection service; the result
+// only shows in the log.
 void RunUploadMode(const CommandLineMode& mode) {
   LOG(INFO) << " Upload mode: category " << mode.category << " file " << Narrow(mode.fileName);
+  CLogUpload upload(CSingleUserLog::GetInstance().GetLogFolder(), LogUploadUrl());
+  upload.Upload(mode.fileName, mode.category);
+}
+
+// A crash of this run leaves its crash file beside the log, named as the
+// log without its extension. Without a log there is nowhere to put it.
+void InstallCrashHandler() {
+  const std::wstring logFile = CSingleUserLog::GetInstance().GetLogFilePath();
+  if (!logFile.empty()) platform::InstallCrashHandler(logFile.substr(0, logFile.rfind(L'.')));
 }
 
 // False when another copy runs and AutoRun does not allow a
@@ -178,6 +190,7 @@ int RunStartup(const std::wstring& commandLine) {
     RunUploadMode(mode);
     return 0;
   }
+  InstallCrashHandler();
   if (!SendsRestLogs(commandLine) && !GuardSingleInstance(config)) return 0;   // 6, 7
   InitAnalytics(config);                                                       // 8
   if (config.Refuses32BitSystem(SystemIs64Bit())) {                           // 9

@@ -52,6 +52,9 @@ class RefServices {
   void ClearRequests() const { Control("/_control/requests/clear"); }
   // The alert service's error reports so far, oldest first: {body, form}.
   Json::Value AlertReports() const { return GetJson("/_control/alert/reports"); }
+  // The log collection service's uploads so far, oldest first: {accepted,
+  // problem, fileName, product_id, version, catalogue, entries}.
+  Json::Value LogUploads() const { return GetJson("/_control/logupload/received"); }
 
  private:
   void Start(const std::vector<std::string>& args) {

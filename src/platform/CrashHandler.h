@@ -1,0 +1,19 @@
+// The crash handling of the installer: when the process dies of a fault, a
+// crash file is written beside the log and a hidden copy of the program is
+// started with "-dmp " and the file's name, so that it reaches the log
+// collection service. Implemented by the posix/ and win32/ backends.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Installs the handler for the rest of the process. The crash file is
+// `pathStem` (a path without extension) + ".dmp", a minidump written with
+// dbghelp's MiniDumpWriteDump, on Windows; elsewhere `pathStem` +
+// ".crash.txt", a text report (signal, fault address, backtrace). Everything
+// the handler needs is prepared here, so that the handler itself only
+// writes the file and starts the copy.
+void InstallCrashHandler(const std::wstring& pathStem);
+
+}  // namespace platform

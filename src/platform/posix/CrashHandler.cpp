@@ -1,0 +1,115 @@
+// posix backend of the crash handling: a handler of the fatal signals
+// writes a text report and starts "<program> -dmp <report name>" detached.
+// Only async-signal-safe calls run in the handler, except backtrace(), whose
+// first call (which may load libgcc) is made at installation.
+#include "platform/CrashHandler.h"
+
+#include <execinfo.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "platform/Platform.h"
+#include "platform/posix/PosixInternal.h"
+
+namespace platform {
+namespace {
+
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+
+// Prepared at installation: the report's path, the program and its words.
+struct CrashTarget {
+  std::string reportPath, program, reportName;
+  char* argv[4] = {};
+};
+CrashTarget* g_target = nullptr;
+char g_altStack[64 * 1024];  // the handler still runs when the stack overflowed
+
+void WriteText(int fd, const char* text) { (void)!write(fd, text, std::strlen(text)); }
+
+// Decimal or hexadecimal digits of `value` without the C library.
+void WriteNumber(int fd, uintptr_t value, unsigned base) {
+  char digits[32];
+  size_t at = sizeof digits;
+  do {
+    digits[--at] = "0123456789abcdef"[value % base];
+    value /= base;
+  } while (value != 0 && at > 0);
+  (void)!write(fd, digits + at, sizeof digits - at);
+}
+
+void WriteReport(int signal, const siginfo_t* info) {
+  const int fd = open(g_target->reportPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  WriteText(fd, "Setup crash report\nsignal ");
+  WriteNumber(fd, static_cast<uintptr_t>(signal), 10);
+  WriteText(fd, " (");
+  WriteText(fd, sigabbrev_np(signal) ? sigabbrev_np(signal) : "?");
+  WriteText(fd, ")\naddress 0x");
+  WriteNumber(fd, reinterpret_cast<uintptr_t>(info ? info->si_addr : nullptr), 16);
+  WriteText(fd, "\nbacktrace:\n");
+  void* frames[64];
+  backtrace_symbols_fd(frames, backtrace(frames, 64), fd);
+  close(fd);
+}
+
+// Double fork, so that the uploading copy outlives this process unwaited.
+void StartUploadCopy() {
+  const pid_t child = fork();
+  if (child != 0) {
+    if (child > 0) waitpid(child, nullptr, 0);
+    return;
+  }
+  setsid();
+  if (fork() == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+      dup2(null, 0);
+      dup2(null, 1);
+      dup2(null, 2);
+    }
+    execv(g_target->program.c_str(), g_target->argv);
+  }
+  _exit(0);
+}
+
+void OnFatalSignal(int signal, siginfo_t* info, void*) {
+  WriteReport(signal, info);
+  StartUploadCopy();
+  // The default action ends the process as the fault would have.
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+}  // namespace
+
+void InstallCrashHandler(const std::wstring& pathStem) {
+  static CrashTarget target;
+  target.reportPath = posix::NativePath(pathStem + L".crash.txt");
+  target.program = posix::NativePath(System().ModulePath());
+  target.reportName = target.reportPath.substr(target.reportPath.rfind('/') + 1);
+  static char dumpSwitch[] = "-dmp";
+  target.argv[0] = target.program.data();
+  target.argv[1] = dumpSwitch;
+  target.argv[2] = target.reportName.data();
+  g_target = &target;
+
+  void* warmUp[1];
+  backtrace(warmUp, 1);
+  stack_t stack{};
+  stack.ss_sp = g_altStack;
+  stack.ss_size = sizeof g_altStack;
+  sigaltstack(&stack, nullptr);
+  struct sigaction action {};
+  action.sa_sigaction = &OnFatalSignal;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : kFatalSignals) sigaction(signal, &action, nullptr);
+}
+
+}  // namespace platform
