@@ -67,10 +67,10 @@ class PainterTest : public ::testing::Test {
     toolkit::LayoutParser parser(archive_, L"");
     ASSERT_TRUE(parser.ParseWindow(L"main.xml", &layout_)) << parser.error();
     toolkit::ArrangeWindow(&layout_.root, layout_.size);
-    backend_.pictures().Register("code/red", Solid(4, 4, 0xFF0000FF));
-    backend_.pictures().Register("code/green", Solid(4, 4, 0x00FF00FF));
-    backend_.pictures().Register("code/white", Solid(4, 4, 0xFFFFFFFF));
-    backend_.pictures().Register("code/framed", Framed());
+    backend_.Pictures().Register("code/red", Solid(4, 4, 0xFF0000FF));
+    backend_.Pictures().Register("code/green", Solid(4, 4, 0x00FF00FF));
+    backend_.Pictures().Register("code/white", Solid(4, 4, 0xFFFFFFFF));
+    backend_.Pictures().Register("code/framed", Framed());
   }
   std::unique_ptr<Gdiplus::Bitmap> Render(const toolkit::PaintState& state, float scale = 1.0f) {
     return backend_.painter().Render(layout_, layout_.size, state, scale);
