@@ -115,6 +115,33 @@ TEST_F(PainterTest, DrawsColoursStateImagesProgressAndNineGrids) {
   EXPECT_EQ(Rgb(*large, 99, 15), 0xFFFFFFu);
 }
 
+// A picture registered again under its name is drawn anew, although the
+// painter keeps copies of what it drew; a caption inks its box only.
+TEST_F(PainterTest, ReplacedPicturesAreDrawnAnewAndCaptionsInkTheirBoxOnly) {
+  EXPECT_EQ(Rgb(*Render({}), 20, 10), 0xFF0000u);
+  backend_.Pictures().Register("code/red", Solid(4, 4, 0x0000FFFF));
+  EXPECT_EQ(Rgb(*Render({}), 20, 10), 0x0000FFu);
+
+  Image picture = Solid(200, 100, 0xFFFFFFFF);
+  toolkit::Caption caption;
+  caption.text = L"Edit any PDF";
+  caption.font.face = "Tahoma";
+  caption.font.size = 15;
+  caption.font.bold = true;
+  caption.color = 0xFF4A4A4A;
+  caption.box = toolkit::Rect{20, 10, 180, 50};
+  backend_.DrawCaption(picture, caption);
+  int inside = 0, outside = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x) {
+      const bool inked = picture.rgba[(y * 200 + x) * 4] < 0xC0;
+      const bool inBox = x >= 20 && x < 180 && y >= 10 && y < 50;
+      (inBox ? inside : outside) += inked;
+    }
+  EXPECT_GT(inside, 40);
+  EXPECT_EQ(outside, 0);
+}
+
 TEST(Win32DpiTest, LayoutPixelsScaleToTheScreenAndBack) {
   const toolkit::DpiScale normal, large(144), odd(120);
   EXPECT_EQ(normal.ToScreen(650), 650);
