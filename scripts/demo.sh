@@ -11,6 +11,8 @@
 #
 # --tampered-first serves a tampered copy first: the run must end on the
 # failure page with DL014; the user then retries with the good package.
+# While the running page shows, each carousel picture's caption is printed
+# as the carousel slides to it.
 # Exits non-zero when any step fails. `make demo` builds first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -97,6 +99,9 @@ while IFS= read -r line; do
     "setup-ui: click start_app"*) echo; echo "  user: ${line#setup-ui: }"
       start_ms=$(( $(date +%s%N) / 1000000 )) ;;  # a retry downloads again
     "setup-ui: click "*|"setup-ui: type "*) echo; echo "  user: ${line#setup-ui: }" ;;
+    "setup-ui: window "*" says: carousel "*) echo; echo "  carousel ${line#* says: carousel }"
+      bar "$percent" ;;
+    "setup-ui: window CALIENTWND_UI_Frame shown") echo "  the launch splash turns while Quenlo starts" ;;
     "Setup log: "*) log=${line#Setup log: } ;;
   esac
 done < <(cd "$demo" && run_setup 2>"$demo/setup.err")

@@ -7,7 +7,11 @@
 # message box kind in English and three in Japanese, Arabic and Russian
 # (build/screens/msgbox-<language>-<kind>.png, the installer's own
 # MessageBoxWnd), and the licence panel of each language of the combo
-# scrolled to its end (build/screens/license-<language>.png).
+# scrolled to its end (build/screens/license-<language>.png), the running
+# page's carousel in English, Japanese and Arabic, half way through a slide
+# and rebuilt from two banner pictures made here
+# (build/screens/carousel-*.png), the licence row with its two links and
+# three frames of the launch splash (build/screens/splash-<frame>.png).
 # Writes build/screens/settings-<language>.png and a contact sheet,
 # build/screens/index.png, and fails when a window does not appear at
 # 650 x 360, does not close, a log reports text wider than its control or
@@ -40,7 +44,8 @@ wine_screen_ready
 
 out=$root/build/screens
 mkdir -p "$out"
-rm -f "$out"/settings-*.png "$out"/msgbox-*.png "$out"/license-*.png "$out"/*.log "$out"/index.png
+rm -f "$out"/settings-*.png "$out"/msgbox-*.png "$out"/license-*.png "$out"/carousel-*.png "$out"/splash-*.png \
+  "$out"/*.log "$out"/index.png
 problems=()
 problem() { printf '[screenshots] %s\n' "$*" >&2; problems+=("$*"); }
 
@@ -147,6 +152,33 @@ for entry in "${languages[@]}"; do
     license_ends "$name"
   licenses+=("$name")
 done
+# The carousel on the running page: picture 1 with its caption in three
+# scripts, a slide from 1 to 2 half way, and banners in place of pictures 1
+# and 3 (a PNG and a JPEG, as the data service may send).
+carousels=(english japanese arabic slide banners)
+for language in english japanese arabic; do
+  view "carousel-$language" --lang "$language" --select main_tablayout=1 --height 360 --progress 42 --carousel 1
+done
+view carousel-slide --lang english --select main_tablayout=1 --height 360 --progress 42 --carousel 1,2,12
+mkdir -p "$out/banners"
+convert -size 650x300 gradient:'#1d5fbf-#6db3f2' -font DejaVu-Sans-Bold -pointsize 36 -fill white \
+  -gravity center -annotate +0-20 'Quenlo for teams' -pointsize 20 -annotate +0+30 'Banner 1 from the data service' \
+  "$out/banners/1.png"
+convert -size 650x300 gradient:'#2e7d32-#a5d6a7' -font DejaVu-Sans-Bold -pointsize 36 -fill white \
+  -gravity center -annotate +0-20 'Scan to text' -pointsize 20 -annotate +0+30 'Banner 3 from the data service' \
+  "$out/banners/3.jpg"
+view carousel-banners --lang english --select main_tablayout=1 --height 360 --progress 42 --carousel 1 \
+  --banner "1=$(winepath_of "$out/banners/1.png")" --banner "3=$(winepath_of "$out/banners/3.jpg")"
+# The licence row as the window shows it with the newer licence layout: the
+# two-link text alone (build/screens/license-row-<language>.png).
+rows=(english arabic)
+for language in "${rows[@]}"; do
+  view "license-row-$language" --lang "$language" --height 360 --hide license_link &&
+    convert "$out/license-row-$language.png" -crop 650x56+0+304 +repage "$out/license-row-$language.png"
+done
+# The launch splash as its ring turns.
+splashes=(1 7 14)
+for frames in "${splashes[@]}"; do view "splash-$frames" --splash "$frames"; done
 "$wineserver" -k 2>/dev/null || true
 
 shots=()
@@ -158,10 +190,19 @@ for entry in "${boxes[@]}"; do
   file=$out/msgbox-${entry%%:*}-${entry#*:}.png
   [ -f "$file" ] && shots+=(-label "box ${entry#*:} ${entry%%:*}" "$file")
 done
-for name in "${licenses[@]}"; do
-  file=$out/license-$name.png
-  [ -f "$file" ] && shots+=(-label "licence $name" "$file")
-done
+# sheet KIND LABEL NAME...: the pictures KIND-NAME.png that exist, labelled "LABEL NAME".
+sheet() {
+  local kind=$1 label=$2 name file; shift 2
+  for name in "$@"; do
+    file=$out/$kind-$name.png
+    [ -f "$file" ] && shots+=(-label "$label $name" "$file")
+  done
+  return 0
+}
+sheet license licence "${licenses[@]}"
+sheet license-row "licence row" "${rows[@]}"
+sheet carousel carousel "${carousels[@]}"
+sheet splash splash "${splashes[@]}"
 # The end-to-end run's pictures (scripts/e2e-windows.sh runs first).
 for file in "$out"/e2e-*.png; do
   [ -f "$file" ] && shots+=(-label "$(basename "$file" .png)" "$file")

@@ -13,11 +13,6 @@ namespace toolkit {
 
 namespace {
 
-std::string Key(std::string name) {
-  std::replace(name.begin(), name.end(), '\\', '/');
-  return name;
-}
-
 Rect ClampTo(const Rect& rect, const Image& image) {
   const auto clamp = [](int value, int limit) { return std::min(std::max(value, 0), limit); };
   return Rect{clamp(rect.left, image.width), clamp(rect.top, image.height), clamp(rect.right, image.width),
@@ -28,6 +23,11 @@ std::string Says(const std::string& name, const std::string& what) { return "Pic
 
 }  // namespace
 
+std::string PictureCache::Key(std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
+}
+
 PictureCache::PictureCache(const ResourceArchive& archive) : archive_(archive) {}
 
 void PictureCache::SetDecoder(std::unique_ptr<PictureDecoder> decoder) { decoder_ = std::move(decoder); }
@@ -35,6 +35,7 @@ void PictureCache::SetDecoder(std::unique_ptr<PictureDecoder> decoder) { decoder
 void PictureCache::Register(const std::string& name, Image image) {
   const std::string key = Key(name);
   images_[key] = std::move(image);
+  serials_[key] = ++lastSerial_;
   failed_.erase(key);
 }
 
@@ -43,6 +44,14 @@ bool PictureCache::LoadFile(const std::string& name, const std::string& path) {
   if (!in) return Fail(Key(name), Says(name, "cannot open " + path));
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return Decode(Key(name), bytes, path);
+}
+
+const Image* PictureCache::Get(const std::string& name) { return Find(Key(name)); }
+
+void PictureCache::Clear() {
+  images_.clear();
+  serials_.clear();
+  failed_.clear();
 }
 
 bool PictureCache::Resolve(const Picture& picture, PictureView* view) {
@@ -54,7 +63,7 @@ bool PictureCache::Resolve(const Picture& picture, PictureView* view) {
     return Fail(Key(picture.file) + "#source", "Picture " + picture.file + ": source rectangle lies outside its " +
                                                    std::to_string(image->width) + "x" +
                                                    std::to_string(image->height) + " image");
-  *view = PictureView{image, source, picture.corner};
+  *view = PictureView{image, source, picture.corner, serials_[Key(picture.file)]};
   return true;
 }
 

@@ -4,6 +4,7 @@
 // caller's choosing. "\\" and "/" in a name are the same separator.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -21,6 +22,9 @@ struct PictureView {
   const Image* image = nullptr;  // owned by the cache
   Rect source;
   Rect corner;
+  // Differs for every image the cache ever held, so that a painter's copies
+  // of an image cannot be taken for those of a later image at its address.
+  uint64_t serial = 0;
 };
 
 class PictureCache {
@@ -32,12 +36,20 @@ class PictureCache {
   void Register(const std::string& name, Image image);
   // Decodes the file at `path` (UTF-8) under `name`; false, logged, when it cannot.
   bool LoadFile(const std::string& name, const std::string& path);
+  // The image of `name`, read from the archive on first use; nullptr when
+  // there is none. Valid until the name is registered again or the cache cleared.
+  const Image* Get(const std::string& name);
+  // Whether `name` is registered or was read already (the archive is not asked).
+  bool Has(const std::string& name) const { return images_.count(Key(name)) != 0; }
+  // Forgets every image; pictures of the archive are read again when next used.
+  void Clear();
 
   // False, logged once per name, when the picture cannot be found or decoded
   // or its source rectangle lies outside the image.
   bool Resolve(const Picture& picture, PictureView* view);
 
  private:
+  static std::string Key(std::string name);
   const Image* Find(const std::string& key);
   bool Decode(const std::string& key, const std::string& bytes, const std::string& origin);
   // Logs `message` the first time `key` fails; always false.
@@ -46,6 +58,8 @@ class PictureCache {
   const ResourceArchive& archive_;
   std::unique_ptr<PictureDecoder> decoder_;
   std::map<std::string, Image> images_;
+  std::map<std::string, uint64_t> serials_;
+  uint64_t lastSerial_ = 0;
   std::set<std::string> failed_;  // names already reported, so a repaint does not log again
 };
 

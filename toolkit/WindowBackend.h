@@ -1,18 +1,30 @@
 // What the portable model needs of a window system: creating, placing,
-// enabling, showing and drawing windows, waiting for work and measuring
-// text. The Win32 backend waits on the thread's message queue; the headless
+// enabling, showing and drawing windows, waiting for work, measuring text,
+// the cache of the pictures the windows draw and captions drawn onto them. The Win32 backend waits on the thread's message queue; the headless
 // backend on a condition variable. Windows are named by their loop handles.
 #pragma once
 
 #include <string>
 
 #include "toolkit/Geometry.h"
+#include "toolkit/Image.h"
+#include "toolkit/PictureCache.h"
 #include "toolkit/WindowLayout.h"
 #include "toolkit/WindowSpec.h"
 
 namespace toolkit {
 
 class SkinWindow;
+
+// A text that code draws onto a picture (the carousel's captions), in the
+// picture's pixels: wrapped within `box` and aligned there by kAlign flags.
+struct Caption {
+  std::wstring text;  // a line feed starts a new line
+  FontSpec font;      // a face the system lacks, or that lacks the text's script, falls back
+  uint32_t color = 0; // ARGB
+  Rect box;
+  unsigned align = kAlignCenter | kAlignTop;
+};
 
 class WindowBackend {
  public:
@@ -43,6 +55,11 @@ class WindowBackend {
   // The window's controls changed: draw them again.
   virtual void Invalidate(int window) = 0;
   virtual void SetTaskbarProgress(int window, int percent, TaskbarState state) = 0;
+  // The cache of every picture the windows draw: pictures made by code and
+  // files from disk are registered here by name, the layouts' pictures come
+  // from the archive.
+  virtual PictureCache& Pictures() = 0;
+  virtual void DrawCaption(Image& image, const Caption& caption) = 0;
 
   // Optional operations; a backend without them keeps these bodies.
   // The window's icon (large and small): icon resource `resourceId` of the program.
@@ -50,6 +67,9 @@ class WindowBackend {
   // Whether a person can act on the windows. Where nobody can (the headless
   // backend), the program itself ends the windows it shows.
   virtual bool HasUser() const { return true; }
+  // What changed on the window that no control's text says (the carousel's
+  // picture), for whoever follows the window without seeing it.
+  virtual void Announce(int window, const std::wstring& text) { (void)window, (void)text; }
 };
 
 }  // namespace toolkit

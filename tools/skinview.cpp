@@ -7,12 +7,20 @@
 //                 [--show control]... [--hide control]... [--value control=n]
 //                 [--scroll control=pixels] [--height pixels]
 //                 [--msgbox kind[,kind]... [--text argument]]
-//                 [--png file.png] [--wait ms]
+//                 [--carousel picture|from,to,steps] [--banner position=file]...
+//                 [--progress percent]
+//                 [--splash frames] [--png file.png] [--wait ms]
 //   --lang also puts the language's licence into "license_text", in an area
 //   as high as the main window makes it; --set copies the text of `key` (a
 //   language entry, else a control of the layout) into `control`; --msgbox
 //   opens the installer's own message box of that kind (EnumMsgType) in the
-//   language instead of a layout, --text being its text argument; --wait
+//   language instead of a layout, --text being its text argument;
+//   --carousel composes the running page's carousel (with the language's
+//   captions, and the --banner pictures in place of the built-in ones at
+//   their positions) and shows one picture, or the frame reached after
+//   `steps` steps of the slide from one picture to another; --splash shows
+//   the launch splash after its ring turned `frames` times; --progress sets
+//   the running page's bar and its text, the language's format filled; --wait
 //   keeps the window open (0: close at once; without it the window stays
 //   until it is closed).
 #include <windows.h>
@@ -21,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,7 +38,10 @@
 #include "toolkit/SkinWindow.h"
 #include "toolkit/SteadyClock.h"
 #include "toolkit/win32/Win32Backend.h"
+#include "window/CAlientWnd.h"
+#include "window/CAnima.h"
 #include "window/Language.h"
+#include "window/LanguageTemplate.h"
 #include "window/LicensePanel.h"
 #include "window/MessageBoxWnd.h"
 
@@ -37,22 +49,29 @@ namespace {
 
 struct Options {
   std::wstring layout = L"InstallMainWnd.xml", lang, png, text;
-  std::vector<std::pair<std::string, std::string>> sets, selects, values, scrolls;
+  std::vector<std::pair<std::string, std::string>> sets, selects, values, scrolls, banners;
+  std::vector<int> carousel;  // one picture, or from, to and steps
+  int splashFrames = -1, progress = -1;
   std::vector<std::string> shows, hides;
   std::vector<int> msgboxes;
   int height = 0, waitMs = -1;
 };
 
-// "2,14,15": the kinds, each 0 to 15.
-bool ParseKinds(const std::wstring& list, std::vector<int>* kinds) {
+// "2,14,15": numbers, each 0 or more.
+bool ParseNumbers(const std::wstring& list, std::vector<int>* numbers) {
   for (size_t at = 0; at <= list.size();) {
     const size_t comma = std::min(list.find(L',', at), list.size());
-    const int kind = _wtoi(list.substr(at, comma - at).c_str());
-    if (kind < 0 || kind > 15) return false;
-    kinds->push_back(kind);
+    const int number = _wtoi(list.substr(at, comma - at).c_str());
+    if (number < 0) return false;
+    numbers->push_back(number);
     at = comma + 1;
   }
   return true;
+}
+
+// Message box kinds, each 0 to 15.
+bool ParseKinds(const std::wstring& list, std::vector<int>* kinds) {
+  return ParseNumbers(list, kinds) && std::all_of(kinds->begin(), kinds->end(), [](int kind) { return kind <= 15; });
 }
 
 bool Split(const std::string& text, std::pair<std::string, std::string>* pair) {
@@ -80,6 +99,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     else if (name == L"--select" && Split(narrow, &pair)) options->selects.push_back(pair);
     else if (name == L"--value" && Split(narrow, &pair)) options->values.push_back(pair);
     else if (name == L"--scroll" && Split(narrow, &pair)) options->scrolls.push_back(pair);
+    else if (name == L"--banner" && Split(narrow, &pair)) options->banners.push_back(pair);
+    else if (name == L"--carousel" && ParseNumbers(value, &options->carousel)) continue;
+    else if (name == L"--splash") options->splashFrames = _wtoi(value.c_str());
+    else if (name == L"--progress") options->progress = _wtoi(value.c_str());
     else return false;
   }
   return argc % 2 == 1;
@@ -134,6 +157,12 @@ bool ApplyLanguage(const toolkit::ResourceArchive& archive, const Options& optio
 }
 
 void ApplyState(const Options& options, toolkit::SkinWindow& window) {
+  toolkit::Control* bar = window.Find("install_progress");
+  toolkit::Control* label = window.Find("install_label");
+  if (options.progress >= 0 && bar && label) {
+    bar->state.value = options.progress;
+    label->look.text = FillTemplate(label->look.text, options.progress);
+  }
   for (const auto& [name, index] : options.selects)
     if (toolkit::Control* control = window.Find(name)) control->SelectIndex(std::atoi(index.c_str()));
   for (const auto& [name, value] : options.values)
@@ -197,6 +226,54 @@ bool ShowMessageBox(int kind, const toolkit::ResourceArchive& archive, toolkit::
   return saved;
 }
 
+// The carousel of the running page, as the main window composes it.
+std::unique_ptr<CAnima> ShowCarousel(toolkit::SkinWindow& window, const toolkit::ResourceArchive& archive,
+                                     toolkit::Win32Backend& backend, const Options& options) {
+  constexpr unsigned kSlideTimer = 2;
+  toolkit::Caption style;
+  style.font.face = GetLicenseFontName(LanguageNamed(options.lang));
+  style.color = 0xFF4A4A4A;
+  auto anima = std::make_unique<CAnima>(window, window.Find("anima_layout"), CAnima::CountPictures(archive),
+                                        kSlideTimer, style);
+  std::map<int, std::string> banners;
+  for (const auto& [position, file] : options.banners) {
+    const std::string name = "banner/" + position + file.substr(std::min(file.rfind('.'), file.size()));
+    if (backend.Pictures().LoadFile(name, file)) banners[std::atoi(position.c_str())] = name;
+  }
+  anima->HorizontalMoveAnimaInit(banners);
+  const std::vector<int>& shown = options.carousel;
+  anima->Show(shown[0]);
+  const int target = shown.size() == 3 ? shown[1] : shown[0];
+  if (toolkit::Control* option = window.Find("image_play_option" + std::to_string(target))) option->SetSelected(true);
+  if (shown.size() == 3) {
+    anima->Animate(shown[0], shown[1]);
+    for (int step = 0; step < shown[2]; ++step) anima->Step();
+    window.KillTimer(kSlideTimer);
+  }
+  return anima;
+}
+
+// The launch splash after its ring turned `frames` times, saved as it
+// shows; the product it starts is a command that ends at once.
+bool ShowSplash(const toolkit::ResourceArchive& archive, toolkit::Win32Backend& backend, toolkit::MessageLoop& loop,
+                const Options& options) {
+  CAlientWnd splash(loop, 1, L"Quenlo PDF Editor", L"\"C:\\Windows\\System32\\hostname.exe\"", 3600,
+                    LanguageNamed(options.lang),
+                    [](const std::string&, const std::string&, const std::string&) {}, archive);
+  int turns = 0;
+  bool saved = false;
+  const int helper = loop.AddWindow(nullptr, [&](unsigned) {
+    if (++turns < options.splashFrames) return;
+    saved = SavePng(backend, splash, options.png);
+    splash.EndModal(0);
+  });
+  loop.SetTimer(helper, 1, CAlientWnd::kFrameMs);
+  splash.DoModal();
+  loop.RemoveWindow(helper);
+  if (!saved) std::fprintf(stderr, "skinview: cannot write %s\n", platform::WideToUtf8(options.png).c_str());
+  return saved;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -204,7 +281,8 @@ int wmain(int argc, wchar_t** argv) {
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr, "usage: skinview [--layout file] [--lang name] [--set c=key] [--select c=n] [--show c]"
                          " [--hide c] [--value c=n] [--scroll c=n] [--height n] [--msgbox k,k.. [--text t]]"
-                         " [--png file] [--wait ms]\n");
+                         " [--carousel n|a,b,steps] [--banner n=file].. [--progress n] [--splash frames] [--png file]"
+                         " [--wait ms]\n");
     return 2;
   }
   const void* data = nullptr;
@@ -222,12 +300,15 @@ int wmain(int argc, wchar_t** argv) {
     for (int kind : options.msgboxes) saved = ShowMessageBox(kind, archive, backend, loop, options) && saved;
     return saved ? 0 : 1;
   }
+  if (options.splashFrames >= 0) return ShowSplash(archive, backend, loop, options) ? 0 : 1;
   toolkit::SkinWindow window(loop);
   toolkit::WindowSpec spec;
   spec.className = L"SkinView";
   spec.title = L"skinview - " + options.layout;
   if (!window.Create(archive, L"", options.layout, spec) || !ApplyLanguage(archive, options, window)) return 1;
   ApplyState(options, window);
+  std::unique_ptr<CAnima> carousel;
+  if (!options.carousel.empty()) carousel = ShowCarousel(window, archive, backend, options);
   window.Center();
   window.Show(true);
   backend.PumpNative();

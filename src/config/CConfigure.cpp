@@ -370,6 +370,11 @@ std::wstring CConfigure::getProcessName() {
   return processName;
 }
 
+int32_t CConfigure::getSoftwareId() {
+  std::lock_guard<std::mutex> lock(recordLock_);
+  return softwareId;
+}
+
 std::wstring CConfigure::getLicenseUrl(const std::string& code) {
   std::lock_guard<std::mutex> lock(linkLock_);
   const auto found = links_.find(code);

@@ -60,9 +60,11 @@ class CConfigure {
 
   // Read under the record's lock: the window asks while the asynchronous
   // fetch may still parse. The package size, only when the record holds
-  // the server's answer (loaded, from the XML); and the product's process name.
+  // the server's answer (loaded, from the XML); the product's process name;
+  // the software id.
   bool getServerFileSize(int64_t* size);
   std::wstring getProcessName();
+  int32_t getSoftwareId();
 
   // Configuration hosts: the build's (scrambled in the program), or in builds
   // for tests the settings file's "ServiceHost", unless a test sets others

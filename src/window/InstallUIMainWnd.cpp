@@ -108,9 +108,6 @@ void InstallUIMainWnd::OnMessage(unsigned message, intptr_t wparam, intptr_t lpa
     HandleCustomMessage(message, wparam, lparam);
 }
 
-// The carousel's option buttons; the carousel comes with the running page.
-void InstallUIMainWnd::OnSelectChanged(const toolkit::Notification&) {}
-
 void InstallUIMainWnd::AsyncGetCbsInfoThreadFunc() {
   configure_->fetchAsync([this] { HandOverToAnalytics(configure_->productVersion); });
 }

@@ -8,8 +8,9 @@
 // reaches), InstallUIMainWndInstall.cpp (the install task, the worker's
 // messages and the progress timers), InstallUIMainWndActions.cpp (the user's
 // clicks, links and language choice), InstallUIMainWndClose.cpp (closing and
-// the background run) and InstallUIMainWndPath.cpp (install path, free space,
-// running product).
+// the background run), InstallUIMainWndPath.cpp (install path, free space,
+// running product) and InstallUIMainWndCarousel.cpp (the carousel and the
+// delivered banners).
 //
 // Threads: every handler runs on the UI thread (the thread that made the
 // window). Workers reach the window only through thread-safe members
@@ -25,6 +26,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -37,11 +39,13 @@
 #include "install/InstallHost.h"
 #include "startup/IConfigEntryReader.h"
 #include "system/EnumLanguage.h"
+#include "system/FuntionImpl.h"
 #include "toolkit/Clock.h"
 #include "toolkit/ResourceArchive.h"
 #include "toolkit/SkinWindow.h"
 #include "toolkit/SteadyClock.h"
 #include "window/BannerRecord.h"
+#include "window/CAnima.h"
 #include "window/EnumMsgType.h"
 #include "window/WorkerThread.h"
 
@@ -73,6 +77,7 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   static constexpr unsigned TIMER_AUTORETRY_ID = 888;         // AutoRun presses retry
   static constexpr unsigned TIMER_WORKERCAROUSEL_ID = 1000;   // armed by the worker; does nothing
   static constexpr unsigned TIMER_CAROUSEL_ID = 2000;         // the next carousel picture
+  static constexpr unsigned TIMER_CAROUSELSLIDE_ID = 2001;    // a step of the carousel's slide
   static constexpr unsigned TIMER_VERIFYPROGRESS_ID = 1920;   // 85 towards 90
   static constexpr unsigned TIMER_INSTALLPROGRESS_ID = 1921;  // 90 towards 99, estimated
   static constexpr unsigned TIMER_STARTPROGRESS_ID = 1922;    // 1 percent after the start
@@ -107,6 +112,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // Runs `task` on the UI thread: at once there, else posted.
   void RunOnUiThread(std::function<void()> task);
   EnumLanguage CurrentLanguage() const { return currentLanguage_; }
+  // The banner thread's end: every banner picture is on disk and decodes.
+  // Stores the records (by sort) and posts MSG_BANNER_READY.
+  void DeliverBanners(std::map<int, BannerRecord> banners);
 
   // ---- InstallHost (any thread; the actions are posted to the UI thread) ----
   InstallState& State() override { return state_; }
@@ -194,8 +202,21 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
 
   void ReadEntries();
 
-  // InstallUIMainWnd.cpp
+  // ---- carousel (InstallUIMainWndCarousel.cpp) ----
+  // Composes the built-in pictures on the first start; shows picture 1 and,
+  // with two pictures or more, advances every carousel interval.
+  void StartCarousel();
+  // Timer 2000: selects the next option button, which slides to its picture.
+  void AdvanceCarousel();
+  // An option button of the carousel was selected (by the user or the timer).
   void OnSelectChanged(const toolkit::Notification& notification);
+  // MSG_BANNER_READY: the delivered banners replace the built-in pictures.
+  void OnBannerReady();
+  // The captions' face (the language's) and colour (the software id's).
+  toolkit::Caption CaptionStyle() const;
+  // ---- end of carousel ----
+
+  // InstallUIMainWnd.cpp
   void AsyncGetCbsInfoThreadFunc();
   void RunPostedTasks();
   uint64_t NowMs() const { return clock_->NowMs(); }
@@ -233,6 +254,11 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   void RetryAction();
   void StartAction();
   void LaunchProduct();
+  // False when the splash cannot be shown: the product is then not started.
+  bool ShowLaunchSplash(const std::wstring& command);
+  void StartProductDirectly(const std::wstring& command);
+  // Analytics events from any thread (the product start's).
+  FuntionImpl::EventReport EventReporter();
   bool OnFailurePage() const;
   // Opens an absolute http(s) address in the browser; anything else is only logged.
   bool OpenWebPage(const std::wstring& url);
@@ -313,6 +339,8 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   std::wstring defaultInstallPath_;
   std::wstring downloadFolder_;
   int carouselFrameCount_ = 0;
+  std::unique_ptr<CAnima> anima_;  // made by the first StartCarousel
+  int currentFrame_ = 1;           // the carousel picture shown, 1-based
   uint64_t carouselIntervalMs_ = 7000;
   int32_t downloaderId_ = 0, siteId_ = 0, languageId_ = 0;
   int frameDuration_ = 0;  // Gif_duration

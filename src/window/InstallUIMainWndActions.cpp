@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "startup/LocalSettings.h"
 #include "system/FuntionImpl.h"
+#include "window/CAlientWnd.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/Language.h"
 
@@ -211,14 +212,26 @@ void InstallUIMainWnd::LaunchProduct() {
   analytics_.AddUserLogEvent("Download", "9.StartWindow", std::to_string(frameDuration_), true);
   analytics_.AddUserLog_funnel("CoreFuncEvent", "Starting", 2, "Download", "StartWindow", "null", true);
   analytics_.AddUserLog_funnel("CoreFuncEvent", "Starting", 0, "Download", "CoreFuncEnd", "null");
-  if (frameDuration_ != 0) LOG(INFO) << " This build has no launch splash: the product starts directly";
-  const FuntionImpl::EventReport report = [this](const std::string& category, const std::string& action,
-                                                const std::string& label) {
-    analytics_.AddUserLogEvent(category, action, label);
-  };
-  if (FuntionImpl::StartTargetMainExe(command, adminFlag_, report) == -1) {
+  if (frameDuration_ == 0 || !ShowLaunchSplash(command)) StartProductDirectly(command);
+  PostClose();
+}
+
+// The splash starts the product itself and stays for the frame duration.
+bool InstallUIMainWnd::ShowLaunchSplash(const std::wstring& command) {
+  CAlientWnd splash(loop(), adminFlag_, configure_->productName, command, frameDuration_, currentLanguage_,
+                    EventReporter(), archive_);
+  return splash.DoModal();
+}
+
+void InstallUIMainWnd::StartProductDirectly(const std::wstring& command) {
+  if (FuntionImpl::StartTargetMainExe(command, adminFlag_, EventReporter()) == -1) {
     analytics_.AddUserLogEvent("Other", "FlowError", "DL019");
     ShowMessageBox(kMsgClickShortcut, L"");
   }
-  PostClose();
+}
+
+FuntionImpl::EventReport InstallUIMainWnd::EventReporter() {
+  return [this](const std::string& category, const std::string& action, const std::string& label) {
+    analytics_.AddUserLogEvent(category, action, label);
+  };
 }

@@ -160,12 +160,7 @@ void InstallUIMainWnd::StartWorkerThreads() {
 }
 
 // The carousel pictures present in the archive: "skin/anima/1.png", 2, ... up to the first gap.
-int InstallUIMainWnd::CountCarouselFrames() const {
-  int count = 0;
-  std::string picture;
-  while (archive_.ReadMember(L"skin\\anima\\" + std::to_wstring(count + 1) + L".png", &picture)) ++count;
-  return count;
-}
+int InstallUIMainWnd::CountCarouselFrames() const { return CAnima::CountPictures(archive_); }
 
 void InstallUIMainWnd::LogStartupFacts() {
   std::wstring productName, productVersion;

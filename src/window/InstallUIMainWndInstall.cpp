@@ -71,6 +71,7 @@ int InstallUIMainWnd::BeginInstallTask() {
     std::lock_guard<std::mutex> guard(stateLock_);
     workerInstallPath_ = GetInstallPath();
   }
+  StartCarousel();
   StartBannerFetch();
   installThread_.Start([this] { InstallThreadFunc(); });
   return 0;
@@ -122,8 +123,7 @@ void InstallUIMainWnd::HandleCustomMessage(unsigned message, intptr_t wparam, in
       ShowInstallFailure(kMsgMd5Fail);
       break;
     case MSG_BANNER_READY:
-      bannerDelivered_ = true;
-      LOG(INFO) << " Banners ready";
+      OnBannerReady();
       break;
     default:
       break;
@@ -232,6 +232,12 @@ void InstallUIMainWnd::OnTimer(unsigned id) {
       KillTimer(id);
       if (!LocalSettings::IsAutoRun()) break;
       if (toolkit::Control* button = id == TIMER_AUTOINSTALL_ID ? installBtn_ : startApp_) Send("click", button);
+      break;
+    case TIMER_CAROUSEL_ID:
+      AdvanceCarousel();
+      break;
+    case TIMER_CAROUSELSLIDE_ID:
+      if (anima_) anima_->Step();
       break;
     case TIMER_BACKGROUNDEXIT_ID:
       KillTimer(id);

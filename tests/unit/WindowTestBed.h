@@ -73,7 +73,7 @@ class WindowTestBed {
   FakeSystem fake;
   FakeSystemGuard guard{fake};
   TestClock clock;
-  toolkit::HeadlessBackend backend;
+  toolkit::HeadlessBackend backend{shipped_skin::Archive()};
   toolkit::MessageLoop loop{backend, clock};
 
  private:

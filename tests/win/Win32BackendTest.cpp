@@ -67,10 +67,10 @@ class PainterTest : public ::testing::Test {
     toolkit::LayoutParser parser(archive_, L"");
     ASSERT_TRUE(parser.ParseWindow(L"main.xml", &layout_)) << parser.error();
     toolkit::ArrangeWindow(&layout_.root, layout_.size);
-    backend_.pictures().Register("code/red", Solid(4, 4, 0xFF0000FF));
-    backend_.pictures().Register("code/green", Solid(4, 4, 0x00FF00FF));
-    backend_.pictures().Register("code/white", Solid(4, 4, 0xFFFFFFFF));
-    backend_.pictures().Register("code/framed", Framed());
+    backend_.Pictures().Register("code/red", Solid(4, 4, 0xFF0000FF));
+    backend_.Pictures().Register("code/green", Solid(4, 4, 0x00FF00FF));
+    backend_.Pictures().Register("code/white", Solid(4, 4, 0xFFFFFFFF));
+    backend_.Pictures().Register("code/framed", Framed());
   }
   std::unique_ptr<Gdiplus::Bitmap> Render(const toolkit::PaintState& state, float scale = 1.0f) {
     return backend_.painter().Render(layout_, layout_.size, state, scale);
@@ -113,6 +113,33 @@ TEST_F(PainterTest, DrawsColoursStateImagesProgressAndNineGrids) {
   EXPECT_EQ(Rgb(*large, 4, 34), 0x0000FFu);
   EXPECT_EQ(Rgb(*large, 95, 15), 0x00FF00u);
   EXPECT_EQ(Rgb(*large, 99, 15), 0xFFFFFFu);
+}
+
+// A picture registered again under its name is drawn anew, although the
+// painter keeps copies of what it drew; a caption inks its box only.
+TEST_F(PainterTest, ReplacedPicturesAreDrawnAnewAndCaptionsInkTheirBoxOnly) {
+  EXPECT_EQ(Rgb(*Render({}), 20, 10), 0xFF0000u);
+  backend_.Pictures().Register("code/red", Solid(4, 4, 0x0000FFFF));
+  EXPECT_EQ(Rgb(*Render({}), 20, 10), 0x0000FFu);
+
+  Image picture = Solid(200, 100, 0xFFFFFFFF);
+  toolkit::Caption caption;
+  caption.text = L"Edit any PDF";
+  caption.font.face = "Tahoma";
+  caption.font.size = 15;
+  caption.font.bold = true;
+  caption.color = 0xFF4A4A4A;
+  caption.box = toolkit::Rect{20, 10, 180, 50};
+  backend_.DrawCaption(picture, caption);
+  int inside = 0, outside = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x) {
+      const bool inked = picture.rgba[(y * 200 + x) * 4] < 0xC0;
+      const bool inBox = x >= 20 && x < 180 && y >= 10 && y < 50;
+      (inBox ? inside : outside) += inked;
+    }
+  EXPECT_GT(inside, 40);
+  EXPECT_EQ(outside, 0);
 }
 
 TEST(Win32DpiTest, LayoutPixelsScaleToTheScreenAndBack) {

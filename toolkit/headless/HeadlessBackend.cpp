@@ -7,9 +7,14 @@
 #include "platform/Platform.h"
 
 #include "toolkit/LineBreak.h"
+#include "toolkit/PlatformBackend.h"
 #include "toolkit/SkinWindow.h"
 
 namespace toolkit {
+
+HeadlessBackend::HeadlessBackend(const ResourceArchive& archive) : pictures_(archive) {
+  pictures_.SetDecoder(CreatePictureDecoder());
+}
 
 void HeadlessBackend::SetWindowEnabled(int window, bool enabled) {
   std::lock_guard<std::mutex> guard(lock_);
@@ -172,6 +177,32 @@ HeadlessBackend::WindowState HeadlessBackend::State(int window) const {
   std::lock_guard<std::mutex> guard(lock_);
   const auto found = windows_.find(window);
   return found == windows_.end() ? WindowState{} : found->second;
+}
+
+void HeadlessBackend::DrawCaption(Image& image, const Caption& caption) {
+  std::lock_guard<std::mutex> guard(lock_);
+  captions_.push_back(DrawnCaption{caption, Size{image.width, image.height}});
+}
+
+void HeadlessBackend::Announce(int window, const std::wstring& text) {
+  std::string title;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    announcements_.push_back(text);
+    const auto found = windows_.find(window);
+    if (found != windows_.end()) title = platform::WideToUtf8(found->second.spec.className);
+  }
+  Report("window " + title + " says: " + platform::WideToUtf8(text));
+}
+
+std::vector<HeadlessBackend::DrawnCaption> HeadlessBackend::Captions() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return captions_;
+}
+
+std::vector<std::wstring> HeadlessBackend::Announcements() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return announcements_;
 }
 
 }  // namespace toolkit

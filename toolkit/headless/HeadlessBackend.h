@@ -2,7 +2,8 @@
 // would show (which windows exist, where, enabled, visible, minimised, the
 // taskbar progress, the icon), no user, a real wait, and text metrics of a monospaced font:
 // every character advances half the font size and a line is the font size
-// and a third high.
+// and a third high. Its picture cache decodes with the platform's decoder;
+// captions leave the pixels as they are and are only recorded.
 #pragma once
 
 #include <condition_variable>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "toolkit/WindowBackend.h"
 #include "toolkit/headless/UserScript.h"
@@ -27,8 +29,16 @@ class HeadlessBackend : public WindowBackend {
     TaskbarState taskbarState = TaskbarState::kNoProgress;
     int icon = 0;  // icon resource id; 0: none set
   };
+  // A caption as DrawCaption received it, with the size of its picture.
+  struct DrawnCaption {
+    Caption caption;
+    Size picture;
+  };
   // The screen's work area: a 1920 by 1080 screen less a 40-pixel taskbar.
   static constexpr Rect kWorkArea{0, 0, 1920, 1040};
+
+  // The layouts' pictures are read from `archive`.
+  explicit HeadlessBackend(const ResourceArchive& archive = ResourceArchive::Shared());
 
   void SetWindowEnabled(int window, bool enabled) override;
   void SetWindowVisible(int window, bool visible) override;
@@ -46,11 +56,17 @@ class HeadlessBackend : public WindowBackend {
   void SetTaskbarProgress(int window, int percent, TaskbarState state) override;
   void SetWindowIcon(int window, int resourceId) override;
   bool HasUser() const override { return script_ != nullptr; }  // the script's user
+  PictureCache& Pictures() override { return pictures_; }
+  void DrawCaption(Image& image, const Caption& caption) override;
+  void Announce(int window, const std::wstring& text) override;
 
   // Windows never touched are enabled and hidden.
   bool IsEnabled(int window) const;
   bool IsVisible(int window) const;
   WindowState State(int window) const;
+  // Every caption drawn so far, in order; and every announcement.
+  std::vector<DrawnCaption> Captions() const;
+  std::vector<std::wstring> Announcements() const;
 
   // Lets a user follow the script file (see UserScript) and reports on
   // stdout, as "setup-ui: " lines, what a screen would show: windows shown
@@ -68,6 +84,9 @@ class HeadlessBackend : public WindowBackend {
   std::map<int, WindowState> windows_;
   std::map<int, SkinWindow*> skins_;
   std::unique_ptr<UserScript> script_;
+  PictureCache pictures_;  // UI thread only
+  std::vector<DrawnCaption> captions_;
+  std::vector<std::wstring> announcements_;
 };
 
 }  // namespace toolkit

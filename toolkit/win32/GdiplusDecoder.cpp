@@ -34,24 +34,7 @@ bool GdiplusDecoder::Decode(const std::string& bytes, Image* image, std::string*
   const int width = static_cast<int>(bitmap->GetWidth()), height = static_cast<int>(bitmap->GetHeight());
   if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
     return *error = "picture of " + std::to_string(width) + "x" + std::to_string(height) + " pixels", false;
-  Gdiplus::BitmapData data;
-  Gdiplus::Rect whole(0, 0, width, height);
-  if (bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok)
-    return *error = "its pixels cannot be read", false;
-  image->width = width;
-  image->height = height;
-  image->rgba.resize(static_cast<size_t>(width) * height * 4);
-  for (int y = 0; y < height; ++y) {
-    const auto* row = static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-    uint8_t* out = &image->rgba[static_cast<size_t>(y) * width * 4];
-    for (int x = 0; x < width; ++x, row += 4, out += 4) {
-      out[0] = row[2];  // BGRA to RGBA
-      out[1] = row[1];
-      out[2] = row[0];
-      out[3] = row[3];
-    }
-  }
-  bitmap->UnlockBits(&data);
+  if (!ImageOfBitmap(*bitmap, image)) return *error = "its pixels cannot be read", false;
   return true;
 }
 

@@ -83,28 +83,22 @@ Painter::Painter(PictureCache& pictures, TextPainter& text) : pictures_(pictures
 
 Painter::~Painter() = default;
 
-Gdiplus::Bitmap* Painter::BitmapOf(const Image& image, const Rect& part) {
-  auto& bitmap = bitmaps_[std::make_tuple(&image, image.rgba.data(), part.left, part.top, part.right, part.bottom)];
-  if (bitmap) return bitmap.get();
-  bitmap = std::make_unique<Gdiplus::Bitmap>(part.Width(), part.Height(), PixelFormat32bppARGB);
-  Gdiplus::BitmapData data;
-  Gdiplus::Rect whole(0, 0, part.Width(), part.Height());
-  if (bitmap->LockBits(&whole, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) != Gdiplus::Ok) {
-    bitmap.reset();
-    return nullptr;
+// The copies of every picture drawn are kept, up to a bound: beyond it
+// they are all dropped and made again as they are drawn (the carousel's
+// frames would otherwise keep a copy of each).
+Gdiplus::Bitmap* Painter::BitmapOf(const PictureView& view, const Rect& part) {
+  const auto key = std::make_tuple(view.serial, part.left, part.top, part.right, part.bottom);
+  const auto found = bitmaps_.find(key);
+  if (found != bitmaps_.end()) return found->second.get();
+  const size_t bytes = static_cast<size_t>(part.Width()) * part.Height() * 4;
+  if (bitmapBytes_ + bytes > kMaxBitmapBytes) {
+    bitmaps_.clear();
+    bitmapBytes_ = 0;
   }
-  for (int y = 0; y < part.Height(); ++y) {
-    const uint8_t* in = &image.rgba[(static_cast<size_t>(y + part.top) * image.width + part.left) * 4];
-    auto* out = static_cast<uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride;
-    for (int x = 0; x < part.Width(); ++x, in += 4, out += 4) {
-      out[0] = in[2];  // RGBA to BGRA
-      out[1] = in[1];
-      out[2] = in[0];
-      out[3] = in[3];
-    }
-  }
-  bitmap->UnlockBits(&data);
-  return bitmap.get();
+  std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapOfImage(*view.image, part);
+  if (!bitmap) return nullptr;
+  bitmapBytes_ += bytes;
+  return (bitmaps_[key] = std::move(bitmap)).get();
 }
 
 // Nine parts: the corners at their own size, the edges stretched along one
@@ -134,7 +128,7 @@ bool Painter::DrawPicture(Gdiplus::Graphics& graphics, const Picture& picture, c
       const Gdiplus::RectF part(dx[column], dy[row], dx[column + 1] - dx[column], dy[row + 1] - dy[row]);
       const int width = sx[column + 1] - sx[column], height = sy[row + 1] - sy[row];
       if (part.Width <= 0 || part.Height <= 0 || width <= 0 || height <= 0) continue;
-      Gdiplus::Bitmap* piece = BitmapOf(*view.image, Rect{sx[column], sy[row], sx[column + 1], sy[row + 1]});
+      Gdiplus::Bitmap* piece = BitmapOf(view, Rect{sx[column], sy[row], sx[column + 1], sy[row + 1]});
       if (!piece) return false;
       graphics.DrawImage(piece, part, 0, 0, static_cast<Gdiplus::REAL>(width), static_cast<Gdiplus::REAL>(height),
                          Gdiplus::UnitPixel, &attributes);

@@ -59,12 +59,14 @@ class Painter {
                  const PaintState& state, std::vector<LinkBox>* links);
   void PaintScrollBar(Gdiplus::Graphics& graphics, const Control& control, const WindowLayout& layout);
   // The GDI+ copy of a part of a cached image.
-  Gdiplus::Bitmap* BitmapOf(const Image& image, const Rect& part);
+  Gdiplus::Bitmap* BitmapOf(const PictureView& view, const Rect& part);
 
   PictureCache& pictures_;
   TextPainter& text_;
-  // By image, its pixels (a replaced image has new ones) and the part.
-  std::map<std::tuple<const Image*, const uint8_t*, int, int, int, int>, std::unique_ptr<Gdiplus::Bitmap>> bitmaps_;
+  static constexpr size_t kMaxBitmapBytes = 64u << 20;
+  // By the image's serial and the part.
+  std::map<std::tuple<uint64_t, int, int, int, int>, std::unique_ptr<Gdiplus::Bitmap>> bitmaps_;
+  size_t bitmapBytes_ = 0;
 };
 
 }  // namespace toolkit

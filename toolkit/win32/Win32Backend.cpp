@@ -182,4 +182,16 @@ void Win32Backend::SetTaskbarProgress(int window, int percent, TaskbarState stat
   taskbar->SetProgressState(hwnd, state == TaskbarState::kError ? TBPF_ERROR : TBPF_NORMAL);
 }
 
+void Win32Backend::DrawCaption(Image& image, const Caption& caption) {
+  std::unique_ptr<Gdiplus::Bitmap> bitmap = BitmapOfImage(image, Rect{0, 0, image.width, image.height});
+  if (!bitmap) return;
+  {
+    Gdiplus::Graphics graphics(bitmap.get());
+    PrepareGraphics(graphics, 1.0f);
+    text_.DrawPlain(graphics, caption.text, caption.font, caption.color, ToRectF(caption.box), caption.align, true,
+                    false);
+  }
+  ImageOfBitmap(*bitmap, &image);
+}
+
 }  // namespace toolkit

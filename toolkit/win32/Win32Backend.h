@@ -46,9 +46,10 @@ class Win32Backend : public WindowBackend {
   void Invalidate(int window) override;
   void SetTaskbarProgress(int window, int percent, TaskbarState state) override;
   void SetWindowIcon(int window, int resourceId) override;
+  PictureCache& Pictures() override { return pictures_; }
+  // With GDI+, in the caption's face or its fallback, anti-aliased.
+  void DrawCaption(Image& image, const Caption& caption) override;
 
-  // The cache of every picture the windows draw (banners and code pictures go in here).
-  PictureCache& pictures() { return pictures_; }
   Painter& painter() { return painter_; }
   const DpiScale& scale() const { return scale_; }
   // The native window of a loop handle; nullptr when it has none.
