@@ -69,9 +69,10 @@ fi
 
 echo "$(basename "$exe") imports KnownDLLs only: $(tr '\n' ' ' <<<"$dlls")"
 # GNU ld leaves the delay-load directory entry empty, so the other DLLs are
-# listed from the names the program holds (delay-loaded or loaded by name).
+# listed from the names the program holds.
 others=$(strings -a "$exe" | tr 'A-Z' 'a-z' | grep -E '^[a-z0-9_.-]+\.dll$' | sort -u |
   comm -23 - <(printf '%s\n' "$dlls") | tr '\n' ' ')
-echo "$(basename "$exe") loads other DLLs at run time only: ${others:-(none)}"
-echo "$(basename "$exe") DllCharacteristics: $(printf '0x%04x' "$characteristics")" \
-  "$( ((characteristics & 0x20)) && echo HIGH_ENTROPY_VA) DYNAMIC_BASE NX_COMPAT"
+echo "$(basename "$exe") names other DLLs (delay-loaded or looked up at run time): ${others:-(none)}"
+flags=(DYNAMIC_BASE NX_COMPAT)
+(( characteristics & 0x20 )) && flags+=(HIGH_ENTROPY_VA)
+echo "$(basename "$exe") DllCharacteristics: $(printf '0x%04x' "$characteristics") ${flags[*]}"
