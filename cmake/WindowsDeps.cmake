@@ -25,6 +25,13 @@ add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX
 # One self-contained executable: libstdc++, libgcc and winpthread linked in,
 # so that Setup.exe imports system DLLs only.
 add_link_options(-static -static-libgcc -static-libstdc++)
+# Address-space layout randomisation (with high-entropy addresses for
+# x86_64) and no-execute data: GNU ld's defaults since 2.36, stated so that
+# no linker drops them; scripts/check-pe-imports.sh checks the programs.
+add_link_options(-Wl,--dynamicbase -Wl,--nxcompat)
+if(SETUP_WIN_TRIPLE MATCHES "^x86_64")
+  add_link_options(-Wl,--high-entropy-va)
+endif()
 
 # easylogging++ is shipped as source by Debian (libeasyloggingpp-dev); copy
 # it out of /usr/include so that the cross compiler never sees glibc headers.
@@ -56,20 +63,21 @@ endfunction()
 
 find_library(SETUP_ZLIB_LIBRARY NAMES libz.a z REQUIRED)
 
+include(${CMAKE_CURRENT_LIST_DIR}/DelayLoad.cmake)
+# The system DLLs off the KnownDLLs list are linked through delay-load
+# libraries only (see DelayLoad.cmake); libcurl's Schannel uses two of them.
+setup_delay_libs(SETUP_WIN_CURL_DELAYED crypt32 bcrypt)
+setup_delay_libs(SETUP_WIN_DELAYED gdiplus wintrust iphlpapi version sensapi)
+list(APPEND SETUP_WIN_DELAYED ${SETUP_WIN_CURL_DELAYED})
+
 set(SETUP_WIN_SYSTEM_LIBS
-  gdiplus ole32 oleaut32 uuid wintrust iphlpapi shlwapi version psapi
+  ${SETUP_WIN_DELAYED} ole32 oleaut32 uuid shlwapi psapi
   comctl32 urlmon shell32 user32 gdi32 comdlg32
-  ws2_32 crypt32 bcrypt secur32 wldap32 advapi32 normaliz kernel32)
-# sensapi: mingw-w64 has it for x86_64 only; build-win-deps.sh makes the i686 one.
-if(EXISTS ${SETUP_WIN_DEPS_DIR}/lib/libsensapi.a)
-  list(PREPEND SETUP_WIN_SYSTEM_LIBS ${SETUP_WIN_DEPS_DIR}/lib/libsensapi.a)
-else()
-  list(PREPEND SETUP_WIN_SYSTEM_LIBS sensapi)
-endif()
+  ws2_32 secur32 wldap32 advapi32 normaliz kernel32)
 
 setup_import_lib(curl ${SETUP_WIN_DEPS_DIR}/lib/libcurl.a
   DEFS CURL_STATICLIB
-  LIBS ${SETUP_ZLIB_LIBRARY} ws2_32 crypt32 bcrypt secur32 wldap32 advapi32 normaliz)
+  LIBS ${SETUP_ZLIB_LIBRARY} ws2_32 ${SETUP_WIN_CURL_DELAYED} secur32 wldap32 advapi32 normaliz)
 setup_import_lib(jsoncpp ${SETUP_WIN_DEPS_DIR}/lib/libjsoncpp.a)
 setup_import_lib(tinyxml2 ${SETUP_WIN_DEPS_DIR}/lib/libtinyxml2.a)
 setup_import_lib(minizip ${SETUP_WIN_DEPS_DIR}/lib/libminizip.a

@@ -4,8 +4,9 @@
 # usage: scripts/build-windows.sh <i686-w64-mingw32|x86_64-w64-mingw32> <builddir> [-DNAME=value...]
 #
 # The dependencies must have been built (scripts/build-win-deps.sh <triple>).
-# For the i686 build (the shipped product) it also checks that Setup.exe is a
-# PE32 i386 GUI program that imports system DLLs only and puts a stripped
+# It checks that Setup.exe imports only KnownDLLs and has ASLR and NX
+# (scripts/check-pe-imports.sh). For the i686 build (the shipped product) it
+# also checks that Setup.exe is a PE32 i386 GUI program and puts a stripped
 # copy at <builddir>/Setup.exe (build/win32/Setup.exe from the Makefile).
 # The i686 build is the product: it is built without the TLS switches of the
 # local settings file and without the test signing root, and the script
@@ -44,10 +45,10 @@ cmake --build "$builddir" -j "$jobs"
 exe=$builddir/bin/Setup.exe
 [ -f "$exe" ] || die "$exe was not built"
 
-check_imports() { "$root/scripts/check-pe-imports.sh" "$@" || die "Setup.exe must import system DLLs only"; }
+check_imports() { "$root/scripts/check-pe-imports.sh" "$@" || die "Setup.exe must import KnownDLLs only, with ASLR and NX"; }
 
 if [ "$triple" = i686-w64-mingw32 ]; then
-  # A PE32 i386 GUI program that imports system DLLs only.
+  # A PE32 i386 GUI program that imports KnownDLLs only.
   check_imports "$exe" "PE32 executable (GUI) Intel 80386"
   # The shipped program: <builddir>/Setup.exe, stripped (bin/ keeps symbols).
   "$triple-strip" -o "$builddir/Setup.exe.tmp" "$exe"

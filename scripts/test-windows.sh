@@ -3,7 +3,8 @@
 # cannot run on these machines), the x86_64 Setup.exe's whole job from
 # loopback servers (scripts/e2e-windows.sh), its window in every
 # language (scripts/screenshots.sh),
-# and the check that the shipped i686 Setup.exe imports system DLLs only.
+# and the check that both Setup.exe builds import only KnownDLLs (the others
+# are delay-loaded) and have ASLR and NX.
 #
 # usage: scripts/test-windows.sh <win64 builddir> <win32 builddir>
 #
@@ -39,13 +40,15 @@ if dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386; then
 fi
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
-# ---- 1. the shipped 32-bit program: system DLLs only -------------------------
+# ---- 1. both programs: KnownDLLs only, ASLR and NX ----------------------------
 setup32=$win32/Setup.exe
 if "$root/scripts/check-pe-imports.sh" "$setup32" "PE32 executable (GUI) Intel 80386"; then
   log "win32 Setup.exe: PE32 i386 GUI, $(stat -c %s "$setup32") bytes"
 else
-  fail "win32 Setup.exe import check"
+  fail "win32 Setup.exe import and DllCharacteristics check"
 fi
+"$root/scripts/check-pe-imports.sh" "$win64/bin/Setup.exe" "PE32+ executable (GUI) x86-64" ||
+  fail "win64 Setup.exe import and DllCharacteristics check"
 
 # ---- 2. the x86_64 test program under wine64 ---------------------------------
 tests_exe=$win64/bin/setup_tests.exe

@@ -111,6 +111,7 @@ const std::map<std::string, ElementReader>& ElementReaders() {
       {LicenseFileEntry(), &ReadAnsi<&CConfigure::licenseFileUrl>},
       {"Md5", &ReadAnsi<&CConfigure::md5>},
       {"Md5_extra", &ReadAnsi<&CConfigure::md5Extra>},
+      {"Sha256", &ReadAnsi<&CConfigure::sha256>},
       {"Cnet_download_url", &ReadAnsi<&CConfigure::mirrorUrl>},
       {"Download_url", &ReadAnsiOneLine<&CConfigure::downloadUrl>},
       {"Extra_download_url", &ReadAnsiOneLine<&CConfigure::extraDownloadUrl>},
@@ -173,6 +174,7 @@ void CConfigure::loadFromEmbedded(IConfigEntryReader& reader, bool fillList) {
   md5 = reader.ReadEntry(L"Md5");
   fileSize = std::wcstoll(reader.ReadEntry(L"Filesize").c_str(), nullptr, 10);
   md5Extra = reader.ReadEntry(L"Md5_extra");
+  sha256.clear();
   installTimeout = EntryInt(reader, L"InstallTimeout");
   if (installTimeout == 0) installTimeout = kEmbeddedInstallTimeout;
   mirrorUrl = reader.ReadEntry(L"Cnet_download_url");
@@ -303,6 +305,7 @@ void CConfigure::printContent() {
   LOG(INFO) << " [Extra Download Url]: " << text(extraDownloadUrl);
   LOG(INFO) << " [Cnet Download Url]: " << text(mirrorUrl);
   LOG(INFO) << " [MD5 Extra String]: " << text(md5Extra);
+  if (!sha256.empty()) LOG(INFO) << " [SHA-256 String]: " << text(sha256);  // only answers that name one
   LOG(INFO) << " [Downloader config]: " << downloaderConfig;
   LOG(INFO) << " [Slice num]: " << sliceNum;
   LOG(INFO) << " [Slice size]: " << sliceSize;

@@ -104,6 +104,11 @@ class CConfigure {
   std::vector<std::wstring> downloadUrlList;  // no CDN addresses
   std::wstring md5Extra;
   std::wstring mirrorUrl;
+  // "Sha256" of the answer: the package's SHA-256 (64 lower-case hex
+  // digits), checked beside the MD5 when present. Optional: an answer
+  // without it is checked by its MD5s alone; the embedded configuration
+  // names none.
+  std::wstring sha256;
 
  private:
   int readLocked();

@@ -11,7 +11,7 @@
 
 #include "download/CDownloader.h"
 #include "download/DownloadEvents.h"
-#include "platform/Md5.h"
+#include "platform/Digest.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
@@ -28,7 +28,7 @@ constexpr uint32_t kNetworkExitPauseMs = 1100;
 // driver wakes it at once when every slice is complete.
 constexpr uint32_t kWatchMs = 200;
 constexpr int64_t kMinPackageSize = 1048576;
-constexpr size_t kMd5BlockSize = 1048576;
+constexpr size_t kHashBlockSize = 1048576;
 
 std::mutex g_callbackLock;
 CDownLoadImpl::ProgressCallback g_progress;
@@ -39,7 +39,7 @@ void ReportProgress(bool mainDownload, int64_t downloaded, int64_t total) {
   if (g_progress) g_progress(downloaded, total);
 }
 
-std::string HexOf(const std::array<uint8_t, 16>& digest) {
+std::string HexOf(const std::vector<uint8_t>& digest) {
   std::string text;
   char pair[3];
   for (uint8_t byte : digest) {
@@ -47,6 +47,12 @@ std::string HexOf(const std::array<uint8_t, 16>& digest) {
     text += pair;
   }
   return text;
+}
+
+std::string HexDigestOf(platform::Digest::Algorithm algorithm, const std::string& data) {
+  platform::Digest hasher(algorithm);
+  hasher.Update(data.data(), data.size());
+  return HexOf(hasher.Final());
 }
 
 // Speeds of the attempt in MB/s.
@@ -162,25 +168,34 @@ int CDownLoadImpl::SuperDownloadFile(const wchar_t* url, const wchar_t* localPat
   }
 }
 
-int CDownLoadImpl::checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra,
-                            std::wstring tag) {
-  platform::Md5 hasher;
+int CDownLoadImpl::checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra, std::wstring tag,
+                            std::wstring sha256) {
+  // The SHA-256 only when the answer names one: without it the check is
+  // the MD5 check alone, and the marker keeps its one line.
+  const bool withSha256 = !sha256.empty();
+  platform::Digest md5Hasher(platform::Digest::kMd5), sha256Hasher(platform::Digest::kSha256);
   uint32_t error = 0;
   if (FILE* file = platform::OpenFile(platform::WideToAnsi(path), "rb", &error)) {
-    std::vector<char> block(kMd5BlockSize);
-    for (size_t got; (got = std::fread(block.data(), 1, block.size(), file)) > 0;)
-      hasher.Update(block.data(), got);
+    std::vector<char> block(kHashBlockSize);
+    for (size_t got; (got = std::fread(block.data(), 1, block.size(), file)) > 0;) {
+      md5Hasher.Update(block.data(), got);
+      if (withSha256) sha256Hasher.Update(block.data(), got);
+    }
     std::fclose(file);
   }
-  const std::string digest = HexOf(hasher.Final());
+  const std::string digest = HexOf(md5Hasher.Final());
+  const std::string sha256Digest = withSha256 ? HexOf(sha256Hasher.Final()) : std::string();
   LOG(INFO) << " MD5 of file " << platform::WideToUtf8(path) << " is " << digest;
+  if (withSha256) LOG(INFO) << " SHA-256 of the file is " << sha256Digest;
   if (FILE* record = platform::OpenFile(platform::WideToAnsi(path + L".db"), "wb+", &error)) {
-    const std::string text = platform::WideToAnsi(tag) + "###" + digest;
+    std::string text = platform::WideToAnsi(tag) + "###" + digest;
+    if (withSha256) text += "\n" + sha256Digest;
     std::fwrite(text.data(), 1, text.size(), record);
     std::fclose(record);
   }
   const std::wstring wide = platform::AnsiToWide(digest);
-  return wide == md5 || wide == md5Extra ? 1 : 0;
+  const bool md5Matches = wide == md5 || wide == md5Extra;
+  return md5Matches && (!withSha256 || platform::AnsiToWide(sha256Digest) == sha256) ? 1 : 0;
 }
 
 bool isCdnUrl(const std::string& url) {
@@ -191,8 +206,6 @@ bool isCdnUrl(const std::wstring& url) {
   return url.find(L"//cdn.") != std::wstring::npos || url.find(L"//dl.") != std::wstring::npos;
 }
 
-std::string md5Hex(const std::string& data) {
-  platform::Md5 hasher;
-  hasher.Update(data.data(), data.size());
-  return HexOf(hasher.Final());
-}
+std::string md5Hex(const std::string& data) { return HexDigestOf(platform::Digest::kMd5, data); }
+
+std::string sha256Hex(const std::string& data) { return HexDigestOf(platform::Digest::kSha256, data); }

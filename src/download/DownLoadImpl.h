@@ -21,9 +21,13 @@ class CDownLoadImpl {
   // was written.
   static int SuperDownloadFile(const wchar_t* url, const wchar_t* localPath, std::string& cdnInfo,
                                bool mainDownload, const std::atomic<bool>* cancel = nullptr);
-  // 1 when the file's MD5 (lower-case hex) equals md5 or md5Extra exactly;
-  // writes tag + "###" + digest to path + ".db".
-  static int checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra, std::wstring tag);
+  // 1 when the file's MD5 (lower-case hex) equals md5 or md5Extra exactly
+  // and, unless sha256 is empty, its SHA-256 (lower-case hex) equals sha256
+  // exactly. Writes the marker path + ".db": tag + "###" + MD5, and when
+  // sha256 is given a second line with the file's SHA-256 (a reader that
+  // knows only the MD5 reads the first line).
+  static int checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra, std::wstring tag,
+                      std::wstring sha256);
 
   // max(4, processors * 8 / 5)
   static int workerCount();
@@ -34,3 +38,5 @@ bool isCdnUrl(const std::string& url);
 bool isCdnUrl(const std::wstring& url);
 // MD5 of the bytes as 32 lower-case hex digits.
 std::string md5Hex(const std::string& data);
+// SHA-256 of the bytes as 64 lower-case hex digits.
+std::string sha256Hex(const std::string& data);

@@ -31,18 +31,24 @@ std::wstring TrimBlanks(const std::wstring& text) {
   return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
-// The first line of the marker, at most kMarkerLine characters.
-bool ReadMarker(const std::wstring& path, std::wstring* line) {
+std::wstring ReadMarkerLine(FILE* file) {
+  char buffer[kMarkerLine + 1] = {};
+  std::string text = std::fgets(buffer, sizeof buffer, file) ? buffer : "";
+  const size_t end = text.find_first_of("\r\n");
+  if (end != std::string::npos) text.resize(end);
+  return platform::AnsiToWide(text);
+}
+
+// The marker's first line (version and MD5) and its second (the SHA-256,
+// empty in a marker of a check without one), each at most kMarkerLine
+// characters.
+bool ReadMarker(const std::wstring& path, std::wstring* line, std::wstring* sha256Line) {
   uint32_t error = 0;
   FILE* file = platform::OpenFile(platform::WideToAnsi(path), "rb", &error);
   if (!file) return false;
-  char buffer[kMarkerLine + 1] = {};
-  const bool read = std::fgets(buffer, sizeof buffer, file) != nullptr;
+  *line = ReadMarkerLine(file);
+  *sha256Line = ReadMarkerLine(file);
   std::fclose(file);
-  std::string text = read ? buffer : "";
-  const size_t end = text.find_first_of("\r\n");
-  if (end != std::string::npos) text.resize(end);
-  *line = platform::AnsiToWide(text);
   return true;
 }
 
@@ -88,14 +94,15 @@ void ClearAPPData(const PackageFiles& files) {
 }
 
 void DiscardStalePackage(const PackageFiles& files, const std::wstring& version, const std::wstring& md5,
-                         const std::wstring& md5Extra) {
-  std::wstring line;
-  if (!ReadMarker(files.marker, &line)) return;
+                         const std::wstring& md5Extra, const std::wstring& sha256) {
+  std::wstring line, sha256Line;
+  if (!ReadMarker(files.marker, &line, &sha256Line)) return;
   const size_t separator = line.find(L"###");
   bool keep = false;
   if (separator != std::wstring::npos && line.substr(0, separator) == version) {
     const std::wstring stored = Lower(line.substr(separator + 3));
-    keep = stored == md5 || stored == md5Extra;
+    const bool sha256Agrees = sha256.empty() || sha256Line.empty() || Lower(sha256Line) == sha256;
+    keep = (stored == md5 || stored == md5Extra) && sha256Agrees;
   }
   if (!keep) {
     RemoveFileIfPresent(files.package);

@@ -26,7 +26,7 @@ bool IsSafeKeyName(const std::wstring& text);
 // ".exe" (".apk" when that address does not end in ".exe").
 std::wstring PackageFileName(const std::wstring& embeddedExtraUrl, const std::wstring& version);
 
-// The package, its slice task file and the marker of its last MD5 check.
+// The package, its slice task file and the marker of its last hash check.
 struct PackageFiles {
   PackageFiles() = default;
   PackageFiles(const std::wstring& downloadFolder, const std::wstring& fileName);
@@ -40,11 +40,14 @@ void RemoveFileIfPresent(const std::wstring& path);
 // Deletes the package, its task file and its marker; logs the first deletion.
 void ClearAPPData(const PackageFiles& files);
 // Keeps the package and its task file only when the marker of an earlier
-// check names `version` and one of the MD5s (upper-case digits allowed);
-// otherwise deletes them. The marker itself is always deleted. Without a
-// marker nothing is deleted, so an interrupted download resumes.
+// check names `version` and one of the MD5s (upper-case digits allowed) and,
+// when both the marker and the answer carry a SHA-256, the same one;
+// otherwise deletes them. A marker without a SHA-256 (an older installer's)
+// is judged by its MD5: the package is hashed again before it runs. The
+// marker itself is always deleted. Without a marker nothing is deleted, so
+// an interrupted download resumes.
 void DiscardStalePackage(const PackageFiles& files, const std::wstring& version, const std::wstring& md5,
-                         const std::wstring& md5Extra);
+                         const std::wstring& md5Extra, const std::wstring& sha256);
 
 // The product's main executable: the install folder (blanks trimmed) and the
 // record's process name, else the first subfolder, depth first, holding a

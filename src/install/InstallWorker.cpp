@@ -155,7 +155,7 @@ std::wstring InstallWorker::CheckWin78Link(const std::wstring& url) {
 
 void InstallWorker::PrepareFiles() {
   files_ = PackageFilesOf(host_);
-  DiscardStalePackage(files_, record_.productVersion, record_.md5, record_.md5Extra);
+  DiscardStalePackage(files_, record_.productVersion, record_.md5, record_.md5Extra, record_.sha256);
   host_.StartCarouselTimer();
   if (record_.source == CConfigure::kFromFile) {
     LOG(INFO) << " Configure Load From File, clearAppData Before Download! ";

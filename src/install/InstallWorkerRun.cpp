@@ -59,10 +59,11 @@ bool InstallWorker::Verify() {
   Event("Download", "Md5CheckStart", "");
   Funnel("Md5Check", 0, "Download", "CoreFuncStart");
   Funnel("Md5Check", 1, "Download", "Md5CheckStart");
-  // The embedded fallback carries no MD5 worth comparing.
+  // The embedded fallback carries no MD5 worth comparing. A SHA-256 of the
+  // answer is checked with the MD5 and fails the same way.
   const bool md5Passed = record_.source == CConfigure::kFromFile ||
                          CDownLoadImpl::checkMD5(files_.package, record_.md5, record_.md5Extra,
-                                                 record_.productVersion) == 1;
+                                                 record_.productVersion, record_.sha256) == 1;
   LOG(INFO) << " after md5 ";
   const bool signaturePassed = FuntionImpl::VerifyEmbeddedSignature(files_.package.c_str());
   ReportVerification(md5Passed, signaturePassed);

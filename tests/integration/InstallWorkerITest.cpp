@@ -66,8 +66,8 @@ class InstallWorkerITest : public ::testing::Test {
     settings_.system().UnsetEnv(L"APPDATA");
   }
   // The configuration server's answer names `package` (served from the
-  // files folder) as both addresses, with its MD5.
-  void Serve(const std::string& package, const std::string& downloadName) {
+  // files folder) as both addresses, with its MD5 and `sha256Element`.
+  void Serve(const std::string& package, const std::string& downloadName, const std::string& sha256Element = "") {
     fs::copy_file(kPackages / package, files_ / package);
     services_ = std::make_unique<RefServices>(RefServices::Options{folder_.path() / "answers", files_});
     std::ofstream(folder_.path() / "answers" / "578.xml")
@@ -75,6 +75,7 @@ class InstallWorkerITest : public ::testing::Test {
         << "<Download_url>" << services_->Url("/files/" + downloadName) << "</Download_url>"
         << "<Extra_download_url>" << services_->Url("/files/" + package) << "</Extra_download_url>"
         << "<Md5>" << md5Hex(signing::ReadBytes(kPackages / package)) << "</Md5>"
+        << sha256Element
         << "<Process_name>Quenlo PDF Editor.exe</Process_name><InstallTimeout>60</InstallTimeout></Downloader>";
     host_ = std::make_unique<FakeInstallHost>(FakeInstallHost::Entries{
         {L"Extra_download_url", L"https://e.example/files/quenlo_setup.exe"},
@@ -118,6 +119,29 @@ TEST_F(InstallWorkerITest, DownloadsVerifiesAndRunsTheSignedInstaller) {
   EXPECT_EQ(language, L"en");
   EXPECT_TRUE(services_->AlertReports().empty());
   EXPECT_FALSE(fs::exists(fs::path(host_->analytics.GetDownloadFolder()) / "quenlo_setup_1.0.0.0.exe"));
+}
+
+// A SHA-256 in the answer is checked beside the MD5: a match installs
+// without a report; a mismatch with a valid signature is reported as a
+// failed MD5 is, and the signed installer still runs.
+TEST_F(InstallWorkerITest, TheAnswersSha256IsCheckedLikeTheMd5) {
+  settings_.system().SetOsVersion(Windows(10, 0));
+  const ScopedEnv seconds("STANDIN_SECONDS", "1");
+  const ScopedEnv data("XDG_DATA_HOME", (folder_.path() / "data").string());
+  const std::string sha256 = sha256Hex(signing::ReadBytes(kPackages / "quenlo_setup.exe"));
+  Serve("quenlo_setup.exe", "quenlo_setup.exe", "<Sha256>" + sha256 + "</Sha256>");
+  ASSERT_EQ(InstallWorker(*host_, deps_).Run(), 0);
+  EXPECT_EQ(host_->record.sha256, platform::AnsiToWide(sha256));
+  EXPECT_TRUE(services_->AlertReports().empty());
+
+  fs::remove_all(files_);
+  fs::create_directories(files_);
+  Serve("quenlo_setup.exe", "quenlo_setup.exe", "<Sha256>" + std::string(64, '0') + "</Sha256>");
+  ASSERT_EQ(InstallWorker(*host_, deps_).Run(), 0);
+  EXPECT_EQ(host_->CountEvent("Other/FlowError/DL013"), 1u);
+  const Json::Value reports = services_->AlertReports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0]["form"]["exception_code"].asString(), "MD5_Check_Fail_Cfg1");
 }
 
 TEST_F(InstallWorkerITest, AnInvalidSignatureIsReportedToTheAlertService) {

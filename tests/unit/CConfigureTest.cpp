@@ -41,7 +41,7 @@ TEST_F(CConfigureXml, EveryElementReachesItsField) {
                 "<Process_name>Quenlo.exe\r\n</Process_name>"
                 "<Install_url>https://i.example/x</Install_url><Banner_url>https://b.example/y</Banner_url>"
                 "<Licensefile_url>https://l.example/z</Licensefile_url>"
-                "<Md5>0123456789abcdef0123456789abcdef</Md5><Md5_extra>fedcba</Md5_extra>"
+                "<Md5>0123456789abcdef0123456789abcdef</Md5><Md5_extra>fedcba</Md5_extra><Sha256>5ha</Sha256>"
                 "<Cnet_download_url>https://m.example/w</Cnet_download_url>"
                 "<Download_url>https://a.example/setup.exe\r\n</Download_url>"
                 "<Extra_download_url>https://e.example/\nsetup.exe</Extra_download_url>"
@@ -64,6 +64,7 @@ TEST_F(CConfigureXml, EveryElementReachesItsField) {
   EXPECT_EQ(record_.licenseFileUrl, L"https://l.example/z");
   EXPECT_EQ(record_.md5, L"0123456789abcdef0123456789abcdef");
   EXPECT_EQ(record_.md5Extra, L"fedcba");
+  EXPECT_EQ(record_.sha256, L"5ha");
   EXPECT_EQ(record_.mirrorUrl, L"https://m.example/w");
   EXPECT_EQ(record_.downloadUrl, L"https://a.example/setup.exe");
   EXPECT_EQ(record_.extraDownloadUrl, L"https://e.example/setup.exe");
@@ -197,6 +198,7 @@ MapConfigReader ShippedLikeEntries() {
 TEST(CConfigureEmbedded, LoadWithoutTheFlagLeavesTheRecordUnloaded) {
   CConfigure record(1, 2, 3);
   record.connectTimeout = 9;
+  record.sha256 = L"of an earlier answer";
   MapConfigReader reader = ShippedLikeEntries();
   record.loadFromEmbedded(reader, false);
   EXPECT_EQ(record.loadState, CConfigure::kNotLoaded);
@@ -212,6 +214,7 @@ TEST(CConfigureEmbedded, LoadWithoutTheFlagLeavesTheRecordUnloaded) {
   EXPECT_EQ(record.downloaderType, 1);
   EXPECT_EQ(record.connectTimeout, 3);
   EXPECT_EQ(record.transferTimeout, 20);
+  EXPECT_TRUE(record.sha256.empty());  // the embedded configuration names none
 }
 
 TEST(CConfigureEmbedded, LoadWithTheFlagIsTheFallback) {

@@ -37,9 +37,12 @@ TEST(CdnUrl, CdnOrDlHostOnly) {
   EXPECT_FALSE(isCdnUrl(std::wstring(L"https://mycdn.example.test/a.exe")));
 }
 
-TEST(Md5, HexOfText) {
+TEST(Digests, HexOfText) {
   EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
   EXPECT_EQ(md5Hex("The quick brown fox jumps over the lazy dog"), "9e107d9d372bb6826bd81d3542a419d6");
+  EXPECT_EQ(sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(sha256Hex("The quick brown fox jumps over the lazy dog"),
+            "d7a8fbb307d7809469ca9abcb0082e4f8d5651e46d3cdb762d02d0bf37c9e592");
 }
 
 class CheckMd5 : public ::testing::Test {
@@ -60,18 +63,35 @@ class CheckMd5 : public ::testing::Test {
 
 TEST_F(CheckMd5, MatchesEitherValueInLowerCaseOnly) {
   const std::wstring right = L"9e107d9d372bb6826bd81d3542a419d6";
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), right, L"", L"1.2.3"), 1);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"0", right, L"1.2.3"), 1);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"9E107D9D372BB6826BD81D3542A419D6", L"", L"1.2.3"), 0);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), right, L"", L"1.2.3", L""), 1);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"0", right, L"1.2.3", L""), 1);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"9E107D9D372BB6826BD81D3542A419D6", L"", L"1.2.3", L""), 0);
 }
 
 TEST_F(CheckMd5, WritesTagAndDigestRecord) {
-  CDownLoadImpl::checkMD5(path(), L"", L"", L"5.0.1");
+  CDownLoadImpl::checkMD5(path(), L"", L"", L"5.0.1", L"");
   EXPECT_EQ(record(), "5.0.1###9e107d9d372bb6826bd81d3542a419d6");
+}
+
+// A SHA-256 of the answer must match too, by the MD5's rule (lower-case
+// digits only), and goes on the marker's second line.
+TEST_F(CheckMd5, ASha256IsCheckedBesideTheMd5AndRecorded) {
+  const std::wstring md5 = L"9e107d9d372bb6826bd81d3542a419d6";
+  const std::string sha256 = "d7a8fbb307d7809469ca9abcb0082e4f8d5651e46d3cdb762d02d0bf37c9e592";
+  const std::wstring wideSha256 = platform::AnsiToWide(sha256);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), md5, L"", L"5.0.1", wideSha256), 1);
+  EXPECT_EQ(record(), "5.0.1###9e107d9d372bb6826bd81d3542a419d6\n" + sha256);
+
+  std::wstring oneDigitOff = wideSha256;
+  oneDigitOff.back() = L'3';
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), md5, L"", L"5.0.1", oneDigitOff), 0);
+  EXPECT_EQ(record(), "5.0.1###9e107d9d372bb6826bd81d3542a419d6\n" + sha256);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), md5, L"", L"5.0.1", platform::AnsiToWide("D7A8FBB3" + sha256.substr(8))), 0);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"0", md5.substr(1), L"5.0.1", wideSha256), 0);  // the MD5 still counts
 }
 
 TEST_F(CheckMd5, MissingFileHashesNoData) {
   std::filesystem::remove(file_);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"d41d8cd98f00b204e9800998ecf8427e", L"", L"v"), 1);
+  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"d41d8cd98f00b204e9800998ecf8427e", L"", L"v", L""), 1);
   EXPECT_EQ(record(), "v###d41d8cd98f00b204e9800998ecf8427e");
 }

@@ -314,23 +314,48 @@ TEST(InstallFiles, TheMarkerKeepsOnlyAPackageOfTheSameVersionAndMd5) {
   auto kept = [&] { return fs::exists(files.package) && fs::exists(files.taskFile); };
 
   prepare("1.0.0.0###00112233445566778899AABBCCDDEEFF");  // upper-case digits are lowered
-  DiscardStalePackage(files, L"1.0.0.0", md5, L"");
+  DiscardStalePackage(files, L"1.0.0.0", md5, L"", L"");
   EXPECT_TRUE(kept());
   EXPECT_FALSE(fs::exists(files.marker));
 
   prepare("1.0.0.0###ffffffffffffffffffffffffffffffff");  // the extra MD5 counts too
-  DiscardStalePackage(files, L"1.0.0.0", md5, L"ffffffffffffffffffffffffffffffff");
+  DiscardStalePackage(files, L"1.0.0.0", md5, L"ffffffffffffffffffffffffffffffff", L"");
   EXPECT_TRUE(kept());
 
   prepare("0.9.0.0###00112233445566778899aabbccddeeff");
-  DiscardStalePackage(files, L"1.0.0.0", md5, L"");
+  DiscardStalePackage(files, L"1.0.0.0", md5, L"", L"");
   EXPECT_FALSE(fs::exists(files.package));
   EXPECT_FALSE(fs::exists(files.taskFile));
   EXPECT_FALSE(fs::exists(files.marker));
 
   prepare(nullptr);  // an interrupted download resumes
-  DiscardStalePackage(files, L"1.0.0.0", md5, L"");
+  DiscardStalePackage(files, L"1.0.0.0", md5, L"", L"");
   EXPECT_TRUE(kept());
+}
+
+// The answer's SHA-256 and the one the marker recorded must agree; a marker
+// without one (an older installer's) and an answer without one keep the
+// MD5's verdict.
+TEST(InstallFiles, TheMarkersSha256MustAgreeWithTheAnswers) {
+  TempFolder folder;
+  const PackageFiles files(folder.path().wstring(), L"setup_1.0.0.0.exe");
+  const std::wstring md5 = L"00112233445566778899aabbccddeeff";
+  const std::string sha256(64, 'a');
+  const std::wstring wideSha256(64, L'a'), otherSha256(64, L'b');
+  auto keptAfter = [&](const std::string& marker, const std::wstring& answerSha256) {
+    for (const std::wstring& path : {files.package, files.taskFile}) std::ofstream(fs::path(path)) << "x";
+    std::ofstream(fs::path(files.marker)) << marker;
+    DiscardStalePackage(files, L"1.0.0.0", md5, L"", answerSha256);
+    return fs::exists(files.package) && fs::exists(files.taskFile);
+  };
+  const std::string md5Line = "1.0.0.0###00112233445566778899aabbccddeeff";
+
+  EXPECT_TRUE(keptAfter(md5Line + "\n" + sha256, wideSha256));
+  EXPECT_TRUE(keptAfter(md5Line + "\r\nAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\r\n", wideSha256));
+  EXPECT_FALSE(keptAfter(md5Line + "\n" + sha256, otherSha256));
+  EXPECT_TRUE(keptAfter(md5Line, wideSha256));
+  EXPECT_TRUE(keptAfter(md5Line + "\n" + sha256, L""));
+  EXPECT_FALSE(keptAfter("1.0.0.0###ffffffffffffffffffffffffffffffff\n" + sha256, wideSha256));  // the MD5 still counts
 }
 
 TEST(InstallFiles, NamesAndThePackageFileName) {
