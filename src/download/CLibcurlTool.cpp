@@ -70,10 +70,13 @@ CURLcode ApplyTrust(CURL* handle) {
 
 // The route's proxy, or none. libcurl's own reading of the environment is
 // off either way (an empty proxy and an empty no-proxy list are set, not
-// left out), so that the resolver's answer is the only one.
+// left out), so that the resolver's answer is the only one. The proxy's
+// answer to a tunnel request never reaches the header callbacks: they
+// judge the server's answers alone.
 CURLcode ApplyProxy(CURL* handle, const ProxyRoute& route) {
   CURLcode result = curl_easy_setopt(handle, CURLOPT_PROXY, route.proxy.c_str());
   if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
+  if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   if (result != CURLE_OK || route.user.empty()) return result;
   curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_BASIC));
   curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, route.user.c_str());
