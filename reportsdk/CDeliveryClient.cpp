@@ -5,9 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "startup/LocalSettings.h"
 #include "SdkLog.h"
-#include "platform/Platform.h"
+#include "download/CLibcurlTool.h"
 
 #ifndef SETUP_COLLECTOR_HOST
 #define SETUP_COLLECTOR_HOST "127.0.0.1:47810"
@@ -24,15 +23,6 @@ namespace {
 size_t CollectAnswer(void* data, size_t size, size_t count, void* answer) {
   static_cast<std::string*>(answer)->append(static_cast<const char*>(data), size * count);
   return size * count;
-}
-
-// The installer's trust settings (LocalSettings::CaBundle, IsTlsVerifyOff).
-void ApplyTrust(CURL* handle) {
-  const bool verify = !LocalSettings::IsTlsVerifyOff();
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, verify ? 1L : 0L);
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, verify ? 2L : 0L);
-  const std::string bundle = platform::WideToUtf8(LocalSettings::CaBundle());
-  if (verify && !bundle.empty()) curl_easy_setopt(handle, CURLOPT_CAINFO, bundle.c_str());
 }
 
 // A 4xx answer refuses the request itself, except 408 (request timeout)
@@ -95,11 +85,9 @@ int CDeliveryClient::PostDataError(const std::string& url, const std::string& bo
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, config_.totalTimeoutSeconds);
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectAnswer);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer);
-  ApplyTrust(handle);
-  const std::string proxy = Proxy();
-  if (!proxy.empty()) curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
-
-  const CURLcode result = curl_easy_perform(handle);
+  // "proxy.txt" overrides the system's proxy for the analytics alone.
+  CURLcode result = CLibcurlTool::ApplyTransport(handle, url, Proxy());
+  if (result == CURLE_OK) result = curl_easy_perform(handle);
   long status = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
   if (result != CURLE_OK || (status != 200 && status != 204))

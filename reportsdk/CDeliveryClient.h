@@ -3,6 +3,8 @@
 // requests, answered with 204). Certificates are verified like every other
 // request of the installer: the system store, plus the settings file's CA
 // bundle, unless the settings file switches the checks off for a test setup.
+// The proxy is the one the system names, unless "proxy.txt" beside the
+// installer names another.
 #pragma once
 
 #include <string>

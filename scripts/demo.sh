@@ -7,21 +7,24 @@
 # went, that it started, where the log is and whether the log upload that
 # closing the window starts arrived. Everything stays in build/demo.
 #
-#   scripts/demo.sh [--tampered-first]
+#   scripts/demo.sh [--tampered-first | --proxy]
 #
 # --tampered-first serves a tampered copy first: the run must end on the
 # failure page with DL014; the user then retries with the good package.
 # While the running page shows, each carousel picture's caption is printed
 # as the carousel slides to it.
+# --proxy names tinyproxy on loopback (with basic authentication) as the
+# system's proxy: every host Setup talks to must be reached through it.
 # Exits non-zero when any step fails. `make demo` builds first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 bin="${SETUP_BIN_DIR:-$root/build/linux/bin}"
 demo="${SETUP_DEMO_DIR:-$root/build/demo}"
-tampered_first=0
+tampered_first=0 through_proxy=0
 [ "${1:-}" = --tampered-first ] && tampered_first=1
-for tool in nginx openssl python3 md5sum curl; do
+[ "${1:-}" = --proxy ] && through_proxy=1
+for tool in nginx openssl python3 md5sum curl $( ((through_proxy)) && echo tinyproxy); do
   command -v "$tool" >/dev/null || { echo "demo: $tool is missing (make deps installs it)" >&2; exit 1; }
 done
 for file in Setup refservices packages/quenlo_setup.exe; do
@@ -36,6 +39,12 @@ fail() { echo "demo: FAILED: $*" >&2; exit 1; }
 
 echo "== Loopback peers: nginx (HTTPS, HTTP/2, 400 KB/s per connection) and the reference services"
 loopback_start "$demo/services" "$bin/refservices" 400k || fail "the services did not start"
+if (( through_proxy )); then
+  echo "== The system's proxy: tinyproxy on loopback, asking for basic authentication"
+  loopback_proxy installer demo-pass || fail "the proxy did not start"
+  export http_proxy=$PROXY_URL https_proxy=$PROXY_URL no_proxy=""
+  unset HTTP_PROXY HTTPS_PROXY NO_PROXY
+fi
 echo "== Packages: the signed stand-in installer, and a copy with one byte changed"
 cp "$bin/packages/quenlo_setup.exe" "$demo/good.exe"
 loopback_tamper "$demo/good.exe" "$demo/tampered.exe"
@@ -116,6 +125,18 @@ if (( tampered_first )); then
   echo "== The tampered package was refused (DL014, reported to the alert service); the retry installed the good one"
 fi
 (( finished )) || fail "Setup did not reach the finished page (log: $log)"
+if (( through_proxy )); then
+  proxy_address=${PROXY_URL##*@}
+  ! grep -a ' Proxy for .*: none' "$log" || fail "a request went direct (log: $log)"
+  for port in "$SERVICES_PORT" "$NGINX_PORT"; do
+    grep -aq " Proxy for https://127.0.0.1:$port: http://$proxy_address/ (basic authentication)" "$log" \
+      || fail "Setup chose no proxy for port $port (log: $log)"
+    grep -q "Request (file descriptor [0-9]*): CONNECT 127.0.0.1:$port " "$PROXY_LOG" \
+      || fail "the proxy carried nothing to port $port (see $PROXY_LOG)"
+  done
+  echo "== Every host was reached through the proxy:"
+  grep -o '): CONNECT [^ ]*' "$PROXY_LOG" | cut -c4- | sort | uniq -c | sed 's/^/  /'
+fi
 main_exe="$demo/programs/Vantrel/Quenlo/Quenlo PDF Editor.exe"
 [ -x "$main_exe" ] || fail "no $main_exe"
 for _ in $(seq 50); do [ -s "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt" ] && break; sleep 0.1; done

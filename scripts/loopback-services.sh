@@ -10,6 +10,7 @@
 #   loopback_serve FILE                    serves FILE as the package
 #   loopback_settings FOLDER CA_PATH [LINE] Setup's settings file for these services
 #   loopback_alerts, loopback_log_uploads  what the alert and log collection services received
+#   loopback_proxy USER PASSWORD           tinyproxy with basic authentication; sets PROXY_URL, PROXY_LOG
 #   loopback_stop                          (also run at exit)
 
 loopback_pids=()
@@ -96,6 +97,21 @@ loopback_tamper() {
 loopback_settings() {
   printf '[Settings]\nServiceHost=127.0.0.1:%s\nCaBundle=%s\n%s\n' "$SERVICES_PORT" "$2" "${3:-}" \
     >"$1/ov_downloader.cfg"
+}
+
+# Debian's tinyproxy on loopback, asking for basic authentication. No
+# ConnectPort line: CONNECT may reach the services' ports, which are not 443.
+loopback_proxy() {
+  local dir=$LOOPBACK_DIR/proxy port
+  port=$(loopback_free_port)
+  mkdir -p "$dir"
+  PROXY_LOG=$dir/tinyproxy.log
+  printf 'Port %s\nListen 127.0.0.1\nTimeout 20\nMaxClients 50\nAllow 127.0.0.1\nLogLevel Info\nLogFile "%s"\nBasicAuth %s %s\n' \
+    "$port" "$PROXY_LOG" "$1" "$2" >"$dir/tinyproxy.conf"
+  tinyproxy -d -c "$dir/tinyproxy.conf" >"$dir/tinyproxy.out" 2>&1 &
+  loopback_pids+=($!)
+  PROXY_URL="http://$1:$2@127.0.0.1:$port"
+  loopback_wait_port "$port" || { echo "tinyproxy did not start (see $dir/tinyproxy.out)" >&2; return 1; }
 }
 
 # The error reports the alert service received, as JSON.

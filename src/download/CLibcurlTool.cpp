@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "download/CDownloadThread.h"
+#include "download/ProxyResolver.h"
 #include "startup/LocalSettings.h"
 #include "analytics/SingleUserLog.h"
 #include "platform/Platform.h"
@@ -50,7 +51,7 @@ TlsSettings CurrentTls() {
 
 // Peer and host are verified unless the settings file switched that off.
 // A non-zero result means the request must not be made.
-CURLcode ApplyTls(CURL* handle) {
+CURLcode ApplyTrust(CURL* handle) {
   const TlsSettings tls = CurrentTls();
   if (!tls.verify) {
     const CURLcode result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
@@ -63,6 +64,23 @@ CURLcode ApplyTls(CURL* handle) {
     result = curl_easy_setopt(handle, CURLOPT_CAINFO, tls.caBundle.c_str());
   }
   return result;
+}
+
+// ---- proxy -------------------------------------------------------------------
+
+// The route's proxy, or none. libcurl's own reading of the environment is
+// off either way (an empty proxy and an empty no-proxy list are set, not
+// left out), so that the resolver's answer is the only one. The proxy's
+// answer to a tunnel request never reaches the header callbacks: they
+// judge the server's answers alone.
+CURLcode ApplyProxy(CURL* handle, const ProxyRoute& route) {
+  CURLcode result = curl_easy_setopt(handle, CURLOPT_PROXY, route.proxy.c_str());
+  if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
+  if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  if (result != CURLE_OK || route.user.empty()) return result;
+  curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_BASIC));
+  curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, route.user.c_str());
+  return curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, route.password.c_str());
 }
 
 // ---- append callbacks ----------------------------------------------------------
@@ -206,6 +224,12 @@ bool HeadersComplete(SliceAnswer& answer) {
 
 }  // namespace
 
+CURLcode CLibcurlTool::ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy) {
+  const CURLcode result = ApplyTrust(handle);
+  if (result != CURLE_OK) return result;
+  return ApplyProxy(handle, proxy.empty() ? ProxyResolver::Shared().RouteFor(url) : ProxyRoute::Parse(proxy));
+}
+
 CLibcurlTool::CLibcurlTool(CURL* handle) : handle_(handle) {}
 
 CLibcurlTool::~CLibcurlTool() {
@@ -249,7 +273,7 @@ CURLcode CLibcurlTool::httpDownloadContent(const char* url, int64_t from, int64_
   curl_easy_setopt(handle_, CURLOPT_HEADERDATA, thread);
   curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
   curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, connectTimeout);
-  CURLcode result = ApplyTls(handle_);
+  CURLcode result = ApplyTransport(handle_, url);
   if (result == CURLE_OK) result = curl_easy_perform(handle_);
   curl_slist_free_all(headers);
   if (result != CURLE_OK) figureError(result);
@@ -268,7 +292,7 @@ CURLcode CLibcurlTool::getIntoText(const char* url, bool headersOnly, std::strin
   curl_easy_setopt(handle_, CURLOPT_HEADER, headersOnly ? 1L : 0L);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &AppendToText);
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, received);
-  const CURLcode result = ApplyTls(handle_);
+  const CURLcode result = ApplyTransport(handle_, url);
   return result == CURLE_OK ? curl_easy_perform(handle_) : result;
 }
 
@@ -319,7 +343,7 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendPostAnswer);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, 8L);
-  CURLcode result = ApplyTls(handle);
+  CURLcode result = ApplyTransport(handle, url);
   if (result == CURLE_OK) result = curl_easy_perform(handle);
   curl_easy_cleanup(handle);
   return result;
@@ -353,7 +377,7 @@ CURLcode CLibcurlTool::httpPostMultipart(const std::string& url, const Multipart
   curl_easy_setopt(handle_, CURLOPT_TIMEOUT, post.totalSeconds);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &AppendToText);
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &response);
-  if (result == CURLE_OK) result = ApplyTls(handle_);
+  if (result == CURLE_OK) result = ApplyTransport(handle_, url);
   if (result == CURLE_OK) result = curl_easy_perform(handle_);
   curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &responseCode);
   if (result != CURLE_OK) figureError(result);

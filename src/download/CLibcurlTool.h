@@ -7,6 +7,10 @@
 // the system's store; the local settings file may add a CA bundle or, for a
 // test environment, switch the checks off (LocalSettings::CaBundle,
 // LocalSettings::IsTlsVerifyOff).
+//
+// Every request goes through the proxy the system names for its URL
+// (ProxyResolver), with basic authentication when the proxy setting carries
+// a user and password.
 #pragma once
 
 #include <curl/curl.h>
@@ -31,6 +35,13 @@ class CLibcurlTool {
   ~CLibcurlTool();
   CLibcurlTool(const CLibcurlTool&) = delete;
   CLibcurlTool& operator=(const CLibcurlTool&) = delete;
+
+  // Sets up `handle` for a request to `url`: the TLS trust and the proxy.
+  // Every libcurl handle of the installer passes here once its options are
+  // set, right before curl_easy_perform. A non-empty `proxy` (a URL or
+  // "host:port") replaces the system's choice. Non-zero: the request must
+  // not be made.
+  static CURLcode ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy = std::string());
 
   // Ranged GET of bytes from..to (inclusive) into the thread's target file
   // at the position of its current task. The fourth argument is not used.

@@ -3,19 +3,24 @@
 // signed stand-in is fetched, verified and run, and installs the demo
 // product; a package whose signature fails is reported to the alert service.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "download/CDownloader.h"
 #include "download/DownLoadImpl.h"
 #include "install/InstallMessages.h"
 #include "install/InstallWorker.h"
 #include "signing/SignedFiles.h"
 #include "integration/RefServices.h"
+#include "integration/ScopedEnv.h"
 #include "integration/TestSettings.h"
+#include "integration/Tinyproxy.h"
 #include "platform/posix/PosixRegistry.h"
 #include "unit/FakeInstallHost.h"
 #include "unit/TempFolder.h"
@@ -34,23 +39,6 @@ platform::OsVersionInfo Windows(unsigned major, unsigned minor) {
   os.currentBuild = L"9600";
   return os;
 }
-
-// Sets an environment variable for the test's lifetime.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = std::make_unique<std::string>(old);
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) setenv(name_, old_->c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::unique_ptr<std::string> old_;
-};
 
 class InstallWorkerITest : public ::testing::Test {
  protected:
@@ -77,6 +65,10 @@ class InstallWorkerITest : public ::testing::Test {
         << "<Md5>" << md5Hex(signing::ReadBytes(kPackages / package)) << "</Md5>"
         << sha256Element
         << "<Process_name>Quenlo PDF Editor.exe</Process_name><InstallTimeout>60</InstallTimeout></Downloader>";
+    NewHost(package);
+  }
+  // A host whose embedded configuration names `package` on the services.
+  void NewHost(const std::string& package) {
     host_ = std::make_unique<FakeInstallHost>(FakeInstallHost::Entries{
         {L"Extra_download_url", L"https://e.example/files/quenlo_setup.exe"},
         {L"Download_url", platform::Utf8ToWide(services_->Url("/files/" + package))},
@@ -87,6 +79,12 @@ class InstallWorkerITest : public ::testing::Test {
     host_->analytics.SetupPaths(L"quenlo");
     host_->installPath = (folder_.path() / "Program Files" / "Quenlo").wstring();
     deps_.alertUrl = services_->Url("/api/exception/send");
+  }
+  // Spoils one byte of the served copy: neither its MD5 nor its signature holds.
+  void Spoil(const std::string& package) {
+    std::string bytes = signing::ReadBytes(files_ / package);
+    bytes[bytes.size() / 2] ^= 0x20;
+    signing::WriteBytes(files_ / package, bytes);
   }
 
   TempFolder folder_;
@@ -147,10 +145,7 @@ TEST_F(InstallWorkerITest, TheAnswersSha256IsCheckedLikeTheMd5) {
 TEST_F(InstallWorkerITest, AnInvalidSignatureIsReportedToTheAlertService) {
   settings_.system().SetOsVersion(Windows(10, 0));
   Serve("quenlo_setup.exe", "quenlo_setup.exe");
-  // Spoil one byte of the served copy: neither its MD5 nor its signature holds.
-  std::string bytes = signing::ReadBytes(files_ / "quenlo_setup.exe");
-  bytes[bytes.size() / 2] ^= 0x20;
-  signing::WriteBytes(files_ / "quenlo_setup.exe", bytes);
+  Spoil("quenlo_setup.exe");
 
   EXPECT_EQ(InstallWorker(*host_, deps_).Run(), -1);
   EXPECT_EQ(host_->PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_SIGNATURE_INVALID}));
@@ -162,6 +157,65 @@ TEST_F(InstallWorkerITest, AnInvalidSignatureIsReportedToTheAlertService) {
   EXPECT_EQ(form["other"].asString(),
             host_->record.getQueryUrl() + "," + services_->Url("/files/quenlo_setup.exe"));
   EXPECT_NE(host_->record.getQueryUrl().find("&SiteID="), std::string::npos);
+}
+
+// A run whose package fails its checks talks to every service: the
+// configuration query, the length probe, the slices and the alert report.
+// Each reaches the services only through the proxy the system names, which
+// asks for basic authentication: the services see its Via header on every
+// request and the proxy logged each one.
+TEST_F(InstallWorkerITest, EveryRequestOfARunPassesThroughTheProxy) {
+  settings_.system().SetOsVersion(Windows(10, 0));
+  Tinyproxy proxy(folder_.path() / "proxy", "installer", "s3cret");
+  Serve("quenlo_setup.exe", "quenlo_setup.exe");
+  Spoil("quenlo_setup.exe");
+  const ScopedProxy named(proxy.Url());
+
+  EXPECT_EQ(InstallWorker(*host_, deps_).Run(), -1);
+  EXPECT_EQ(host_->PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_SIGNATURE_INVALID}));
+  const Json::Value requests = services_->Requests();
+  std::vector<std::string> targets, lines;
+  for (const Json::Value& request : requests) {
+    targets.push_back(request["target"].asString());
+    EXPECT_NE(request["headers"]["Via"].asString().find("tinyproxy"), std::string::npos) << targets.back();
+    lines.push_back(request["method"].asString() + " " + services_->Url(targets.back()) + " HTTP/1.1");
+  }
+  // The analytics SDK's sender thread may deliver earlier events through
+  // the proxy meanwhile: only the requests to the services count here.
+  std::vector<std::string> relayed;
+  for (const std::string& line : proxy.Requests()) {
+    if (line.find(" " + services_->Url("/")) != std::string::npos) relayed.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  std::sort(relayed.begin(), relayed.end());
+  EXPECT_EQ(relayed, lines);
+  EXPECT_NE(targets.front().find("/queryDownloaderV2?"), std::string::npos);
+  EXPECT_EQ(targets.back(), "/api/exception/send");
+  EXPECT_GE(targets.size(), 4u);  // query, probe, at least one slice, alert
+}
+
+// A proxy that refuses the password, or that is not there: the run fails
+// as when the download server cannot be reached (the length probe's DL012
+// on every attempt, then the download failure with its code) and within
+// the engine's retries; nothing reaches the services.
+TEST_F(InstallWorkerITest, ARefusingProxyFailsTheRunLikeAnUnreachableServer) {
+  settings_.system().SetOsVersion(Windows(10, 0));
+  Tinyproxy proxy(folder_.path() / "proxy", "installer", "s3cret");
+  Serve("quenlo_setup.exe", "quenlo_setup.exe");
+  for (const std::string& refusing :
+       {"http://installer:wrong@" + proxy.Address(), "http://127.0.0.1:" + std::to_string(nginx_test::FreePort())}) {
+    const ScopedProxy named(refusing);
+    NewHost("quenlo_setup.exe");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(InstallWorker(*host_, deps_).Run(), -1) << refusing;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60)) << refusing;
+    const std::vector<std::pair<unsigned, intptr_t>> failed{{MSG_DOWNLOAD_FAILED, GetLengthFailed}};
+    EXPECT_EQ(host_->Posts(), failed) << refusing;
+    EXPECT_GT(host_->CountEvent("Other/FlowError/DL012"), 0u) << refusing;
+    EXPECT_EQ(host_->CountEvent("Other/DownErrorCode/error_6"), 1u) << refusing;
+  }
+  EXPECT_EQ(services_->Requests().size(), 0u);
+  EXPECT_TRUE(services_->AlertReports().empty());
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+// The one place that decides the proxy of a request: every libcurl handle
+// of the installer asks it (CLibcurlTool::ApplyTransport). The system names
+// the proxy (platform::SystemProxyFor); the answer is kept per scheme, host
+// and port for a few minutes, since asking may take long (automatic proxy
+// detection) and an installer talks to a handful of hosts many times.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <string>
+
+struct ProxyRoute {
+  std::string proxy;     // "scheme://host:port/" without credentials; empty: direct
+  std::string user;      // basic authentication at the proxy; empty: none
+  std::string password;
+
+  // Reads a proxy setting: a URL or "host:port" (then an HTTP proxy), with
+  // optional "user:password@" whose percent-escapes are decoded. An
+  // unreadable setting gives the direct route.
+  static ProxyRoute Parse(const std::string& setting);
+};
+
+class ProxyResolver {
+ public:
+  static ProxyResolver& Shared();
+
+  // The route for `url`; direct for a URL without a host.
+  ProxyRoute RouteFor(const std::string& url);
+  // Drops the kept answers, so that changed settings count at once.
+  void Forget();
+
+ private:
+  struct Kept {
+    ProxyRoute route;
+    std::chrono::steady_clock::time_point until;
+  };
+  std::mutex lock_;
+  std::map<std::string, Kept> kept_;  // by "scheme://host:port"
+};
