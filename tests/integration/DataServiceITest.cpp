@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "download/CLibcurlTool.h"
 #include "integration/RefServices.h"
 #include "integration/TestPki.h"
 #include "unit/LogCapture.h"
@@ -49,9 +50,12 @@ class DataServiceITest : public MainWindowTest {
     for (const auto& entry : fs::directory_iterator(downloadFolder_)) names.insert(entry.path().filename().string());
     return names;
   }
-  size_t CountEvents(const std::string& event) const {
+  // The events that begin with `prefix`.
+  size_t CountEvents(const std::string& prefix) const {
     const std::vector<std::string> events = Events();
-    return static_cast<size_t>(std::count(events.begin(), events.end(), event));
+    return static_cast<size_t>(std::count_if(events.begin(), events.end(), [&](const std::string& event) {
+      return event.rfind(prefix, 0) == 0;
+    }));
   }
 
   fs::path data_ = bed_.temp.path() / "data";
@@ -90,6 +94,13 @@ TEST_F(DataServiceITest, BannersAreStoredAndAnnouncedOnlyWhenEveryPictureArrived
   ASSERT_GE(requests.size(), 1u);
   EXPECT_EQ(requests[0]["target"].asString().rfind("/api/v1/banners?lang_code=en&parent_pid=8948&timestamp=", 0), 0u);
   EXPECT_FALSE(log.Contains(" Get Cbs Ban fail: "));
+  // The same query with another signature is refused.
+  std::string forged = requests[0]["target"].asString();
+  forged.back() = forged.back() == '0' ? '1' : '0';
+  CLibcurlTool tool(curl_easy_init());
+  std::string refusal;
+  EXPECT_EQ(tool.httpGet(services_.Url(forged).c_str(), refusal, false), CURLE_OK);
+  EXPECT_EQ(refusal, "{\"code\":403,\"msg\":\"bad signature\"}");
 
   // One picture of three missing: nothing is stored, nothing announced.
   auto second = Open();
@@ -128,7 +139,7 @@ TEST_F(DataServiceITest, EveryFaultOfTheServiceEndsWithoutBanners) {
     EXPECT_EQ(log.Count(" Get Cbs Ban1: "), c.answerAttempts) << c.fault;
     EXPECT_EQ(CountEvents("pair Download/ObtainCarouselMapTime/CarouselMapTimeInterval=[0~3]s"), c.answerAttempts)
         << c.fault;
-    EXPECT_EQ(CountEvents("pair Download/DownloadCarouselImagesTime/DownloadCarouselImagesTimeInterval=[0~3]s"),
+    EXPECT_EQ(CountEvents("pair Download/DownloadCarouselImagesTime/DownloadCarouselImagesTimeInterval=["),
               c.pictureEvents)
         << c.fault;
     EXPECT_FALSE(log.Contains(" Get Banner success")) << c.fault;
