@@ -20,21 +20,12 @@
 namespace services {
 namespace {
 
-struct Fault {
-  std::string mode = "none";
-  double seconds = 0;
-  int remaining = 0;  // queries still affected; 0 = every query
-};
-
 class ConfigServer {
  public:
   explicit ConfigServer(std::string answersDir) : answersDir_(std::move(answersDir)) {}
 
   void SetFault(const httplib::Request& req) {
-    Fault fault;
-    fault.mode = req.has_param("mode") ? req.get_param_value("mode") : "none";
-    fault.seconds = req.has_param("seconds") ? std::atof(req.get_param_value("seconds").c_str()) : 0;
-    fault.remaining = req.has_param("count") ? std::atoi(req.get_param_value("count").c_str()) : 0;
+    const Fault fault = FaultOfRequest(req, 0);
     std::lock_guard<std::mutex> lock(lock_);
     fault_ = fault;
   }

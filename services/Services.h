@@ -14,6 +14,7 @@ struct Options {
   bool https = false;
   std::string answersDir;  // configuration answers: <SoftWareID>.xml
   std::string filesDir;    // static files of the download server
+  std::string dataDir;     // the data service's answers and pictures
 };
 
 // Configuration server: GET /queryDownloaderV2 (ConfigServer.cpp).
@@ -30,8 +31,18 @@ void RegisterAlertService(httplib::Server& server, const Options& options);
 // Log collection service: POST /v1/productLogUpload, the log and crash-dump
 // uploads as multipart forms with a ZIP archive (LogCollection.cpp).
 void RegisterLogCollection(httplib::Server& server, const Options& options);
-// Further services (data service) add a registration function here and call
-// it from RegisterAll in main.cpp.
+// Data service: the signed GETs /api/v1/banners and /api/v1/user_privacy_info
+// and the banner pictures (DataService.cpp).
+void RegisterDataService(httplib::Server& server, const Options& options);
+
+// A misbehaviour a test switches on through a control endpoint:
+// ?mode=M[&seconds=S][&count=N]; mode "none" (or none given) ends it.
+struct Fault {
+  std::string mode = "none";
+  double seconds = 0;
+  int remaining = 0;  // requests still affected; 0 = every one
+};
+Fault FaultOfRequest(const httplib::Request& req, double defaultSeconds);
 
 // Sleeps in short steps so that a stopping server is not held up for long.
 void SleepSeconds(double seconds);

@@ -1,6 +1,6 @@
 // refservices: the reference services on one loopback server.
 //
-//   refservices [--https CERT KEY] [--port N] [--answers DIR] [--files DIR]
+//   refservices [--https CERT KEY] [--port N] [--answers DIR] [--files DIR] [--data DIR]
 //
 // Binds 127.0.0.1 (port 0 by default: a free port), prints "PORT <n>" on a
 // line of its own and serves until it is killed. Every answered request
@@ -27,6 +27,14 @@ void SleepSeconds(double seconds) {
   while (std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+}
+
+Fault FaultOfRequest(const httplib::Request& req, double defaultSeconds) {
+  Fault fault;
+  if (req.has_param("mode")) fault.mode = req.get_param_value("mode");
+  fault.seconds = req.has_param("seconds") ? std::atof(req.get_param_value("seconds").c_str()) : defaultSeconds;
+  if (req.has_param("count")) fault.remaining = std::atoi(req.get_param_value("count").c_str());
+  return fault;
 }
 
 namespace {
@@ -82,6 +90,7 @@ void RegisterAll(httplib::Server& server, const Options& options) {
   RegisterCollector(server, options);
   RegisterAlertService(server, options);
   RegisterLogCollection(server, options);
+  RegisterDataService(server, options);
 }
 
 bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,
@@ -99,6 +108,8 @@ bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,
       options->answersDir = argv[++i];
     } else if (arg == "--files" && hasValue) {
       options->filesDir = argv[++i];
+    } else if (arg == "--data" && hasValue) {
+      options->dataDir = argv[++i];
     } else {
       std::fprintf(stderr, "unknown or incomplete argument: %s\n", arg.c_str());
       return false;

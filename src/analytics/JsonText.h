@@ -9,6 +9,9 @@
 
 namespace JsonText {
 
+// Any JSON value: false, with the reader's complaint in *errors, when the
+// text is not read whole (also when it nests deeper than the reader allows).
+bool Parse(const std::string& text, Json::Value* value, std::string* errors);
 // The object as far as the reader got; anything else is an empty object.
 // Nesting deeper than the reader allows makes the whole text unreadable
 // (an empty object) instead of an exception. *errors, when given, receives

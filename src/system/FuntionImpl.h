@@ -49,6 +49,23 @@ std::wstring GetHostOfUrl(const std::wstring& url);
 uint32_t CreateDirectories(const std::wstring& path);
 std::wstring GetSystemVolumeGuid();
 
+// ---- data service (FuntionImplDataService.cpp) ----
+// The signed request addresses of the data service: "https://" + its host +
+// "/api/v1/banners?" or "/api/v1/user_privacy_info?" + the signed query for
+// the current time. The query is logged (" BAN: ", " TCP: ").
+std::string GetBannerPicUrl(int32_t parentPid, const std::string& languageCode);
+std::string GetPrivacyUrl(int32_t parentPid);
+// The signed queries for a given time: the query, then "&verify=" and the
+// lower-case hex MD5 of the query followed by the service's salt.
+std::string BannerQuery(int32_t parentPid, const std::string& languageCode, int64_t timestamp);
+std::string PrivacyQuery(int32_t parentPid, int64_t timestamp);
+// The build's data-service host (SETUP_DATA_HOST; with the TestEnv switch
+// SETUP_DATA_TEST_HOST); in builds for tests the settings' ServiceHost first.
+std::string DataServiceHost();
+// Durations for analytics in buckets of three seconds: "[3~6]s" for 4
+// seconds with the suffix "s".
+std::string TimeBucketText(int64_t seconds, const std::string& suffix);
+
 // ---- pieces of the above, for tests and other subsystems ----
 // One row of the language table.
 struct LanguageEntry {

@@ -62,8 +62,11 @@ struct MainWindowContext {
   std::function<bool(std::vector<platform::ProcessEntry>*)> listProcesses;
   // The install worker's body, run on the install thread; empty: InstallWorker.
   std::function<int(InstallHost&)> runInstall;
-  // The banner fetch, run once on the banner thread; empty: no banners.
+  // The banner fetch, run once on the banner thread; empty: InstallUIMainWnd::GetCbsBanner.
   std::function<void(InstallUIMainWnd&)> fetchBanners;
+  // The privacy-link fetch of the newer licence layout, run on the privacy
+  // thread; empty: InstallUIMainWnd::GetCbsPrivacy.
+  std::function<void(InstallUIMainWnd&)> fetchPrivacy;
 };
 
 class InstallUIMainWnd : public toolkit::SkinWindow,
@@ -172,6 +175,18 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   static std::wstring BrowsedInstallFolder(const std::wstring& folder);
   // ---- end of install path ----
 
+  // ---- data-service threads (InstallUIMainWndCbs.cpp) ----
+  // The privacy-link fetch: fills the download configuration's link table
+  // from the data service's answer.
+  void GetCbsPrivacy();
+  // The banner fetch: downloads every banner picture of the data service's
+  // answer into the download folder and checks that it decodes; when all
+  // arrived, stores their records and posts MSG_BANNER_READY.
+  void GetCbsBanner();
+  // The delivered banners by sort (any thread).
+  std::map<int, BannerRecord> DeliveredBanners();
+  // ---- end of data-service threads ----
+
   // The embedded configuration, read from the window's hidden labels.
   std::wstring ReadEntry(const std::wstring& name) override;
   std::string FunnelProductVersion() override;
@@ -262,6 +277,12 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   bool OnFailurePage() const;
   // Opens an absolute http(s) address in the browser; anything else is only logged.
   bool OpenWebPage(const std::wstring& url);
+
+  // InstallUIMainWndCbs.cpp
+  // One banner picture into `localFile`, by the system's download and then
+  // the download engine, three tries; true once the file decodes.
+  bool DownloadBannerPicture(const std::wstring& url, const std::wstring& localFile, size_t index,
+                             size_t count, int delivered);
 
   // InstallUIMainWndClose.cpp
   void CloseWithConfirm();

@@ -153,10 +153,12 @@ void InstallUIMainWnd::CreateConfigure() {
   productVersion_ = configure_->productVersion;
 }
 
-// The privacy-link fetch of the newer licence layout comes with the data
-// service; until then its handle stays empty and the shutdown skips it.
+// Only the newer licence layout shows the data service's privacy links;
+// otherwise that handle stays empty and the shutdown skips it.
 void InstallUIMainWnd::StartWorkerThreads() {
   configThread_.Start([this] { AsyncGetCbsInfoThreadFunc(); });
+  if (!newLicenseFlag_) return;
+  privacyThread_.Start([this] { context_.fetchPrivacy ? context_.fetchPrivacy(*this) : GetCbsPrivacy(); });
 }
 
 // The carousel pictures present in the archive: "skin/anima/1.png", 2, ... up to the first gap.

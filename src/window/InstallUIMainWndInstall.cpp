@@ -80,8 +80,8 @@ int InstallUIMainWnd::BeginInstallTask() {
 // Once delivered, the banners stay; a fetch that is still running is not
 // started again (its handle must stay for the exit to wait for).
 void InstallUIMainWnd::StartBannerFetch() {
-  if (bannerDelivered_ || bannerThread_.Running() || !context_.fetchBanners) return;
-  bannerThread_.Start([this] { context_.fetchBanners(*this); });
+  if (bannerDelivered_ || bannerThread_.Running()) return;
+  bannerThread_.Start([this] { context_.fetchBanners ? context_.fetchBanners(*this) : GetCbsBanner(); });
 }
 
 void InstallUIMainWnd::InstallThreadFunc() {

@@ -7,3 +7,7 @@ target_link_options(configure_fuzz PRIVATE -fsanitize=fuzzer)
 add_executable(signature_fuzz ${CMAKE_CURRENT_LIST_DIR}/SignatureFuzz.cpp)
 target_link_libraries(signature_fuzz PRIVATE setupcore)
 target_link_options(signature_fuzz PRIVATE -fsanitize=fuzzer)
+
+add_executable(data_service_answer_fuzz ${CMAKE_CURRENT_LIST_DIR}/DataServiceAnswerFuzz.cpp)
+target_link_libraries(data_service_answer_fuzz PRIVATE setupcore)
+target_link_options(data_service_answer_fuzz PRIVATE -fsanitize=fuzzer)

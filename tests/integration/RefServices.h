@@ -18,7 +18,7 @@
 class RefServices {
  public:
   struct Options {
-    std::filesystem::path answers, files;
+    std::filesystem::path answers, files, data;
     std::filesystem::path cert, key;  // both set: HTTPS
   };
 
@@ -26,6 +26,7 @@ class RefServices {
     std::vector<std::string> args{std::string(SETUP_BIN_DIR) + "/refservices"};
     if (!options.answers.empty()) args.insert(args.end(), {"--answers", options.answers.string()});
     if (!options.files.empty()) args.insert(args.end(), {"--files", options.files.string()});
+    if (!options.data.empty()) args.insert(args.end(), {"--data", options.data.string()});
     if (https_) args.insert(args.end(), {"--https", options.cert.string(), options.key.string()});
     Start(args);
   }

@@ -20,11 +20,15 @@ class MainWindowTest : public ::testing::Test {
  protected:
   // A window on `archive`, initialised, its configuration fetch ended (the
   // configuration hosts refuse at once). The workers' hooks come from
-  // `context_`; without one, the install worker only counts its starts.
+  // `context_`; without one, the install worker only counts its starts and
+  // the data-service fetches do nothing.
   std::unique_ptr<InstallUIMainWnd> Open(const toolkit::ResourceArchive& archive = shipped_skin::Archive(),
                                          const std::wstring& className = L"") {
     InstallUIMainWnd::Context context = context_;
     if (!context.runInstall) context.runInstall = [this](InstallHost&) { return ++workerStarts_, -1; };
+    // The data service is not asked unless a test says how.
+    if (!context.fetchBanners) context.fetchBanners = [](InstallUIMainWnd&) {};
+    if (!context.fetchPrivacy) context.fetchPrivacy = [](InstallUIMainWnd&) {};
     context.className = className;
     context.archive = &archive;
     context.analytics = &analytics_;

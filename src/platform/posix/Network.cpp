@@ -30,4 +30,9 @@ uint32_t SystemTickCount() {
   return static_cast<uint32_t>(ms);
 }
 
+int32_t DownloadUrlToFile(const std::wstring&, const std::wstring&) {
+  constexpr uint32_t kNotImplemented = 0x80004001;  // E_NOTIMPL
+  return static_cast<int32_t>(kNotImplemented);
+}
+
 }  // namespace platform

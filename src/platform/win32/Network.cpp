@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <sensapi.h>
+#include <urlmon.h>
 
 namespace platform {
 
@@ -12,5 +13,9 @@ bool SystemIsNetworkAlive() {
 }
 
 uint32_t SystemTickCount() { return GetTickCount(); }
+
+int32_t DownloadUrlToFile(const std::wstring& url, const std::wstring& path) {
+  return static_cast<int32_t>(URLDownloadToFileW(nullptr, url.c_str(), path.c_str(), 0, nullptr));
+}
 
 }  // namespace platform
