@@ -41,54 +41,37 @@ std::vector<std::pair<std::string, std::string>> FormFields(const std::string& b
   return fields;
 }
 
-class AlertService {
- public:
-  void Keep(const httplib::Request& req) {
-    Json::Value form(Json::objectValue);
-    for (const auto& [name, value] : FormFields(req.body)) {
-      if (!form.isMember(name)) {
-        form[name] = value;
-        continue;
-      }
-      if (!form[name].isArray()) {
-        Json::Value values(Json::arrayValue);
-        values.append(form[name]);
-        form[name] = values;
-      }
-      form[name].append(value);
+// A report as {body, form}: the form's fields, a repeated one as an array.
+Json::Value AlertRecord(const httplib::Request& req) {
+  Json::Value form(Json::objectValue);
+  for (const auto& [name, value] : FormFields(req.body)) {
+    if (!form.isMember(name)) {
+      form[name] = value;
+      continue;
     }
-    Json::Value entry;
-    entry["body"] = req.body;
-    entry["form"] = form;
-    std::lock_guard<std::mutex> lock(lock_);
-    reports_.append(entry);
+    if (!form[name].isArray()) {
+      Json::Value values(Json::arrayValue);
+      values.append(form[name]);
+      form[name] = values;
+    }
+    form[name].append(value);
   }
-
-  std::string Reports() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return Json::writeString(Json::StreamWriterBuilder(), reports_);
-  }
-
-  void Clear() {
-    std::lock_guard<std::mutex> lock(lock_);
-    reports_ = Json::Value(Json::arrayValue);
-  }
-
- private:
-  std::mutex lock_;
-  Json::Value reports_{Json::arrayValue};
-};
+  Json::Value entry;
+  entry["body"] = req.body;
+  entry["form"] = form;
+  return entry;
+}
 
 }  // namespace
 
 void RegisterAlertService(httplib::Server& server, const Options&) {
-  auto alerts = std::make_shared<AlertService>();
+  auto alerts = std::make_shared<JsonRecords>();
   server.Post("/api/exception/send", [alerts](const httplib::Request& req, httplib::Response& res) {
-    alerts->Keep(req);
+    alerts->Append(AlertRecord(req));
     res.set_content("{\"code\":0,\"msg\":\"received\"}", "application/json");
   });
   server.Get("/_control/alert/reports", [alerts](const httplib::Request&, httplib::Response& res) {
-    res.set_content(alerts->Reports(), "application/json");
+    res.set_content(alerts->Text(), "application/json");
   });
   server.Post("/_control/alert/clear", [alerts](const httplib::Request&, httplib::Response& res) {
     alerts->Clear();

@@ -26,10 +26,9 @@ namespace {
 class Collector {
  public:
   void Answer(const httplib::Request& req, httplib::Response& res, int successCode) {
-    std::string mode;
-    double seconds = 0;
-    NextFault(&mode, &seconds);
-    if (mode == "stall") SleepSeconds(seconds > 0 ? seconds : 60);
+    const Fault fault = fault_.Take();
+    const std::string& mode = fault.mode;
+    if (mode == "stall") SleepSeconds(fault.seconds);
     if (mode == "fail") {
       res.status = 500;
     } else if (mode == "wrongcode") {
@@ -40,46 +39,20 @@ class Collector {
     }
   }
 
-  void SetFault(const httplib::Request& req) {
-    std::lock_guard<std::mutex> lock(lock_);
-    mode_ = req.has_param("mode") ? req.get_param_value("mode") : "none";
-    seconds_ = req.has_param("seconds") ? std::atof(req.get_param_value("seconds").c_str()) : 0;
-    left_ = req.has_param("count") ? std::atoi(req.get_param_value("count").c_str()) : 0;
-  }
-
-  std::string Accepted() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return Json::writeString(Json::StreamWriterBuilder(), accepted_);
-  }
-
-  void Clear() {
-    std::lock_guard<std::mutex> lock(lock_);
-    accepted_ = Json::Value(Json::arrayValue);
-  }
+  void SetFault(const httplib::Request& req) { fault_.Set(req); }
+  JsonRecords& Accepted() { return accepted_; }
 
  private:
-  // The fault in force for one request; a counted fault runs out.
-  void NextFault(std::string* mode, double* seconds) {
-    std::lock_guard<std::mutex> lock(lock_);
-    *mode = mode_;
-    *seconds = seconds_;
-    if (left_ > 0 && --left_ == 0) mode_ = "none";
-  }
-
   void Keep(const httplib::Request& req) {
     Json::Value entry;
     entry["path"] = req.path;
     entry["target"] = req.target;
     entry["body"] = req.body;
-    std::lock_guard<std::mutex> lock(lock_);
-    accepted_.append(entry);
+    accepted_.Append(entry);
   }
 
-  std::mutex lock_;
-  std::string mode_ = "none";
-  double seconds_ = 0;
-  int left_ = 0;
-  Json::Value accepted_{Json::arrayValue};
+  FaultSwitch fault_{60};
+  JsonRecords accepted_;
 };
 
 }  // namespace
@@ -95,10 +68,10 @@ void RegisterCollector(httplib::Server& server, const Options&) {
     collector->Answer(req, res, 204);
   });
   server.Get("/_control/collector/accepted", [collector](const httplib::Request&, httplib::Response& res) {
-    res.set_content(collector->Accepted(), "application/json");
+    res.set_content(collector->Accepted().Text(), "application/json");
   });
   server.Post("/_control/collector/clear", [collector](const httplib::Request&, httplib::Response& res) {
-    collector->Clear();
+    collector->Accepted().Clear();
     res.set_content("ok", "text/plain");
   });
   server.Post("/_control/collector/fault", [collector](const httplib::Request& req, httplib::Response& res) {

@@ -24,14 +24,10 @@ class ConfigServer {
  public:
   explicit ConfigServer(std::string answersDir) : answersDir_(std::move(answersDir)) {}
 
-  void SetFault(const httplib::Request& req) {
-    const Fault fault = FaultOfRequest(req, 0);
-    std::lock_guard<std::mutex> lock(lock_);
-    fault_ = fault;
-  }
+  void SetFault(const httplib::Request& req) { fault_.Set(req); }
 
   void Answer(const httplib::Request& req, httplib::Response& res) {
-    const Fault fault = TakeFault();
+    const Fault fault = fault_.Take();
     if (fault.mode == "404") {
       res.status = 404;
     } else if (fault.mode == "nodownloader") {
@@ -48,14 +44,6 @@ class ConfigServer {
   }
 
  private:
-  // The fault for this query, counting it down.
-  Fault TakeFault() {
-    std::lock_guard<std::mutex> lock(lock_);
-    const Fault current = fault_;
-    if (fault_.remaining > 0 && --fault_.remaining == 0) fault_ = Fault();
-    return current;
-  }
-
   void AnswerFromFile(const httplib::Request& req, httplib::Response& res) {
     const std::string id = req.get_param_value("SoftWareID");
     std::ifstream file;
@@ -78,8 +66,7 @@ class ConfigServer {
   }
 
   const std::string answersDir_;
-  std::mutex lock_;
-  Fault fault_;
+  FaultSwitch fault_{0};
 };
 
 }  // namespace

@@ -82,17 +82,13 @@ class DataService {
  public:
   explicit DataService(const Options& options) : options_(options) {}
 
-  void SetFault(const httplib::Request& req) {
-    const Fault fault = FaultOfRequest(req, 6);
-    std::lock_guard<std::mutex> lock(lock_);
-    fault_ = fault;
-  }
+  void SetFault(const httplib::Request& req) { fault_.Set(req); }
 
   // One of the two signed requests: `keys` in the order they are signed,
   // `file` the answer, `wrongShape` the answer of the "shape" fault.
   void Answer(const httplib::Request& req, httplib::Response& res, const std::vector<std::string>& keys,
               const std::string& file, const std::string& wrongShape) {
-    const Fault fault = TakeFault(false);
+    const Fault fault = fault_.Take([](const std::string& mode) { return !IsPictureMode(mode); });
     if (fault.mode == "slow") SleepSeconds(fault.seconds);
     if (fault.mode == "badsign" || req.get_param_value("verify") != Md5Hex(SignedText(req, keys))) {
       res.status = 403;
@@ -117,7 +113,7 @@ class DataService {
   }
 
   void Picture(const httplib::Request& req, httplib::Response& res) {
-    const Fault fault = TakeFault(true);
+    const Fault fault = fault_.Take(IsPictureMode);
     const std::string name = req.matches[1];
     std::string content;
     if (fault.mode == "nopicture" || name.find("..") != std::string::npos ||
@@ -131,22 +127,12 @@ class DataService {
   }
 
  private:
-  // The fault for this request when its mode concerns it, counting it down.
-  Fault TakeFault(bool picture) {
-    std::lock_guard<std::mutex> lock(lock_);
-    if (fault_.mode == "none" || IsPictureMode(fault_.mode) != picture) return Fault();
-    const Fault current = fault_;
-    if (fault_.remaining > 0 && --fault_.remaining == 0) fault_ = Fault();
-    return current;
-  }
-
   std::string Origin(const httplib::Request& req) const {
     return std::string(options_.https ? "https://" : "http://") + req.get_header_value("Host");
   }
 
   const Options options_;
-  std::mutex lock_;
-  Fault fault_;
+  FaultSwitch fault_{6};
 };
 
 }  // namespace

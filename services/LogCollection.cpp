@@ -100,14 +100,9 @@ std::string Problem(const httplib::Request& req, const Json::Value& upload, bool
 class LogCollection {
  public:
   void Receive(const httplib::Request& req, httplib::Response& res) {
-    std::string mode;
-    double seconds = 0;
-    {
-      std::lock_guard<std::mutex> lock(lock_);
-      mode = mode_;
-      seconds = seconds_;
-    }
-    if (mode == "hang") SleepSeconds(seconds > 0 ? seconds : 600);
+    const Fault fault = fault_.Take();
+    const std::string& mode = fault.mode;
+    if (mode == "hang") SleepSeconds(fault.seconds);
     Json::Value upload;
     upload["fileName"] = req.has_file("file") ? req.get_file_value("file").filename : "";
     for (const char* field : {"product_id", "version", "catalogue"}) upload[field] = FormValue(req, field);
@@ -116,7 +111,7 @@ class LogCollection {
     const std::string problem = Problem(req, upload, readable);
     upload["accepted"] = problem.empty();
     upload["problem"] = problem;
-    Keep(upload);
+    received_.Append(upload);
     if (mode == "fail" || mode == "hang") {
       res.status = 500;
     } else if (!problem.empty()) {
@@ -127,32 +122,13 @@ class LogCollection {
     }
   }
 
-  void SetFault(const httplib::Request& req) {
-    std::lock_guard<std::mutex> lock(lock_);
-    mode_ = req.has_param("mode") ? req.get_param_value("mode") : "none";
-    seconds_ = req.has_param("seconds") ? std::atof(req.get_param_value("seconds").c_str()) : 0;
-  }
+  void SetFault(const httplib::Request& req) { fault_.Set(req); }
 
-  std::string Received() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return Json::writeString(Json::StreamWriterBuilder(), received_);
-  }
-
-  void Clear() {
-    std::lock_guard<std::mutex> lock(lock_);
-    received_ = Json::Value(Json::arrayValue);
-  }
+  JsonRecords& Received() { return received_; }
 
  private:
-  void Keep(const Json::Value& upload) {
-    std::lock_guard<std::mutex> lock(lock_);
-    received_.append(upload);
-  }
-
-  std::mutex lock_;
-  std::string mode_ = "none";
-  double seconds_ = 0;
-  Json::Value received_{Json::arrayValue};
+  FaultSwitch fault_{600};
+  JsonRecords received_;
 };
 
 }  // namespace
@@ -163,10 +139,10 @@ void RegisterLogCollection(httplib::Server& server, const Options&) {
     service->Receive(req, res);
   });
   server.Get("/_control/logupload/received", [service](const httplib::Request&, httplib::Response& res) {
-    res.set_content(service->Received(), "application/json");
+    res.set_content(service->Received().Text(), "application/json");
   });
   server.Post("/_control/logupload/clear", [service](const httplib::Request&, httplib::Response& res) {
-    service->Clear();
+    service->Received().Clear();
     res.set_content("ok", "text/plain");
   });
   server.Post("/_control/logupload/fault", [service](const httplib::Request& req, httplib::Response& res) {

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <httplib.h>
+#include <json/json.h>
 
+#include <functional>
+#include <mutex>
 #include <string>
 
 namespace services {
@@ -42,7 +45,35 @@ struct Fault {
   double seconds = 0;
   int remaining = 0;  // requests still affected; 0 = every one
 };
-Fault FaultOfRequest(const httplib::Request& req, double defaultSeconds);
+
+// The fault in force for a service; any thread.
+class FaultSwitch {
+ public:
+  // `defaultSeconds`: the fault's duration when the control request names none.
+  explicit FaultSwitch(double defaultSeconds) : defaultSeconds_(defaultSeconds) {}
+  void Set(const httplib::Request& control);
+  // The fault for one request, counting a counted fault down; none when no
+  // fault is on or `concerns` says the fault's mode is not for this request.
+  Fault Take(const std::function<bool(const std::string& mode)>& concerns = nullptr);
+
+ private:
+  const double defaultSeconds_;
+  std::mutex lock_;
+  Fault fault_;
+};
+
+// What a service keeps for tests to read: records appended by any thread,
+// read back as one JSON array.
+class JsonRecords {
+ public:
+  void Append(const Json::Value& record);
+  std::string Text();
+  void Clear();
+
+ private:
+  std::mutex lock_;
+  Json::Value records_{Json::arrayValue};
+};
 
 // Sleeps in short steps so that a stopping server is not held up for long.
 void SleepSeconds(double seconds);

@@ -29,12 +29,37 @@ void SleepSeconds(double seconds) {
   }
 }
 
-Fault FaultOfRequest(const httplib::Request& req, double defaultSeconds) {
+void FaultSwitch::Set(const httplib::Request& control) {
   Fault fault;
-  if (req.has_param("mode")) fault.mode = req.get_param_value("mode");
-  fault.seconds = req.has_param("seconds") ? std::atof(req.get_param_value("seconds").c_str()) : defaultSeconds;
-  if (req.has_param("count")) fault.remaining = std::atoi(req.get_param_value("count").c_str());
-  return fault;
+  if (control.has_param("mode")) fault.mode = control.get_param_value("mode");
+  fault.seconds =
+      control.has_param("seconds") ? std::atof(control.get_param_value("seconds").c_str()) : defaultSeconds_;
+  if (control.has_param("count")) fault.remaining = std::atoi(control.get_param_value("count").c_str());
+  std::lock_guard<std::mutex> lock(lock_);
+  fault_ = fault;
+}
+
+Fault FaultSwitch::Take(const std::function<bool(const std::string& mode)>& concerns) {
+  std::lock_guard<std::mutex> lock(lock_);
+  if (fault_.mode == "none" || (concerns && !concerns(fault_.mode))) return Fault();
+  const Fault current = fault_;
+  if (fault_.remaining > 0 && --fault_.remaining == 0) fault_ = Fault();
+  return current;
+}
+
+void JsonRecords::Append(const Json::Value& record) {
+  std::lock_guard<std::mutex> lock(lock_);
+  records_.append(record);
+}
+
+std::string JsonRecords::Text() {
+  std::lock_guard<std::mutex> lock(lock_);
+  return Json::writeString(Json::StreamWriterBuilder(), records_);
+}
+
+void JsonRecords::Clear() {
+  std::lock_guard<std::mutex> lock(lock_);
+  records_ = Json::Value(Json::arrayValue);
 }
 
 namespace {
@@ -42,41 +67,26 @@ namespace {
 // The requests seen so far, recorded after their handler has run and before
 // the answer is sent, so that a test that got an answer finds its request
 // (with its body) here.
-class RequestLog {
- public:
-  void Record(const httplib::Request& req) {
-    Json::Value entry;
-    entry["method"] = req.method;
-    entry["target"] = req.target;
-    entry["body"] = req.body;
-    Json::Value headers(Json::objectValue);
-    for (const auto& header : req.headers) headers[header.first] = header.second;
-    entry["headers"] = headers;
-    std::lock_guard<std::mutex> lock(lock_);
-    entries_.append(entry);
-  }
-  std::string Json() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return Json::writeString(Json::StreamWriterBuilder(), entries_);
-  }
-  void Clear() {
-    std::lock_guard<std::mutex> lock(lock_);
-    entries_ = Json::Value(Json::arrayValue);
-  }
-
- private:
-  std::mutex lock_;
-  Json::Value entries_{Json::arrayValue};
-};
+// Each request as {method, target, headers, body}.
+Json::Value RequestRecord(const httplib::Request& req) {
+  Json::Value entry;
+  entry["method"] = req.method;
+  entry["target"] = req.target;
+  entry["body"] = req.body;
+  Json::Value headers(Json::objectValue);
+  for (const auto& header : req.headers) headers[header.first] = header.second;
+  entry["headers"] = headers;
+  return entry;
+}
 
 bool IsControl(const httplib::Request& req) { return req.path.rfind("/_control/", 0) == 0; }
 
-void RegisterRequestLog(httplib::Server& server, RequestLog& log) {
+void RegisterRequestLog(httplib::Server& server, JsonRecords& log) {
   server.set_post_routing_handler([&log](const httplib::Request& req, httplib::Response&) {
-    if (!IsControl(req)) log.Record(req);
+    if (!IsControl(req)) log.Append(RequestRecord(req));
   });
   server.Get("/_control/requests", [&log](const httplib::Request&, httplib::Response& res) {
-    res.set_content(log.Json(), "application/json");
+    res.set_content(log.Text(), "application/json");
   });
   server.Post("/_control/requests/clear", [&log](const httplib::Request&, httplib::Response& res) {
     log.Clear();
@@ -140,7 +150,7 @@ int main(int argc, char** argv) {
   // Slow and silent answers hold a worker each; keep enough of them.
   server->new_task_queue = [] { return new httplib::ThreadPool(48); };
 
-  services::RequestLog log;
+  services::JsonRecords log;
   services::RegisterRequestLog(*server, log);
   services::RegisterAll(*server, options);
 

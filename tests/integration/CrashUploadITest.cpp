@@ -34,7 +34,7 @@ TEST(CrashUploadITest, CrashTestReportArrivesAtTheLogCollectionService) {
   TempFolder temp;
   TestPki pki(temp.path() / "pki");
   const TestPki::Pair pair = pki.Server("logs", "IP:127.0.0.1,DNS:localhost");
-  RefServices services(RefServices::Options{{}, {}, pair.cert, pair.key});
+  RefServices services(RefServices::Options{{}, {}, {}, pair.cert, pair.key});
   const fs::path bin = temp.path() / "bin";
   fs::create_directories(bin);
   fs::copy_file(std::string(SETUP_BIN_DIR) + "/Setup", bin / "Setup");

@@ -34,7 +34,7 @@ class LogUploadITest : public ::testing::Test {
   // that nothing trusts.
   void Serve(const std::string& ca = "ca") {
     const TestPki::Pair pair = pki_.Server("logs-" + ca, "IP:127.0.0.1,DNS:localhost", ca);
-    services_ = std::make_unique<RefServices>(RefServices::Options{{}, {}, pair.cert, pair.key});
+    services_ = std::make_unique<RefServices>(RefServices::Options{{}, {}, {}, pair.cert, pair.key});
   }
   CLogUpload Uploader() const { return CLogUpload(logs_.wstring(), services_->Url("/v1/productLogUpload")); }
   CLogUpload Uploader(CLogUpload::Limits limits) const {
