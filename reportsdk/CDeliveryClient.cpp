@@ -85,8 +85,10 @@ int CDeliveryClient::PostDataError(const std::string& url, const std::string& bo
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, config_.totalTimeoutSeconds);
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectAnswer);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer);
-  // "proxy.txt" overrides the system's proxy for the analytics alone.
-  CURLcode result = CLibcurlTool::ApplyTransport(handle, url, Proxy());
+  // "proxy.txt" overrides the system's proxy for the analytics alone. This
+  // thread may run during the exit handlers, so it keeps out of the
+  // installer's log.
+  CURLcode result = CLibcurlTool::ApplyTransport(handle, url, Proxy(), CLibcurlTool::TransportLog::kQuiet);
   if (result == CURLE_OK) result = curl_easy_perform(handle);
   long status = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);

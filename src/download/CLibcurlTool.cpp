@@ -30,29 +30,30 @@ struct TlsSettings {
 };
 
 // The settings file's TLS choices; a change against the last request's
-// choices is logged, so each run's log states what was in force.
-TlsSettings CurrentTls() {
+// choices is logged (unless `quiet`), so each run's log states what was in
+// force. The last choices are never destroyed: a quiet caller may come
+// while the exit handlers run.
+TlsSettings CurrentTls(bool quiet) {
   TlsSettings tls;
   tls.verify = !LocalSettings::IsTlsVerifyOff();
   tls.caBundle = platform::WideToUtf8(LocalSettings::CaBundle());
-  static std::mutex lock;
-  static TlsSettings logged;
-  std::lock_guard<std::mutex> guard(lock);
-  if (!(tls == logged)) {
-    logged = tls;
-    if (!tls.verify) {
-      LOG(INFO) << " [Warning]: TLS certificate and host checks are off (TlsVerify=0 in the settings file)";
-    } else {
-      LOG(INFO) << " TLS checks on, extra CA bundle: " << (tls.caBundle.empty() ? "none" : tls.caBundle);
-    }
+  static std::mutex* const lock = new std::mutex;
+  static TlsSettings* const logged = new TlsSettings;
+  std::lock_guard<std::mutex> guard(*lock);
+  if (quiet || tls == *logged) return tls;
+  *logged = tls;
+  if (!tls.verify) {
+    LOG(INFO) << " [Warning]: TLS certificate and host checks are off (TlsVerify=0 in the settings file)";
+  } else {
+    LOG(INFO) << " TLS checks on, extra CA bundle: " << (tls.caBundle.empty() ? "none" : tls.caBundle);
   }
   return tls;
 }
 
 // Peer and host are verified unless the settings file switched that off.
 // A non-zero result means the request must not be made.
-CURLcode ApplyTrust(CURL* handle) {
-  const TlsSettings tls = CurrentTls();
+CURLcode ApplyTrust(CURL* handle, bool quiet) {
+  const TlsSettings tls = CurrentTls(quiet);
   if (!tls.verify) {
     const CURLcode result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
@@ -224,10 +225,12 @@ bool HeadersComplete(SliceAnswer& answer) {
 
 }  // namespace
 
-CURLcode CLibcurlTool::ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy) {
-  const CURLcode result = ApplyTrust(handle);
+CURLcode CLibcurlTool::ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy,
+                                      TransportLog log) {
+  const bool quiet = log == TransportLog::kQuiet;
+  const CURLcode result = ApplyTrust(handle, quiet);
   if (result != CURLE_OK) return result;
-  return ApplyProxy(handle, proxy.empty() ? ProxyResolver::Shared().RouteFor(url) : ProxyRoute::Parse(proxy));
+  return ApplyProxy(handle, proxy.empty() ? ProxyResolver::Shared().RouteFor(url, quiet) : ProxyRoute::Parse(proxy));
 }
 
 CLibcurlTool::CLibcurlTool(CURL* handle) : handle_(handle) {}

@@ -40,8 +40,12 @@ class CLibcurlTool {
   // Every libcurl handle of the installer passes here once its options are
   // set, right before curl_easy_perform. A non-empty `proxy` (a URL or
   // "host:port") replaces the system's choice. Non-zero: the request must
-  // not be made.
-  static CURLcode ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy = std::string());
+  // not be made. The choices go to the installer's log, except for a
+  // kQuiet caller: the reporting SDK's thread, which may still run while the
+  // process's exit handlers tear that log down.
+  enum class TransportLog { kInstallerLog, kQuiet };
+  static CURLcode ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy = std::string(),
+                                 TransportLog log = TransportLog::kInstallerLog);
 
   // Ranged GET of bytes from..to (inclusive) into the thread's target file
   // at the position of its current task. The fourth argument is not used.

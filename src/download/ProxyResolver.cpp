@@ -64,11 +64,11 @@ ProxyRoute ProxyRoute::Parse(const std::string& setting) {
 }
 
 ProxyResolver& ProxyResolver::Shared() {
-  static ProxyResolver shared;
-  return shared;
+  static ProxyResolver* const shared = new ProxyResolver;
+  return *shared;
 }
 
-ProxyRoute ProxyResolver::RouteFor(const std::string& url) {
+ProxyRoute ProxyResolver::RouteFor(const std::string& url, bool quiet) {
   Target target;
   if (!ParseTarget(url, &target)) return ProxyRoute();
   const std::string key = target.key();
@@ -84,7 +84,7 @@ ProxyRoute ProxyResolver::RouteFor(const std::string& url) {
       ProxyRoute::Parse(platform::SystemProxyFor(url, target.scheme, target.host, target.port));
   std::lock_guard<std::mutex> guard(lock_);
   kept_[key] = Kept{route, now + kKeepFor};
-  LogRoute(key, route);
+  if (!quiet) LogRoute(key, route);
   return route;
 }
 

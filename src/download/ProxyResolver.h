@@ -23,10 +23,12 @@ struct ProxyRoute {
 
 class ProxyResolver {
  public:
+  // Never destroyed, as its quiet callers may outlive the exit handlers.
   static ProxyResolver& Shared();
 
-  // The route for `url`; direct for a URL without a host.
-  ProxyRoute RouteFor(const std::string& url);
+  // The route for `url`; direct for a URL without a host. A new answer is
+  // logged unless `quiet`.
+  ProxyRoute RouteFor(const std::string& url, bool quiet = false);
   // Drops the kept answers, so that changed settings count at once.
   void Forget();
 

@@ -18,7 +18,7 @@ namespace {
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::towlower(text[i]) != prefix[i]) return false;
+    if (static_cast<wchar_t>(std::towlower(text[i])) != prefix[i]) return false;
   return true;
 }
 
