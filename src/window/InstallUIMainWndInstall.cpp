@@ -61,7 +61,10 @@ int InstallUIMainWnd::BeginInstallTask() {
   for (toolkit::Control* failure : {failRetry_, failAdvice_, warningImage_})
     if (failure) failure->state.visible = false;
   if (startApp_) startApp_->look.text = GetLanguageText("install_page", "start_app", currentLanguage_, archive_);
-  if (backgroundLayout_) backgroundLayout_->look.bkImage = toolkit::Picture{"skin/backgroud_complete.png"};
+  if (backgroundLayout_) {
+    backgroundLayout_->look.bkImage = toolkit::Picture();
+    backgroundLayout_->look.bkImage.file = "skin/backgroud_complete.png";
+  }
   Arrange();
   SetTimer(TIMER_STARTPROGRESS_ID, 1000);
   state_.verificationDone = false;
