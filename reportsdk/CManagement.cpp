@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cwchar>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "IWebLogNew.h"
@@ -11,6 +12,7 @@
 #include "analytics/JsonText.h"
 #include "platform/DeviceIdentity.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
 
 namespace {
 
@@ -88,10 +90,9 @@ void CManagement::OpenLog(int32_t id) {
   std::lock_guard<std::mutex> hold(logLock_);
   log_.reset();
   // Text mode: a line feed is stored the platform's way (CR LF on Windows).
-  auto file = std::make_unique<std::ofstream>(std::filesystem::path(path), std::ios::app);
-  if (!file->is_open()) return;
-  log_ = std::move(file);
-  logFilePath_ = path;
+  uint32_t error = 0;
+  log_.reset(platform::OpenFile(path, "a", &error));
+  if (log_) logFilePath_ = path;
 }
 
 bool CManagement::IsLogOpen() {
@@ -102,7 +103,8 @@ bool CManagement::IsLogOpen() {
 int CManagement::WriteLogLine(const std::string& line) {
   std::lock_guard<std::mutex> hold(logLock_);
   if (!log_) return -1;
-  *log_ << line << std::flush;
+  std::fwrite(line.data(), 1, line.size(), log_.get());
+  std::fflush(log_.get());
   return 0;
 }
 

@@ -13,7 +13,9 @@ namespace platform {
 // dbghelp's MiniDumpWriteDump, on Windows; elsewhere `pathStem` +
 // ".crash.txt", a text report (signal, fault address, backtrace). Everything
 // the handler needs is prepared here, so that the handler itself only
-// writes the file and starts the copy.
+// writes the file and starts the copy. The file's folder is reached and held
+// here without following a link, and the file is created new in it: a link
+// or file already in its place is not written.
 void InstallCrashHandler(const std::wstring& pathStem);
 
 }  // namespace platform

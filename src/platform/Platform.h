@@ -32,7 +32,13 @@ constexpr int kBusTypeUsb = 7;                 // BusTypeUsb
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
 // "ANSI" is the system code page on Windows and the locale's codeset on Linux.
+// A character without an exact form there becomes '?', never a look-alike
+// (Windows' best fit would turn a fullwidth solidus into "/").
 std::string WideToAnsi(const std::wstring& text);
+// The text in the ANSI code page only when every character has its exact
+// form there; false otherwise. For a path or an address, which a '?' or a
+// look-alike would turn into another one.
+bool WideToAnsiExact(const std::wstring& text, std::string* ansi);
 std::wstring AnsiToWide(const std::string& text);
 // The strings of a multi-string block (REG_MULTI_SZ): NUL-separated, the
 // NULs at its end dropped. Empty strings within it are kept (the list of
@@ -142,7 +148,34 @@ std::wstring ProgramFilesFolder();
 bool FileExists(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);
 // CreateDirectoryW: returns the Win32-style last error (0, 183, 112, ...).
+// No link along the path is followed (as for the files of Process.h): a
+// link there fails with kErrorLinkRefused (1921).
 uint32_t CreateOneDirectory(const std::wstring& path);
+
+// Folders that only this program may change. "Us" is the program's owner:
+// on Windows Administrators, SYSTEM and the owner the process gives its new
+// objects (when that is not Administrators, as in a process that is not
+// elevated, also its user); on posix the effective user.
+enum class FolderState {
+  kPrivate,         // a folder owned by us that nobody else may change
+  kMissing,
+  kLink,            // a link (or reparse point) in its place or on its path
+  kForeignOwner,    // owned by somebody else
+  kOthersMayWrite,  // somebody else may write to it, or to what it will hold
+  kNotAFolder,
+  kUnreadable,      // cannot be examined
+};
+// Examines the folder without following a link.
+FolderState CheckPrivateFolder(const std::wstring& path);
+// Creates one folder that only we may change: on Windows with a protected
+// DACL (nothing inherited) granting full control to Administrators and
+// SYSTEM alone, to the folder and everything it will hold; on posix with
+// mode 0700. Errors as CreateOneDirectory (183 when the name exists: what
+// is there then is not changed).
+uint32_t CreatePrivateFolder(const std::wstring& path);
+// Removes an empty folder, or a link in the place of one (the link, never
+// its target). False when there is something else or it cannot be removed.
+bool RemoveFolderOrLink(const std::wstring& path);
 // Names in a folder (without "." and ".."), in the system's enumeration order.
 struct DirEntry {
   std::wstring name;

@@ -55,6 +55,7 @@ void SetUpRunLog(const StartupConfig& config) {
   CSingleUserLog& runState = CSingleUserLog::GetInstance();
   runState.SetupPaths(*stem);
   ConfigureRunLog(runState.GetLogFilePath());
+  for (const std::string& note : runState.GetPathNotes()) LOG(INFO) << note;
 }
 
 // One file of the log folder goes to the log collection service; the result

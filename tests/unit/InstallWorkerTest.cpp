@@ -25,6 +25,7 @@
 #include "install/InstallWorker.h"
 #include "signing/SignedFiles.h"
 #include "install/InstallerLanguage.h"
+#include "platform/PinnedFile.h"
 
 namespace fs = std::filesystem;
 
@@ -76,8 +77,8 @@ class InstallWorkerTest : public ::testing::Test {
       response = "{}";
       return 0;
     };
-    deps_.startProcess = [this](const std::wstring& application, const std::wstring& commandLine, uint32_t*) {
-      started_.push_back(application + L"|" + commandLine);
+    deps_.startProcess = [this](const platform::PinnedFile& program, const std::wstring& commandLine, uint32_t*) {
+      started_.push_back(program.Path() + L"|" + commandLine);
       return std::make_unique<FakeInstaller>(clock_, installerSeconds_, &installerWaits_);
     };
     deps_.alertUrl = "https://alert.test/api/exception/send";
@@ -229,7 +230,7 @@ TEST_F(InstallWorkerTest, TheInstallerIsGivenUpAfterItsTimeLimit) {
 }
 
 TEST_F(InstallWorkerTest, AnInstallerThatCannotStartIsAFailedRun) {
-  deps_.startProcess = [](const std::wstring&, const std::wstring&, uint32_t* error) {
+  deps_.startProcess = [](const platform::PinnedFile&, const std::wstring&, uint32_t* error) {
     *error = 193;
     return std::unique_ptr<platform::ChildProcess>();
   };
@@ -274,13 +275,38 @@ TEST_F(InstallWorkerTest, TamperedOrUnsignedPackagesAreNeverRun) {
   EXPECT_TRUE(started_.empty());
 }
 
+// The answer's SHA-256 is enforced: a package that differs is refused even
+// with a valid signature and the right MD5 (DL013, the failure box, no
+// installer run); the right one installs.
+TEST_F(InstallWorkerTest, APackageWhoseSha256DiffersIsRefused) {
+  LogCapture log;
+  host_.record.sha256 = std::wstring(64, L'0');
+  EXPECT_EQ(Run(), -1);
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL013"), 1u);
+  EXPECT_EQ(host_.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_SIGNATURE_INVALID}));
+  EXPECT_TRUE(started_.empty());
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_NE(reports_[0].find("exception_code=MD5_Check_Fail_Cfg"), std::string::npos) << reports_[0];
+  EXPECT_TRUE(log.Contains("SHA-256 is not the one of the configuration"));
+
+  FakeInstallHost again{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}}};
+  Prepare(again);
+  again.record.sha256 = platform::AnsiToWide(sha256Hex(signing::ReadBytes(package_)));
+  EXPECT_EQ(InstallWorker(again, deps_).Run(), 0);
+  EXPECT_EQ(again.CountEvent("Other/FlowError/DL013"), 0u);
+  EXPECT_EQ(started_.size(), 1u);
+}
+
 TEST_F(InstallWorkerTest, ServerNamesStayInsideTheirFoldersAndSwitches) {
   // Files an unchecked version would name outside the download folder.
   const fs::path outside = DownloadFolder().parent_path();
   for (const char* name : {"x.exe", "x.exe.xml", "x.exe.db"}) std::ofstream(outside / name) << "keep";
   host_.record.source = CConfigure::kFromFile;  // clears the package files before downloading
   host_.record.productName = L"Quenlo \"PDF\" /X:";
-  for (const wchar_t* version : {L"1.0\\..\\..\\x", L"1.0/../../x"}) {
+  // Fullwidth look-alikes of backslash, slash and dot would become those
+  // characters in the narrow path of a best-fit conversion.
+  for (const wchar_t* version : {L"1.0\\..\\..\\x", L"1.0/../../x", L"1.0\uFF3C..\uFF3C..\uFF0Fx",
+                                 L"1.0\uFF0E\uFF0E\uFF0F\uFF0E\uFF0E\uFF0Fx"}) {
     SCOPED_TRACE(platform::WideToUtf8(version));
     host_.record.productVersion = version;
     downloads_.clear();

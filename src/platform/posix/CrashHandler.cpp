@@ -22,9 +22,12 @@ namespace {
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 
-// Prepared at installation: the report's path, the program and its words.
+// Prepared at installation: the report's folder (held open, so that the
+// report is created in the folder examined then, without following a link),
+// its name, the program and its words.
 struct CrashTarget {
-  std::string reportPath, program, reportName;
+  int folder = -1;
+  std::string program, reportName;
   char* argv[4] = {};
 };
 CrashTarget* g_target = nullptr;
@@ -44,7 +47,8 @@ void WriteNumber(int fd, uintptr_t value, unsigned base) {
 }
 
 void WriteReport(int signal, const siginfo_t* info) {
-  const int fd = open(g_target->reportPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int fd = openat(g_target->folder, g_target->reportName.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return;
   WriteText(fd, "Setup crash report\nsignal ");
   WriteNumber(fd, static_cast<uintptr_t>(signal), 10);
@@ -90,9 +94,9 @@ void OnFatalSignal(int signal, siginfo_t* info, void*) {
 
 void InstallCrashHandler(const std::wstring& pathStem) {
   static CrashTarget target;
-  target.reportPath = posix::NativePath(pathStem + L".crash.txt");
+  const std::string reportPath = posix::NativePath(pathStem + L".crash.txt");
+  target.folder = posix::OpenParentNoFollow(reportPath, &target.reportName);
   target.program = posix::NativePath(System().ModulePath());
-  target.reportName = target.reportPath.substr(target.reportPath.rfind('/') + 1);
   static char dumpSwitch[] = "-dmp";
   target.argv[0] = target.program.data();
   target.argv[1] = dumpSwitch;

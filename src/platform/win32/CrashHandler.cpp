@@ -21,10 +21,12 @@ using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_
                                                 PMINIDUMP_USER_STREAM_INFORMATION,
                                                 PMINIDUMP_CALLBACK_INFORMATION);
 
-// Prepared at installation: dbghelp's path, the dump's path and the command
-// line of the uploading copy.
+// Prepared at installation: dbghelp's path, the dump's folder (held open,
+// so that the dump is created in the folder reached then, without following
+// a link) and name, and the command line of the uploading copy.
 struct CrashTarget {
-  std::wstring dbghelpPath, dumpPath, commandLine;
+  std::wstring dbghelpPath, dumpName, commandLine;
+  HANDLE folder = INVALID_HANDLE_VALUE;
 };
 CrashTarget* g_target = nullptr;
 
@@ -40,8 +42,8 @@ void WriteDump(EXCEPTION_POINTERS* exception) {
   if (!dbghelp) return;
   const FARPROC address = GetProcAddress(dbghelp, "MiniDumpWriteDump");
   const auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(reinterpret_cast<void*>(address));
-  win32::ScopedHandle file(CreateFileW(g_target->dumpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::ScopedHandle file(win32::OpenBelow(g_target->folder, g_target->dumpName, GENERIC_WRITE, 0, FILE_CREATE,
+                                            FILE_NON_DIRECTORY_FILE));
   if (writeDump && file.valid()) {
     MINIDUMP_EXCEPTION_INFORMATION info{GetCurrentThreadId(), exception, FALSE};
     writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), MiniDumpNormal, &info, nullptr, nullptr);
@@ -73,9 +75,8 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
 void InstallCrashHandler(const std::wstring& pathStem) {
   static CrashTarget target;
   target.dbghelpPath = System32Path(L"dbghelp.dll");
-  target.dumpPath = pathStem + L".dmp";
-  const std::wstring dumpName = target.dumpPath.substr(target.dumpPath.find_last_of(L"\\/") + 1);
-  target.commandLine = L"\"" + System().ModulePath() + L"\" -dmp " + dumpName;
+  target.folder = win32::OpenParentNoFollow(pathStem + L".dmp", &target.dumpName);
+  target.commandLine = L"\"" + System().ModulePath() + L"\" -dmp " + target.dumpName;
   g_target = &target;
   SetUnhandledExceptionFilter(&OnUnhandledException);
 }
