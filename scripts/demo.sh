@@ -128,6 +128,7 @@ while IFS= read -r line; do
       (( installer_fails )) && printf 'click closebtn\n' >>"$demo/user.script" ;;
     "setup-ui: window FOLDER_DIALOG shown") echo; echo "  the folder dialog is up" ;;
     "setup-ui: choose-folder "*) echo "  user: ${line#setup-ui: }" ;;
+    "setup-ui: progress none") ;;  # the install has ended: the page says how
     "setup-ui: progress "*) percent=${line##* }; bar "$percent" ;;
     "setup-ui: click start_app"*) echo; echo "  user: ${line#setup-ui: }"
       start_ms=$(( $(date +%s%N) / 1000000 )) ;;  # a retry downloads again
