@@ -16,6 +16,7 @@
 #include "analytics/SingleUserLog.h"
 #include "startup/StartupConfig.h"
 #include "platform/CrashHandler.h"
+#include "platform/HeldProgram.h"
 #include "platform/Platform.h"
 #include "system/FuntionImpl.h"
 #include "toolkit/MessageLoop.h"
@@ -177,6 +178,8 @@ void ShutDown(std::unique_ptr<InteractiveRun> run) {
 
 // The start-up steps in their fixed order; every early end returns 0.
 int RunStartup(const std::wstring& commandLine) {
+  // First of all: every copy of itself the program starts comes from this file.
+  const bool programHeld = platform::HoldOwnProgram();
   InstallResourceArchive();                                                    // 1
   const StartupConfig config =                                                 // 2
       LoadStartupConfig(toolkit::ResourceArchive::Shared());
@@ -184,6 +187,7 @@ int RunStartup(const std::wstring& commandLine) {
   SetUpRunLog(config);                                                         // 4
   LOG(INFO) << " Setup " << SETUP_VERSION_TEXT << " started, command line \"" << Narrow(commandLine)
             << "\", download folder " << Narrow(CSingleUserLog::GetInstance().GetDownloadFolder());
+  if (!programHeld) LOG(INFO) << " [Warning]: the program file cannot be held; no copy of it will be started";
 
   const CommandLineMode mode = ParseCommandLine(commandLine);                  // 5
   if (mode.kind != CommandLineMode::kInteractive) {

@@ -221,8 +221,7 @@ TEST_F(InstallWorkerTest, AVerifiedPackageIsInstalledAndHandedBack) {
   EXPECT_EQ(host_.CountEvent("Other/MInstallTime/5"), 1u);
   EXPECT_EQ(host_.CountEvent("Other/InstallerExitCode/3"), 1u);
   EXPECT_EQ(host_.CountEvent("Download/6.ProgramFinsh/First"), 1u);
-  EXPECT_EQ(fake_.ShellOpens().size(), 1u);
-  EXPECT_EQ(fake_.ShellOpens()[0].file, L"https://www.example/ja/");
+  EXPECT_EQ(fake_.WebPages(), std::vector<std::wstring>{L"https://www.example/ja/"});
   EXPECT_EQ(fake_.RegValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1",
                            L"Inno Setup: Language"),
             L"ja");
