@@ -225,5 +225,10 @@ void ComUninitialize();
 // Adds the image to the firewall's authorised applications (INetFwMgr).
 // 0 when the firewall profile was reached, -1 otherwise (with a printed reason).
 int WindowsFirewallAuthorize(const wchar_t* imagePath);
+// Removes the image's entry from the authorised applications again: a
+// permanent rule for a file in the Downloads folder would let whatever is
+// put there later through. 0 when the profile was reached (whether or not
+// an entry was there), -1 otherwise (with a printed reason).
+int WindowsFirewallRevoke(const wchar_t* imagePath);
 
 }  // namespace platform

@@ -176,6 +176,24 @@ void ShutDown(std::unique_ptr<InteractiveRun> run) {
   platform::ComUninitialize();
 }
 
+// The firewall entry of this run's program lives as long as the run: a
+// permanent rule for a file in the Downloads folder would let through
+// whatever is put there later. An entry for the same path that a crashed
+// run left goes first.
+class FirewallEntry {
+ public:
+  FirewallEntry() : image_(platform::System().ModulePath()) {
+    platform::WindowsFirewallRevoke(image_.c_str());
+    platform::WindowsFirewallAuthorize(image_.c_str());
+  }
+  ~FirewallEntry() { platform::WindowsFirewallRevoke(image_.c_str()); }
+  FirewallEntry(const FirewallEntry&) = delete;
+  FirewallEntry& operator=(const FirewallEntry&) = delete;
+
+ private:
+  std::wstring image_;
+};
+
 // The start-up steps in their fixed order; every early end returns 0.
 int RunStartup(const std::wstring& commandLine) {
   // First of all: every copy of itself the program starts comes from this file.
@@ -207,7 +225,7 @@ int RunStartup(const std::wstring& commandLine) {
     LOG(INFO) << " [Error]: CoInitialize failed";
     return 0;
   }
-  platform::WindowsFirewallAuthorize(platform::System().ModulePath().c_str());  // 11
+  const FirewallEntry firewall;                                                // 11
   auto run = std::make_unique<InteractiveRun>();                               // 12
   if (!RunMainWindow(*run)) return 0;
   ShutDown(std::move(run));                                                    // 13
