@@ -3,9 +3,10 @@
 #
 #  - SETUP_PUBLISHER_PIN: the trusted publishers, each the hexadecimal SHA-256
 #    of the signer's certificate (DER) or of its public key (DER
-#    SubjectPublicKeyInfo), separated by ",". Deployment data: without it the
-#    installer accepts no package. Builds made for tests (SETUP_TRUST_SWITCHES)
-#    default it to the test publisher "pinned" of the build tree's PKI.
+#    SubjectPublicKeyInfo), separated by ",". Deployment data: an installer
+#    without it would refuse every package, so a release cannot be configured
+#    without it. Builds made for tests (SETUP_TRUST_SWITCHES) default it to the
+#    test publisher "pinned" of the build tree's PKI.
 #  - SETUP_TEST_SIGNING_ROOT: a PEM or DER certificate trusted as a root
 #    besides the system's store, compiled in only with SETUP_TRUST_SWITCHES;
 #    defaults to the test CA.
@@ -58,7 +59,9 @@ elseif(SETUP_TEST_SIGNING_ROOT)
   message(WARNING "SETUP_TEST_SIGNING_ROOT is ignored: builds without SETUP_TRUST_SWITCHES trust the system's roots only")
 endif()
 if(NOT _pins)
-  message(WARNING "SETUP_PUBLISHER_PIN is empty: this installer will reject every package")
+  message(FATAL_ERROR "SETUP_PUBLISHER_PIN is empty: the installer would refuse every package. "
+    "Give the SHA-256 of the certificate that signs your packages (publisher-example/README.md), "
+    "or configure a build for tests with -DSETUP_TRUST_SWITCHES=ON.")
 endif()
 list(APPEND SETUP_SIGNATURE_DEFINITIONS SETUP_PUBLISHER_PIN="${_pins}")
 
