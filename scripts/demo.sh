@@ -2,12 +2,14 @@
 # The installer's main job, unattended, on Linux: reference services and
 # nginx on loopback serve the configuration and the signed package (HTTPS with
 # a throwaway CA), and the Linux Setup, on its headless window, is driven by a
-# scripted user who chooses a folder, presses Install and, on the finished
-# page, Start. A terminal bar shows the download; the end names where Quenlo
-# went, that it started, where the log is and whether the log upload that
-# closing the window starts arrived. Everything stays in build/demo.
+# scripted user who chooses a folder and presses Install; the finished page
+# says that the installation is complete and Quenlo starts by itself (the
+# shipped configuration's NeedStart_flag). A terminal bar shows the download;
+# the end names where Quenlo went, that it started, where the log is and
+# whether the log upload that closing the window starts arrived. Everything
+# stays in build/demo.
 #
-#   scripts/demo.sh [--tampered-first | --proxy]
+#   scripts/demo.sh [--tampered-first | --proxy | --installer-fails | --browse]
 #
 # --tampered-first serves a tampered copy first: the run must end on the
 # failure page with DL014; the user then retries with the good package.
@@ -15,6 +17,10 @@
 # as the carousel slides to it.
 # --proxy names tinyproxy on loopback (with basic authentication) as the
 # system's proxy: every host Setup talks to must be reached through it.
+# --installer-fails has the stand-in installer exit with 1: the run must end
+# on the failure page with its title (DL033), never on the finished page.
+# --browse has the user choose the folder through Browse and its folder
+# dialog: Quenlo must land there.
 # Exits non-zero when any step fails. `make demo` builds first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,6 +30,8 @@ demo="${SETUP_DEMO_DIR:-$root/build/demo}"
 tampered_first=0 through_proxy=0
 [ "${1:-}" = --tampered-first ] && tampered_first=1
 [ "${1:-}" = --proxy ] && through_proxy=1
+installer_fails=0; [ "${1:-}" = --installer-fails ] && installer_fails=1
+browse=0; [ "${1:-}" = --browse ] && browse=1
 for tool in nginx openssl python3 md5sum curl $( ((through_proxy)) && echo tinyproxy); do
   command -v "$tool" >/dev/null || { echo "demo: $tool is missing (make deps installs it)" >&2; exit 1; }
 done
@@ -54,6 +62,15 @@ loopback_answer "$demo/good.exe" "$demo/tampered.exe"
 cp "$bin/Setup" "$demo/setup/Setup"
 loopback_settings "$demo/setup" "$CA_PEM"
 printf 'type install_path_edit %s\nclick license_checkbox\nclick install_btn\n' "$demo/programs/Vantrel" >"$demo/user.script"
+install_root=$demo/programs/Vantrel/Quenlo
+# --browse: the settings panel, Browse, a folder in the dialog; Setup adds
+# the maker's folder, the installer the product's.
+if (( browse )); then
+  mkdir -p "$demo/programs/chosen"
+  printf 'click install_setting\nclick browser_btn\nchoose-folder %s\nclick license_checkbox\nclick install_btn\n' \
+    "$demo/programs/chosen" >"$demo/user.script"
+  install_root=$demo/programs/chosen/Vantrel/Quenlo
+fi
 
 # Setup puts its download folder at the root of the roomiest fixed drive. As
 # root, run it in a private mount namespace whose mount table names only
@@ -61,6 +78,7 @@ printf 'type install_path_edit %s\nclick license_checkbox\nclick install_btn\n' 
 run_setup() {
   export APPDATA="$demo/appdata" XDG_DATA_HOME="$demo/data" SETUP_USER_SCRIPT="$demo/user.script"
   export STANDIN_SECONDS=2 STANDIN_PRODUCT_SECONDS=0
+  (( installer_fails )) && export STANDIN_MODE=fail
   if [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
     printf '/dev/setup-demo-drive %s ext4 rw 0 0\n' "$demo/drive" >"$demo/mounts"
     unshare -m sh -c 'mount --make-rprivate / && mount --bind "$1" /proc/$$/mounts && exec timeout 120 "$2"' \
@@ -88,22 +106,29 @@ bar() {
   printf '\r  [%-40s] %3d%%  %-36s' "$(printf '%*s' $filled '' | tr ' ' '#')" "$percent" "$what"
 }
 
-echo "== Running Setup (scripted user: choose $demo/programs, Install, then Start)"
+echo "== Running Setup (scripted user: choose the folder, Install; Quenlo starts by itself)"
 start_ms=$(( $(date +%s%N) / 1000000 ))
-failed_once=0 finished=0 percent=0 log=""
+failed_once=0 finished=0 percent=0 log="" failure_page=""
 while IFS= read -r line; do
   case "$line" in
     "setup-ui: progress error")
       echo; echo "  the window shows an error"; failed_once=1
+      (( installer_fails )) && continue  # no box: the failure page follows
       # The message box first; then, with the good package in place, retry.
       printf 'click btn_yes\n' >>"$demo/user.script"
       loopback_serve "$demo/good.exe"
       printf 'click start_app\n' >>"$demo/user.script" ;;
-    "setup-ui: progress none")
-      if (( ! finished && percent == 100 )); then
-        finished=1; echo; echo "  installed; the finished page is up"
-        printf 'click start_app\n' >>"$demo/user.script"
-      fi ;;
+    "setup-ui: window "*" says: finished page: "*)
+      finished=1; echo; echo "  the finished page says: ${line#* says: finished page: }"
+      echo "  Quenlo starts by itself (NeedStart_flag 1)" ;;
+    "setup-ui: window "*" says: failure page: "*)
+      failure_page=${line#* says: failure page: }
+      echo; echo "  the failure page says: $failure_page"
+      # The user gives up; the window closes without asking.
+      (( installer_fails )) && printf 'click closebtn\n' >>"$demo/user.script" ;;
+    "setup-ui: window FOLDER_DIALOG shown") echo; echo "  the folder dialog is up" ;;
+    "setup-ui: choose-folder "*) echo "  user: ${line#setup-ui: }" ;;
+    "setup-ui: progress none") ;;  # the install has ended: the page says how
     "setup-ui: progress "*) percent=${line##* }; bar "$percent" ;;
     "setup-ui: click start_app"*) echo; echo "  user: ${line#setup-ui: }"
       start_ms=$(( $(date +%s%N) / 1000000 )) ;;  # a retry downloads again
@@ -117,6 +142,17 @@ done < <(cd "$demo" && run_setup 2>"$demo/setup.err")
 echo
 
 [ -n "$log" ] && [ -f "$log" ] || fail "Setup named no log file"
+if (( installer_fails )); then
+  [ -n "$failure_page" ] || fail "Setup did not end on the failure page (log: $log)"
+  (( ! finished )) || fail "a failed installer reached the finished page (log: $log)"
+  grep -q 'DL033' "$log" || fail "no DL033 in $log"
+  grep -q ' Installer exit code 1: ' "$log" || fail "the installer's exit code is not logged (log: $log)"
+  grep -q 'Installer_Exit_Code_1' <(loopback_alerts) || fail "the alert service received no installer report"
+  [ ! -e "$install_root/quenlo-runs.txt" ] || fail "Quenlo was started after a failed install"
+  echo "== The failed installer (exit code 1) ended on the failure page: \"$failure_page\" (DL033, reported)"
+  echo "== Setup's log: $log"
+  exit 0
+fi
 if (( tampered_first )); then
   (( failed_once )) || fail "the tampered package was not refused"
   grep -q 'DL014' "$log" || fail "no DL014 in $log"
@@ -137,12 +173,12 @@ if (( through_proxy )); then
   echo "== Every host was reached through the proxy:"
   grep -o '): CONNECT [^ ]*' "$PROXY_LOG" | cut -c4- | sort | uniq -c | sed 's/^/  /'
 fi
-main_exe="$demo/programs/Vantrel/Quenlo/Quenlo PDF Editor.exe"
+main_exe="$install_root/Quenlo PDF Editor.exe"
 [ -x "$main_exe" ] || fail "no $main_exe"
-for _ in $(seq 50); do [ -s "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt" ] && break; sleep 0.1; done
-[ -s "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt" ] || fail "Quenlo did not start"
-echo "== Quenlo was installed into $demo/programs/Vantrel/Quenlo"
-echo "== Quenlo started: $(tail -n 1 "$demo/programs/Vantrel/Quenlo/quenlo-runs.txt")"
+for _ in $(seq 50); do [ -s "$install_root/quenlo-runs.txt" ] && break; sleep 0.1; done
+[ -s "$install_root/quenlo-runs.txt" ] || fail "Quenlo did not start"
+echo "== Quenlo was installed into $install_root"
+echo "== Quenlo started: $(tail -n 1 "$install_root/quenlo-runs.txt")"
 echo "== Setup's log: $log"
 
 # Closing the window started a hidden copy of Setup that uploads this log.

@@ -10,8 +10,9 @@
 # scrolled to its end (build/screens/license-<language>.png), the running
 # page's carousel in English, Japanese and Arabic, half way through a slide
 # and rebuilt from two banner pictures made here
-# (build/screens/carousel-*.png), the licence row with its two links and
-# three frames of the launch splash (build/screens/splash-<frame>.png).
+# (build/screens/carousel-*.png), the licence row with its two links,
+# three frames of the launch splash (build/screens/splash-<frame>.png) and
+# the finished page with its title (build/screens/finished-<language>.png).
 # Writes build/screens/settings-<language>.png and a contact sheet,
 # build/screens/index.png, and fails when a window does not appear at
 # 650 x 360, does not close, a log reports text wider than its control or
@@ -176,6 +177,13 @@ for language in "${rows[@]}"; do
   view "license-row-$language" --lang "$language" --height 360 --hide license_link &&
     convert "$out/license-row-$language.png" -crop 650x56+0+304 +repage "$out/license-row-$language.png"
 done
+# The finished page with its title (which a run that starts the product by
+# itself shows only for a moment) in three scripts.
+finished=(english japanese arabic)
+for language in "${finished[@]}"; do
+  view "finished-$language" --lang "$language" --select page_layout=1 --height 360 --show finish_label \
+    --image backgroudlayout=skin/backgroud_complete.png
+done
 # The launch splash as its ring turns.
 splashes=(1 7 14)
 for frames in "${splashes[@]}"; do view "splash-$frames" --splash "$frames"; done
@@ -203,6 +211,7 @@ sheet license licence "${licenses[@]}"
 sheet license-row "licence row" "${rows[@]}"
 sheet carousel carousel "${carousels[@]}"
 sheet splash splash "${splashes[@]}"
+sheet finished finished "${finished[@]}"
 # The end-to-end run's pictures (scripts/e2e-windows.sh runs first).
 for file in "$out"/e2e-*.png; do
   [ -f "$file" ] && shots+=(-label "$(basename "$file" .png)" "$file")

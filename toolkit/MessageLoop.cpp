@@ -92,15 +92,22 @@ int MessageLoop::Run() {
 void MessageLoop::Quit(int code) {
   quit_ = true;
   quitCode_ = code;
+  ++quits_;
 }
 
 int MessageLoop::RunModal(int window, int owner) {
   if (!windows_.count(window)) return 0;
   Disable(owner);
   backend_.SetWindowVisible(window, true);
+  const unsigned quits = quits_;
   for (auto found = windows_.find(window); found != windows_.end() && !found->second.closed;
-       found = windows_.find(window))
+       found = windows_.find(window)) {
+    if (quits_ != quits) {
+      EndModal(window, 0);
+      break;
+    }
     if (!PumpOnce()) WaitForWork();
+  }
   const auto found = windows_.find(window);
   const int code = found != windows_.end() ? found->second.closeCode : 0;
   Enable(owner);

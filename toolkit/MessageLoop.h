@@ -43,10 +43,13 @@ class MessageLoop {
   bool PumpOnce();
   // Runs until Quit; returns its code.
   int Run();
+  // Ends Run, and every modal loop running now, so that a close that comes
+  // while a box is up does not leave the thread in the box's loop.
   void Quit(int code);
   // Shows `window` and runs until it ends, with `owner` (0: none) disabled
-  // meanwhile. Returns the window's first close code. Nests: the owner is
-  // enabled again only when the last modal loop over it ends.
+  // meanwhile. Returns the window's first close code, 0 when a Quit ended
+  // it (the window is then hidden). Nests: the owner is enabled again only
+  // when the last modal loop over it ends.
   int RunModal(int window, int owner);
   void EndModal(int window, int code);
 
@@ -76,6 +79,7 @@ class MessageLoop {
   int nextWindow_ = 1;
   bool quit_ = false;
   int quitCode_ = 0;
+  unsigned quits_ = 0;  // Quit calls so far: a modal loop ends at the next one
 
   std::mutex postLock_;  // guards what other threads reach
   std::deque<Posted> posted_;

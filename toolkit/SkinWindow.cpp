@@ -24,8 +24,11 @@ bool Reachable(const Control* control) {
 
 SkinWindow::SkinWindow(MessageLoop& loop) : loop_(loop) {}
 
-SkinWindow::~SkinWindow() {
+SkinWindow::~SkinWindow() { Destroy(); }
+
+void SkinWindow::Destroy() {
   if (native_) loop_.backend().DestroyNativeWindow(handle_);
+  native_ = false;
   if (handle_) loop_.RemoveWindow(handle_);
 }
 
@@ -102,6 +105,10 @@ void SkinWindow::Close() {
 bool SkinWindow::PostClose() { return Post(kCloseMessage); }
 
 void SkinWindow::SetIcon(int resourceId) { loop_.backend().SetWindowIcon(handle_, resourceId); }
+
+bool SkinWindow::BrowseForFolder(std::wstring* folder) {
+  return loop_.backend().BrowseForFolder(loop_, handle_, folder);
+}
 
 void SkinWindow::Deliver(unsigned message, intptr_t wparam, intptr_t lparam) {
   if (message == kCloseMessage) Close();

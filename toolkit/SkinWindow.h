@@ -68,7 +68,13 @@ class SkinWindow {
   void Close();
   // Any thread: Close on the loop's thread. False when the window is gone.
   bool PostClose();
+  // Destroys the screen window and leaves the loop: from then on nothing
+  // finds or shows it and posts to it are refused. The object stays for
+  // threads that still hold it.
+  void Destroy();
   void SetIcon(int resourceId);
+  // The backend's folder dialog over this window; false when cancelled.
+  bool BrowseForFolder(std::wstring* folder);
 
   // Any thread: the window receives the message in OnMessage on the loop's thread.
   bool Post(unsigned message, intptr_t wparam = 0, intptr_t lparam = 0);

@@ -14,6 +14,7 @@
 
 namespace toolkit {
 
+class MessageLoop;
 class SkinWindow;
 
 // A text that code draws onto a picture (the carousel's captions), in the
@@ -70,6 +71,13 @@ class WindowBackend {
   // What changed on the window that no control's text says (the carousel's
   // picture), for whoever follows the window without seeing it.
   virtual void Announce(int window, const std::wstring& text) { (void)window, (void)text; }
+  // The system's folder dialog, modal over `owner` while `loop` goes on
+  // delivering: the folder the user chose, or false when the dialog was
+  // cancelled or nobody can answer it.
+  virtual bool BrowseForFolder(MessageLoop& loop, int owner, std::wstring* folder) {
+    (void)loop, (void)owner, (void)folder;
+    return false;
+  }
 };
 
 }  // namespace toolkit

@@ -5,7 +5,7 @@
 // usage: skinview [--layout InstallMainWnd.xml] [--lang english]
 //                 [--set control=key]... [--select control=index]...
 //                 [--show control]... [--hide control]... [--value control=n]
-//                 [--scroll control=pixels] [--height pixels]
+//                 [--scroll control=pixels] [--image control=picture] [--height pixels]
 //                 [--msgbox kind[,kind]... [--text argument]]
 //                 [--carousel picture|from,to,steps] [--banner position=file]...
 //                 [--progress percent]
@@ -14,15 +14,16 @@
 //   as high as the main window makes it; --set copies the text of `key` (a
 //   language entry, else a control of the layout) into `control`; --msgbox
 //   opens the installer's own message box of that kind (EnumMsgType) in the
-//   language instead of a layout, --text being its text argument;
-//   --carousel composes the running page's carousel (with the language's
-//   captions, and the --banner pictures in place of the built-in ones at
-//   their positions) and shows one picture, or the frame reached after
-//   `steps` steps of the slide from one picture to another; --splash shows
-//   the launch splash after its ring turned `frames` times; --progress sets
-//   the running page's bar and its text, the language's format filled; --wait
-//   keeps the window open (0: close at once; without it the window stays
-//   until it is closed).
+//   language instead of a layout, --text being its text argument; --image
+//   gives a control another picture of the skin (as the install gives the
+//   upper area its own); --carousel composes the running page's carousel
+//   (with the language's captions, and the --banner pictures in place of the
+//   built-in ones at their positions) and shows one picture, or the frame
+//   reached after `steps` steps of the slide from one picture to another;
+//   --splash shows the launch splash after its ring turned `frames` times;
+//   --progress sets the running page's bar and its text, the language's
+//   format filled; --wait keeps the window open (0: close at once; without it
+//   the window stays until it is closed).
 #include <windows.h>
 
 #include <algorithm>
@@ -49,7 +50,7 @@ namespace {
 
 struct Options {
   std::wstring layout = L"InstallMainWnd.xml", lang, png, text;
-  std::vector<std::pair<std::string, std::string>> sets, selects, values, scrolls, banners;
+  std::vector<std::pair<std::string, std::string>> sets, selects, values, scrolls, banners, images;
   std::vector<int> carousel;  // one picture, or from, to and steps
   int splashFrames = -1, progress = -1;
   std::vector<std::string> shows, hides;
@@ -100,6 +101,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
     else if (name == L"--value" && Split(narrow, &pair)) options->values.push_back(pair);
     else if (name == L"--scroll" && Split(narrow, &pair)) options->scrolls.push_back(pair);
     else if (name == L"--banner" && Split(narrow, &pair)) options->banners.push_back(pair);
+    else if (name == L"--image" && Split(narrow, &pair)) options->images.push_back(pair);
     else if (name == L"--carousel" && ParseNumbers(value, &options->carousel)) continue;
     else if (name == L"--splash") options->splashFrames = _wtoi(value.c_str());
     else if (name == L"--progress") options->progress = _wtoi(value.c_str());
@@ -169,6 +171,12 @@ void ApplyState(const Options& options, toolkit::SkinWindow& window) {
     if (toolkit::Control* control = window.Find(name)) control->state.value = std::atoi(value.c_str());
   for (const auto& [name, offset] : options.scrolls)
     if (toolkit::Control* control = window.Find(name)) control->state.scrollY = std::atoi(offset.c_str());
+  for (const auto& [name, file] : options.images) {
+    if (toolkit::Control* control = window.Find(name)) {
+      control->look.bkImage = toolkit::Picture();
+      control->look.bkImage.file = file;
+    }
+  }
   for (const std::string& name : options.shows)
     if (toolkit::Control* control = window.Find(name)) control->state.visible = true;
   for (const std::string& name : options.hides)

@@ -336,17 +336,27 @@ void CConfigure::fetchAsync(const std::function<void()>& handOver) {
 }
 
 void CConfigure::completeForInstall(IConfigEntryReader& reader, const std::function<void()>& handOver) {
+  bool refused = false;
   {
     std::lock_guard<std::mutex> lock(recordLock_);
     abandoned_ = true;
+    refused = answerRefused_;
   }
   if (loadState != kLoaded) {
-    if (getDownloadInfoXml(true, false) != 1) getDownloadInfoXml(true, true);
-    readDownloadInfoFromXml();
+    if (!refused) {
+      if (getDownloadInfoXml(true, false) != 1) getDownloadInfoXml(true, true);
+      readDownloadInfoFromXml();
+    }
     if (handOver) handOver();
     if (loadState != kLoaded) loadFromEmbedded(reader, true);
   }
   if (loadState == kLoaded) printContent();
+}
+
+void CConfigure::refuseAnswer() {
+  std::lock_guard<std::mutex> lock(recordLock_);
+  answerRefused_ = true;
+  loadState = kNotLoaded;
 }
 
 void CConfigure::setLinks(const std::string& code, const std::wstring& privacyUrl,

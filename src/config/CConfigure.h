@@ -48,6 +48,10 @@ class CConfigure {
   // the query and parse unless the record is loaded, falls back to the
   // embedded configuration, and logs the record.
   void completeForInstall(IConfigEntryReader& reader, const std::function<void()>& handOver);
+  // The answer named no usable address: the record is unloaded, and the
+  // next completeForInstall loads the embedded configuration rather than
+  // the same answer again.
+  void refuseAnswer();
 
   // Link table (language code -> privacy and licence URL) and its fallbacks.
   void setLinks(const std::string& code, const std::wstring& privacyUrl,
@@ -116,6 +120,7 @@ class CConfigure {
 
   std::mutex recordLock_;  // the parse, the embedded load, the answer, the abandon flag
   bool abandoned_ = false;  // set by the install worker for the asynchronous fetch
+  bool answerRefused_ = false;  // refuseAnswer: the embedded configuration from now on
   std::string answer_;      // <Downloader>...</Downloader> of the last usable answer
   std::string queryUrl_;
   Hosts hosts_;

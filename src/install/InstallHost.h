@@ -17,6 +17,8 @@
 struct InstallState {
   std::atomic<bool> verificationDone{false};
   std::atomic<bool> installerFinished{false};
+  // While the installer runs from the package, nothing may clear it.
+  std::atomic<bool> installerRunning{false};
   // Set when the window closes for good: the attempts, the download watch and
   // the wait for the bar stop, so that the process can end.
   std::atomic<bool> closing{false};

@@ -8,9 +8,10 @@ constexpr unsigned MSG_DOWNLOAD_FAILED = 2944;    // wParam: the last attempt's 
 constexpr unsigned MSG_PACKAGE_READY = 2945;      // a package that is not an ".exe" was downloaded
 constexpr unsigned MSG_VERIFY_STARTED = 2946;     // MD5 and signature checks begin
 constexpr unsigned MSG_INSTALLER_STARTED = 2947;  // the real installer was started
-constexpr unsigned MSG_INSTALL_TIMEOUT = 2948;    // the installer did not finish in time
+constexpr unsigned MSG_INSTALL_TIMEOUT = 2948;    // the installer takes longer than its time limit; the wait goes on
 constexpr unsigned MSG_INSTALL_FINISHED = 2949;   // the installer finished and the bar reached its end
 constexpr unsigned MSG_SIGNATURE_INVALID = 2950;  // the package is refused: signature or SHA-256
+constexpr unsigned MSG_INSTALL_FAILED = 2951;     // the installer failed (an exit code other than 0) or could not start
 constexpr unsigned MSG_BANNER_READY = 2952;       // the banner pictures are ready
 
 constexpr unsigned kFirstCustomMessage = MSG_CLEAR_CACHE;

@@ -3,7 +3,10 @@
 #include "install/InstallWorker.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "download/CDownloader.h"
 #include "download/CLibcurlTool.h"
@@ -25,6 +28,7 @@
 namespace {
 
 constexpr int kNoAddress = 14;  // MSG_DOWNLOAD_FAILED's code when no address was usable
+constexpr uint64_t kClosingPollMs = 100;  // how often a wait without an event looks at the closing flag
 
 // The embedded configuration as the configuration record reads it.
 class HostEntries : public IConfigEntryReader {
@@ -103,6 +107,10 @@ InstallWorker::InstallWorker(InstallHost& host, InstallWorkerDeps deps)
       return CLibcurlTool(curl_easy_init()).HttpPost(url, body, response, nullptr);
     };
   if (!deps_.startProcess) deps_.startProcess = &platform::StartChildProcess;
+  if (!deps_.installerRunning)
+    deps_.installerRunning = [](const std::wstring& package) {
+      return FuntionImpl::FindProcessByFullPath(package, false, true) >= 0;
+    };
   if (deps_.alertUrl.empty()) deps_.alertUrl = AlertServiceUrl();
 }
 
@@ -110,6 +118,8 @@ int InstallWorker::Run() {
   workerStart_ = Now();
   CompleteConfiguration();
   if (Closing() || !ChooseSource()) return -1;
+  files_ = PackageFilesOf(host_);
+  if (!WaitForRunningInstaller()) return -1;
   PrepareFiles();
   const int result = EndDownload(Download());
   if (result != DownloadOk) return -1;
@@ -138,7 +148,7 @@ bool InstallWorker::ChooseSource() {
   host_.SetPackageUrl(packageUrl_);
   if (packageUrl_.size() < 5) {
     LOG(INFO) << "url is empty";
-    record_.loadState = CConfigure::kNotLoaded;
+    record_.refuseAnswer();  // a retry falls back to the embedded configuration
     Event("Other", "FlowError", "DL023");
     host_.Post(MSG_DOWNLOAD_FAILED, kNoAddress);
     return false;
@@ -165,8 +175,24 @@ std::wstring InstallWorker::CheckWin78Link(const std::wstring& url) {
   return url;
 }
 
+// Our installer may still run from the package: a previous run's, whose
+// window closed while it ran. It is waited for, never killed: the download
+// and the cleaning would otherwise meet the file in use. False when the
+// window closes meanwhile.
+bool InstallWorker::WaitForRunningInstaller() {
+  for (bool logged = false; deps_.installerRunning(files_.package); logged = true) {
+    if (!logged)
+      LOG(INFO) << " The installer still runs from " << platform::WideToAnsi(files_.package)
+                << ": waiting for it to end";
+    for (uint64_t waited = 0; waited < kInstallerWaitMs; waited += kClosingPollMs) {
+      if (Closing()) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(kClosingPollMs));
+    }
+  }
+  return !Closing();
+}
+
 void InstallWorker::PrepareFiles() {
-  files_ = PackageFilesOf(host_);
   DiscardStalePackage(files_, record_.productVersion, record_.md5, record_.md5Extra, record_.sha256);
   host_.StartCarouselTimer();
   if (record_.source == CConfigure::kFromFile) {
@@ -254,6 +280,10 @@ void InstallWorker::SendErrorReport(int reportNumber, int32_t pid, const std::st
   std::string response;
   const int result = deps_.post(deps_.alertUrl, body, response);
   LOG(INFO) << " Send error report" << reportNumber << ", response is " << response << ", return " << result;
+}
+
+int32_t InstallWorker::EmbeddedDownloaderId() {
+  return std::atoi(platform::WideToAnsi(host_.Entry(L"Downloader_id")).c_str());
 }
 
 void InstallWorker::Event(const std::string& category, const std::string& action, const std::string& label,

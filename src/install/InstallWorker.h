@@ -10,7 +10,12 @@
 //
 // Closing: when the host's State().closing is set, the worker stops between
 // attempts and phases, stops the running download attempt, stops waiting for
-// the installer and for the bar, and returns without posting.
+// the installer and for the bar, and returns without posting or completing.
+//
+// The installer is never given up on or killed: past its time limit the
+// window says that it takes longer and the wait goes on, and a try that
+// finds an installer still running from the package (a previous run's)
+// waits for it to end before it touches the package.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +40,8 @@ struct InstallWorkerDeps {
   std::function<std::unique_ptr<platform::ChildProcess>(const platform::PinnedFile& program,
                                                         const std::wstring& commandLine, uint32_t* lastError)>
       startProcess;
+  // Whether an installer runs from the package (FuntionImpl::FindProcessByFullPath).
+  std::function<bool(const std::wstring& package)> installerRunning;
   std::string alertUrl;  // empty: AlertServiceUrl()
 };
 
@@ -42,10 +49,12 @@ class InstallWorker {
  public:
   static constexpr int kAttempts = 12;
   static constexpr uint32_t kInstallerWaitMs = 1000;
+  // The failure label of an installer that ended with an exit code other than 0.
+  static constexpr const char* kInstallerFailedLabel = "DL033";
 
   explicit InstallWorker(InstallHost& host, InstallWorkerDeps deps = {});
   // 1 after a package that is not an ".exe", -1 after a failure or when the
-  // window closed, 0 after a completed install.
+  // window closed, 0 after a completed install (the installer's exit code 0).
   int Run();
 
  private:
@@ -53,12 +62,14 @@ class InstallWorker {
   void CompleteConfiguration();
   bool ChooseSource();
   std::wstring CheckWin78Link(const std::wstring& url);
+  bool WaitForRunningInstaller();
   void PrepareFiles();
   int Download();
   int DownloadAttempt(int attempt);
   void ReportDownloadTimes();
   int EndDownload(int result);
   void SendErrorReport(int reportNumber, int32_t pid, const std::string& exceptionCode);
+  int32_t EmbeddedDownloaderId();
 
   // InstallWorkerRun.cpp
   int InstallPackage();
@@ -67,7 +78,9 @@ class InstallWorker {
   std::wstring CommandLine();
   int RunInstaller(const std::wstring& commandLine);
   int WaitForInstaller(platform::ChildProcess& installer, uint32_t* exitCode);
-  int Complete(uint32_t exitCode, int waits);
+  void ReportTakingLonger();
+  int InstallerFailed(const char* label, const std::string& exceptionCode);
+  int Complete();
   void OpenProductPage();
   bool WaitForBar();
   void RestartUnattended();

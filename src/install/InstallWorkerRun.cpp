@@ -1,5 +1,6 @@
 // The second half of the install worker: verification of the package, the
 // silent installer run within its time limit, and the completed install.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "download/DownLoadImpl.h"
 #include "install/InstallMessages.h"
 #include "install/InstallWorker.h"
+#include "install/InstallerExitCode.h"
 #include "install/InstallerLanguage.h"
 #include "platform/Platform.h"
 #include "startup/InstanceMutex.h"
@@ -32,6 +34,11 @@ const wchar_t* const kProductPages[kLanguageCount] = {
     L"product_url_vietnamese"};
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+
+std::wstring WithoutQuotes(std::wstring text) {
+  text.erase(std::remove(text.begin(), text.end(), L'"'), text.end());
+  return text;
+}
 
 // "%s_Setup_%.4d%.2d%.2d%.2d%.2d%.2d.log" of the product name and the local time.
 std::wstring InstallerLogName(const std::wstring& productName) {
@@ -97,20 +104,21 @@ void InstallWorker::ReportVerification(bool md5Passed, bool signaturePassed) {
   const char* label = !signaturePassed ? (md5Passed ? "DL014" : "DL015") : "DL013";
   const char* check = !signaturePassed ? (md5Passed ? "Hash" : "MD5_Hash") : "MD5";
   Event("Other", "FlowError", label);
-  const int32_t pid = std::atoi(platform::WideToAnsi(host_.Entry(L"Downloader_id")).c_str());
-  SendErrorReport(2, pid, std::string(check) + "_Check_Fail_Cfg" + std::to_string(record_.source));
+  SendErrorReport(2, EmbeddedDownloaderId(), std::string(check) + "_Check_Fail_Cfg" + std::to_string(record_.source));
 }
 
 // The switches of a silent Inno Setup run. The product name reaches the
-// /LOG file name only through SafeFileName, so no quotation mark of it can
-// end the quoted value early.
+// /LOG file name only through SafeFileName, and the program's own file name
+// (a browser's copy may be "Setup_123 (1).exe") is quoted without any
+// quotation mark of its own, so that no value ends early or splits into
+// further switches.
 std::wstring InstallWorker::CommandLine() {
   const std::wstring ownName = FileNameOf(platform::System().ModulePath());
   const std::wstring line =
       L" /VERYSILENT /SP- /NORESTART /DIR=\"" + host_.InstallPath() + L"\\\" /LANG=" +
       InstallerLanguageCode(host_.Language(), record_.downloaderId) + L" /LOG=\"" + analytics_.GetLogFolder() +
-      platform::kPathSep + InstallerLogName(record_.productName) + L"\"" + SCRAMBLED_WTEXT(" /EXTRA=") +
-      (ownName.find(L'_') != std::wstring::npos ? ownName : L"null");
+      platform::kPathSep + InstallerLogName(record_.productName) + L"\"" + SCRAMBLED_WTEXT(" /EXTRA=") + L"\"" +
+      (ownName.find(L'_') != std::wstring::npos ? WithoutQuotes(ownName) : L"null") + L"\"";
   host_.State().installerStartTick = Now();
   LOG(INFO) << " [Download File Path]: " << platform::WideToAnsi(files_.package);
   LOG(INFO) << " [Start Install CmdLine]: " << platform::WideToAnsi(line);
@@ -126,49 +134,67 @@ int InstallWorker::RunInstaller(const std::wstring& commandLine) {
   const std::unique_ptr<platform::ChildProcess> installer = deps_.startProcess(*package_, commandLine, &error);
   package_.reset();
   if (!installer) {
-    // A package the system refuses to run ends like an installer that did
-    // not finish: the failure page with its message box, whose closing
-    // clears the package so that a retry downloads it afresh.
+    // A package the system refuses to run is a failed installer; it is
+    // cleared, so that a retry downloads it afresh.
     LOG(INFO) << " [Error]: the installer cannot start, error " << error;
-    state.installerFinished = true;
-    Event("Other", "FlowError", "DL032");
-    Funnel("Installing", 0, "Download", "CoreFuncEnd");
-    host_.Post(MSG_INSTALL_TIMEOUT, 0);
-    return -1;
+    ClearAPPData(files_);
+    return InstallerFailed("DL032", "Installer_Start_Fail_" + std::to_string(error));
   }
   state.installerFinished = false;
+  state.installerRunning = true;
   host_.Post(MSG_INSTALLER_STARTED, 0);
   uint32_t exitCode = 0;
   const int waits = WaitForInstaller(*installer, &exitCode);
-  if (waits >= 0) return Complete(exitCode, waits);
-  if (Closing()) return -1;
-  state.installerFinished = true;
-  Event("Other", "FlowError", "DL016");
-  Funnel("Installing", 0, "Download", "CoreFuncEnd");
-  LOG(INFO) << " Cmd nWaitSeconds timed out: " << record_.installTimeout;
-  host_.Post(MSG_INSTALL_TIMEOUT, 0);
-  return -1;
+  state.installerRunning = false;
+  if (waits < 0) return -1;  // the window closed
+  const std::string seconds = std::to_string(SecondsSince(state.installerStartTick));
+  Event("Other", "MInstallTime", seconds);
+  LOG(INFO) << " install Finished, nWaitSeconds: " << waits << ", exit code: " << exitCode;
+  LOG(INFO) << " Installer exit code " << exitCode << ": " << InnoSetupExitMeaning(exitCode);
+  Event("Other", "InstallerExitCode", std::to_string(exitCode));
+  if (exitCode != 0) return InstallerFailed(kInstallerFailedLabel, "Installer_Exit_Code_" + std::to_string(exitCode));
+  return Complete();
 }
 
 // The number of one-second waits that found the installer running, or -1
-// when it runs on past the time limit (install timeout + 2 waits) or the
-// window closes. An installer given up on keeps running.
+// when the window closes. Past the time limit (install timeout + 2 waits)
+// the window says once that the installer takes longer, and the wait goes
+// on: the installer is ours, and a retry must not meet it half done.
 int InstallWorker::WaitForInstaller(platform::ChildProcess& installer, uint32_t* exitCode) {
+  bool toldLonger = false;
   for (int waits = 0;; ++waits) {
     if (installer.Wait(kInstallerWaitMs, exitCode)) return waits;
-    if (Closing() || waits > record_.installTimeout) return -1;
+    if (Closing()) return -1;
+    if (!toldLonger && waits > record_.installTimeout) {
+      ReportTakingLonger();
+      toldLonger = true;
+    }
   }
 }
 
-int InstallWorker::Complete(uint32_t exitCode, int waits) {
+void InstallWorker::ReportTakingLonger() {
+  Event("Other", "FlowError", "DL016");
+  LOG(INFO) << " Cmd nWaitSeconds timed out: " << record_.installTimeout << "; the installer still runs, waiting on";
+  host_.Post(MSG_INSTALL_TIMEOUT, 0);
+}
+
+// An installer that failed or could not start: none of the success steps,
+// the failure page with its retry instead. The verified package stays, so
+// that a retry runs it again without downloading it.
+int InstallWorker::InstallerFailed(const char* label, const std::string& exceptionCode) {
+  Event("Other", "FlowError", label);
+  Funnel("Installing", 0, "Download", "CoreFuncEnd");
+  SendErrorReport(3, EmbeddedDownloaderId(), exceptionCode);
+  host_.Post(MSG_INSTALL_FAILED, 0);
+  return -1;
+}
+
+int InstallWorker::Complete() {
   InstallState& state = host_.State();
   const std::string seconds = std::to_string(SecondsSince(state.installerStartTick));
-  Event("Other", "MInstallTime", seconds);
   Funnel("Installing", 2, "Download", "ProgramFinsh");
-  LOG(INFO) << " install Finished, nWaitSeconds: " << waits << ", exit code: " << exitCode;
   state.installerFinished = true;
   host_.InstallerEnded();
-  Event("Other", "InstallerExitCode", std::to_string(exitCode));
   Event("Download", "6.ProgramFinsh", FirstOrRetry(), true);
   Funnel("Installing", 0, "Download", "CoreFuncEnd");
   if (analytics_.IsBackgroundMode())
@@ -199,10 +225,12 @@ void InstallWorker::OpenProductPage() {
 }
 
 // True once the bar has reached 100; false when the window closes first.
+// Closing sets the event too, so the flag decides after the wait as well:
+// a window closed during the final run gets no completion.
 bool InstallWorker::WaitForBar() {
   while (!host_.State().progressFinished.Wait(kBarPollMs))
     if (Closing()) return false;
-  return true;
+  return !Closing();
 }
 
 // An unattended run cleans up and starts a fresh copy of the installer.

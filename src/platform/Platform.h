@@ -205,10 +205,6 @@ struct DirEntry {
   bool isDirectory = false;
 };
 std::vector<DirEntry> ListDirectory(const std::wstring& folder);
-// Lets the user choose a folder (SHBrowseForFolderW over the foreground
-// window, file-system folders only, with an edit box); false when the
-// dialog was cancelled. posix: no dialog, always cancelled.
-bool BrowseForFolder(std::wstring* folder);
 
 // INI files: GetPrivateProfileIntW / GetPrivateProfileStringW semantics.
 int IniReadInt(const std::wstring& file, const std::wstring& section,
@@ -249,6 +245,9 @@ bool FindVisibleInstance(const std::wstring& className, bool bringForward);
 // Advertises this process's main window class so that FindVisibleInstance
 // of another process sees it (posix only; on Windows the window does it).
 void AdvertiseInstance(const std::wstring& className);
+// Ends the advertisement once the main window is gone (posix only; on
+// Windows the destroyed window is no longer found).
+void WithdrawInstance(const std::wstring& className);
 
 // ---- COM and firewall -----------------------------------------------------
 

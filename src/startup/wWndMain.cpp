@@ -159,6 +159,10 @@ bool RunMainWindow(InteractiveRun& run) {
   platform::AdvertiseInstance(run.window->WindowClassName());
   UnattendedClose closer(*run.window);
   run.session.loop.Run();
+  // The window goes with its loop: a copy started while this one waits for
+  // its threads must not find it, nor show it hidden and dead.
+  run.window->Destroy();
+  platform::WithdrawInstance(run.window->WindowClassName());
   return true;
 }
 

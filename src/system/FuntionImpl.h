@@ -146,9 +146,11 @@ bool IsSsdDrive(wchar_t letter);
 bool IsSsdRoot(const std::wstring& root);
 int GetBusType(const std::wstring& root);
 std::wstring ListSsdDrives();
+// The path on the roomiest candidate drive; unchanged when no candidate has
+// any free space, so that it never loses its root.
 std::wstring MoveToRoomiestDrive(const std::wstring& path);
 // The root of the candidate drive with the most free space; empty when no
-// candidate has any (MoveToRoomiestDrive then leaves the path rootless).
+// candidate has any.
 std::wstring RoomiestDrive();
 // The path with its drive root (DriveRootOf) replaced by `root`.
 std::wstring MoveToDrive(const std::wstring& path, const std::wstring& root);
@@ -166,6 +168,11 @@ std::wstring MoveToDrive(const std::wstring& path, const std::wstring& root);
 //    solid-state candidates of any form (mount points too) come from
 //    ListSsdRoots(), in the same order.
 std::wstring DriveRootOf(const std::wstring& path);
+// True for a path whose drive and free space can be judged: one that begins
+// with a drive root as this system names them ("X:\\" on Windows, "/" on
+// Linux). A relative path, a drive-relative one ("C:x") and a network path
+// ("\\\\server\\share") are not.
+bool IsFullLocalPath(const std::wstring& path);
 bool IsCandidateDrive(const std::wstring& root);
 std::vector<std::wstring> CandidateDrives();
 std::vector<std::wstring> ListSsdRoots();

@@ -96,6 +96,14 @@ std::wstring MoveToDrive(const std::wstring& path, const std::wstring& root) {
   return root + (path.size() > prefix.size() ? path.substr(prefix.size()) : std::wstring());
 }
 
-std::wstring MoveToRoomiestDrive(const std::wstring& path) { return MoveToDrive(path, RoomiestDrive()); }
+std::wstring MoveToRoomiestDrive(const std::wstring& path) {
+  const std::wstring roomiest = RoomiestDrive();
+  return roomiest.empty() ? path : MoveToDrive(path, roomiest);
+}
+
+bool IsFullLocalPath(const std::wstring& path) {
+  if (platform::kPathSep == L'/') return !path.empty() && path[0] == L'/';
+  return IsLetterRoot(path.substr(0, 3));
+}
 
 }  // namespace FuntionImpl

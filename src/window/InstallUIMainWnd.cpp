@@ -3,6 +3,7 @@
 #include <easylogging++.h>
 
 #include "platform/Platform.h"
+#include "startup/CEmbeddedConfigReader.h"
 #include "window/Language.h"
 #include "window/MessageBoxWnd.h"
 #include "install/InstallMessages.h"
@@ -45,7 +46,7 @@ bool InstallUIMainWnd::CreateMainWindow() {
   toolkit::WindowSpec spec;
   spec.className = WindowClassName();
   spec.style = 0x800A0000;  // WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX
-  spec.title = L"Quenlo";
+  spec.title = CEmbeddedConfigReader(archive_).ReadEntry(L"Software_name");
   return Create(archive_, L"", L"InstallMainWnd.xml", spec);
 }
 
@@ -97,6 +98,8 @@ int InstallUIMainWnd::ShowMessageBox(EnumMsgType kind, const std::wstring& text)
     autoAnsweredKind_ = kind;
     return kMsgResultYes;
   }
+  // Closed for good (the loop is ending): a box now would hold the process.
+  if (state_.closing) return kMsgResultNo;
   MessageBoxWnd box(loop(), kind, currentLanguage_, text, archive_);
   return box.DoModal(handle());
 }

@@ -98,8 +98,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   ~InstallUIMainWnd() override;
 
   // Creates the window from "InstallMainWnd.xml" (popup, system menu,
-  // minimise box; titled "Quenlo"); InitWindow runs within. False when the
-  // layout or the window cannot be made.
+  // minimise box; titled with the embedded configuration's product name,
+  // which the taskbar, Alt+Tab and screen readers show); InitWindow runs
+  // within. False when the layout or the window cannot be made.
   bool CreateMainWindow();
   std::wstring WindowClassName() const;
 
@@ -139,7 +140,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // ---- UI thread ----
   void SetWindowCollapsed(bool collapsed);
   // 1 for Yes, 2 for No or closed. In background mode nothing shows: the
-  // kind is remembered and the answer is 1.
+  // kind is remembered and the answer is 1. Once the window has closed for
+  // good nothing shows and the answer is 2; a box that is up when it closes
+  // ends with 0.
   int ShowMessageBox(EnumMsgType kind, const std::wstring& text);
   int AutoAnsweredKind() const { return autoAnsweredKind_; }
   void InitLanguage();
@@ -163,9 +166,10 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // The install folder: fixed once IsCorrectInstallPath passed; until then
   // the edit box's text, with the product name appended unless it holds it.
   std::wstring GetInstallPath() const;
-  // The checks before the install: SSD suggestion and free space (when the
-  // configuration came from the server), then the folder is made. True:
-  // the path is fixed, the running page shows and the install may start.
+  // The checks before the install: a full local path, the SSD suggestion and
+  // free space (when the configuration came from the server), then the
+  // folder is made. True: the path is fixed, the running page shows and the
+  // install may start. Each call (a retry's too) resolves the path afresh.
   bool IsCorrectInstallPath();
   // True when the install may go on: the product is not running (or the
   // process list cannot be read); false after the box that says it runs.
@@ -253,7 +257,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   void EnableClosing();
   void ShowEndedState();
   void DownLoadFail();
+  void AnnouncePage(const std::wstring& page, const toolkit::Control* title);
   int ProgressValue() const;
+  bool BarMoves() const;
 
   // InstallUIMainWndActions.cpp
   void OnClick(const toolkit::Notification& notification);
@@ -314,6 +320,8 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   bool NeedSuggestSSD(int64_t size, std::wstring* ssd);
   // The SSD suggestion and the space check of IsCorrectInstallPath.
   bool HasRoomForPackage(int64_t size);
+  // True for a full local path; else false after DL009 and the path box.
+  bool IsJudgeablePath(const std::wstring& path);
   std::wstring InstallPathText() const;
   void SetInstallPathText(const std::wstring& text);
   // ---- end of install path ----
@@ -347,6 +355,7 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   toolkit::Control* warningImage_ = nullptr;
   toolkit::Control* startApp_ = nullptr;
   toolkit::Control* startShortcut_ = nullptr;
+  toolkit::Control* finishLabel_ = nullptr;  // the finished page's title
   toolkit::Control* carouselArea_ = nullptr;
   toolkit::Control* backgroundLayout_ = nullptr;
   std::vector<toolkit::Control*> carouselOptions_;

@@ -44,6 +44,7 @@ void InstallUIMainWnd::OnClick(const toolkit::Notification& notification) {
   if (sender == closeBtn_) CloseWithConfirm();
   else if (sender == minBtn_ || sender->name() == "install_minbtn") Minimize();
   else if (sender == installBtn_) InstallAction();
+  else if (sender->name() == "browser_btn") OnBrowseFolder();
   else if (sender == startApp_) OnFailurePage() ? RetryAction() : StartAction();
   else if (sender->name() == "install_setting") TogglePanel(kSettingsTab, settingsPanelOpen_);
 }

@@ -86,9 +86,10 @@ void InstallUIMainWnd::LookUpControls() {
       {&InstallUIMainWnd::warningImage_, "img_warning"},
       {&InstallUIMainWnd::startApp_, "start_app"},
       {&InstallUIMainWnd::startShortcut_, "text_startshortcut"},
+      {&InstallUIMainWnd::finishLabel_, "finish_label"},
   };
   for (const auto& [member, name] : controls) this->*member = Find(name);
-  for (toolkit::Control* failure : {failRetry_, failAdvice_, warningImage_})
+  for (toolkit::Control* failure : {failRetry_, failAdvice_, warningImage_, finishLabel_})
     if (failure) failure->state.visible = false;
   carouselOptions_.clear();
   for (int n = 1;; ++n) {

@@ -12,6 +12,7 @@
 #include "install/InstallWorker.h"
 #include "install/InstallerLanguage.h"
 #include "startup/LocalSettings.h"
+#include "toolkit/Markup.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/Language.h"
 #include "window/LanguageTemplate.h"
@@ -42,6 +43,7 @@ int64_t EstimatedInstallSeconds(int64_t packageSize) {
 }  // namespace
 
 int InstallUIMainWnd::BeginInstallTask() {
+  if (state_.closing) return -1;  // a click handled after the window closed for good
   if (installThread_.Running()) {
     LOG(INFO) << " [Error]: the previous install has not ended yet";
     return -1;
@@ -58,8 +60,8 @@ int InstallUIMainWnd::BeginInstallTask() {
   MoveWindow(rect);
   Center();
   if (progressLabel_) progressLabel_->look.text = FillTemplate(progressFormat_, 0.0);
-  for (toolkit::Control* failure : {failRetry_, failAdvice_, warningImage_})
-    if (failure) failure->state.visible = false;
+  for (toolkit::Control* ended : {failRetry_, failAdvice_, warningImage_, finishLabel_})
+    if (ended) ended->state.visible = false;
   if (startApp_) startApp_->look.text = GetLanguageText("install_page", "start_app", currentLanguage_, archive_);
   if (backgroundLayout_) {
     backgroundLayout_->look.bkImage = toolkit::Picture();
@@ -96,7 +98,9 @@ void InstallUIMainWnd::InstallThreadFunc() {
 void InstallUIMainWnd::HandleCustomMessage(unsigned message, intptr_t wparam, intptr_t) {
   switch (message) {
     case MSG_CLEAR_CACHE:
-      ClearAPPData(PackageFilesOf(*this));
+      // The "taking longer" box closes while the installer runs from the package.
+      if (state_.installerRunning) LOG(INFO) << " Clear cache skipped: the installer still runs";
+      else ClearAPPData(PackageFilesOf(*this));
       break;
     case MSG_DOWNLOAD_FAILED:
       OnDownloadFailed(wparam);
@@ -116,8 +120,14 @@ void InstallUIMainWnd::HandleCustomMessage(unsigned message, intptr_t wparam, in
       StartInstallEstimate();
       break;
     case MSG_INSTALL_TIMEOUT:
+      // The install goes on: the running page stays and the worker waits on.
+      ShowMessageBox(kMsgInstallTimeout, L"");
+      break;
+    case MSG_INSTALL_FAILED:
       KillTimer(TIMER_WORKERCAROUSEL_ID);
-      ShowInstallFailure(kMsgInstallTimeout);
+      ShowErrorState();
+      ShowEndedState();
+      DownLoadFail();
       break;
     case MSG_INSTALL_FINISHED:
       OnInstallFinished();
@@ -157,9 +167,11 @@ void InstallUIMainWnd::OnInstallFinished() {
     EnableClosing();
   } else {
     ShowEndedState();
+    if (finishLabel_) finishLabel_->state.visible = true;
     if (startApp_) startApp_->state.visible = true;
     if (startShortcut_) startShortcut_->state.visible = false;
     Arrange();
+    AnnouncePage(L"finished page", finishLabel_);
   }
   SetTaskbarProgress(0, toolkit::TaskbarState::kNoProgress);
   if (!analytics_.IsBackgroundMode()) return;
@@ -168,12 +180,12 @@ void InstallUIMainWnd::OnInstallFinished() {
 }
 
 // The worker has set the installer-finished flag: at 99 the bar needs no
-// final run; below it the final run starts now rather than at the next,
-// possibly distant, step of the estimate.
+// final run, nor does a skin whose bar cannot move; below it the final run
+// starts now rather than at the next, possibly distant, step of the estimate.
 void InstallUIMainWnd::OnInstallerEnded() {
   const int value = ProgressValue();
   LOG(INFO) << " install Finished, progress: " << value;
-  if (value >= 99) return FinishProgress();
+  if (value >= 99 || !BarMoves()) return FinishProgress();
   KillTimer(TIMER_INSTALLPROGRESS_ID);
   SetTimer(TIMER_ATLASTPROGRESS_ID, 500);
 }
@@ -194,9 +206,14 @@ void InstallUIMainWnd::StartInstallEstimate() {
 
 // The bar shows 100 before the worker is released to report the end.
 void InstallUIMainWnd::FinishProgress() {
+  KillTimer(TIMER_INSTALLPROGRESS_ID);
+  KillTimer(TIMER_ATLASTPROGRESS_ID);
   SetProgress(100);
   state_.progressFinished.Set();
 }
+
+// SetProgress moves only a bar that has its label too.
+bool InstallUIMainWnd::BarMoves() const { return progress_ && progressLabel_; }
 
 void InstallUIMainWnd::OnTimer(unsigned id) {
   const int next = ProgressValue() + 1;
@@ -216,19 +233,15 @@ void InstallUIMainWnd::OnTimer(unsigned id) {
         SetProgress(next);
       } else {
         KillTimer(id);
-        if (finished && next > 98) FinishProgress();
+        if (finished && (next > 98 || !BarMoves())) FinishProgress();
         else if (finished) SetTimer(TIMER_ATLASTPROGRESS_ID, 500);
       }
       break;
     }
     case TIMER_ATLASTPROGRESS_ID:
       LOG(INFO) << " TIMER_ATLASTPROGRESS_ID: " << static_cast<bool>(state_.installerFinished) << ", " << next;
-      if (next < 100) {
-        SetProgress(next);
-      } else {
-        KillTimer(id);
-        FinishProgress();
-      }
+      if (next < 100 && BarMoves()) SetProgress(next);
+      else FinishProgress();
       break;
     case TIMER_AUTOINSTALL_ID:
     case TIMER_AUTORETRY_ID:
@@ -249,6 +262,12 @@ void InstallUIMainWnd::OnTimer(unsigned id) {
     default:
       break;
   }
+}
+
+// For whoever follows the window without seeing it: the page and its title.
+void InstallUIMainWnd::AnnouncePage(const std::wstring& page, const toolkit::Control* title) {
+  const std::wstring text = title ? toolkit::ParseMarkup(title->look.text).PlainText() : std::wstring();
+  loop().backend().Announce(handle(), page + L": " + text);
 }
 
 int InstallUIMainWnd::ProgressValue() const { return progress_ ? progress_->state.value : 0; }
@@ -276,6 +295,7 @@ void InstallUIMainWnd::DownLoadFail() {
     KillTimer(timer);
   for (toolkit::Control* failure : {failRetry_, failAdvice_, warningImage_})
     if (failure) failure->state.visible = true;
+  if (finishLabel_) finishLabel_->state.visible = false;
   if (startApp_) {
     startApp_->state.enabled = true;
     startApp_->look.text = GetLanguageText("install_page", "retry_btn", currentLanguage_, archive_);
@@ -283,6 +303,7 @@ void InstallUIMainWnd::DownLoadFail() {
   }
   if (startShortcut_) startShortcut_->state.visible = false;
   Arrange();
+  AnnouncePage(L"failure page", failRetry_);
   if (LocalSettings::IsAutoRun()) SetTimer(TIMER_AUTORETRY_ID, 1000);
   if (!analytics_.IsBackgroundMode()) return;
   analytics_.AddUserLog_funnelPair("DownFail", "DownFailReason", "DownFailError",

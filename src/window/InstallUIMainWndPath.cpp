@@ -4,7 +4,9 @@
 //
 // The path is read from the edit box until a check passes: a check that
 // failed (or moved the path to a roomier drive) leaves the box to decide
-// the next one. Drives are compared by their roots (FuntionImpl::DriveRootOf).
+// the next one, and the check of a retry resolves it afresh from the box,
+// where its own SSD suggestion or move lands. Drives are compared by their
+// roots (FuntionImpl::DriveRootOf).
 #include <easylogging++.h>
 
 #include <limits>
@@ -45,9 +47,13 @@ std::wstring InstallUIMainWnd::BrowsedInstallFolder(const std::wstring& folder) 
   return folder + (endsInSeparator ? L"" : std::wstring(1, platform::kPathSep)) + kMakerFolder;
 }
 
+// A folder whose drive cannot be judged (a network folder) is refused with
+// the path box, as at Install.
 int InstallUIMainWnd::OnBrowseFolder() {
   std::wstring folder;
-  if (!platform::BrowseForFolder(&folder)) return -1;
+  if (!BrowseForFolder(&folder)) return -1;
+  LOG(INFO) << " Browsed folder: " << platform::WideToUtf8(folder);
+  if (!IsJudgeablePath(folder)) return -1;
   ShowSpaceInfo(folder);
   SetInstallPathText(BrowsedInstallFolder(folder));
   return 0;
@@ -145,8 +151,7 @@ bool InstallUIMainWnd::HasRoomForPackage(int64_t size) {
   uint64_t free = 0;
   int room = EnoughFreeSpace(size, &free);
   if (room == -2) {
-    const std::wstring roomiest = FuntionImpl::RoomiestDrive();
-    if (!roomiest.empty()) SetInstallPathText(FuntionImpl::MoveToDrive(InstallPathText(), roomiest));
+    SetInstallPathText(FuntionImpl::MoveToRoomiestDrive(InstallPathText()));
     room = EnoughFreeSpace(size, &free);
     if (room == -2) {
       analytics_.AddUserLogEvent("Other", "FlowError", "DL008");
@@ -158,7 +163,19 @@ bool InstallUIMainWnd::HasRoomForPackage(int64_t size) {
   return false;
 }
 
+// A relative or network path has no free space to read: it would pass the
+// space check unjudged.
+bool InstallUIMainWnd::IsJudgeablePath(const std::wstring& path) {
+  if (FuntionImpl::IsFullLocalPath(path)) return true;
+  LOG(INFO) << " [Error]: not a full local path: " << platform::WideToUtf8(path);
+  analytics_.AddUserLogEvent("Other", "FlowError", "DL009");
+  ShowMessageBox(kMsgPathError, L"");
+  return false;
+}
+
 bool InstallUIMainWnd::IsCorrectInstallPath() {
+  installPath_.clear();
+  if (!IsJudgeablePath(InstallPathText())) return false;
   int64_t size = 0;
   if (configure_->getServerFileSize(&size) && !HasRoomForPackage(size)) return false;
   const std::wstring path = GetInstallPath();

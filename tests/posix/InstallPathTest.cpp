@@ -212,6 +212,49 @@ TEST_F(InstallPathTest, AnSsdWithRoomIsSuggestedAndNoKeepsThePath) {
   EXPECT_TRUE(log.Has(" CurInstallPath is ssd"));
 }
 
+// A path whose drive cannot be judged would pass the space check unread:
+// a relative one, a drive-relative one and a network path are refused with
+// the path box, and nothing is made.
+TEST_F(InstallPathTest, PathsWhoseDriveCannotBeJudgedAreRefused) {
+  const std::wstring c = AddDrive("c", kGB / 2);
+  SetUpDownloadFolder(c);
+  analytics_.SetBackgroundMode();
+  for (const wchar_t* path : {L"foo", L"\\\\srv\\x", L"C:foo"}) {
+    auto window = OpenWithPackage(kGB);
+    SetBox(*window, path);
+    EXPECT_FALSE(window->IsCorrectInstallPath()) << platform::WideToUtf8(path);
+    EXPECT_EQ(window->AutoAnsweredKind(), kMsgPathError);
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
+  EXPECT_TRUE(Sent("Other/FlowError/DL009"));
+}
+
+// The first try ran before the configuration came from the server (no space
+// check); the retry's check moves the box to the roomiest drive, and the
+// install goes there, not to the folder of the first try.
+TEST_F(InstallPathTest, ARetryInstallsWhereItsOwnCheckMovedThePath) {
+  const std::wstring c = AddDrive("c", 29 * kGB / 10);
+  SetUpDownloadFolder(c);
+  const std::wstring d = AddDrive("d", 200 * kGB);
+  std::vector<std::wstring> workerPaths;
+  context_.runInstall = [&](InstallHost& host) {
+    workerPaths.push_back(host.InstallPath());
+    return -1;
+  };
+  auto window = Open();
+  SetBox(*window, c + L"Vantrel");
+  ASSERT_EQ(window->BeginInstallTask(), 0);
+  ASSERT_TRUE(window->WaitForAllThreadExit(10000));
+  window->Configure().source = CConfigure::kFromXml;
+  window->Configure().loadState = CConfigure::kLoaded;
+  window->Configure().fileSize = kGB;
+  ASSERT_EQ(window->BeginInstallTask(), 0);
+  ASSERT_TRUE(window->WaitForAllThreadExit(10000));
+  const std::wstring quenlo = kSep + std::wstring(L"Quenlo");
+  EXPECT_EQ(workerPaths, (std::vector<std::wstring>{c + L"Vantrel" + quenlo, d + L"Vantrel" + quenlo}));
+  EXPECT_EQ(window->GetInstallPath(), d + L"Vantrel" + quenlo);
+}
+
 TEST_F(InstallPathTest, TheBrowsedFolderAndTheBoxNameTheInstallFolder) {
   const std::wstring apps = L"E:" + kSep + L"Apps";
   EXPECT_EQ(InstallUIMainWnd::BrowsedInstallFolder(apps), apps + kSep + L"Vantrel");

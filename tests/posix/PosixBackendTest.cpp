@@ -572,7 +572,7 @@ TEST(PosixInstance, NamedMutexAcrossProcesses) {
   EXPECT_EQ(platform::kErrorSuccess, error);
 }
 
-TEST(PosixInstance, AdvertisedWindowIsFoundWhileItsProcessLives) {
+TEST(PosixInstance, AdvertisedWindowIsFoundWhileItsProcessLivesAndUntilWithdrawn) {
   const std::wstring className = UniqueName("window");
   EXPECT_FALSE(platform::FindVisibleInstance(className, false));
   {
@@ -585,6 +585,15 @@ TEST(PosixInstance, AdvertisedWindowIsFoundWhileItsProcessLives) {
     EXPECT_TRUE(platform::FindVisibleInstance(className, true));
     EXPECT_FALSE(platform::FindVisibleInstance(className + L"-other", false));
   }
+  EXPECT_FALSE(platform::FindVisibleInstance(className, false));
+  // A process whose window is gone but which still runs (waiting for its
+  // threads) is found no more.
+  Child closing([&] {
+    platform::AdvertiseInstance(className);
+    platform::WithdrawInstance(className);
+    return true;
+  });
+  ASSERT_TRUE(closing.ok());
   EXPECT_FALSE(platform::FindVisibleInstance(className, false));
 }
 

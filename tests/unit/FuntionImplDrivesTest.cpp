@@ -28,21 +28,31 @@ TEST_F(FuntionImplDrives, TiesGoToTheEarlierDrive) {
   EXPECT_EQ(L"C:\\Apps", FuntionImpl::MoveToRoomiestDrive(L"D:\\Apps"));
 }
 
-TEST_F(FuntionImplDrives, DriveWithoutFreeSpaceIsNeverKept) {
+// Without a candidate that has room (none with free space, only removable,
+// USB or network drives, or no drives at all) a path stays where it is:
+// never relative.
+TEST_F(FuntionImplDrives, WithoutACandidateThePathKeepsItsDrive) {
   fake_.AddDrive(L"C:\\", 0);
-  EXPECT_EQ(L"Program Files\\X", FuntionImpl::MoveToRoomiestDrive(L"C:\\Program Files\\X"));
+  EXPECT_EQ(L"C:\\Program Files\\X", FuntionImpl::MoveToRoomiestDrive(L"C:\\Program Files\\X"));
   fake_.AddDrive(L"D:\\", 1);
   EXPECT_EQ(L"D:\\Program Files\\X", FuntionImpl::MoveToRoomiestDrive(L"C:\\Program Files\\X"));
-}
-
-TEST_F(FuntionImplDrives, NoCandidateLeavesThePathWithoutItsRoot) {
+  fake_.ClearDrives();
   fake_.AddDrive(L"A:\\", 1 * kGB, 2);                       // removable
   fake_.AddDrive(L"E:\\", 900 * kGB, platform::kDriveFixed, platform::kBusTypeUsb);
   fake_.AddDrive(L"Z:\\", 900 * kGB, 4);                     // network
-  EXPECT_EQ(L"RIVovaravizu\\setup", FuntionImpl::MoveToRoomiestDrive(L"C:\\RIVovaravizu\\setup"));
+  EXPECT_EQ(L"C:\\RIVovaravizu\\setup", FuntionImpl::MoveToRoomiestDrive(L"C:\\RIVovaravizu\\setup"));
   fake_.ClearDrives();
-  EXPECT_EQ(L"x", FuntionImpl::MoveToRoomiestDrive(L"C:\\x"));
-  EXPECT_EQ(L"", FuntionImpl::MoveToRoomiestDrive(L"C:"));
+  EXPECT_EQ(L"C:\\x", FuntionImpl::MoveToRoomiestDrive(L"C:\\x"));
+}
+
+// Only a path from a drive root as this system names them can be judged.
+TEST_F(FuntionImplDrives, AFullLocalPathBeginsAtADriveRoot) {
+  const bool letters = platform::kPathSep == L'\\';
+  for (const wchar_t* path : {L"", L"foo", L"foo\\bar", L"\\\\srv\\x", L"C:foo", L"\\\\?\\C:\\x"})
+    EXPECT_FALSE(FuntionImpl::IsFullLocalPath(path)) << platform::WideToUtf8(path);
+  EXPECT_EQ(FuntionImpl::IsFullLocalPath(L"C:\\Apps"), letters);
+  EXPECT_EQ(FuntionImpl::IsFullLocalPath(L"d:/Apps"), letters);
+  EXPECT_EQ(FuntionImpl::IsFullLocalPath(L"/opt/apps"), !letters);
 }
 
 TEST_F(FuntionImplDrives, UnreadableDriveIsSkipped) {
@@ -122,7 +132,7 @@ TEST_F(FuntionImplDrives, MountPointRoots) {
 TEST_F(FuntionImplDrives, MountPointWithoutDriveRootsFallsBackToSlash) {
   fake_.ClearDrives();
   EXPECT_EQ(L"/", FuntionImpl::DriveRootOf(L"/home/u"));
-  EXPECT_EQ(L"home/u", FuntionImpl::MoveToRoomiestDrive(L"/home/u"));
+  EXPECT_EQ(L"/home/u", FuntionImpl::MoveToRoomiestDrive(L"/home/u"));  // no candidate: it stays
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The main window's side of the install, headless, with scripted workers
 // that post what a real worker posts: the progress estimate of the installer
-// run, the failure messages with their boxes and pages, the CDN failure
-// count, the user's clicks and links, closing at each stage, the background
-// run and the end of the install threads.
+// run, the failure messages with their boxes and pages, an installer past its
+// time limit, the finished page, the CDN failure count, the user's clicks,
+// links and Browse, closing at each stage and while a box is up, the
+// background run and the end of the install threads.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -163,37 +165,42 @@ TEST_F(InstallFlowTest, TheInstallerRunEstimateTimesTheBarWithinBounds) {
   }
 }
 
-// Each failure shows its box, then the failure page with "start_app" as
-// retry; the window then closes without asking.
+// Each failure shows its box (a failed installer none: the page says it),
+// then the failure page with "start_app" as retry; the window then closes
+// without asking.
 TEST_F(InstallFlowTest, EachFailureShowsItsBoxAndTheFailurePage) {
+  constexpr int kNoBox = -1;
   struct Case {
     unsigned message;
     intptr_t code;
-    EnumMsgType box;
+    int box;
   };
-  const Case cases[] = {{MSG_DOWNLOAD_FAILED, 9, kMsgInternetFail},       {MSG_DOWNLOAD_FAILED, 10, kMsgInternetTimeout},
-                        {MSG_DOWNLOAD_FAILED, 11, kMsgInternetTimeout},    {MSG_DOWNLOAD_FAILED, 14, kMsgUrlFail},
-                        {MSG_DOWNLOAD_FAILED, 1, kMsgUrlFail},             {MSG_INSTALL_TIMEOUT, 0, kMsgInstallTimeout},
-                        {MSG_SIGNATURE_INVALID, 0, kMsgMd5Fail}};
+  const Case cases[] = {{MSG_DOWNLOAD_FAILED, 9, kMsgInternetFail},    {MSG_DOWNLOAD_FAILED, 10, kMsgInternetTimeout},
+                        {MSG_DOWNLOAD_FAILED, 11, kMsgInternetTimeout}, {MSG_DOWNLOAD_FAILED, 14, kMsgUrlFail},
+                        {MSG_DOWNLOAD_FAILED, 1, kMsgUrlFail},          {MSG_SIGNATURE_INVALID, 0, kMsgMd5Fail},
+                        {MSG_INSTALL_FAILED, 0, kNoBox}};
   for (const Case& c : cases) {
     LogCapture log;  // before the worker starts, which logs as it ends
     auto window = Open();
     StartInstall(*window);
     window->SetProgress(40);
     report_.calls.clear();
-    AnswerNextBox(kMsgResultYes);
+    if (c.box != kNoBox) AnswerNextBox(kMsgResultYes);
     window->Post(c.message, c.code);
     bed_.PumpAll();
     const std::string name = std::to_string(c.message) + "/" + std::to_string(c.code);
-    EXPECT_EQ(log.Count(" ShowMsgBox: "), 1) << name;
-    EXPECT_TRUE(log.Has(" ShowMsgBox: " + std::to_string(c.box))) << name;
+    EXPECT_EQ(log.Count(" ShowMsgBox: "), c.box == kNoBox ? 0 : 1) << name;
+    if (c.box != kNoBox) EXPECT_TRUE(log.Has(" ShowMsgBox: " + std::to_string(c.box))) << name;
     EXPECT_TRUE(OnFailurePage(*window)) << name;
+    EXPECT_FALSE(Visible(*window, "finish_label")) << name;
+    ASSERT_FALSE(bed_.backend.Announcements().empty());
+    EXPECT_EQ(bed_.backend.Announcements().back(), L"failure page: The installation could not be completed") << name;
     EXPECT_EQ(Text(*window, "start_app"), GetLanguageText("install_page", "retry_btn", English, shipped_skin::Archive()));
     EXPECT_EQ(bed_.backend.State(window->handle()).taskbarState, toolkit::TaskbarState::kError) << name;
     EXPECT_EQ(Sent("Download/8.DownFail/First"), c.message == MSG_DOWNLOAD_FAILED) << name;
     ASSERT_TRUE(toolkit::ScriptedUser(*window).Click("closebtn"));
     bed_.PumpAll();
-    EXPECT_EQ(log.Count(" ShowMsgBox: "), 1) << name;
+    EXPECT_EQ(log.Count(" ShowMsgBox: "), c.box == kNoBox ? 0 : 1) << name;
     EXPECT_TRUE(window->State().closing) << name;
     EXPECT_TRUE(Sent("CrashRate/Close/close05")) << name;
   }
@@ -481,6 +488,110 @@ TEST_F(InstallFlowTest, ARetryWhileTheOldWorkerEndsNeitherBlocksNorStartsASecond
   EXPECT_EQ(banners, 1);
   releaseBanners.Set();
   EXPECT_TRUE(window->WaitForAllThreadExit(10000));
+}
+
+// Past its time limit the installer still runs: the "taking longer" box, and
+// the running page stays; closing the box clears nothing while the installer
+// runs from the package. When it ends, the bar runs to 100 and the finished
+// page says that the installation is complete.
+TEST_F(InstallFlowTest, PastTheTimeLimitTheInstallGoesOnToTheFinishedPage) {
+  analytics_.SetupPaths(L"QuenloSetupTest");
+  auto window = Open();
+  const PackageFiles files = PackageFilesOf(*window);
+  FuntionImpl::CreateDirectories(std::filesystem::path(files.package).parent_path().wstring());
+  std::ofstream(platform::WideToUtf8(files.package)) << "running";
+  StartInstall(*window);
+  RunUpToTheInstaller(*window);
+  window->State().installerRunning = true;
+  LogCapture log;
+  AnswerNextBox(kMsgResultYes);
+  window->Post(MSG_INSTALL_TIMEOUT, 0);
+  window->Post(MSG_CLEAR_CACHE, 0);  // as the box's buttons post it
+  bed_.PumpAll();
+  EXPECT_TRUE(log.Has(" ShowMsgBox: 6"));
+  EXPECT_TRUE(log.Has(" Clear cache skipped: the installer still runs"));
+  EXPECT_TRUE(platform::FileExists(files.package));
+  EXPECT_EQ(Tab(*window, "main_tablayout"), 1);
+  EXPECT_FALSE(OnFailurePage(*window));
+
+  window->State().installerRunning = false;
+  window->State().installerFinished = true;
+  window->InstallerEnded();
+  for (int steps = 0; !window->State().progressFinished.Wait(0) && steps < 20; ++steps) Advance(500);
+  ASSERT_EQ(Bar(*window), 100);
+  window->Post(MSG_INSTALL_FINISHED, 0);
+  bed_.PumpAll();
+  EXPECT_EQ(Tab(*window, "main_tablayout"), 0);
+  EXPECT_EQ(Tab(*window, "page_layout"), 1);
+  EXPECT_TRUE(Visible(*window, "finish_label"));
+  EXPECT_EQ(Text(*window, "finish_label"), L"Installation complete");
+  EXPECT_EQ(bed_.backend.Announcements().back(), L"finished page: Installation complete");
+  EXPECT_TRUE(Visible(*window, "start_app"));
+  EXPECT_FALSE(Visible(*window, "text_fail_retry"));
+  ClearAPPData(files);
+}
+
+// A skin without the bar or its label cannot move the bar: the worker is
+// released as soon as the installer has ended.
+TEST_F(InstallFlowTest, ABarThatCannotMoveNeverHoldsTheWorker) {
+  for (const std::string control : {"install_progress", "install_label"}) {
+    auto window = Open(bed_.ChangedSkin({{"InstallRunning.xml", [&](std::string xml) {
+      return std::regex_replace(xml, std::regex("name=\"" + control + "\""), "name=\"gone\"");
+    }}}));
+    ASSERT_EQ(window->Find(control), nullptr);
+    StartInstall(*window);
+    RunUpToTheInstaller(*window);
+    window->State().installerFinished = true;
+    window->InstallerEnded();
+    bed_.PumpAll();
+    EXPECT_TRUE(window->State().progressFinished.Wait(0)) << control;
+  }
+}
+
+// A close request while a box is up (WM_CLOSE, the system ending the
+// program) ends the box and the loop: nothing stays behind in the box's
+// loop, and no box shows after it.
+TEST_F(InstallFlowTest, ACloseWhileABoxIsUpEndsTheBoxAndTheLoop) {
+  auto window = Open();
+  StartInstall(*window);
+  LogCapture log;
+  bool boxUp = false;
+  window->Post(MSG_DOWNLOAD_FAILED, 14);
+  stepper_.steps.push_back([&] {
+    for (int handle = 1; handle < 64; ++handle)
+      boxUp |= bed_.backend.State(handle).spec.className == L"MESSAGEBOX_UI_Frame" && bed_.backend.IsVisible(handle);
+    window->Close();
+  });
+  stepper_.Post(1);
+  EXPECT_EQ(bed_.loop.Run(), 0);
+  EXPECT_TRUE(boxUp);
+  EXPECT_TRUE(window->State().closing);
+  for (int handle = 1; handle < 64; ++handle)
+    EXPECT_FALSE(bed_.backend.State(handle).spec.className == L"MESSAGEBOX_UI_Frame" && bed_.backend.IsVisible(handle));
+  EXPECT_EQ(window->ShowMessageBox(kMsgCancel, L""), kMsgResultNo);
+  EXPECT_EQ(log.Count(" ShowMsgBox: "), 2);
+}
+
+// The user chooses the install folder through Browse: a cancel keeps the
+// box, a folder whose drive cannot be judged is refused with the path box,
+// and a chosen folder gets the maker's folder appended.
+TEST_F(InstallFlowTest, BrowseChoosesTheFolderThroughTheDialog) {
+  auto window = Open();
+  window->Show(true);
+  const std::filesystem::path apps = bed_.temp.path() / "my apps";
+  const std::string script = (bed_.temp.path() / "user.script").string();
+  std::ofstream(script) << "click install_setting\nclick browser_btn\ncancel-folder\n"
+                        << "click browser_btn\nchoose-folder relative\\apps\nclick btn_yes\n"
+                        << "click browser_btn\nchoose-folder " << apps.string() << "\n";
+  bed_.backend.FollowScript(script);
+  LogCapture log;
+  const std::wstring chosen = apps.wstring() + platform::kPathSep + L"Vantrel";
+  for (int i = 0; i < 200 && Text(*window, "install_path_edit") != chosen; ++i) bed_.backend.Wait(0);
+  EXPECT_EQ(Text(*window, "install_path_edit"), chosen);
+  EXPECT_EQ(log.Count(" ShowMsgBox: "), 1);
+  EXPECT_TRUE(log.Has(" ShowMsgBox: 4"));
+  EXPECT_TRUE(Sent("Other/FlowError/DL009"));
+  EXPECT_EQ(window->GetInstallPath(), chosen + platform::kPathSep + L"Quenlo");
 }
 
 // A worker waiting for the bar is released when the window closes for good,

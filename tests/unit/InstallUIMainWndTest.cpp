@@ -285,6 +285,15 @@ TEST_F(MainWindowTest, ALanguageTemplateWithOtherConversionsFallsBackToEnglish) 
   EXPECT_TRUE(log.Contains(" [Error]: the language's install_label is no template"));
 }
 
+// The taskbar button, Alt+Tab and screen readers name the product of the
+// embedded configuration, whoever publishes it.
+TEST_F(MainWindowTest, TheWindowIsTitledWithTheEmbeddedProductName) {
+  auto shipped = Open();
+  EXPECT_EQ(bed_.backend.State(shipped->handle()).spec.title, L"Quenlo");
+  auto other = Open(bed_.ChangedSkin(WindowTestBed::Entries({{"Software_name", "Acme Writer"}})));
+  EXPECT_EQ(bed_.backend.State(other->handle()).spec.title, L"Acme Writer");
+}
+
 TEST_F(MainWindowTest, InBackgroundModeMessageBoxesAnswerYesUnseen) {
   auto window = Open();
   analytics_.SetBackgroundMode();

@@ -39,20 +39,23 @@ class ManualClock : public toolkit::Clock {
   std::atomic<uint64_t> now{5000000};
 };
 
-// An installer that ends after `seconds` one-second waits; each wait moves the clock.
+// An installer that ends after `seconds` one-second waits with `exitCode`;
+// each wait moves the clock.
 class FakeInstaller : public platform::ChildProcess {
  public:
-  FakeInstaller(ManualClock& clock, int seconds, int* waits) : clock_(clock), seconds_(seconds), waits_(waits) {}
+  FakeInstaller(ManualClock& clock, int seconds, uint32_t exitCode, int* waits)
+      : clock_(clock), seconds_(seconds), exitCode_(exitCode), waits_(waits) {}
   bool Wait(uint32_t ms, uint32_t* exitCode) override {
     clock_.now += ms;
     if (++*waits_ < seconds_) return false;
-    *exitCode = 3;
+    *exitCode = exitCode_;
     return true;
   }
 
  private:
   ManualClock& clock_;
   int seconds_;
+  uint32_t exitCode_;
   int* waits_;
 };
 
@@ -79,8 +82,9 @@ class InstallWorkerTest : public ::testing::Test {
     };
     deps_.startProcess = [this](const platform::PinnedFile& program, const std::wstring& commandLine, uint32_t*) {
       started_.push_back(program.Path() + L"|" + commandLine);
-      return std::make_unique<FakeInstaller>(clock_, installerSeconds_, &installerWaits_);
+      return std::make_unique<FakeInstaller>(clock_, installerSeconds_, installerExitCode_, &installerWaits_);
     };
+    deps_.installerRunning = [](const std::wstring&) { return false; };
     deps_.alertUrl = "https://alert.test/api/exception/send";
   }
   // A window whose record names the signed package (MD5 of `package`).
@@ -114,6 +118,7 @@ class InstallWorkerTest : public ::testing::Test {
   std::vector<std::string> reports_;
   std::vector<std::wstring> started_;
   int installerSeconds_ = 5;
+  uint32_t installerExitCode_ = 0;
   int installerWaits_ = 0;
 };
 
@@ -213,14 +218,14 @@ TEST_F(InstallWorkerTest, AVerifiedPackageIsInstalledAndHandedBack) {
   ASSERT_EQ(started_.size(), 1u);
   EXPECT_EQ(started_[0], PackagePath() + L"| /VERYSILENT /SP- /NORESTART /DIR=\"" + host_.installPath +
                              L"\\\" /LANG=jp /LOG=\"" + host_.analytics.GetLogFolder() + sep +
-                             L"Quenlo_Setup_20260102030405.log\" /EXTRA=quenlo_setup.exe");
+                             L"Quenlo_Setup_20260102030405.log\" /EXTRA=\"quenlo_setup.exe\"");
   EXPECT_EQ(host_.PostedMessages(),
             (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED, MSG_INSTALL_FINISHED}));
   EXPECT_EQ(host_.Actions().back(), "ClickStartApp");
   EXPECT_TRUE(host_.state.verificationDone);
   EXPECT_TRUE(host_.state.installerFinished);
   EXPECT_EQ(host_.CountEvent("Other/MInstallTime/5"), 1u);
-  EXPECT_EQ(host_.CountEvent("Other/InstallerExitCode/3"), 1u);
+  EXPECT_EQ(host_.CountEvent("Other/InstallerExitCode/0"), 1u);
   EXPECT_EQ(host_.CountEvent("Download/6.ProgramFinsh/First"), 1u);
   EXPECT_EQ(fake_.WebPages(), std::vector<std::wstring>{L"https://www.example/ja/"});
   EXPECT_EQ(fake_.RegValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1",
@@ -229,53 +234,178 @@ TEST_F(InstallWorkerTest, AVerifiedPackageIsInstalledAndHandedBack) {
   // The package, its task file and its marker are gone.
   EXPECT_FALSE(fs::exists(PackagePath()));
   EXPECT_FALSE(fs::exists(PackagePath() + L".db"));
-  EXPECT_TRUE(log.Has(" install Finished, nWaitSeconds: 4, exit code: 3"));
+  EXPECT_TRUE(log.Has(" install Finished, nWaitSeconds: 4, exit code: 0"));
+  EXPECT_TRUE(log.Has(" Installer exit code 0: the installation completed"));
 }
 
-TEST_F(InstallWorkerTest, TheInstallerIsGivenUpAfterItsTimeLimit) {
-  installerSeconds_ = 243;
-  EXPECT_EQ(Run(), -1);
-  EXPECT_EQ(installerWaits_, 242);
-  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL016"), 1u);
-  EXPECT_EQ(host_.PostedMessages(),
-            (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED, MSG_INSTALL_TIMEOUT}));
-  EXPECT_TRUE(host_.state.installerFinished);
-  EXPECT_EQ(host_.Actions(), (std::vector<std::string>{"SetPackageUrl https://www.example/setup.exe",
-                                                        "StartCarouselTimer", "StopCarouselTimer"}));
+// Past its time limit (install timeout + 2 waits) the installer is ours still:
+// the window is told once that it takes longer, nothing may clear the
+// package while it runs, and the wait goes on to its end.
+TEST_F(InstallWorkerTest, AnInstallerPastItsTimeLimitIsWaitedForNeverGivenUp) {
+  struct Host : FakeInstallHost {
+    using FakeInstallHost::FakeInstallHost;
+    void Post(unsigned message, intptr_t wparam) override {
+      if (message == MSG_INSTALL_TIMEOUT) waitsAtNotice = *waits, runningAtNotice = state.installerRunning.load();
+      FakeInstallHost::Post(message, wparam);
+    }
+    int* waits = nullptr;
+    int waitsAtNotice = -1;
+    bool runningAtNotice = false;
+  } host{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}, {L"NeedStart_flag", L"1"}}};
+  Prepare(host);
+  host.waits = &installerWaits_;
+  installerSeconds_ = 400;
+  EXPECT_EQ(InstallWorker(host, deps_).Run(), 0);
+  EXPECT_EQ(installerWaits_, 400);
+  EXPECT_EQ(host.waitsAtNotice, 242);
+  EXPECT_TRUE(host.runningAtNotice);
+  EXPECT_FALSE(host.state.installerRunning);
+  EXPECT_EQ(host.CountEvent("Other/FlowError/DL016"), 1u);
+  EXPECT_EQ(host.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED,
+                                                          MSG_INSTALL_TIMEOUT, MSG_INSTALL_FINISHED}));
+  EXPECT_EQ(host.Actions().back(), "ClickStartApp");
 
-  // One second less and it counts as finished.
+  // One wait less and nothing is said.
   installerWaits_ = 0;
   installerSeconds_ = 242;
   FakeInstallHost again{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}}};
   Prepare(again);
   EXPECT_EQ(InstallWorker(again, deps_).Run(), 0);
-  EXPECT_EQ(installerWaits_, 242);
   EXPECT_EQ(again.CountEvent("Other/MInstallTime/242"), 1u);
+  EXPECT_EQ(again.CountEvent("Other/FlowError/DL016"), 0u);
   EXPECT_EQ(again.PostedMessages().back(), MSG_INSTALL_FINISHED);
 }
 
-TEST_F(InstallWorkerTest, AnInstallerThatCannotStartIsAFailedRun) {
-  deps_.startProcess = [](const platform::PinnedFile&, const std::wstring&, uint32_t* error) {
-    *error = 193;
-    return std::unique_ptr<platform::ChildProcess>();
+// An exit code other than 0, or an installer that cannot start, is a failed
+// install: its own label, an alert report and the failure page, and none of
+// the success steps (no "6.ProgramFinsh", no language value, no product
+// start). A package that ran stays for a retry; one the system refused to
+// run is cleared, so that a retry downloads it afresh.
+TEST_F(InstallWorkerTest, AFailedInstallerIsNoSuccess) {
+  fake_.SetRegValue(L"SoftWare\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Other", L"x", L"1");
+  struct Case {
+    uint32_t exitCode;
+    bool starts;
+    std::string label, exception, meaning;
   };
-  LogCapture log;
-  EXPECT_EQ(Run(), -1);
-  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL032"), 1u);
-  EXPECT_EQ(host_.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALL_TIMEOUT}));
-  EXPECT_TRUE(host_.state.installerFinished);
-  EXPECT_EQ(host_.CountEvent("Download/6.ProgramFinsh/First"), 0u);
-  EXPECT_TRUE(log.Contains("the installer cannot start, error 193"));
+  const Case cases[] = {{1, true, "DL033", "Installer_Exit_Code_1", "Setup failed to initialise"},
+                        {3, true, "DL033", "Installer_Exit_Code_3", "a fatal error occurred while Setup moved"},
+                        {5, true, "DL033", "Installer_Exit_Code_5", "the installation was cancelled or aborted"},
+                        {0, false, "DL032", "Installer_Start_Fail_193", ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.exception);
+    LogCapture log;
+    reports_.clear();
+    installerWaits_ = 0;
+    installerExitCode_ = c.exitCode;
+    const auto start = deps_.startProcess;
+    if (!c.starts)
+      deps_.startProcess = [](const platform::PinnedFile&, const std::wstring&, uint32_t* error) {
+        *error = 193;
+        return std::unique_ptr<platform::ChildProcess>();
+      };
+    FakeInstallHost host{{{L"Extra_download_url", L"https://e.example/files/setup.exe"},
+                          {L"Downloader_id", L"578"},
+                          {L"NeedStart_flag", L"1"}}};
+    Prepare(host);
+    EXPECT_EQ(InstallWorker(host, deps_).Run(), -1);
+    deps_.startProcess = start;
+    EXPECT_EQ(host.CountEvent("Other/FlowError/" + c.label), 1u);
+    EXPECT_EQ(host.PostedMessages(),
+              c.starts ? (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED, MSG_INSTALL_FAILED})
+                       : (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALL_FAILED}));
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_NE(reports_[0].find("pid=578&type=2&exception_code=" + c.exception + "&other="), std::string::npos)
+        << reports_[0];
+    EXPECT_EQ(host.CountEvent("Download/6.ProgramFinsh/First"), 0u);
+    EXPECT_EQ(fake_.RegValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1",
+                             L"Inno Setup: Language"),
+              L"");
+    for (const std::string& action : host.Actions()) EXPECT_NE(action, "ClickStartApp");
+    EXPECT_FALSE(host.state.installerRunning);
+    EXPECT_EQ(fs::exists(PackagePath()), c.starts);
+    if (c.starts) EXPECT_TRUE(log.Contains(" Installer exit code " + std::to_string(c.exitCode) + ": " + c.meaning));
+    else EXPECT_TRUE(log.Contains("the installer cannot start, error 193"));
+  }
 }
 
-TEST_F(InstallWorkerTest, ClosingEndsTheWaitForTheBar) {
-  struct SlowBar : FakeInstallHost {
+// The window closed: while the bar makes its final run (closing sets the
+// bar's event as it releases the worker), or with the bar never moving.
+// Either way nothing more is posted, cleared, restarted or started.
+TEST_F(InstallWorkerTest, ClosingDuringTheFinalRunStopsTheCompletion) {
+  struct ClosingHost : FakeInstallHost {
     using FakeInstallHost::FakeInstallHost;
-    void InstallerEnded() override { state.closing = true; }  // the bar never reaches 100
-  } slow{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}}};
-  Prepare(slow);
-  EXPECT_EQ(InstallWorker(slow, deps_).Run(), -1);
-  EXPECT_EQ(slow.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED}));
+    void InstallerEnded() override {
+      state.closing = true;
+      if (releases) state.progressFinished.Set();
+    }
+    bool releases = true;
+  };
+  for (const bool releases : {true, false}) {
+    SCOPED_TRACE(releases);
+    ClosingHost host{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}, {L"NeedStart_flag", L"1"}}};
+    host.releases = releases;
+    Prepare(host);
+    installerWaits_ = 0;
+    EXPECT_EQ(InstallWorker(host, deps_).Run(), -1);
+    EXPECT_EQ(host.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED}));
+    for (const std::string& action : host.Actions()) {
+      EXPECT_NE(action, "ClickStartApp");
+      EXPECT_NE(action, "CloseWindow");
+    }
+    EXPECT_TRUE(fs::exists(PackagePath()));
+  }
+}
+
+// An installer of ours still running from the package (a previous run's,
+// whose window closed while it ran) is waited for before the package is
+// touched; closing ends that wait.
+TEST_F(InstallWorkerTest, AnInstallerStillRunningFromThePackageIsWaitedForNeverKilled) {
+  LogCapture log;
+  int asked = 0;
+  deps_.installerRunning = [&](const std::wstring& package) {
+    EXPECT_EQ(package, PackagePath());
+    EXPECT_TRUE(downloads_.empty());
+    return ++asked < 3;
+  };
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(log.Count(" The installer still runs from " + platform::WideToAnsi(PackagePath()) +
+                      ": waiting for it to end"),
+            1u);
+
+  deps_.installerRunning = [&](const std::wstring&) {
+    host_.state.closing = true;
+    return true;
+  };
+  downloads_.clear();
+  EXPECT_EQ(Run(), -1);
+  EXPECT_TRUE(downloads_.empty());
+}
+
+// An answer whose only addresses are CDN addresses gives "url is empty";
+// the retry takes the embedded configuration, not the same answer again.
+TEST_F(InstallWorkerTest, ARetryAfterAnEmptyAddressTakesTheEmbeddedConfiguration) {
+  FakeInstallHost host{{{L"Extra_download_url", L"https://e.example/files/setup.exe"},
+                        {L"Download_url", L"https://www.example/embedded/setup.exe"},
+                        {L"Software_name", L"Quenlo"},
+                        {L"Software_version", L"1.0.0.0"},
+                        {L"InstallTimeout", L"240"}}};
+  Prepare(host);
+  host.record.loadState = CConfigure::kNotLoaded;
+  ASSERT_TRUE(host.record.storeAnswer(
+      "<Downloader><Download_url>https://cdn.example/setup.exe</Download_url>"
+      "<Extra_download_url>https://dl.example/setup.exe</Extra_download_url></Downloader>"));
+  EXPECT_EQ(InstallWorker(host, deps_).Run(), -1);
+  EXPECT_EQ(host.CountEvent("Other/FlowError/DL023"), 1u);
+  EXPECT_TRUE(downloads_.empty());
+
+  host.state.retry = true;
+  EXPECT_EQ(InstallWorker(host, deps_).Run(), 0);
+  EXPECT_EQ(host.record.source, CConfigure::kFromFile);
+  ASSERT_EQ(downloads_.size(), 1u);
+  EXPECT_EQ(downloads_[0].substr(0, downloads_[0].find(L" -> ")), L"https://www.example/embedded/setup.exe");
+  EXPECT_EQ(host.CountEvent("Other/FlowError/DL023"), 1u);
 }
 
 TEST_F(InstallWorkerTest, TamperedOrUnsignedPackagesAreNeverRun) {
@@ -343,11 +473,17 @@ TEST_F(InstallWorkerTest, ServerNamesStayInsideTheirFoldersAndSwitches) {
     ASSERT_EQ(started_.size(), 1u);
     const std::wstring& line = started_[0];
     EXPECT_NE(line.find(L"\" /LANG=en /LOG=\""), std::wstring::npos) << platform::WideToUtf8(line);
-    EXPECT_NE(line.find(platform::kPathSep + std::wstring(L"Quenlo PDF X_Setup_20260102030405.log\" /EXTRA=null")),
+    EXPECT_NE(line.find(platform::kPathSep + std::wstring(L"Quenlo PDF X_Setup_20260102030405.log\" /EXTRA=\"null\"")),
               std::wstring::npos)
         << platform::WideToUtf8(line);
-    EXPECT_EQ(std::count(line.begin(), line.end(), L'"'), 4);
+    EXPECT_EQ(std::count(line.begin(), line.end(), L'"'), 6);
   }
+  // A browser's second copy of the program: its name stays one quoted value.
+  fake_.SetModulePath((folder_.path() / "Setup_123 (1).exe").wstring());
+  started_.clear();
+  EXPECT_EQ(Run(), 0);
+  ASSERT_EQ(started_.size(), 1u);
+  EXPECT_EQ(started_[0].substr(started_[0].find(L" /EXTRA=")), L" /EXTRA=\"Setup_123 (1).exe\"");
   // Names that need cleaning never name a registry key.
   StoreInstallerLanguage(German, 578, host_.record.productName);
   CdnFailureCounter::Increment(host_.record.productName);

@@ -136,6 +136,42 @@ TEST_F(MessageLoopTest, ModalLoopsNestUnderAWorkerMessage) {
   EXPECT_FALSE(backend_.IsVisible(first));
 }
 
+// A quit that comes while boxes are up (a close request to the main window,
+// or Windows ending the program) ends every modal loop at once with 0, the
+// boxes hidden and the owner enabled, so that nothing keeps the thread in a
+// box's loop; a box opened after it runs as usual.
+TEST_F(MessageLoopTest, AQuitEndsEveryModalLoop) {
+  enum : unsigned { kOpenOuter = 1, kOpenInner, kQuit };
+  int outer = 0, inner = 0, outerResult = -1, innerResult = -1;
+  int main = 0;
+  main = loop_.AddWindow(
+      [&](unsigned message, intptr_t, intptr_t) {
+        if (message == kOpenOuter) {
+          loop_.Post(main, kOpenInner);
+          outerResult = loop_.RunModal(outer, main);
+        } else if (message == kOpenInner) {
+          loop_.Post(main, kQuit);
+          innerResult = loop_.RunModal(inner, main);
+        } else {
+          loop_.Quit(3);
+        }
+      },
+      nullptr);
+  outer = loop_.AddWindow(nullptr, nullptr);
+  inner = loop_.AddWindow(nullptr, nullptr);
+  loop_.Post(main, kOpenOuter);
+  EXPECT_EQ(loop_.Run(), 3);
+  EXPECT_EQ(innerResult, 0);
+  EXPECT_EQ(outerResult, 0);
+  EXPECT_FALSE(backend_.IsVisible(inner));
+  EXPECT_FALSE(backend_.IsVisible(outer));
+  EXPECT_TRUE(backend_.IsEnabled(main));
+
+  const int later = loop_.AddWindow([&](unsigned, intptr_t, intptr_t) { loop_.EndModal(later, 5); }, nullptr);
+  loop_.Post(later, 1);
+  EXPECT_EQ(loop_.RunModal(later, main), 5);
+}
+
 TEST(NotifyTableTest, NamedEntriesWinOverTheCatchAll) {
   toolkit::NotifyTable table;
   std::vector<std::string> seen;

@@ -63,6 +63,18 @@ TEST_F(RunPathsTest, DownloadFolderGoesToTheRoomiestFixedDrive) {
   EXPECT_TRUE(std::filesystem::is_directory(expected));
 }
 
+// Every fixed disk on USB: the download folder stays on the APPDATA drive,
+// never relative to wherever the program runs.
+TEST_F(RunPathsTest, WithoutACandidateDriveTheDownloadFolderStaysOnTheAppDataDrive) {
+  if (platform::kPathSep != L'/') GTEST_SKIP() << "the APPDATA drive's root is a letter outside the test's folder";
+  const std::wstring root = temp_.path().wstring() + sep_;  // holds APPDATA
+  fake_.AddDrive(root, 100ull << 30, platform::kDriveFixed, platform::kBusTypeUsb);
+  runState_.SetupPaths(L"setup");
+  const std::wstring expected = root + L"RIVovaravizu" + sep_ + L"setup";
+  EXPECT_EQ(runState_.GetDownloadFolder(), expected);
+  EXPECT_TRUE(std::filesystem::is_directory(expected));
+}
+
 TEST(RunStateCache, KeepsOnlyNonEmptyKeysWithNonZeroLengths) {
   CSingleUserLog& runState = CSingleUserLog::GetInstance();
   const std::string url = "https://download.example.com/cache-test.exe";

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ZipBytes.h"
+#include "platform/Platform.h"
 #include "toolkit/SkinWindow.h"
 #include "toolkit/headless/HeadlessBackend.h"
 #include "toolkit/headless/ScriptedUser.h"
@@ -125,6 +126,17 @@ TEST_F(SkinWindowTest, PostedMessagesReachTheWindowUntilItIsGone) {
   }
   EXPECT_FALSE(loop_.Post(handle, 1));
   EXPECT_FALSE(loop_.PumpOnce());
+
+  // A window destroyed before its object: nothing finds it, posts are refused.
+  Counting destroyed(loop_);
+  ASSERT_TRUE(destroyed.Create(archive_, L"skin\\", L"main.xml"));
+  destroyed.Show(true);
+  EXPECT_TRUE(destroyed.Post(3, 5));
+  destroyed.Destroy();
+  EXPECT_FALSE(backend_.State(destroyed.handle()).created);
+  EXPECT_FALSE(destroyed.Post(3, 5));
+  EXPECT_FALSE(loop_.PumpOnce());
+  EXPECT_EQ(destroyed.sum, 0);
 }
 
 }  // namespace
@@ -203,4 +215,44 @@ TEST_F(SkinWindowTest, AScriptUserWaitsForReachableControlsAndFollowsAGrowingScr
   ASSERT_GE(seen_.size(), 3u);
   EXPECT_EQ(std::vector<std::string>(seen_.end() - 3, seen_.end()),
             (std::vector<std::string>{"click:hidden:-1", "link:links:1", "itemselect:combo:1"}));
+}
+
+// The folder dialog: modal over its window, which it disables, while the
+// loop goes on delivering; the script's folder steps answer it (a path with
+// blanks, or a cancel), and without a user it is cancelled at once.
+TEST_F(SkinWindowTest, TheScriptAnswersTheFolderDialogWhileTheLoopGoesOn) {
+  std::vector<std::string> answers;
+  bool ownerDisabled = false, dialogShown = false;
+  const int watcher = loop_.AddWindow(
+      [&](unsigned, intptr_t, intptr_t) {
+        ownerDisabled = !backend_.IsEnabled(window_.handle());
+        for (int handle = 1; handle < 64; ++handle)
+          dialogShown |= backend_.State(handle).spec.className == L"FOLDER_DIALOG" && backend_.IsVisible(handle);
+      },
+      nullptr);
+  window_.notify().On("cover", "click", [&](const Notification&) {
+    loop_.Post(watcher, 1);
+    std::wstring folder;
+    answers.push_back(window_.BrowseForFolder(&folder) ? "chose " + platform::WideToUtf8(folder) : "cancelled");
+  });
+  window_.Show(true);
+  ASSERT_TRUE(user_.Click("cover"));  // nobody to answer
+  EXPECT_EQ(answers, std::vector<std::string>{"cancelled"});
+
+  // A folder step waits for the dialog and touches nothing meanwhile.
+  const std::string early = ::testing::TempDir() + "early.script";
+  std::ofstream(early) << "choose-folder /too/early\n";
+  backend_.FollowScript(early);
+  const size_t seen = seen_.size();
+  for (int i = 0; i < 3; ++i) backend_.Wait(0);
+  EXPECT_EQ(seen_.size(), seen);
+
+  const std::string script = ::testing::TempDir() + "folder.script";
+  std::ofstream(script) << "click cover\ncancel-folder\nclick cover\nchoose-folder /opt/my apps\n";
+  backend_.FollowScript(script);
+  for (int i = 0; i < 20 && answers.size() < 3; ++i) backend_.Wait(0);
+  EXPECT_EQ(answers, (std::vector<std::string>{"cancelled", "cancelled", "chose /opt/my apps"}));
+  EXPECT_TRUE(ownerDisabled);
+  EXPECT_TRUE(dialogShown);
+  EXPECT_TRUE(backend_.IsEnabled(window_.handle()));
 }

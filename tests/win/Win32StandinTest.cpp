@@ -38,7 +38,7 @@ std::string ReadText(const std::wstring& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST(Win32Standin, InstallsTheDemoProductWhichThenRuns) {
+TEST(Win32Standin, InstallsTheDemoProductOverAnEarlierInstallAndItRuns) {
   const std::wstring package = wintest::ProgramFolder() + L"packages\\quenlo_setup.exe";
   EXPECT_TRUE(FuntionImpl::VerifyEmbeddedSignature(package.c_str()));
 
@@ -47,9 +47,11 @@ TEST(Win32Standin, InstallsTheDemoProductWhichThenRuns) {
   const std::wstring log = folder.path() + L"\\Quenlo_Setup.log";
   SetEnvironmentVariableW(L"STANDIN_SECONDS", L"0");
   SetEnvironmentVariableW(L"STANDIN_PRODUCT_SECONDS", L"1");
-  EXPECT_EQ(RunProgram(package, L" /VERYSILENT /SP- /NORESTART /DIR=\"" + dir + L"\\\" /LANG=zhcn /LOG=\"" + log +
-                             L"\" /EXTRA=null"),
-            0);
+  const std::wstring switches =
+      L" /VERYSILENT /SP- /NORESTART /DIR=\"" + dir + L"\\\" /LANG=zhcn /LOG=\"" + log + L"\" /EXTRA=null";
+  EXPECT_EQ(RunProgram(package, switches), 0);
+  // A second install over the first one's files succeeds too.
+  EXPECT_EQ(RunProgram(package, switches), 0);
   const std::string logText = ReadText(log);
   EXPECT_NE(logText.find("Language: zhcn"), std::string::npos) << logText;
   EXPECT_NE(logText.find("Installation process succeeded."), std::string::npos) << logText;

@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 
 #include "toolkit/LineBreak.h"
+#include "toolkit/MessageLoop.h"
 #include "toolkit/PlatformBackend.h"
 #include "toolkit/SkinWindow.h"
 
@@ -43,7 +44,35 @@ void HeadlessBackend::Wait(int timeoutMs) {
     else woken_.wait_for(guard, std::chrono::milliseconds(timeoutMs), woken);
     pendingWake_ = false;
   }
-  if (script_) script_->Step(ShownWindows());
+  if (!script_) return;
+  if (folderDialog_.window) AnswerFolderDialog();
+  else script_->Step(ShownWindows());
+}
+
+bool HeadlessBackend::BrowseForFolder(MessageLoop& loop, int owner, std::wstring* folder) {
+  if (!script_ || folderDialog_.window) return false;
+  const int dialog = loop.AddWindow(nullptr, nullptr);
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    WindowState& state = windows_[dialog];
+    state.created = true;
+    state.spec.className = L"FOLDER_DIALOG";
+  }
+  folderDialog_ = FolderDialog{&loop, dialog, std::wstring()};
+  const bool chosen = loop.RunModal(dialog, owner) == 1;
+  if (chosen) *folder = folderDialog_.chosen;
+  folderDialog_ = FolderDialog();
+  loop.RemoveWindow(dialog);
+  DestroyNativeWindow(dialog);
+  return chosen;
+}
+
+// An empty folder cancels, as the dialog's Cancel button does.
+void HeadlessBackend::AnswerFolderDialog() {
+  std::wstring folder;
+  if (!script_->AnswerFolderDialog(&folder)) return;
+  folderDialog_.chosen = folder;
+  folderDialog_.loop->EndModal(folderDialog_.window, folder.empty() ? 2 : 1);
 }
 
 void HeadlessBackend::FollowScript(const std::string& path) { script_ = std::make_unique<UserScript>(path); }

@@ -59,6 +59,10 @@ class HeadlessBackend : public WindowBackend {
   PictureCache& Pictures() override { return pictures_; }
   void DrawCaption(Image& image, const Caption& caption) override;
   void Announce(int window, const std::wstring& text) override;
+  // A dialog window of the loop ("FOLDER_DIALOG"), modal over `owner`,
+  // that the script's folder steps answer. Without a script nobody can
+  // answer it: cancelled at once.
+  bool BrowseForFolder(MessageLoop& loop, int owner, std::wstring* folder) override;
 
   // Windows never touched are enabled and hidden.
   bool IsEnabled(int window) const;
@@ -75,6 +79,13 @@ class HeadlessBackend : public WindowBackend {
 
  private:
   static constexpr int kScriptPollMs = 50;
+  // The folder dialog that is up; window 0: none.
+  struct FolderDialog {
+    MessageLoop* loop = nullptr;
+    int window = 0;
+    std::wstring chosen;
+  };
+  void AnswerFolderDialog();
   void Report(const std::string& line);
   std::vector<SkinWindow*> ShownWindows() const;  // top-most first
 
@@ -84,6 +95,7 @@ class HeadlessBackend : public WindowBackend {
   std::map<int, WindowState> windows_;
   std::map<int, SkinWindow*> skins_;
   std::unique_ptr<UserScript> script_;
+  FolderDialog folderDialog_;  // UI thread only
   PictureCache pictures_;  // UI thread only
   std::vector<DrawnCaption> captions_;
   std::vector<std::wstring> announcements_;

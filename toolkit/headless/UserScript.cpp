@@ -26,6 +26,10 @@ bool Reachable(SkinWindow& window, Control* control) {
 
 }  // namespace
 
+bool UserScript::IsFolderStep(const Action& action) {
+  return action.verb == "choose-folder" || action.verb == "cancel-folder";
+}
+
 // Reads the file afresh: the driver may have appended since the last call.
 bool UserScript::NextAction(Action* action) {
   std::ifstream in(path_);
@@ -34,9 +38,13 @@ bool UserScript::NextAction(Action* action) {
     std::istringstream words(line);
     Action parsed;
     if (!(words >> parsed.verb) || parsed.verb[0] == '#') continue;
-    words >> parsed.control;
-    if (parsed.verb == "type") std::getline(words >> std::ws, parsed.text);
-    else words >> parsed.index;
+    if (IsFolderStep(parsed)) {
+      std::getline(words >> std::ws, parsed.text);
+    } else {
+      words >> parsed.control;
+      if (parsed.verb == "type") std::getline(words >> std::ws, parsed.text);
+      else words >> parsed.index;
+    }
     if (steps++ == done_) {
       *action = parsed;
       return true;
@@ -47,7 +55,7 @@ bool UserScript::NextAction(Action* action) {
 
 void UserScript::Step(const std::vector<SkinWindow*>& windows) {
   Action action;
-  if (!NextAction(&action)) return;
+  if (!NextAction(&action) || IsFolderStep(action)) return;
   for (SkinWindow* window : windows) {
     if (!Reachable(*window, window->Find(action.control))) continue;
     ++done_;
@@ -58,6 +66,16 @@ void UserScript::Step(const std::vector<SkinWindow*>& windows) {
     std::fflush(stdout);
     return;
   }
+}
+
+bool UserScript::AnswerFolderDialog(std::wstring* folder) {
+  Action action;
+  if (!NextAction(&action) || !IsFolderStep(action)) return false;
+  ++done_;
+  std::printf("setup-ui: %s%s%s\n", action.verb.c_str(), action.text.empty() ? "" : " ", action.text.c_str());
+  std::fflush(stdout);
+  *folder = platform::Utf8ToWide(action.text);
+  return true;
 }
 
 bool UserScript::Perform(SkinWindow& window, const Action& action, Point centre) {

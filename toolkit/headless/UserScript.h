@@ -4,9 +4,11 @@
 //   choose <combo> <index>    pick an item of a combo
 //   link <text> <index>       follow a link of a text
 //   type <edit> <text>        replace the text of an edit box (the rest of the line)
+//   choose-folder <path>      choose a folder in the open folder dialog (the rest of the line)
+//   cancel-folder             cancel the open folder dialog
 // A step waits until its control can be reached in a shown, enabled window
 // (the top-most such window first, so that an open message box is served
-// before its owner). The file may grow while the program runs: a driver can
+// before its owner); a folder step waits for the folder dialog. The file may grow while the program runs: a driver can
 // append the next step once it has done its own part. Lines starting with
 // "#" and empty lines are skipped.
 #pragma once
@@ -27,6 +29,9 @@ class UserScript {
   // Performs the next step when its control can be reached in one of
   // `windows` (given top-most first); called on the UI thread.
   void Step(const std::vector<SkinWindow*>& windows);
+  // While the folder dialog is up: true, with the folder chosen (empty:
+  // cancelled), when the next step answers it.
+  bool AnswerFolderDialog(std::wstring* folder);
 
  private:
   struct Action {
@@ -34,6 +39,7 @@ class UserScript {
     int index = 0;
   };
   bool NextAction(Action* action);
+  static bool IsFolderStep(const Action& action);
   static bool Perform(SkinWindow& window, const Action& action, Point centre);
 
   std::string path_;

@@ -1,5 +1,6 @@
 #include "toolkit/win32/Win32Backend.h"
 
+#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <utility>
@@ -192,6 +193,20 @@ void Win32Backend::DrawCaption(Image& image, const Caption& caption) {
                     false);
   }
   ImageOfBitmap(*bitmap, &image);
+}
+
+// BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE; no root, no title.
+bool Win32Backend::BrowseForFolder(MessageLoop&, int, std::wstring* folder) {
+  BROWSEINFOW info = {};
+  info.hwndOwner = GetForegroundWindow();
+  info.ulFlags = 0x51;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  if (!chosen) return false;
+  wchar_t path[MAX_PATH] = L"";
+  const bool converted = SHGetPathFromIDListW(chosen, path) != FALSE;
+  CoTaskMemFree(chosen);
+  if (converted) *folder = path;
+  return converted;
 }
 
 }  // namespace toolkit

@@ -49,6 +49,9 @@ class Win32Backend : public WindowBackend {
   PictureCache& Pictures() override { return pictures_; }
   // With GDI+, in the caption's face or its fallback, anti-aliased.
   void DrawCaption(Image& image, const Caption& caption) override;
+  // SHBrowseForFolderW over the foreground window: file-system folders
+  // only, with an edit box. Its own loop dispatches the native messages.
+  bool BrowseForFolder(MessageLoop& loop, int owner, std::wstring* folder) override;
 
   Painter& painter() { return painter_; }
   const DpiScale& scale() const { return scale_; }

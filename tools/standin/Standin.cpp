@@ -129,8 +129,11 @@ bool Install(const std::filesystem::path& dir, const std::wstring& self, const s
   std::error_code error;
   std::filesystem::create_directories(dir, error);
   const std::filesystem::path target = dir / processName;
-  std::filesystem::copy_file(std::filesystem::path(self), target,
-                             std::filesystem::copy_options::overwrite_existing, error);
+  // An earlier install's copy goes first: on Windows, libstdc++'s copy_file
+  // takes any existing target for the source itself (no inode numbers) and
+  // refuses to overwrite it ("File exists").
+  std::filesystem::remove(target, error);
+  std::filesystem::copy_file(std::filesystem::path(self), target, error);
   if (error) {
     log.Line(L"Error copying " + target.wstring() + L": " + platform::Utf8ToWide(error.message()));
     return false;

@@ -138,9 +138,6 @@ std::vector<DirEntry> ListDirectory(const std::wstring& folder) {
   return entries;
 }
 
-// No dialog toolkit on Linux: the user keeps typing the path.
-bool BrowseForFolder(std::wstring*) { return false; }
-
 int IniReadInt(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                int defaultValue) {
   std::string content;

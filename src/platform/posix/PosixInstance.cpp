@@ -20,9 +20,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/Platform.h"
 
@@ -130,20 +130,32 @@ bool FindVisibleInstance(const std::wstring& className, bool bringForward) {
   return held;
 }
 
+namespace {
+
+std::mutex g_advertisedLock;
+std::map<std::string, int> g_advertised;  // lock file -> its descriptor, held until withdrawn or exit
+
+}  // namespace
+
 void AdvertiseInstance(const std::wstring& className) {
-  static std::mutex lock;
-  static std::vector<std::string> advertised;  // lock files held until exit
-  std::lock_guard<std::mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(g_advertisedLock);
   const std::string path = LockFilePath("window", className);
-  for (const std::string& p : advertised)
-    if (p == path) return;
+  if (g_advertised.count(path)) return;
   int fd = OpenLockFile(path, true);
   if (fd < 0) return;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);  // another process advertises the same class
     return;
   }
-  advertised.push_back(path);  // fd stays open: the lock lives with the process
+  g_advertised[path] = fd;  // fd stays open: the lock lives while it is
+}
+
+void WithdrawInstance(const std::wstring& className) {
+  std::lock_guard<std::mutex> guard(g_advertisedLock);
+  const auto found = g_advertised.find(LockFilePath("window", className));
+  if (found == g_advertised.end()) return;
+  close(found->second);
+  g_advertised.erase(found);
 }
 
 bool ComInitialize() { return true; }

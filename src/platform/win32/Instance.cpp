@@ -53,8 +53,10 @@ bool FindVisibleInstance(const std::wstring& className, bool bringForward) {
   return true;
 }
 
-// On Windows the main window's class itself is what FindWindowW finds.
+// On Windows the main window's class itself is what FindWindowW finds, and
+// it goes with the window.
 void AdvertiseInstance(const std::wstring&) {}
+void WithdrawInstance(const std::wstring&) {}
 
 bool ComInitialize() { return SUCCEEDED(CoInitialize(nullptr)); }
 
