@@ -4,11 +4,14 @@
 //   choose <combo> <index>    pick an item of a combo
 //   link <text> <index>       follow a link of a text
 //   type <edit> <text>        replace the text of an edit box (the rest of the line)
+//   key <key>                 press a key ("Tab", "Shift+Tab", "Enter", "Space",
+//                             "Escape", "Alt+F4", "Down", ...) in the top-most window
 // A step waits until its control can be reached in a shown, enabled window
 // (the top-most such window first, so that an open message box is served
-// before its owner). The file may grow while the program runs: a driver can
-// append the next step once it has done its own part. Lines starting with
-// "#" and empty lines are skipped.
+// before its owner); a key waits for a shown, enabled window. The file may
+// grow while the program runs: a driver can append the next step once it
+// has done its own part. Lines starting with "#" and empty lines are
+// skipped.
 #pragma once
 
 #include <string>
@@ -35,6 +38,7 @@ class UserScript {
   };
   bool NextAction(Action* action);
   static bool Perform(SkinWindow& window, const Action& action, Point centre);
+  static bool PressKey(SkinWindow& window, const std::string& key);
 
   std::string path_;
   // Counted before a step is performed: its handler may open a modal box,
