@@ -3,15 +3,17 @@
 # switches, no test PKI; scripts/make-installer.sh --x86_64 builds it into
 # build/installer-e2e from a publisher's folder whose hosts are the loopback
 # peers) under wine64 on a virtual X screen installs the signed stand-in (a
-# PE program) from them, driven with xdotool as a user drives it, and ends
-# with the demo product's window up: the shipped configuration starts it by
-# itself once the install has finished. Every test switch is dropped beside
-# it ("ov_downloader.cfg" and the SDK's "test.wk") and must change nothing:
-# the configuration comes over HTTPS from the built-in host, analytics go to
-# the production collector, the licence box starts unticked and Install does
-# not crash. A second run gets a tampered package and must end on the failure
-# page with DL014. Writes what a user sees to build/screens/: the close
-# confirmation, the settings panel, the running page mid-download, the
+# PE program) from them, driven with xdotool by a user who has only the
+# keyboard, and ends with the demo product's window up: the shipped
+# configuration starts it by itself once the install has finished. Every test
+# switch is dropped beside it ("ov_downloader.cfg" and the SDK's "test.wk")
+# and must change nothing: the configuration comes over HTTPS from the
+# built-in host, analytics go to the production collector, the licence box
+# starts unticked and Install does not crash. A second run gets a tampered
+# package and must end on the failure page with DL014, driven with the mouse.
+# Writes what a user sees to build/screens/: the close confirmation, every
+# stop of the settings page and of its panel with its focus mark
+# (e2e-focus-*.png), the settings panel, the running page mid-download, the
 # product's window, the signature box and the failure page.
 #
 # The publisher is the win64 build's throwaway test publisher: it signed the
@@ -49,8 +51,7 @@ say() { echo "[e2e-windows] $*"; }
 
 # Points in the 650-pixel-wide window, as the Linux demo's scripted user
 # reports them for the same layouts ("setup-ui: click <control> at x,y").
-declare -A at=([closebtn]="632,16" [license_checkbox]="32,330" [install_btn]="325,232" [install_setting]="556,330"
-               [btn_yes]="200,150" [btn_no]="380,150")
+declare -A at=([license_checkbox]="32,330" [install_btn]="325,232" [btn_yes]="200,150")
 
 say "building the release installer"
 # A release names its hosts at build time: a port of its own keeps this run
@@ -109,26 +110,38 @@ start_run() {
   main=$(wait_windows 1) || fail "no window (see $log)"
 }
 
-say "run 1: the signed package"
+say "run 1: the signed package, by keyboard alone"
 start_run good "$good"
-click "$main" closebtn
-box=$(wait_windows 2) || fail "no close confirmation"
-shoot "$box" close-confirmation
-click "$box" btn_no
-# The owner is enabled again once the box has gone: a click before that is lost.
-for _ in 1 2 3; do
-  sleep 1
-  click "$main" install_setting
-  sleep 1
-  eval "$(xdotool getwindowgeometry --shell "$main")"
-  [ "$HEIGHT" = 560 ] && break
-done
-[ "$HEIGHT" = 560 ] || fail "the settings panel did not open the window to 560 pixels (${HEIGHT})"
-shoot "$main" settings-panel
-click "$main" install_setting
+# Keys go to the window that has the keyboard (xdotool key: no clicks at
+# all). The settings page starts on Install; its stops, as a Tab reaches
+# them: minimize, close, Install, the licence box, its two links and
+# Customize; with the panel open, then the language, the folder and Browse.
+# Each is photographed with its focus mark.
+keys() { xdotool key --delay 150 "$@"; sleep 0.5; }
+# focus_shots NAME COUNT: the focus now and after each of COUNT-1 Tabs.
+focus_shots() {
+  shoot "$main" "focus-$1-1"
+  for n in $(seq 2 "$2"); do keys Tab; shoot "$main" "focus-$1-$n"; done
+}
 sleep 1
-click "$main" license_checkbox
-click "$main" install_btn
+keys Escape
+box=$(wait_windows 2) || fail "Escape asked no close question"
+shoot "$box" close-confirmation
+keys Escape   # the box's No
+for _ in $(seq 20); do [ "$(setup_windows | grep -c .)" = 1 ] && break; sleep 0.5; done
+[ "$(setup_windows | grep -c .)" = 1 ] || fail "Escape did not answer the close question"
+focus_shots settings 7
+keys Tab Tab Tab Tab Tab Return   # from close round to Install, on to Customize: the panel opens
+eval "$(xdotool getwindowgeometry --shell "$main")"
+[ "$HEIGHT" = 560 ] || fail "Enter on Customize did not open the window to 560 pixels (${HEIGHT})"
+shoot "$main" settings-panel
+keys Tab
+focus_shots panel 3   # the language, the folder, Browse (the statistics box, when shown, comes after)
+keys shift+Tab shift+Tab shift+Tab Return   # back to Customize: the panel closes
+eval "$(xdotool getwindowgeometry --shell "$main")"
+[ "$HEIGHT" = 360 ] || fail "Enter on Customize did not close the panel (${HEIGHT})"
+keys shift+Tab shift+Tab shift+Tab space   # the licence box: ticked
+keys shift+Tab Return                      # Install
 sleep 4
 shoot "$main" running
 wait_log "$log" "Install Totally Take" 120 || fail "the install did not finish (see $log)"

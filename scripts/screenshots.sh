@@ -2,7 +2,8 @@
 # What a user sees: starts the x86_64 Setup.exe under wine64 on a virtual X
 # screen once per interface language (the language comes from the locale
 # Wine reads, as on a user's system), waits for its window, checks its size,
-# photographs it and closes it as a user would (a click into it, Alt+F4).
+# photographs it and closes it as a user would (a click into it, Alt+F4,
+# Enter on the close question).
 # Then skinview draws what the installer does not show on its own: every
 # message box kind in English and three in Japanese, Arabic and Russian
 # (build/screens/msgbox-<language>-<kind>.png, the installer's own
@@ -11,8 +12,10 @@
 # page's carousel in English, Japanese and Arabic, half way through a slide
 # and rebuilt from two banner pictures made here
 # (build/screens/carousel-*.png), the licence row with its two links,
-# three frames of the launch splash (build/screens/splash-<frame>.png) and
-# the finished page with its title (build/screens/finished-<language>.png).
+# three frames of the launch splash (build/screens/splash-<frame>.png), the
+# finished page with its title (build/screens/finished-<language>.png), and
+# what a screen reader reads of the pages and boxes in English and German
+# (build/screens/accessibility-<page>-<language>.txt).
 # Writes build/screens/settings-<language>.png and a contact sheet,
 # build/screens/index.png, and fails when a window does not appear at
 # 650 x 360, does not close, a log reports text wider than its control or
@@ -46,7 +49,7 @@ wine_screen_ready
 out=$root/build/screens
 mkdir -p "$out"
 rm -f "$out"/settings-*.png "$out"/msgbox-*.png "$out"/license-*.png "$out"/carousel-*.png "$out"/splash-*.png \
-  "$out"/*.log "$out"/index.png
+  "$out"/a11y-*.png "$out"/accessibility-*.txt "$out"/*.log "$out"/index.png
 problems=()
 problem() { printf '[screenshots] %s\n' "$*" >&2; problems+=("$*"); }
 
@@ -94,8 +97,18 @@ shoot() {
   [ "$WIDTH" = 650 ] && [ "$HEIGHT" = 360 ] || problem "$name: window is ${WIDTH}x$HEIGHT, not 650x360"
   sleep 1.5   # the first paint
   import -window root -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage "$out/settings-$name.png"
-  # A click on the logo area gives the window the keyboard; Alt+F4 closes it.
+  # A click on the logo area gives the window the keyboard; Alt+F4 asks the
+  # close question, whose Enter (Yes, where its focus starts) closes.
   xdotool mousemove $((X + WIDTH / 2)) $((Y + 60)) click 1 sleep 0.3 key alt+F4
+  for _ in $(seq 20); do
+    [ "$(xdotool search --onlyvisible --classname setup.exe 2>/dev/null | grep -c .)" -ge 2 ] && break
+    sleep 0.5
+  done
+  if [ "$(xdotool search --onlyvisible --classname setup.exe 2>/dev/null | grep -c .)" -ge 2 ]; then
+    xdotool key Return
+  else
+    problem "$name: Alt+F4 asked no close question"
+  fi
   for _ in $(seq 60); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
   if kill -0 "$pid" 2>/dev/null; then
     problem "$name: still running 30 s after Alt+F4"
@@ -183,6 +196,24 @@ finished=(english japanese arabic)
 for language in "${finished[@]}"; do
   view "finished-$language" --lang "$language" --select page_layout=1 --height 360 --show finish_label \
     --image backgroudlayout=skin/backgroud_complete.png
+done
+# What a screen reader reads (build/screens/accessibility-<page>-<language>.txt)
+# of five pages and three boxes, in English and German; skinview fails when
+# a control a click reaches is missing, unnamed or named in no text of the
+# language, or when the bar's value does not follow the bar.
+for language in english german; do
+  # read PAGE ARGS...: skinview shows the page so and writes its tree.
+  read_page() {
+    local page=$1; shift
+    view "a11y-$page-$language" --lang "$language" "$@" \
+      --accessibility "$(winepath_of "$out/accessibility-$page-$language.txt")" || true
+  }
+  read_page settings --height 360
+  read_page panel --select set_layout=1 --height 560
+  read_page running --select main_tablayout=1 --height 360 --progress 42 --carousel 1
+  read_page finished --select page_layout=1 --height 360 --show finish_label
+  read_page failure --select page_layout=1 --height 360 --show text_fail_retry --show text_fail_advice --show img_warning
+  read_page box-%d --msgbox 2,14,15 --text D
 done
 # The launch splash as its ring turns.
 splashes=(1 7 14)

@@ -3,13 +3,18 @@
 // and timers. User input arrives here from a backend (the Win32 window
 // procedure, or the headless backend's scripted user) and leaves as
 // notifications: "windowinit" once the layout is arranged, "click",
-// "selectchanged", "itemselect", "link" and "timer".
+// "selectchanged", "itemselect", "link" and "timer". The keyboard model of a
+// dialog lives here too: the focus, which Tab moves through the stops of
+// FocusOrder, and what each key does to it.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "toolkit/FocusOrder.h"
 #include "toolkit/Geometry.h"
+#include "toolkit/KeyPress.h"
 #include "toolkit/MessageLoop.h"
 #include "toolkit/NotifyTable.h"
 #include "toolkit/ResourceArchive.h"
@@ -48,6 +53,9 @@ class SkinWindow {
   // text wrapped at the width the control has when its tab pages are shown,
   // and the control's inset. The layout must have been arranged.
   int FittingHeight(Control* text);
+  // Moves a vscrollbar layout's content up by `offset`, kept within its
+  // ScrollLimit, and arranges again.
+  void ScrollTo(Control* layout, int offset);
   void Show(bool visible);
   // Shows the window and runs a modal loop with its owner disabled; returns
   // the first code given to EndModal.
@@ -86,6 +94,40 @@ class SkinWindow {
   bool ChooseItem(Control* combo, int index);
   bool FollowLink(Control* text, int link);
 
+  // ---- the keyboard ----
+  // The buttons that take the focus when their page shows and that Enter
+  // presses where the focus is on nothing Enter acts on: of these, the first
+  // that is a stop is the window's primary button.
+  void SetPrimaryButtons(std::vector<Control*> buttons);
+  // The stops of the focus order as the window shows now.
+  std::vector<FocusTarget> FocusStops();
+  // Where the keyboard is: kept while it is a stop (an option gives way to
+  // the selected one of its group); else, and whenever another primary
+  // button shows (another page), the primary button, or the first stop.
+  // No control when the window has no stop.
+  FocusTarget Focus();
+  // The primary button that shows now; nullptr when none does.
+  Control* PrimaryButton();
+  // False, with the focus unchanged, when the target is no stop.
+  bool FocusOn(FocusTarget target);
+  // A key pressed while the window has the keyboard: Tab and Shift+Tab move
+  // the focus, Space presses the focused button, check box or option,
+  // Enter the focused button or link (on a combo nothing: a backend opens
+  // its list) or else the primary button, Escape and Alt+F4 call OnCancel,
+  // the arrows move within an option group, a combo's items or a scrolling
+  // layout. False when the key did nothing.
+  bool PressKey(KeyPress press);
+  // What a click on the target does: a link followed, a button pressed, a
+  // check box or option toggled; an edit or a scrolling layout only takes
+  // the focus. The target takes the focus. False when nothing happened (a
+  // combo, whose list a backend shows).
+  bool Press(FocusTarget target);
+  // Escape and Alt+F4: what the page's close button does; by default Close.
+  virtual void OnCancel() { Close(); }
+  // The window's name for people who follow it without seeing it (screen
+  // readers): its title unless a window says better.
+  virtual std::wstring AccessibleName() { return spec_.title; }
+
  protected:
   virtual void OnMessage(unsigned message, intptr_t wparam, intptr_t lparam);
   void Send(const std::string& type, Control* sender, int index = -1);
@@ -93,6 +135,12 @@ class SkinWindow {
  private:
   bool Activate(Control* control);
   void Deliver(unsigned message, intptr_t wparam, intptr_t lparam);
+  Size VisibleSize() const;
+  bool MoveFocus(bool forward);
+  bool MoveWithin(const FocusTarget& focus, Key key);
+  bool ChooseNextItem(Control* combo, Key key);
+  bool ScrollBy(Control* layout, Key key);
+  void SetFocusTarget(const FocusTarget& target);
 
   // The message PostClose posts (WM_CLOSE's value); windows post their own
   // messages above it.
@@ -104,6 +152,10 @@ class SkinWindow {
   WindowSpec spec_;
   int handle_ = 0;
   bool native_ = false;
+  std::vector<Control*> primaryButtons_;
+  FocusTarget focus_;
+  std::string focusGroup_;      // the focused option's group: its control may have gone
+  Control* primary_ = nullptr;  // the primary button when the focus was last asked for
 };
 
 }  // namespace toolkit

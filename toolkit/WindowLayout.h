@@ -25,6 +25,7 @@ struct WindowLayout {
   Size minSize, maxSize;  // 0: no limit
   bool shadow = false;
   uint32_t linkColor = 0, linkHoverColor = 0;
+  bool rightToLeft = false;  // read from the right: the keyboard's order runs that way
   std::vector<FontSpec> fonts;
   int defaultFont = -1;   // id of the font marked default, -1 when none is
   Control root{ControlKind::kWindow};

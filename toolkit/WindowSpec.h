@@ -14,6 +14,7 @@ struct WindowSpec {
   std::wstring title;
   int owner = 0;                    // the owner's loop handle; 0: none
   bool layered = false;             // drawn with per-pixel alpha (the splash)
+  bool alert = false;               // a box that asks or tells: screen readers hear of it as it shows
 };
 
 // The taskbar button's progress display.

@@ -160,6 +160,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // configuration asks for it during the install, hides the window and lets
   // the install run on in the background. True in the second case.
   bool OnClose() override;
+  // Escape and Alt+F4 do what the title bar's close button does: they ask
+  // unless the install has ended.
+  void OnCancel() override { CloseWithConfirm(); }
 
   // ---- install path, free space and the running product (InstallUIMainWndPath.cpp) ----
   // UI thread; GetInstallPath from any thread once IsCorrectInstallPath passed.

@@ -97,6 +97,9 @@ void InstallUIMainWnd::LookUpControls() {
     if (!option) break;
     carouselOptions_.push_back(option);
   }
+  // The keyboard starts on each page's main button: Install, Start (or
+  // retry) and, while the install runs, Hide.
+  SetPrimaryButtons({installBtn_, startApp_, Find("install_minbtn")});
 }
 
 // The labels of the embedded configuration, at any depth of its container,

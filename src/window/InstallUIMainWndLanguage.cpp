@@ -6,6 +6,7 @@
 #include "system/FuntionImpl.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/Language.h"
+#include "window/LanguageLabels.h"
 #include "window/LanguageTemplate.h"
 #include "window/LicensePanel.h"
 
@@ -44,9 +45,10 @@ void InstallUIMainWnd::ApplyLanguage() {
       if (key == "install_label") progressFormat_ = CheckedTemplate(labels, key, TemplateArg::kNumber, archive_);
       if (key == "space_need") spaceNeedFormat_ = CheckedTemplate(labels, key, TemplateArg::kText, archive_);
       if (key == "space_free") spaceFreeFormat_ = CheckedTemplate(labels, key, TemplateArg::kNumber, archive_);
-      if (toolkit::Control* control = Find(key)) control->look.text = text;
+      ApplyLanguageLabel(layout().root, key, text);
     }
   }
+  NameCarouselOptions(layout().root);
   ShowSpaceLabels();
   Arrange();
 }

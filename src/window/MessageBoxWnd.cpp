@@ -3,6 +3,7 @@
 #include <easylogging++.h>
 
 #include "startup/LocalSettings.h"
+#include "toolkit/Markup.h"
 #include "window/Language.h"
 #include "install/InstallMessages.h"
 
@@ -82,6 +83,7 @@ int MessageBoxWnd::DoModal(int owner) {
   spec.exStyle = 0x81;       // WS_EX_DLGMODALFRAME | WS_EX_TOOLWINDOW
   spec.title = L"MSGUIDemo";
   spec.owner = owner;
+  spec.alert = true;
   const wchar_t* layout = kind_ == kMsgDownloadNotice ? L"MessageBox_down.xml" : L"MessageBox.xml";
   if (!Create(archive_, L"", layout, spec)) return 0;
   Center();
@@ -96,6 +98,8 @@ void MessageBoxWnd::InitWindow() {
   question_ = Find("msg_question");
   icon_ = Find("iconimage");
   if (kind_ != kMsgDownloadNotice) FillTexts();
+  if (closeBtn_) closeBtn_->look.tooltip = GetLanguageText("install_page", "closebtn_tooltip", language_, archive_);
+  SetPrimaryButtons({btnYes_});
   if (LocalSettings::IsAutoRun() && !(btnNo_ && btnNo_->state.visible)) SetTimer(kAutoYesTimer, 1000);
 }
 
@@ -140,6 +144,11 @@ void MessageBoxWnd::OnClick(const toolkit::Notification& notification) {
   } else if (sender == btnNo_) {
     EndModal(kMsgResultNo);
   }
+}
+
+std::wstring MessageBoxWnd::AccessibleName() {
+  const std::wstring describe = describe_ ? toolkit::ParseMarkup(describe_->look.text).PlainText() : L"";
+  return describe.empty() ? SkinWindow::AccessibleName() : describe;
 }
 
 bool MessageBoxWnd::OnClose() {

@@ -21,8 +21,10 @@ class MessageBoxWnd : public toolkit::SkinWindow {
   // Creates the box over `owner` (a loop handle; 0: none), centres it and
   // runs it modally. kMsgResultYes or kMsgResultNo; 0 when it cannot be created.
   int DoModal(int owner);
-  // Alt+F4 answers like the close button.
+  // Alt+F4 and Escape answer like the close button.
   bool OnClose() override;
+  // What the box asks or tells (its title stays "MSGUIDemo").
+  std::wstring AccessibleName() override;
 
  private:
   void InitWindow();

@@ -618,3 +618,69 @@ TEST_F(InstallFlowTest, ClosingForGoodReleasesTheWorkerWaitingForTheBar) {
 }
 
 }  // namespace
+
+// A user without a mouse: the settings page's stops (its links among them,
+// nothing of the collapsed panel), the close question on Escape and on
+// Alt+F4 while the install runs, consent and Install by keys, and each page
+// starting on its main button.
+TEST_F(InstallFlowTest, TheKeyboardAloneConsentsInstallsAndAsksBeforeClosing) {
+  auto window = Open();
+  window->Find("install_path_edit")->look.text = bed_.temp.path().wstring();
+  const auto name = [](const toolkit::FocusTarget& target) {
+    return target.control ? target.control->name() + (target.link >= 0 ? "#" + std::to_string(target.link) : "") : "";
+  };
+  const auto focus = [&] { return name(window->Focus()); };
+  const auto press = [&](toolkit::Key key, unsigned modifiers = 0) {
+    const bool acted = window->PressKey(toolkit::KeyPress{key, modifiers});
+    bed_.PumpAll();
+    return acted;
+  };
+  const auto names = [&] {
+    std::vector<std::string> all;
+    for (const toolkit::FocusTarget& stop : window->FocusStops()) all.push_back(name(stop));
+    return all;
+  };
+  const std::vector<std::string> stops = names();
+  EXPECT_EQ(stops, (std::vector<std::string>{"minbtn", "closebtn", "install_btn", "license_checkbox",
+                                             "license_link_new#0", "license_link_new#1", "install_setting"}));
+  EXPECT_EQ(focus(), "install_btn");
+
+  LogCapture log;
+  AnswerNextBox(kMsgResultNo);
+  EXPECT_TRUE(press(toolkit::Key::kEscape));
+  EXPECT_EQ(log.Count(" ShowMsgBox: " + std::to_string(kMsgCancel)), 1u);
+  EXPECT_FALSE(window->State().closing);
+
+  // The settings panel opens and closes on Enter, its controls join the
+  // stops (the statistics box shows only when the configuration asks).
+  ASSERT_TRUE(window->FocusOn(toolkit::FocusTarget{window->Find("install_setting"), -1}));
+  EXPECT_TRUE(press(toolkit::Key::kEnter));
+  std::vector<std::string> withPanel = stops;
+  for (const char* name : {"language_combox", "install_path_edit", "browser_btn"})
+    withPanel.push_back(name);
+  EXPECT_EQ(names(), withPanel);
+  EXPECT_EQ(focus(), "install_setting");
+  EXPECT_TRUE(press(toolkit::Key::kEnter));
+  EXPECT_EQ(names(), stops);
+  for (int i = 0; i < 3; ++i) press(toolkit::Key::kTab, toolkit::kShift);
+  EXPECT_EQ(focus(), "license_checkbox");
+  EXPECT_TRUE(press(toolkit::Key::kSpace));
+  EXPECT_TRUE(window->Find("license_checkbox")->state.selected);
+  EXPECT_TRUE(press(toolkit::Key::kTab, toolkit::kShift));
+  EXPECT_TRUE(press(toolkit::Key::kEnter));
+  ASSERT_EQ(Tab(*window, "main_tablayout"), 1);
+  EXPECT_EQ(focus(), "install_minbtn");
+
+  AnswerNextBox(kMsgResultNo);
+  EXPECT_TRUE(press(toolkit::Key::kF4, toolkit::kAlt));
+  EXPECT_EQ(log.Count(" ShowMsgBox: " + std::to_string(kMsgCancel)), 2u);
+  EXPECT_FALSE(window->State().closing);
+  EXPECT_EQ(Tab(*window, "main_tablayout"), 1);
+
+  ASSERT_TRUE(PumpUntil([&] { return workerStarts_ == 1; }));
+  AnswerNextBox(kMsgResultYes);
+  window->Post(MSG_DOWNLOAD_FAILED, 14);
+  bed_.PumpAll();
+  ASSERT_TRUE(OnFailurePage(*window));
+  EXPECT_EQ(focus(), "start_app");
+}

@@ -45,7 +45,7 @@ TEST(Language, EveryLanguageFindsItsFileAndItsLicenceInTheShippedSkin) {
     LanguagePage install, message;
     EXPECT_TRUE(LoadLanguagePage(language, "install_page", &install, shipped_skin::Archive())) << value;
     EXPECT_TRUE(LoadLanguagePage(language, "message_page", &message, shipped_skin::Archive())) << value;
-    EXPECT_EQ(install.size(), 29u) << value;
+    EXPECT_EQ(install.size(), 31u) << value;
     EXPECT_EQ(message.size(), 35u) << value;
     EXPECT_EQ(main->root.Find(GetLicenseControlName(language)) != nullptr, language != Vietnamese) << value;
     codes.insert(GetLanguageCode(language));

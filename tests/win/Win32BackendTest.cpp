@@ -4,9 +4,13 @@
 // taking mouse and keyboard input as the system delivers it.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <oleacc.h>
+
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "unit/ShippedSkin.h"
 #include "unit/ZipBytes.h"
 #include "toolkit/LayoutParser.h"
@@ -215,7 +219,7 @@ TEST(Win32DecoderTest, ReadsTheShippedPicturesAndRefusesOthers) {
 const char kWindowLayout[] = R"(<Window size="300,200" caption="0,0,0,60" roundcorner="4,4">
   <Font id="0" name="Tahoma" size="12" default="true"/>
   <VerticalLayout bkcolor="#FFFFFFFF">
-    <HorizontalLayout height="60"><Control/><Button name="close" width="20" height="20"/></HorizontalLayout>
+    <HorizontalLayout height="60"><Control/><Button name="close" width="20" height="20" tooltip="Close"/></HorizontalLayout>
     <HorizontalLayout height="40">
       <Button name="first" width="100" text="First"/>
       <Button name="second" width="100" text="Second"/>
@@ -252,7 +256,16 @@ class Win32WindowTest : public ::testing::Test {
   toolkit::Win32Backend backend_{archive_};
   toolkit::SteadyClock clock_;
   toolkit::MessageLoop loop_{backend_, clock_};
-  toolkit::SkinWindow window_{loop_};
+  class Window : public toolkit::SkinWindow {
+   public:
+    Window(toolkit::MessageLoop& loop, int* cancels) : SkinWindow(loop), cancels_(cancels) {}
+    void OnCancel() override { ++*cancels_; }
+
+   private:
+    int* cancels_;
+  };
+  int cancels_ = 0;
+  Window window_{loop_, &cancels_};
   HWND hwnd_ = nullptr;
   std::vector<std::string> clicks_;
 };
@@ -270,9 +283,8 @@ TEST_F(Win32WindowTest, CaptionDragsExceptOverButtonsAndClicksNeedDownAndUpOnOne
   EXPECT_EQ(clicks_.size(), 1u);
 }
 
-TEST_F(Win32WindowTest, TabWalksThePressableControlsAndEnterActivates) {
-  Key(VK_TAB);  // close
-  Key(VK_TAB);  // first
+TEST_F(Win32WindowTest, TabWalksTheStopsAndEnterActivates) {
+  Key(VK_TAB);  // from the first stop, close, to first
   Key(VK_TAB);  // second
   Key(VK_RETURN);
   EXPECT_EQ(clicks_, (std::vector<std::string>{"second"}));
@@ -291,6 +303,54 @@ TEST_F(Win32WindowTest, TabWalksThePressableControlsAndEnterActivates) {
   SetKeyboardState(keys);
   Key(VK_SPACE);
   EXPECT_EQ(clicks_, (std::vector<std::string>{"second", "second"}));
+  // Alt+F4 reaches the window as the system's close command: the page's close.
+  SendMessageW(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(cancels_, 1);
+}
+
+// As a screen reader asks (oleacc's AccessibleObjectFromWindow and
+// AccessibleChildren): a child per control with its role, name, state and
+// value, and a default action that clicks.
+TEST_F(Win32WindowTest, ScreenReadersSeeEachControlAndCanPressIt) {
+  CoInitialize(nullptr);
+  IAccessible* client = nullptr;
+  ASSERT_EQ(AccessibleObjectFromWindow(hwnd_, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                       reinterpret_cast<void**>(&client)),
+            S_OK);
+  LONG count = 0;
+  ASSERT_EQ(client->get_accChildCount(&count), S_OK);
+  std::vector<VARIANT> children(static_cast<size_t>(count));
+  LONG got = 0;
+  ASSERT_TRUE(SUCCEEDED(AccessibleChildren(client, 0, count, children.data(), &got)));
+  std::vector<std::string> seen;
+  VARIANT second{};
+  for (LONG i = 0; i < got; ++i) {
+    ASSERT_EQ(children[i].vt, VT_I4);
+    BSTR name = nullptr, value = nullptr;
+    VARIANT role, state;
+    client->get_accName(children[i], &name);
+    client->get_accValue(children[i], &value);
+    client->get_accRole(children[i], &role);
+    client->get_accState(children[i], &state);
+    std::wstring line = std::to_wstring(role.lVal) + L" " + (name ? name : L"") + L" = " + (value ? value : L"");
+    if (state.lVal & STATE_SYSTEM_FOCUSABLE) line += L" focusable";
+    seen.push_back(platform::WideToUtf8(line));
+    if (name && std::wstring(name) == L"Second") second = children[i];
+    SysFreeString(name);
+    SysFreeString(value);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      std::to_string(ROLE_SYSTEM_PUSHBUTTON) + " Close =  focusable",
+                      std::to_string(ROLE_SYSTEM_PUSHBUTTON) + " First =  focusable",
+                      std::to_string(ROLE_SYSTEM_PUSHBUTTON) + " Second =  focusable",
+                      std::to_string(ROLE_SYSTEM_TEXT) + "  = C:\\Program Files focusable",
+                  }));
+  ASSERT_EQ(second.vt, VT_I4);
+  EXPECT_EQ(client->accDoDefaultAction(second), S_OK);
+  backend_.PumpNative();  // done once the reader's call returned
+  EXPECT_EQ(clicks_, (std::vector<std::string>{"second"}));
+  client->Release();
+  CoUninitialize();
 }
 
 TEST_F(Win32WindowTest, TheEditFollowsTheControlAndTheControlTheEdit) {

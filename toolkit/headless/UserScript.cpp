@@ -56,6 +56,13 @@ bool UserScript::NextAction(Action* action) {
 void UserScript::Step(const std::vector<SkinWindow*>& windows) {
   Action action;
   if (!NextAction(&action) || IsFolderStep(action)) return;
+  if (action.verb == "key") {
+    if (windows.empty()) return;
+    ++done_;
+    if (!PressKey(*windows.front(), action.control)) std::printf("setup-ui: key %s did nothing\n", action.control.c_str());
+    std::fflush(stdout);
+    return;
+  }
   for (SkinWindow* window : windows) {
     if (!Reachable(*window, window->Find(action.control))) continue;
     ++done_;
@@ -76,6 +83,18 @@ bool UserScript::AnswerFolderDialog(std::wstring* folder) {
   std::fflush(stdout);
   *folder = platform::Utf8ToWide(action.text);
   return true;
+}
+
+// Reports where the focus is when the key goes down, as "name" or "name#link".
+bool UserScript::PressKey(SkinWindow& window, const std::string& key) {
+  KeyPress press;
+  if (!ParseKeyPress(key, &press)) return false;
+  const FocusTarget focus = window.Focus();
+  std::string name = focus.control ? focus.control->name() : "nothing";
+  if (focus.link >= 0) name += "#" + std::to_string(focus.link);
+  std::printf("setup-ui: key %s on %s\n", key.c_str(), name.c_str());
+  std::fflush(stdout);
+  return window.PressKey(press);
 }
 
 bool UserScript::Perform(SkinWindow& window, const Action& action, Point centre) {

@@ -6,11 +6,14 @@
 //   type <edit> <text>        replace the text of an edit box (the rest of the line)
 //   choose-folder <path>      choose a folder in the open folder dialog (the rest of the line)
 //   cancel-folder             cancel the open folder dialog
+//   key <key>                 press a key ("Tab", "Shift+Tab", "Enter", "Space",
+//                             "Escape", "Alt+F4", "Down", ...) in the top-most window
 // A step waits until its control can be reached in a shown, enabled window
 // (the top-most such window first, so that an open message box is served
-// before its owner); a folder step waits for the folder dialog. The file may grow while the program runs: a driver can
-// append the next step once it has done its own part. Lines starting with
-// "#" and empty lines are skipped.
+// before its owner); a folder step waits for the folder dialog, and a key for
+// a shown, enabled window. The file may grow while the program runs: a
+// driver can append the next step once it has done its own part. Lines
+// starting with "#" and empty lines are skipped.
 #pragma once
 
 #include <string>
@@ -41,6 +44,7 @@ class UserScript {
   bool NextAction(Action* action);
   static bool IsFolderStep(const Action& action);
   static bool Perform(SkinWindow& window, const Action& action, Point centre);
+  static bool PressKey(SkinWindow& window, const std::string& key);
 
   std::string path_;
   // Counted before a step is performed: its handler may open a modal box,

@@ -7,6 +7,8 @@ namespace toolkit {
 namespace {
 
 const wchar_t kClassName[] = L"ToolkitComboDropDown";
+// Posted to the list: a screen reader's default action on a row (wparam: its id).
+constexpr UINT kChooseMessage = WM_APP + 0x302;
 
 void RegisterOnce(WNDPROC procedure) {
   WNDCLASSEXW existing{};
@@ -29,8 +31,9 @@ ComboDropDown::ComboDropDown(TextPainter& text, const WindowLayout& layout, cons
 
 ComboDropDown::~ComboDropDown() { Close(); }
 
-bool ComboDropDown::Open(HWND owner, Control* combo) {
+bool ComboDropDown::Open(HWND owner, Control* combo, const std::wstring& name) {
   Close();
+  name_ = name;
   items_.clear();
   for (size_t i = 0; i < combo->children().size(); ++i)
     if (combo->children()[i]->state.visible) items_.push_back(static_cast<int>(i));
@@ -53,6 +56,10 @@ bool ComboDropDown::Open(HWND owner, Control* combo) {
   SetWindowLongPtrW(popup_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ShowWindow(popup_, SW_SHOWNOACTIVATE);
   SetCapture(popup_);
+  events_ = AccessibleEvents();
+  events_.Report(popup_, Self(), Children(), FocusedChild());
+  NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPSTART, popup_, OBJID_CLIENT, CHILDID_SELF);
+  if (hot_ >= 0) NotifyWinEvent(EVENT_OBJECT_FOCUS, popup_, OBJID_CLIENT, hot_ + 1);
   return true;
 }
 
@@ -62,7 +69,13 @@ void ComboDropDown::Close() {
   popup_ = nullptr;  // first, so that losing the capture does not close again
   combo_ = nullptr;
   if (GetCapture() == popup) ReleaseCapture();
+  NotifyWinEvent(EVENT_SYSTEM_MENUPOPUPEND, popup, OBJID_CLIENT, CHILDID_SELF);
   DestroyWindow(popup);
+  if (accessible_) {  // a screen reader may hold on to the list: it fails from now on
+    accessible_->Detach();
+    accessible_->Release();
+    accessible_ = nullptr;
+  }
 }
 
 bool ComboDropDown::HandleKey(WPARAM key) {
@@ -71,12 +84,18 @@ bool ComboDropDown::HandleKey(WPARAM key) {
   switch (key) {
     case VK_ESCAPE: Close(); return true;
     case VK_RETURN: Choose(hot_); return true;
-    case VK_UP: hot_ = hot_ <= 0 ? 0 : hot_ - 1; break;
-    case VK_DOWN: hot_ = hot_ + 1 >= rows ? rows - 1 : hot_ + 1; break;
+    case VK_UP: SetHot(hot_ <= 0 ? 0 : hot_ - 1); return true;
+    case VK_DOWN: SetHot(hot_ + 1 >= rows ? rows - 1 : hot_ + 1); return true;
     default: return false;
   }
+}
+
+void ComboDropDown::SetHot(int row) {
+  if (!popup_ || row < 0 || row >= static_cast<int>(items_.size()) || row == hot_) return;
+  hot_ = row;
   InvalidateRect(popup_, nullptr, FALSE);
-  return true;
+  events_.Report(popup_, Self(), Children(), FocusedChild());
+  NotifyWinEvent(EVENT_OBJECT_SELECTION, popup_, OBJID_CLIENT, hot_ + 1);
 }
 
 void ComboDropDown::Choose(int row) {
@@ -106,14 +125,16 @@ LRESULT ComboDropDown::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_PAINT: Paint(); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
-    case WM_MOUSEMOVE: {
-      const int row = ItemAt(lparam);
-      if (row >= 0 && row != hot_) {
-        hot_ = row;
-        InvalidateRect(popup_, nullptr, FALSE);
-      }
+    case WM_MOUSEMOVE:
+      SetHot(ItemAt(lparam));
       return 0;
-    }
+    case WM_GETOBJECT:
+      if (static_cast<DWORD>(lparam) != static_cast<DWORD>(OBJID_CLIENT)) break;
+      if (!accessible_) accessible_ = new AccessibleObject(this);
+      return LresultFromObject(__uuidof(IAccessible), wparam, static_cast<IAccessible*>(accessible_));
+    case kChooseMessage:
+      Choose(static_cast<int>(wparam) - 1);
+      return 0;
     case WM_LBUTTONDOWN: {
       const int row = ItemAt(lparam);
       if (row < 0) Close();  // a click outside the list
@@ -121,8 +142,9 @@ LRESULT ComboDropDown::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_CAPTURECHANGED: Close(); return 0;
-    default: return DefWindowProcW(popup_, message, wparam, lparam);
+    default: break;
   }
+  return DefWindowProcW(popup_, message, wparam, lparam);
 }
 
 void ComboDropDown::Paint() {
@@ -155,5 +177,44 @@ void ComboDropDown::Paint() {
   }
   EndPaint(popup_, &paint);
 }
+
+AccessibleNode ComboDropDown::Self() {
+  AccessibleNode self;
+  self.role = ROLE_SYSTEM_LIST;
+  self.name = name_;
+  self.states = STATE_SYSTEM_FOCUSABLE;
+  if (popup_) GetWindowRect(popup_, &self.location);
+  return self;
+}
+
+std::vector<AccessibleNode> ComboDropDown::Children() {
+  std::vector<AccessibleNode> rows;
+  for (long id = 1; id <= static_cast<long>(items_.size()); ++id) {
+    rows.emplace_back();
+    Child(id, &rows.back());
+  }
+  return rows;
+}
+
+bool ComboDropDown::Child(long id, AccessibleNode* node) {
+  if (!popup_ || !combo_ || id < 1 || id > static_cast<long>(items_.size())) return false;
+  const int row = static_cast<int>(id) - 1;
+  node->id = id;
+  node->role = ROLE_SYSTEM_LISTITEM;
+  const std::wstring& text = combo_->children()[items_[row]]->look.text;
+  const size_t first = text.find_first_not_of(L' ');
+  node->name = first == std::wstring::npos ? L"" : text.substr(first);
+  node->value.clear();
+  node->states = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE |
+                 (row == hot_ ? STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED : 0);
+  node->defaultAction = L"Double Click";
+  RECT client;
+  GetWindowRect(popup_, &client);
+  const int top = scale_.ToScreen(1 + row * kItemHeight), bottom = scale_.ToScreen(1 + (row + 1) * kItemHeight);
+  node->location = RECT{client.left, client.top + top, client.right, client.top + bottom};
+  return true;
+}
+
+void ComboDropDown::DoDefaultAction(long id) { PostMessageW(popup_, kChooseMessage, static_cast<WPARAM>(id), 0); }
 
 }  // namespace toolkit

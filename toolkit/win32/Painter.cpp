@@ -53,10 +53,17 @@ void PaintArrow(Gdiplus::Graphics& graphics, const Gdiplus::RectF& rect, uint32_
   graphics.DrawLines(&pen, points, 3);
 }
 
-void PaintFocusCue(Gdiplus::Graphics& graphics, const Gdiplus::RectF& rect) {
-  Gdiplus::Pen pen(Gdiplus::Color(255, 64, 64, 64), 1.0f);
-  pen.SetDashStyle(Gdiplus::DashStyleDot);
-  graphics.DrawRectangle(&pen, rect.X + 1.5f, rect.Y + 1.5f, rect.Width - 3, rect.Height - 3);
+// A ring `gap` pixels around the box, kept inside the window: a blue band
+// with a white line inside, which shows on the light pages, the green
+// buttons and the pictures alike, and around controls of a few pixels.
+void PaintFocusMark(Gdiplus::Graphics& graphics, const Rect& box, int gap, const Rect& window) {
+  const Rect ring{std::max(box.left - gap, window.left + 1), std::max(box.top - gap, window.top + 1),
+                  std::min(box.right + gap, window.right - 1), std::min(box.bottom + gap, window.bottom - 1)};
+  const Gdiplus::RectF rect = ToRectF(ring);
+  Gdiplus::Pen line(Gdiplus::Color(255, 255, 255, 255), 1.0f);
+  graphics.DrawRectangle(&line, rect.X + 1.5f, rect.Y + 1.5f, rect.Width - 3, rect.Height - 3);
+  Gdiplus::Pen band(Gdiplus::Color(255, 26, 115, 232), 2.0f);
+  graphics.DrawRectangle(&band, rect);
 }
 
 }  // namespace
@@ -138,7 +145,13 @@ bool Painter::DrawPicture(Gdiplus::Graphics& graphics, const Picture& picture, c
 
 void Painter::Paint(Gdiplus::Graphics& graphics, const WindowLayout& layout, const PaintState& state,
                     std::vector<LinkBox>* links) {
+  std::vector<LinkBox> drawn;
+  if (!links) links = &drawn;
   PaintControl(graphics, layout.root, layout, state, links);
+  if (!state.focus) return;
+  if (state.focusLink < 0) return PaintFocusMark(graphics, state.focus->rect, 3, layout.root.rect);
+  for (const LinkBox& link : *links)
+    if (link.text == state.focus && link.link == state.focusLink) PaintFocusMark(graphics, link.box, 2, layout.root.rect);
 }
 
 std::unique_ptr<Gdiplus::Bitmap> Painter::Render(const WindowLayout& layout, Size size, const PaintState& state,
@@ -177,7 +190,6 @@ void Painter::PaintControl(Gdiplus::Graphics& graphics, const Control& control, 
   if (ShowsText(control.kind())) PaintText(graphics, control, layout, state, links);
   if (control.kind() == ControlKind::kCombo && look.images[kImageNormal].file.empty())
     PaintArrow(graphics, rect, look.textColor ? look.textColor : 0xFF606060u);
-  if (state.focus == &control) PaintFocusCue(graphics, rect);
   if (!HoldsChildren(control.kind()) || control.kind() == ControlKind::kCombo) return;
   const Gdiplus::GraphicsState saved = graphics.Save();
   graphics.IntersectClip(rect);

@@ -1,8 +1,9 @@
 // Draws a window's control tree with GDI+, in tree order, each visible
 // control as: background colour, background picture, the picture of its
 // state (normal, hot, pushed, disabled; selected for options and check
-// boxes), the progress of a progress bar, its border, its text, the focus
-// cue; then its children clipped to it and, for a scrolling layout, its bar.
+// boxes), the progress of a progress bar, its border, its text; then its
+// children clipped to it and, for a scrolling layout, its bar. Last, above
+// everything, the focus mark around the focused control or link.
 // Coordinates are layout pixels; the Graphics' transform scales them.
 #pragma once
 
@@ -22,7 +23,8 @@ namespace toolkit {
 struct PaintState {
   const Control* hot = nullptr;
   const Control* pushed = nullptr;
-  const Control* focus = nullptr;  // shown with a focus cue
+  const Control* focus = nullptr;  // shown with a focus mark
+  int focusLink = -1;              // the focused link of `focus`; -1: the control
   TextHover link;
 };
 

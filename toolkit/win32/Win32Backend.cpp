@@ -47,15 +47,27 @@ HWND Win32Backend::NativeHandle(int window) const {
   return native ? native->hwnd() : nullptr;
 }
 
+// A box hides while its owner is still disabled, so nothing is left active:
+// the owner it gives back takes the keyboard again, as a dialog's owner does.
 void Win32Backend::SetWindowEnabled(int window, bool enabled) {
-  if (HWND hwnd = NativeHandle(window)) EnableWindow(hwnd, enabled);
+  HWND hwnd = NativeHandle(window);
+  if (!hwnd) return;
+  EnableWindow(hwnd, enabled);
+  const HWND active = GetActiveWindow();
+  if (enabled && IsWindowVisible(hwnd) && (!active || !IsWindowVisible(active))) SetForegroundWindow(hwnd);
 }
 
 void Win32Backend::SetWindowVisible(int window, bool visible) {
   HWND hwnd = NativeHandle(window);
   if (!hwnd) return;
   ShowWindow(hwnd, visible ? SW_SHOW : SW_HIDE);
-  if (visible) Find(window)->Redraw();
+  if (!visible) return;
+  Find(window)->Redraw();
+  Find(window)->OnShown();
+}
+
+void Win32Backend::Announce(int window, const std::wstring& text) {
+  if (Win32Window* native = Find(window)) native->Announce(text);
 }
 
 bool Win32Backend::PumpNative() {
@@ -97,7 +109,7 @@ int Win32Backend::MeasureWrapped(const std::wstring& text, const FontSpec& font,
 }
 
 bool Win32Backend::CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) {
-  auto native = std::make_unique<Win32Window>(window, painter_, text_, scale_);
+  auto native = std::make_unique<Win32Window>(window, painter_, text_, scale_, keyboardCues_);
   if (!native->Create(spec, NativeHandle(spec.owner))) return false;
   windows_[window.handle()] = std::move(native);
   return true;

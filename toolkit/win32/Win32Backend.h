@@ -3,9 +3,10 @@
 // loop's work, so that both interleave on the UI thread. Each skin window
 // gets a native window of its WindowSpec's class and styles; its window
 // procedure draws the control tree (double-buffered, scaled for the screen's
-// DPI), turns mouse and keyboard input into SkinWindow::ClickAt, ChooseItem
-// and FollowLink, hosts native EDIT controls for Edit controls, drops down
-// combo lists and scrolls scrolling layouts.
+// DPI), turns mouse and keyboard input into SkinWindow::ClickAt, ChooseItem,
+// FollowLink and PressKey, hosts native EDIT controls for Edit controls,
+// drops down combo lists, scrolls scrolling layouts and answers screen
+// readers (MSAA), to whom Announce speaks through a window's events.
 #pragma once
 
 #include <map>
@@ -46,6 +47,7 @@ class Win32Backend : public WindowBackend {
   void Invalidate(int window) override;
   void SetTaskbarProgress(int window, int percent, TaskbarState state) override;
   void SetWindowIcon(int window, int resourceId) override;
+  void Announce(int window, const std::wstring& text) override;
   PictureCache& Pictures() override { return pictures_; }
   // With GDI+, in the caption's face or its fallback, anti-aliased.
   void DrawCaption(Image& image, const Caption& caption) override;
@@ -74,6 +76,7 @@ class Win32Backend : public WindowBackend {
   bool comStarted_ = false;
   ITaskbarList3* taskbar_ = nullptr;
   bool taskbarTried_ = false;
+  bool keyboardCues_ = false;  // the focus mark shows: the keyboard was used last
   std::map<int, std::unique_ptr<Win32Window>> windows_;
 };
 

@@ -2,10 +2,12 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "toolkit/HitTest.h"
 #include "toolkit/LayoutPass.h"
+#include "toolkit/win32/NamedAccessible.h"
 
 namespace toolkit {
 
@@ -13,6 +15,13 @@ namespace {
 
 const wchar_t kDefaultClass[] = L"ToolkitSkinWindow";
 constexpr int kWheelStep = 48;  // layout pixels per notch
+// Posted to itself: a screen reader's default action, done after its call returned.
+constexpr UINT kDefaultActionMessage = WM_APP + 0x301;
+// The child id of the last announcement: raised, never listed.
+constexpr long kAnnouncementId = 0x7FFF0000;
+// EVENT_OBJECT_LIVEREGIONCHANGED, which headers for Windows 7 leave out.
+constexpr DWORD kLiveRegionChanged = 0x8019;
+WNDPROC g_editProcedure = nullptr;  // the system's EDIT procedure, which EditProcedure passes on to
 
 bool Pressable(ControlKind kind) {
   switch (kind) {
@@ -34,14 +43,65 @@ bool Reachable(const Control* control) {
   return true;
 }
 
-// The controls Tab moves through, in tree order.
-void CollectFocusable(Control* control, std::vector<Control*>* order) {
-  if (!control->state.visible || !control->state.enabled || control->rect.Width() <= 0 || control->rect.Height() <= 0)
-    return;
-  const ControlKind kind = control->kind();
-  if (Clickable(kind) || kind == ControlKind::kCombo || kind == ControlKind::kEdit) order->push_back(control);
-  if (kind == ControlKind::kCombo) return;
-  for (const auto& child : control->children()) CollectFocusable(child.get(), order);
+bool IsCombo(const FocusTarget& target) {
+  return target.control && target.link < 0 && target.control->kind() == ControlKind::kCombo;
+}
+
+bool IsDown(int key) { return GetKeyState(key) < 0; }
+
+bool ToKeyPress(WPARAM key, KeyPress* press) {
+  static const std::pair<WPARAM, Key> keys[] = {
+      {VK_TAB, Key::kTab},   {VK_RETURN, Key::kEnter}, {VK_SPACE, Key::kSpace}, {VK_ESCAPE, Key::kEscape},
+      {VK_LEFT, Key::kLeft}, {VK_RIGHT, Key::kRight},  {VK_UP, Key::kUp},       {VK_DOWN, Key::kDown},
+      {VK_HOME, Key::kHome}, {VK_END, Key::kEnd},      {VK_PRIOR, Key::kPageUp}, {VK_NEXT, Key::kPageDown},
+      {VK_F4, Key::kF4}};
+  for (const auto& [virtualKey, model] : keys) {
+    if (virtualKey != key) continue;
+    press->key = model;
+    press->modifiers = (IsDown(VK_SHIFT) ? kShift : 0u) | (IsDown(VK_MENU) ? kAlt : 0u) |
+                       (IsDown(VK_CONTROL) ? kControlKey : 0u);
+    return true;
+  }
+  return false;
+}
+
+long RoleOf(AccessibleRole role) {
+  switch (role) {
+    case AccessibleRole::kPushButton: return ROLE_SYSTEM_PUSHBUTTON;
+    case AccessibleRole::kCheckButton: return ROLE_SYSTEM_CHECKBUTTON;
+    case AccessibleRole::kRadioButton: return ROLE_SYSTEM_RADIOBUTTON;
+    case AccessibleRole::kComboBox: return ROLE_SYSTEM_COMBOBOX;
+    case AccessibleRole::kEditableText: return ROLE_SYSTEM_TEXT;
+    case AccessibleRole::kProgressBar: return ROLE_SYSTEM_PROGRESSBAR;
+    case AccessibleRole::kStaticText: return ROLE_SYSTEM_STATICTEXT;
+    case AccessibleRole::kLink: return ROLE_SYSTEM_LINK;
+    case AccessibleRole::kScrollBar: return ROLE_SYSTEM_SCROLLBAR;
+  }
+  return ROLE_SYSTEM_CLIENT;
+}
+
+long StatesOf(unsigned states) {
+  static const std::pair<unsigned, long> flags[] = {
+      {kAccFocused, STATE_SYSTEM_FOCUSED},     {kAccFocusable, STATE_SYSTEM_FOCUSABLE},
+      {kAccChecked, STATE_SYSTEM_CHECKED},     {kAccUnavailable, STATE_SYSTEM_UNAVAILABLE},
+      {kAccDefault, STATE_SYSTEM_DEFAULT},     {kAccReadOnly, STATE_SYSTEM_READONLY},
+      {kAccProtected, STATE_SYSTEM_PROTECTED}, {kAccLinked, STATE_SYSTEM_LINKED}};
+  long msaa = 0;
+  for (const auto& [flag, state] : flags)
+    if (states & flag) msaa |= state;
+  return msaa;
+}
+
+// The name of what a click does, as Windows' own controls name it.
+std::wstring ActionOf(const AccessibleItem& item) {
+  switch (item.role) {
+    case AccessibleRole::kPushButton: return L"Press";
+    case AccessibleRole::kCheckButton: return item.states & kAccChecked ? L"Uncheck" : L"Check";
+    case AccessibleRole::kRadioButton: return L"Check";
+    case AccessibleRole::kComboBox: return L"Open";
+    case AccessibleRole::kLink: return L"Jump";
+    default: return L"";
+  }
 }
 
 void CollectEdits(Control* control, std::vector<Control*>* edits) {
@@ -57,16 +117,22 @@ std::wstring WindowText(HWND hwnd) {
 
 }  // namespace
 
-Win32Window::Win32Window(SkinWindow& window, Painter& painter, TextPainter& text, const DpiScale& scale)
+Win32Window::Win32Window(SkinWindow& window, Painter& painter, TextPainter& text, const DpiScale& scale,
+                         bool& keyboardCues)
     : window_(window),
       painter_(painter),
       text_(text),
       scale_(scale),
+      keyboardCues_(keyboardCues),
       dropDown_(text, window.layout(), scale, [this](Control* combo, int index) { window_.ChooseItem(combo, index); }) {}
 
 Win32Window::~Win32Window() {
   *alive_ = false;
   dropDown_.Close();
+  if (accessible_) {  // a screen reader may hold it on: it fails from now on
+    accessible_->Detach();
+    accessible_->Release();
+  }
   if (hwnd_) DestroyWindow(hwnd_);  // the edits go with it
   for (const auto& [edit, font] : editFonts_) DeleteObject(font);
   if (bufferDc_) {
@@ -176,16 +242,41 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_KEYDOWN:
-      if (OnKey(wparam)) return 0;
+      if (OnKey(wparam, false)) return 0;
+      break;
+    case WM_SYSKEYDOWN:
+      if (OnKey(wparam, true)) return 0;
+      break;  // Alt+F4 comes back as SC_CLOSE
+    case WM_SYSCOMMAND:
+      // Alt+F4, the system menu and the taskbar close as the page's close button does.
+      if ((wparam & 0xFFF0) == SC_CLOSE) {
+        window_.OnCancel();
+        return 0;
+      }
       break;
     case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
     case WM_ACTIVATE:
       if (LOWORD(wparam) == WA_INACTIVE) dropDown_.Close();
       break;
+    case WM_SETFOCUS:
+      SyncKeyboardFocus();
+      SyncAccessibility();
+      return 0;
+    case WM_KILLFOCUS:
+      SyncAccessibility();
+      return 0;
+    case WM_GETOBJECT:
+      if (const LRESULT answer = AnswerGetObject(wparam, lparam)) return answer;
+      break;
+    case kDefaultActionMessage:
+      DoDefaultActionNow(static_cast<long>(wparam));
+      return 0;
     case WM_COMMAND:
-      if (HIWORD(wparam) == EN_CHANGE && !syncing_)
-        for (const auto& [control, edit] : edits_)
-          if (edit == reinterpret_cast<HWND>(lparam)) control->look.text = WindowText(edit);
+      for (const auto& [control, edit] : edits_) {
+        if (edit != reinterpret_cast<HWND>(lparam)) continue;
+        if (HIWORD(wparam) == EN_CHANGE && !syncing_) control->look.text = WindowText(edit);
+        if (HIWORD(wparam) == EN_SETFOCUS) window_.FocusOn(FocusTarget{control, -1});
+      }
       return 0;
     case WM_CTLCOLOREDIT: case WM_CTLCOLORSTATIC:
       for (const auto& [control, edit] : edits_)
@@ -260,7 +351,7 @@ void Win32Window::OnMouseMove(Point point) {
     Rect rail, thumb;
     if (!ScrollBarRects(*drag_.layout, window_.layout(), &rail, &thumb)) return;
     const int travel = std::max(rail.Height() - thumb.Height(), 1);
-    ScrollTo(drag_.layout, drag_.startScroll + (point.y - drag_.startY) * ScrollLimit(*drag_.layout) / travel);
+    window_.ScrollTo(drag_.layout, drag_.startScroll + (point.y - drag_.startY) * ScrollLimit(*drag_.layout) / travel);
     return;
   }
   Control* hit = HitTest(&window_.layout().root, point);
@@ -275,21 +366,23 @@ void Win32Window::OnMouseMove(Point point) {
 
 void Win32Window::OnButtonDown(Point point) {
   dropDown_.Close();
+  keyboardCues_ = false;
   if (PressScrollBar(point)) return;
   if (const LinkBox* link = LinkAt(point)) {
     pressedLink_ = TextHover{link->text, link->link};
+    FocusOn(FocusTarget{link->text, link->link});
     SetCapture(hwnd_);
     return;
   }
   Control* hit = HitTest(&window_.layout().root, point);
   if (!hit) return;
   if (hit->kind() == ControlKind::kCombo) {
-    SetFocusControl(hit, false);
-    dropDown_.Open(hwnd_, hit);
+    FocusOn(FocusTarget{hit, -1});
+    OpenDropDown(hit);
     return;
   }
   if (!Clickable(hit->kind())) return;
-  SetFocusControl(hit, false);
+  FocusOn(FocusTarget{hit, -1});
   state_.pushed = hit;
   SetCapture(hwnd_);
   Redraw();
@@ -324,32 +417,33 @@ bool Win32Window::PressScrollBar(Point point) {
     return true;
   }
   const int page = rail.Height();  // a click on the rail pages towards it
-  ScrollTo(layout, layout->state.scrollY + (point.y < thumb.top ? -page : page));
+  window_.ScrollTo(layout, layout->state.scrollY + (point.y < thumb.top ? -page : page));
   return true;
 }
 
 void Win32Window::OnWheel(int delta, Point point) {
   Control* layout = ScrollLayoutAt(&window_.layout().root, point);
-  if (layout) ScrollTo(layout, layout->state.scrollY - delta * kWheelStep / WHEEL_DELTA);
+  if (layout) window_.ScrollTo(layout, layout->state.scrollY - delta * kWheelStep / WHEEL_DELTA);
 }
 
-void Win32Window::ScrollTo(Control* layout, int offset) {
-  offset = std::min(std::max(offset, 0), ScrollLimit(*layout));
-  if (offset == layout->state.scrollY) return;
-  layout->state.scrollY = offset;
-  window_.Arrange();
-}
-
-bool Win32Window::OnKey(WPARAM key) {
+// The drop-down list takes its keys first; a focused combo opens its list on
+// F4, Alt+Up or Alt+Down, and on Enter or Space, which the model leaves to
+// it. Every other key goes to the model; Alt's keys (but those of the
+// combo) go on to the system, which turns Alt+F4 into SC_CLOSE.
+bool Win32Window::OnKey(WPARAM key, bool system) {
+  keyboardCues_ = true;
   if (dropDown_.HandleKey(key)) return true;
-  switch (key) {
-    case VK_TAB: MoveFocus(GetKeyState(VK_SHIFT) >= 0); return true;
-    case VK_RETURN: case VK_SPACE:
-      if (!state_.focus) return false;
-      Activate(const_cast<Control*>(state_.focus));
-      return true;
-    default: return false;
-  }
+  const FocusTarget focus = window_.Focus();
+  const bool opens = key == VK_F4 ? !system : system && (key == VK_DOWN || key == VK_UP);
+  if (IsCombo(focus) && opens) return OpenDropDown(focus.control);
+  KeyPress press;
+  if (system || !ToKeyPress(key, &press)) return false;
+  const auto token = alive_;
+  const bool acted = window_.PressKey(press);
+  if (!Alive(token)) return true;
+  if (!acted && IsCombo(focus) && (key == VK_RETURN || key == VK_SPACE)) OpenDropDown(focus.control);
+  Redraw();
+  return true;
 }
 
 bool Win32Window::HandleDialogKey(const MSG& message) {
@@ -357,45 +451,44 @@ bool Win32Window::HandleDialogKey(const MSG& message) {
                                         message.wParam != VK_ESCAPE))
     return false;
   for (const auto& [control, edit] : edits_)
-    if (edit == message.hwnd) return message.wParam == VK_TAB ? OnKey(message.wParam) : dropDown_.HandleKey(message.wParam);
+    if (edit == message.hwnd) return OnKey(message.wParam, false);
   return false;
 }
 
-void Win32Window::MoveFocus(bool forward) {
-  std::vector<Control*> order;
-  CollectFocusable(&window_.layout().root, &order);
-  if (order.empty()) return;
-  const auto current = std::find(order.begin(), order.end(), state_.focus);
-  size_t next = 0;
-  if (current == order.end()) next = forward ? 0 : order.size() - 1;
-  else next = (static_cast<size_t>(current - order.begin()) + (forward ? 1 : order.size() - 1)) % order.size();
-  SetFocusControl(order[next], true);
-}
-
-void Win32Window::SetFocusControl(Control* control, bool cue) {
-  state_.focus = control;
-  focusCue_ = cue;
-  const auto edit = edits_.find(control);
-  SetFocus(edit != edits_.end() ? edit->second : hwnd_);
+void Win32Window::FocusOn(const FocusTarget& target) {
+  window_.FocusOn(target);
+  SyncKeyboardFocus();
   Redraw();
 }
 
-void Win32Window::Activate(Control* control) {
-  if (control->kind() == ControlKind::kCombo) {
-    dropDown_.Open(hwnd_, control);
-    return;
-  }
-  if (!Clickable(control->kind()) || !Reachable(control)) return;
-  const auto token = alive_;
-  window_.ClickAt(Point{(control->rect.left + control->rect.right) / 2, (control->rect.top + control->rect.bottom) / 2});
-  if (Alive(token)) Redraw();
+bool Win32Window::OpenDropDown(Control* combo) {
+  const bool opened = dropDown_.Open(hwnd_, combo, NameOf(combo));
+  Redraw();
+  return opened;
+}
+
+// Also when nothing has it in the active window (a hidden edit had it).
+bool Win32Window::HasKeyboard() const {
+  const HWND focused = GetFocus();
+  if (focused == hwnd_ || (!focused && GetActiveWindow() == hwnd_)) return true;
+  return std::any_of(edits_.begin(), edits_.end(), [focused](const auto& entry) { return entry.second == focused; });
+}
+
+void Win32Window::SyncKeyboardFocus() {
+  if (!hwnd_ || !HasKeyboard()) return;
+  const FocusTarget focus = window_.Focus();
+  const auto edit = focus.link < 0 ? edits_.find(focus.control) : edits_.end();
+  const HWND wanted = edit != edits_.end() ? edit->second : hwnd_;
+  if (GetFocus() != wanted) SetFocus(wanted);
 }
 
 void Win32Window::Redraw() {
   if (!hwnd_) return;
   SyncEdits();
+  SyncKeyboardFocus();
   if (layered_) UpdateLayered();
   else InvalidateRect(hwnd_, nullptr, FALSE);
+  SyncAccessibility();
 }
 
 void Win32Window::Render(int width, int height) {
@@ -425,7 +518,11 @@ void Win32Window::Render(int width, int height) {
   graphics.Clear(layered_ ? Gdiplus::Color(0, 0, 0, 0) : Gdiplus::Color(255, 255, 255, 255));
   links_.clear();
   PaintState state = state_;
-  if (!focusCue_) state.focus = nullptr;
+  if (keyboardCues_) {
+    const FocusTarget focus = window_.Focus();
+    state.focus = focus.control;
+    state.focusLink = focus.link;
+  }
   painter_.Paint(graphics, window_.layout(), state, &links_);
 }
 
@@ -489,6 +586,10 @@ HWND Win32Window::CreateEdit(Control* control) {
   HWND edit = CreateWindowExW(0, L"EDIT", control->look.text.c_str(), style, 0, 0, 1, 1, hwnd_, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
   if (!edit) return nullptr;
+  SetWindowLongPtrW(edit, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  const auto system = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProcedure)));
+  if (system != &EditProcedure) g_editProcedure = system;
   const FontSpec& spec = LayoutFont(control->look.font, window_.layout());
   const std::wstring face = text_.ResolveFace(spec.face, control->look.text);
   HFONT font = CreateFontW(-scale_.ToScreen(spec.size), 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic,
@@ -525,6 +626,180 @@ void Win32Window::SyncEdit(Control* control, HWND edit) {
   syncing_ = false;
   SendMessageW(edit, EM_SETREADONLY, control->state.readOnly, 0);
   SendMessageW(edit, EM_SETLIMITTEXT, control->state.maxChars, 0);
+}
+
+// A screen reader hears an edit under the label next to it; all else is the EDIT's own.
+LRESULT CALLBACK Win32Window::EditProcedure(HWND edit, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(edit, GWLP_USERDATA));
+  if (message == WM_GETOBJECT && self && static_cast<DWORD>(lparam) == static_cast<DWORD>(OBJID_CLIENT))
+    for (const auto& [control, child] : self->edits_)
+      if (child == edit)
+        if (const LRESULT answer = NamedAccessible::Answer(edit, OBJID_CLIENT, wparam, self->NameOf(control)))
+          return answer;
+  return CallWindowProcW(g_editProcedure, edit, message, wparam, lparam);
+}
+
+// ---- screen readers ----
+
+LRESULT Win32Window::AnswerGetObject(WPARAM wparam, LPARAM lparam) {
+  const DWORD object = static_cast<DWORD>(lparam);
+  if (object == static_cast<DWORD>(OBJID_CLIENT)) {
+    if (!accessible_) accessible_ = new AccessibleObject(this);
+    return LresultFromObject(__uuidof(IAccessible), wparam, static_cast<IAccessible*>(accessible_));
+  }
+  // The frame is named as the client is (a box by its question, not its title).
+  if (object == static_cast<DWORD>(OBJID_WINDOW)) {
+    const std::wstring name = window_.AccessibleName();
+    if (name != WindowText(hwnd_)) return NamedAccessible::Answer(hwnd_, OBJID_WINDOW, wparam, name);
+  }
+  return 0;
+}
+
+void Win32Window::SyncAccessibility() {
+  if (hwnd_) events_.Report(hwnd_, Self(), Children(), FocusedChild());
+}
+
+void Win32Window::OnShown() {
+  if (window_.spec().alert) NotifyWinEvent(EVENT_SYSTEM_ALERT, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+  SyncAccessibility();
+}
+
+// Read out like a live region: a name that changed.
+void Win32Window::Announce(const std::wstring& text) {
+  announcement_ = text;
+  if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
+  NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd_, OBJID_CLIENT, kAnnouncementId);
+  NotifyWinEvent(kLiveRegionChanged, hwnd_, OBJID_CLIENT, kAnnouncementId);
+}
+
+long Win32Window::IdOf(const FocusTarget& target) {
+  const auto key = std::make_pair(static_cast<const Control*>(target.control), target.link);
+  const auto found = ids_.find(key);
+  if (found != ids_.end()) return found->second;
+  ids_[key] = nextId_;
+  return nextId_++;
+}
+
+RECT Win32Window::ScreenRect(const Rect& layout) const {
+  const Rect screen = scale_.ToScreen(layout);
+  POINT origin{0, 0};
+  if (hwnd_) ClientToScreen(hwnd_, &origin);
+  return RECT{origin.x + screen.left, origin.y + screen.top, origin.x + screen.right, origin.y + screen.bottom};
+}
+
+// A link is where it was drawn; a combo says whether its list is open.
+AccessibleNode Win32Window::NodeOf(const AccessibleItem& item) {
+  AccessibleNode node;
+  node.id = IdOf(item.target);
+  node.role = RoleOf(item.role);
+  node.name = item.name;
+  node.value = item.value;
+  node.states = StatesOf(item.states & ~kAccFocused);
+  if ((item.states & kAccFocused) && HasKeyboard()) node.states |= STATE_SYSTEM_FOCUSED;
+  node.defaultAction = ActionOf(item);
+  if (item.role == AccessibleRole::kComboBox) {
+    const bool open = dropDown_.IsOpen() && dropDown_.Combo() == item.target.control;
+    node.states |= STATE_SYSTEM_HASPOPUP | (open ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED);
+    if (open) node.defaultAction = L"Close";
+  }
+  Rect box = item.rect;
+  bool drawn = false;
+  for (const LinkBox& link : links_) {
+    if (item.role != AccessibleRole::kLink || link.text != item.target.control || link.link != item.target.link) continue;
+    box = drawn ? Rect{std::min(box.left, link.box.left), std::min(box.top, link.box.top),
+                       std::max(box.right, link.box.right), std::max(box.bottom, link.box.bottom)}
+                : link.box;
+    drawn = true;
+  }
+  node.location = ScreenRect(box);
+  return node;
+}
+
+std::wstring Win32Window::NameOf(const Control* control) {
+  for (const AccessibleItem& item : AccessibleItems(window_))
+    if (item.target.control == control && item.target.link < 0) return item.name;
+  return std::wstring();
+}
+
+AccessibleNode Win32Window::Self() {
+  AccessibleNode self;
+  self.role = window_.spec().alert ? ROLE_SYSTEM_DIALOG : ROLE_SYSTEM_CLIENT;
+  self.name = window_.AccessibleName();
+  self.states = STATE_SYSTEM_FOCUSABLE;
+  if (hwnd_ && GetFocus() == hwnd_ && !window_.Focus().control) self.states |= STATE_SYSTEM_FOCUSED;
+  if (!hwnd_ || !IsWindowVisible(hwnd_)) self.states |= STATE_SYSTEM_INVISIBLE;
+  if (hwnd_ && !IsWindowEnabled(hwnd_)) self.states |= STATE_SYSTEM_UNAVAILABLE;
+  RECT client{};
+  if (hwnd_) GetClientRect(hwnd_, &client);
+  self.location = ScreenRect(scale_.ToLayout(Rect{client.left, client.top, client.right, client.bottom}));
+  return self;
+}
+
+std::vector<AccessibleNode> Win32Window::Children() {
+  std::vector<AccessibleNode> children;
+  for (const AccessibleItem& item : AccessibleItems(window_)) {
+    children.push_back(NodeOf(item));
+    known_[children.back().id] = children.back();
+  }
+  return children;
+}
+
+bool Win32Window::Child(long id, AccessibleNode* node) {
+  if (id == kAnnouncementId && !announcement_.empty()) {
+    node->id = id;
+    node->role = ROLE_SYSTEM_STATICTEXT;
+    node->name = announcement_;
+    node->states = STATE_SYSTEM_READONLY;
+    node->location = Self().location;
+    return true;
+  }
+  for (const AccessibleNode& child : Children()) {
+    if (child.id != id) continue;
+    *node = child;
+    return true;
+  }
+  const auto known = known_.find(id);
+  if (known == known_.end()) return false;
+  *node = known->second;
+  node->states = (node->states & ~STATE_SYSTEM_FOCUSED) | STATE_SYSTEM_INVISIBLE;
+  return true;
+}
+
+long Win32Window::FocusedChild() {
+  if (!hwnd_ || !HasKeyboard()) return -1;
+  const FocusTarget focus = window_.Focus();
+  return focus.control ? IdOf(focus) : CHILDID_SELF;
+}
+
+void Win32Window::DoDefaultAction(long id) { PostMessageW(hwnd_, kDefaultActionMessage, static_cast<WPARAM>(id), 0); }
+
+// The target of a child that shows now (whose control is in the tree).
+bool Win32Window::ShownTarget(long id, FocusTarget* target) {
+  for (const AccessibleItem& item : AccessibleItems(window_)) {
+    if (IdOf(item.target) != id) continue;
+    *target = item.target;
+    return true;
+  }
+  return false;
+}
+
+// A click, or for a combo the opening of its list (closing when open).
+void Win32Window::DoDefaultActionNow(long id) {
+  FocusTarget target;
+  if (!ShownTarget(id, &target)) return;
+  if (IsCombo(target)) {
+    if (dropDown_.IsOpen()) dropDown_.Close();
+    else if (window_.FocusOn(target)) OpenDropDown(target.control);
+    return;
+  }
+  const auto token = alive_;
+  window_.Press(target);
+  if (Alive(token)) Redraw();
+}
+
+void Win32Window::TakeFocus(long id) {
+  FocusTarget target;
+  if (ShownTarget(id, &target)) FocusOn(target);
 }
 
 }  // namespace toolkit
