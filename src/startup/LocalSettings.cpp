@@ -40,10 +40,21 @@ bool IsTlsVerifyOff() {
   return SETUP_TRUST_SWITCHES && platform::FileExists(file) && platform::IniReadInt(file, L"Settings", L"TlsVerify", 1) == 0;
 }
 
-std::string ServiceHost() {
+namespace {
+
+std::string HostSetting(const wchar_t* key) {
   const std::wstring file = SettingsFilePath();
   if (!SETUP_TRUST_SWITCHES || !platform::FileExists(file)) return std::string();
-  return platform::WideToUtf8(platform::IniReadString(file, L"Settings", L"ServiceHost", L""));
+  return platform::WideToUtf8(platform::IniReadString(file, L"Settings", key, L""));
+}
+
+}  // namespace
+
+std::string ServiceHost() { return HostSetting(L"ServiceHost"); }
+
+std::string AnalyticsHost() {
+  const std::string host = HostSetting(L"AnalyticsHost");
+  return host.empty() ? ServiceHost() : host;
 }
 
 }  // namespace LocalSettings
