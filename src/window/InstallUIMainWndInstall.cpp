@@ -153,6 +153,7 @@ void InstallUIMainWnd::ShowInstallFailure(EnumMsgType box) {
 // With the product started at once and no splash, the finished page is
 // skipped: the worker's click on "start_app" follows.
 void InstallUIMainWnd::OnInstallFinished() {
+  LOG(INFO) << " Finished page";
   if (startFlag_ == 1 && frameDuration_ == 0) {
     EnableClosing();
   } else {

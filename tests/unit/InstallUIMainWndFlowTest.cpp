@@ -202,6 +202,8 @@ TEST_F(InstallFlowTest, EachFailureShowsItsBoxAndTheFailurePage) {
 // A failure box of kind 6 or 7, when it closes, has the package and its
 // task file and marker deleted.
 TEST_F(InstallFlowTest, TheClearCacheMessageDeletesThePackage) {
+  bed_.fake.SetEnv(L"APPDATA", (bed_.temp.path() / "appdata").wstring());
+  bed_.fake.AddDrive(bed_.temp.path().wstring() + L"/", 100ull << 30);
   analytics_.SetupPaths(L"QuenloSetupTest");
   auto window = Open();
   const PackageFiles files = PackageFilesOf(*window);
@@ -278,6 +280,7 @@ TEST_F(InstallFlowTest, ABackgroundRunEndsAfterSuccess) {
 
 // Starting the product at once, without a splash, skips the finished page;
 // the close that follows the start ends the process, never staying hidden.
+// The product starts before any event that waits for its delivery.
 TEST_F(InstallFlowTest, ABackgroundRunEndsWhenItStartsTheProduct) {
   analytics_.SetBackRunning(1);
   auto window = Open(bed_.ChangedSkin(WindowTestBed::Entries({{"Gif_duration", "0"}, {"NeedStart_flag", "1"}})));
@@ -292,8 +295,16 @@ TEST_F(InstallFlowTest, ABackgroundRunEndsWhenItStartsTheProduct) {
   bed_.PumpAll();
   EXPECT_EQ(Tab(*window, "main_tablayout"), 1);  // no finished page
   EXPECT_FALSE(window->State().closing);
+  std::vector<size_t> startsBeforeWaits;
+  report_.observer = [&](const RecordingReport::Call& call) {
+    if (call.wait) startsBeforeWaits.push_back(bed_.fake.ShellOpens().size());
+  };
+  const size_t opensBefore = bed_.fake.ShellOpens().size();
   window->ClickStartApp();
   bed_.PumpAll();
+  report_.observer = nullptr;
+  ASSERT_FALSE(startsBeforeWaits.empty());
+  for (size_t starts : startsBeforeWaits) EXPECT_EQ(starts, opensBefore + 1);
   const auto opens = bed_.fake.ShellOpens();
   ASSERT_FALSE(opens.empty());
   EXPECT_EQ(opens.back().file, L"explorer.exe");  // admin_flag 0: Explorer starts it

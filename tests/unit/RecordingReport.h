@@ -5,6 +5,7 @@
 
 #include <json/json.h>
 
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -63,9 +64,12 @@ class RecordingReport : public IWebLogNew {
 
   std::vector<Call> calls;
   int32_t result = 0;
+  // Called with each call as it comes (on the caller's thread).
+  std::function<void(const Call&)> observer;
 
  private:
   void Record(Call call) {
+    if (observer) observer(call);
     std::lock_guard<std::mutex> guard(lock_);
     calls.push_back(std::move(call));
   }

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "FakeSystem.h"
+#include "Ga4Request.h"
 #include "RecordingReport.h"
+#include "analytics/AnalyticsChannels.h"
 #include "analytics/SingleUserLog.h"
 #include "TempFolder.h"
 
@@ -109,7 +111,7 @@ TEST_F(SingleUserLogAnalytics, Ga4ParametersCarryTheEightDimensions) {
   EXPECT_EQ(Param(params, "ep.cd4"), "Quenlo");
   EXPECT_EQ(Param(params, "ep.cd8"), "1");
   const std::string cd7 = Param(params, "ep.cd7");
-  EXPECT_TRUE(cd7.size() > 6 && (cd7.substr(cd7.size() - 6) == " 64bit" || cd7.substr(cd7.size() - 6) == " 32bit"));
+  EXPECT_TRUE(cd7.size() > 8 && (cd7.substr(cd7.size() - 8) == "%2064bit" || cd7.substr(cd7.size() - 8) == "%2032bit"));
   auto other = Make(1000);
   const std::string plain = other->Ga4Parameters("a", "b", "c");
   EXPECT_EQ(Param(plain, "ep.cd2"), "SEO");
@@ -130,14 +132,33 @@ TEST_F(SingleUserLogAnalytics, FunnelTextNamesTheDownloaderAndItsFileNameId) {
   EXPECT_EQ(CSingleUserLog(&report_).FileNameId(), "");
 }
 
-TEST_F(SingleUserLogAnalytics, FailedSendsAreTriedThreeTimes) {
+// A waiting event the SDK could not deliver at once stays queued there: it
+// reaches the SDK once, whatever the SDK answers.
+TEST_F(SingleUserLogAnalytics, EveryEventReachesTheSdkOnceWhateverItAnswers) {
   auto log = Make();
-  report_.result = -2;
-  EXPECT_EQ(log->AddUserLog_funnelPair("ErrorReporting", "Error", "k", "v", true), -2);
-  EXPECT_EQ(report_.Of("AddEvent").size(), 3u);
-  EXPECT_EQ(report_.Of("AddEvent")[0].wait, 1);
-  EXPECT_EQ(log->AddUserLogEvent("Download", "1.Launch", "First"), -2);
-  EXPECT_EQ(report_.Of("AddGa4Event").size(), 3u);
+  for (int result : {-2, -1, -93}) {
+    report_.result = result;
+    report_.calls.clear();
+    EXPECT_EQ(log->AddUserLog_funnelPair("ErrorReporting", "Error", "k", "v", true), result);
+    ASSERT_EQ(report_.Of("AddEvent").size(), 1u) << result;
+    EXPECT_EQ(report_.Of("AddEvent")[0].wait, 1);
+    EXPECT_EQ(log->AddUserLogEvent("Other", "32bitStartupForbided", "", true), result);
+    ASSERT_EQ(report_.Of("AddGa4Event").size(), 1u) << result;
+    EXPECT_EQ(report_.Of("AddGa4Event")[0].wait, 1);
+  }
+}
+
+// An "&" or "=" in a value (a label from server headers, a product name)
+// stays inside its parameter, and the SDK sends the escape as it is.
+TEST_F(SingleUserLogAnalytics, Ga4ValuesAreEscapedOneByOne) {
+  CSingleUserLog log(&report_);
+  log.InitUserLog(578, 10, "1.0.0.0", "Q&A=1 Pro", "https://h/setup.exe", false, 8948);
+  const std::string params = log.Ga4Parameters("Other", "CDNInfor", "x-cache=HIT&en=evil ü");
+  EXPECT_EQ(Param(params, "ep.ov_label"), "x-cache%3DHIT%26en%3Devil%20%C3%BC");
+  EXPECT_EQ(Param(params, "ep.cd4"), "Q%26A%3D1%20Pro");
+  EXPECT_EQ(Param(params, "en"), "CDNInfor");
+  EXPECT_EQ(Param(params, "tid"), AnalyticsChannels::kGa4MeasurementId);
+  EXPECT_EQ(Ga4Request::UrlEncode(params), params);
 }
 
 TEST_F(SingleUserLogAnalytics, AutoRunSwitchesAnalyticsOff) {
