@@ -3,7 +3,11 @@
 # without editing a source file (publisher-example/ is the template and its
 # README.md describes each file).
 #
-# usage: scripts/make-installer.sh FOLDER [BUILDDIR]     (BUILDDIR: build/installer)
+# usage: scripts/make-installer.sh [--for-tests] FOLDER [BUILDDIR]     (BUILDDIR: build/installer)
+#
+# --for-tests builds an installer for a test bed: its hosts may be this
+# machine's and its GA4 measurement id the test one, which the check refuses
+# for a release.
 #
 # The folder is checked first (build/linux/bin/publishercheck, built when
 # missing): every problem is reported by file and line and nothing is built.
@@ -15,7 +19,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-folder=${1:?usage: $0 FOLDER [BUILDDIR]}
+check_options=()
+[ "${1:-}" = --for-tests ] && { check_options+=(--for-tests); shift; }
+folder=${1:?usage: $0 [--for-tests] FOLDER [BUILDDIR]}
 builddir=${2:-$root/build/installer}
 [ -d "$folder" ] || { echo "make-installer: no folder $folder" >&2; exit 2; }
 folder=$(cd "$folder" && pwd)
@@ -50,7 +56,7 @@ mkdir -p "$staged/configure"
 # Every host setting the build declares must be in hosts.txt.
 mapfile -t host_settings < <(grep -oE '^set\(SETUP_[A-Z0-9_]+_HOSTS? ' "$root/CMakeLists.txt" | sed 's/^set(//; s/ $//')
 log "checking $folder"
-"$checker" "$folder" "$builddir/skin-check.zip" "${host_settings[@]}" || {
+"$checker" "${check_options[@]}" "$folder" "$builddir/skin-check.zip" "${host_settings[@]}" || {
   echo "make-installer: fix the problems above in $folder" >&2
   exit 1
 }

@@ -187,6 +187,10 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   std::map<int, BannerRecord> DeliveredBanners();
   // ---- end of data-service threads ----
 
+  // The names of the controls the window finds in its layouts and drives:
+  // a publisher's skin must have every one (tools/publishercheck.cpp).
+  static std::vector<std::string> ControlNames();
+
   // The embedded configuration, read from the window's hidden labels.
   std::wstring ReadEntry(const std::wstring& name) override;
   std::string FunnelProductVersion() override;
@@ -204,6 +208,8 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // InstallUIMainWndInit.cpp
   void InitWindow();
   void PublishProcessWindow();
+  using ControlMember = toolkit::Control* InstallUIMainWnd::*;
+  static const std::vector<std::pair<ControlMember, std::string>>& Controls();
   void LookUpControls();
   void ReadProductValues();
   void ApplyLicenseChoice();
