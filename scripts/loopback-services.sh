@@ -6,6 +6,8 @@
 # analytics; the settings file names them as the service host.
 #
 #   loopback_start DIR REFSERVICES RATE    sets NGINX_PORT, SERVICES_PORT, CA_PEM
+#   loopback_deploy DIR RATE               nginx alone with publisher-example/deploy's
+#                                          rules (no reference service); sets NGINX_PORT, CA_PEM
 #   loopback_answer GOOD TAMPERED          the configuration answer for the package
 #   loopback_serve FILE                    serves FILE as the package
 #   loopback_settings FOLDER CA_PATH [LINE] Setup's settings file for these services
@@ -28,10 +30,10 @@ loopback_wait_port() {
   return 1
 }
 
-loopback_start() {
-  LOOPBACK_DIR=$1
-  local refservices=$2 rate=$3 dir=$1
-  mkdir -p "$dir"/{tls,www,answers,nginx/temp}
+# A throwaway CA and its certificate for 127.0.0.1 in DIR/tls; sets CA_PEM.
+loopback_tls() {
+  local dir=$1
+  mkdir -p "$dir/tls"
   openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=loopback-ca \
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign \
     -keyout "$dir/tls/ca.key" -out "$dir/tls/ca.pem" 2>/dev/null || return 1
@@ -41,7 +43,13 @@ loopback_start() {
   openssl x509 -req -days 2 -in "$dir/tls/server.csr" -CA "$dir/tls/ca.pem" -CAkey "$dir/tls/ca.key" \
     -CAcreateserial -extfile "$dir/tls/server.ext" -out "$dir/tls/server.pem" 2>/dev/null || return 1
   CA_PEM=$dir/tls/ca.pem
+}
 
+# nginx on a free loopback port over HTTPS with HTTP/2, serving DIR/www at
+# RATE per connection, with the lines SERVER_RULES in its server block.
+loopback_nginx() {
+  local dir=$1 rate=$2 rules=$3
+  mkdir -p "$dir"/{www,nginx/temp}
   NGINX_PORT=$(loopback_free_port)
   cat >"$dir/nginx/nginx.conf" <<CONF
 $([ "$(id -u)" = 0 ] && echo "user root;")
@@ -56,28 +64,47 @@ http {
     listen 127.0.0.1:$NGINX_PORT ssl http2;
     ssl_certificate $dir/tls/server.pem; ssl_certificate_key $dir/tls/server.key;
     root $dir/www; limit_rate $rate;
+    $rules
   }
 }
 CONF
   nginx -c "$dir/nginx/nginx.conf" -p "$dir/nginx" &
   loopback_pids+=($!)
+  loopback_wait_port "$NGINX_PORT" || { echo "nginx did not start (see $dir/nginx/error.log)" >&2; return 1; }
+}
+
+loopback_start() {
+  LOOPBACK_DIR=$1
+  local refservices=$2 rate=$3 dir=$1
+  mkdir -p "$dir/answers"
+  loopback_tls "$dir" && loopback_nginx "$dir" "$rate" "" || return 1
   SERVICES_PORT=47810
   "$refservices" --https "$dir/tls/server.pem" "$dir/tls/server.key" --port $SERVICES_PORT \
     --answers "$dir/answers" --files "$dir/www" >"$dir/refservices.out" 2>&1 &
   loopback_pids+=($!)
-  loopback_wait_port "$NGINX_PORT" || { echo "nginx did not start (see $dir/nginx/error.log)" >&2; return 1; }
   loopback_wait_port $SERVICES_PORT || { echo "the reference services did not start (port $SERVICES_PORT busy?)" >&2; return 1; }
+}
+
+# What a publisher puts on their own nginx (publisher-example/deploy/): the
+# answers under www/answers, the package under www/packages.
+loopback_deploy() {
+  LOOPBACK_DIR=$1 LOOPBACK_ANSWERS=$1/www/answers LOOPBACK_PACKAGE=packages/quenlo_setup.exe
+  local dir=$1 rate=$2 rules
+  rules=$(cat "$(dirname "${BASH_SOURCE[0]}")/../publisher-example/deploy/setup-locations.conf")
+  mkdir -p "$dir/www/answers" "$dir/www/packages"
+  loopback_tls "$dir" && loopback_nginx "$dir" "$rate" "$rules" || return 1
+  SERVICES_PORT=$NGINX_PORT  # the one host the settings file names
 }
 
 # The tampered copy's digest is the extra MD5, so that only its signature fails.
 # Downloader_config 2: closing the window starts the hidden copy that uploads
 # the log to the log collection service.
 loopback_answer() {
-  local good=$1 tampered=$2
-  cat >"$LOOPBACK_DIR/answers/578.xml" <<XML
+  local good=$1 tampered=$2 url=https://127.0.0.1:$NGINX_PORT/${LOOPBACK_PACKAGE:-quenlo_setup.exe}
+  cat >"${LOOPBACK_ANSWERS:-$LOOPBACK_DIR/answers}/578.xml" <<XML
 <Downloader><Software_name>Quenlo</Software_name><Software_version>1.0.0.0</Software_version>
-<Download_url>https://127.0.0.1:$NGINX_PORT/quenlo_setup.exe</Download_url>
-<Extra_download_url>https://127.0.0.1:$NGINX_PORT/quenlo_setup.exe</Extra_download_url>
+<Download_url>$url</Download_url>
+<Extra_download_url>$url</Extra_download_url>
 <Md5>$(md5sum <"$good" | cut -d' ' -f1)</Md5><Md5_extra>$(md5sum <"$tampered" | cut -d' ' -f1)</Md5_extra>
 <Filesize>$(stat -c %s "$good")</Filesize><Process_name>Quenlo PDF Editor.exe</Process_name>
 <InstallTimeout>60</InstallTimeout><Additional_time>2</Additional_time><TimeoutCfg>3,20</TimeoutCfg>
@@ -86,7 +113,7 @@ loopback_answer() {
 XML
 }
 
-loopback_serve() { cp "$1" "$LOOPBACK_DIR/www/quenlo_setup.exe"; }
+loopback_serve() { cp "$1" "$LOOPBACK_DIR/www/${LOOPBACK_PACKAGE:-quenlo_setup.exe}"; }
 
 # A copy of a package with one byte changed in its middle.
 loopback_tamper() {
