@@ -44,7 +44,7 @@ long LimitedMs(long seconds, int limitMs) {
 }  // namespace
 
 // A build for tests may send every analytics item to one host of its
-// settings file instead (the demo's loopback services).
+// settings file instead (AnalyticsHost: the demo's loopback services).
 DeliveryConfig DeliveryConfig::BuiltIn() {
   const std::string testHost = LocalSettings::AnalyticsHost();
   const auto url = [&testHost](const char* host, const char* path) {

@@ -111,9 +111,8 @@ loopback_answer "$demo/good.exe" "$demo/tampered.exe"
 cp "$bin/Setup" "$demo/setup/Setup"
 # Without the reference services or with --analytics-down, the analytics go
 # to a loopback port where nothing listens.
-analytics_host=""
-(( analytics_down || nginx_only )) && analytics_host="AnalyticsHost=127.0.0.1:$(loopback_free_port)"
-loopback_settings "$demo/setup" "$CA_PEM" "$analytics_host"
+(( analytics_down || nginx_only )) && LOOPBACK_ANALYTICS=127.0.0.1:$(loopback_free_port)
+loopback_settings "$demo/setup" "$CA_PEM"
 printf 'type install_path_edit %s\nclick license_checkbox\nclick install_btn\n' "$demo/programs/Vantrel" >"$demo/user.script"
 
 # Setup puts its download folder at the root of the roomiest fixed drive.

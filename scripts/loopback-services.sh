@@ -2,8 +2,8 @@
 # on loopback. A throwaway CA and its certificate for 127.0.0.1; nginx
 # serving www/ over HTTPS with HTTP/2 at a limited rate; the reference
 # services (configuration, download, alert, collector, log collection) over HTTPS on the
-# collector's fixed loopback port 47810, where a build for tests sends its
-# analytics; the settings file names them as the service host.
+# fixed loopback port 47810; the settings file names them as the service and
+# analytics host.
 #
 #   loopback_start DIR REFSERVICES RATE    sets NGINX_PORT, SERVICES_PORT, CA_PEM
 #   loopback_deploy DIR RATE               nginx alone with publisher-example/deploy's
@@ -11,6 +11,7 @@
 #   loopback_answer GOOD TAMPERED          the configuration answer for the package
 #   loopback_serve FILE                    serves FILE as the package
 #   loopback_settings FOLDER CA_PATH [LINE] Setup's settings file for these services
+#                                          (LOOPBACK_ANALYTICS: another analytics host)
 #   loopback_alerts, loopback_log_uploads  what the alert and log collection services received
 #   loopback_proxy USER PASSWORD           tinyproxy with basic authentication; sets PROXY_URL, PROXY_LOG
 #   loopback_stop                          (also run at exit)
@@ -121,9 +122,11 @@ loopback_tamper() {
   printf '\x5a' | dd of="$2" bs=1 seek=$(( $(stat -c %s "$1") / 2 )) conv=notrunc status=none
 }
 
+# The analytics go to the reference collector unless LOOPBACK_ANALYTICS
+# names another host.
 loopback_settings() {
-  printf '[Settings]\nServiceHost=127.0.0.1:%s\nCaBundle=%s\n%s\n' "$SERVICES_PORT" "$2" "${3:-}" \
-    >"$1/ov_downloader.cfg"
+  printf '[Settings]\nServiceHost=127.0.0.1:%s\nAnalyticsHost=%s\nCaBundle=%s\n%s\n' "$SERVICES_PORT" \
+    "${LOOPBACK_ANALYTICS:-127.0.0.1:$SERVICES_PORT}" "$2" "${3:-}" >"$1/ov_downloader.cfg"
 }
 
 # Debian's tinyproxy on loopback, asking for basic authentication. No

@@ -52,9 +52,6 @@ std::string HostSetting(const wchar_t* key) {
 
 std::string ServiceHost() { return HostSetting(L"ServiceHost"); }
 
-std::string AnalyticsHost() {
-  const std::string host = HostSetting(L"AnalyticsHost");
-  return host.empty() ? ServiceHost() : host;
-}
+std::string AnalyticsHost() { return HostSetting(L"AnalyticsHost"); }
 
 }  // namespace LocalSettings

@@ -19,12 +19,11 @@ std::wstring CaBundle();
 // environment; absent or any other value keeps them on.
 bool IsTlsVerifyOff();
 // "ServiceHost" ("host" or "host:port") replaces the hosts of the
-// configuration server, the alert, log collection and data services and the
-// analytics the program was built with, so that a test or the demo serves
-// them on loopback; empty when absent (and in shipped builds).
+// configuration server, the alert, log collection and data services the
+// program was built with, so that a test or the demo serves them on
+// loopback; empty when absent (and in shipped builds).
 std::string ServiceHost();
 // "AnalyticsHost" replaces the analytics collectors and the GA4 endpoint the
-// same way (the demo points it at a host that refuses); without it they
-// follow ServiceHost. Empty in shipped builds.
+// same way. Empty when absent (and in shipped builds).
 std::string AnalyticsHost();
 }  // namespace LocalSettings
