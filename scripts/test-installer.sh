@@ -62,14 +62,14 @@ german=$broken/skin/language/language_german.xml
 sed -i -E 's/(name="install_btn" text=")/\1{c #FF0000}/' "$german"
 sed -i 's|name="install_setting" text="|&{/u}|' "$german"
 sed -i -E '0,/bkimage="[^"]*"/s//bkimage="skin\\missing.png"/' "$broken/skin/MessageBox.xml"
-sed -i -E '0,/<Text /s//<Text name=unquoted /' "$broken/skin/InstallFinished.xml"
+sed -i -E '0,/<Text /s//<Text name=unquoted /' "$broken/skin/MessageBox_down.xml"
 sed -i 's/name="install_progress"/name="renamed_progress"/' "$broken/skin/InstallRunning.xml"
 rm "$broken/skin/skin/anima/3.png"
 expected=(
   "skin/language/language_german.xml:$(line_of "$german" 'name="install_btn"'): error: install_btn: "
   "skin/language/language_german.xml:$(line_of "$german" 'name="install_setting"'): warning: install_setting: "
   "skin/MessageBox.xml:$(line_of "$broken/skin/MessageBox.xml" missing.png): error: bkimage names the missing picture skin/missing.png"
-  "skin/InstallFinished.xml:$(line_of "$broken/skin/InstallFinished.xml" 'name=unquoted'): error: malformed XML: "
+  "skin/MessageBox_down.xml:$(line_of "$broken/skin/MessageBox_down.xml" 'name=unquoted'): error: malformed XML: "
   "skin/skin/anima/3.png: error: missing"
   'configure.xml: error: missing key "Software_version"'
   "hosts.txt: error: missing SETUP_ALERT_HOST"
