@@ -26,13 +26,19 @@ std::wstring FolderOf(const std::wstring& path) {
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(FolderOf(path).size()); }
 
-// "test.wk" beside the program: [Configs] TestEnv as a non-zero number.
+// "test.wk" beside the program: [Configs] TestEnv as a non-zero number. Only
+// builds made for tests read it: the shipped program runs from a folder any
+// user can write, and always reports to the production collector.
+#ifdef SETUP_TRUST_SWITCHES
 bool ReadTestEnv(const std::wstring& installerDir) {
   const std::wstring file = installerDir + L"test.wk";
   if (!platform::FileExists(file)) return false;
   const std::wstring text = platform::IniReadString(file, L"Configs", L"TestEnv", L"");
   return std::wcstol(text.c_str(), nullptr, 10) != 0;
 }
+#else
+bool ReadTestEnv(const std::wstring&) { return false; }
+#endif
 
 bool IsReservedName(std::string name) {
   static const std::set<std::string> reserved = {"session_id", "uid", "os", "os_version", "mac",

@@ -2,10 +2,11 @@
 # on loopback. A throwaway CA and its certificate for 127.0.0.1; nginx
 # serving www/ over HTTPS with HTTP/2 at a limited rate; the reference
 # services (configuration, download, alert, collector, log collection) over HTTPS on the
-# fixed loopback port 47810; the settings file names them as the service and
-# analytics host.
+# port SERVICES_PORT (a free one unless set); the settings file of a build
+# for tests names them as the service and analytics host, and a release is
+# built with them as its hosts (loopback_publisher).
 #
-#   loopback_start DIR REFSERVICES RATE    sets NGINX_PORT, SERVICES_PORT, CA_PEM
+#   loopback_start DIR REFSERVICES RATE    on SERVICES_PORT; sets NGINX_PORT, CA_PEM
 #   loopback_deploy DIR RATE               nginx alone with publisher-example/deploy's
 #                                          rules (no reference service); sets NGINX_PORT, CA_PEM
 #   loopback_answer GOOD TAMPERED          the configuration answer for the package
@@ -14,8 +15,13 @@
 #                                          (LOOPBACK_ANALYTICS: another analytics host)
 #   loopback_alerts, loopback_log_uploads  what the alert and log collection services received
 #   loopback_proxy USER PASSWORD           tinyproxy with basic authentication; sets PROXY_URL, PROXY_LOG
+#   loopback_timestamps DIR                a stand-in time-stamp server; sets TIMESTAMP_URL
+#   loopback_publisher COPY PKI            a publisher's folder for a release of these services
 #   loopback_stop                          (also run at exit)
 
+# The reference services' port. A release built for these services names it
+# at build time, so its script chooses it before loopback_publisher.
+SERVICES_PORT=""
 loopback_pids=()
 loopback_stop() {
   local pid
@@ -76,14 +82,22 @@ CONF
 
 loopback_start() {
   LOOPBACK_DIR=$1
-  local refservices=$2 rate=$3 dir=$1
+  local refservices=$2 rate=$3 dir=$1 services_pid
   mkdir -p "$dir/answers"
   loopback_tls "$dir" && loopback_nginx "$dir" "$rate" "" || return 1
-  SERVICES_PORT=47810
+  [ -n "$SERVICES_PORT" ] || SERVICES_PORT=$(loopback_free_port)
   "$refservices" --https "$dir/tls/server.pem" "$dir/tls/server.key" --port $SERVICES_PORT \
     --answers "$dir/answers" --files "$dir/www" >"$dir/refservices.out" 2>&1 &
-  loopback_pids+=($!)
-  loopback_wait_port $SERVICES_PORT || { echo "the reference services did not start (port $SERVICES_PORT busy?)" >&2; return 1; }
+  services_pid=$!
+  loopback_pids+=($services_pid)
+  # Listening is not enough: another run's services may hold the port.
+  for _ in $(seq 100); do
+    grep -q "^PORT $SERVICES_PORT\$" "$dir/refservices.out" 2>/dev/null && return 0
+    kill -0 "$services_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "the reference services did not start: $(cat "$dir/refservices.out" 2>/dev/null)" >&2
+  return 1
 }
 
 # What a publisher puts on their own nginx (publisher-example/deploy/): the
@@ -149,3 +163,39 @@ loopback_alerts() { curl -s --cacert "$CA_PEM" "https://127.0.0.1:$SERVICES_PORT
 
 # The uploads the log collection service received, as JSON.
 loopback_log_uploads() { curl -s --cacert "$CA_PEM" "https://127.0.0.1:$SERVICES_PORT/_control/logupload/received"; }
+
+# The stand-in RFC 3161 time-stamp server (scripts/timestamp-server.py) that
+# a release's signature needs; DIR/ca.pem is its root, DIR/queries.log lists
+# the queries it answered.
+loopback_timestamps() {
+  local dir=$1 port=""
+  mkdir -p "$dir"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/timestamp-server.py" "$dir" >"$dir/server.out" 2>&1 &
+  loopback_pids+=($!)
+  for _ in $(seq 300); do
+    port=$(sed -n 's/^PORT //p' "$dir/server.out" 2>/dev/null)
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  [ -n "$port" ] || { echo "the time-stamp server did not start (see $dir/server.out)" >&2; return 1; }
+  TIMESTAMP_URL=http://127.0.0.1:$port/
+}
+
+# A copy of publisher-example/ that builds a release for these services: the
+# test PKI's publisher "pinned" signs Setup.exe and is the one pinned, every
+# host is the reference services' port, the GA4 measurement id is the test
+# one, and the signature is time-stamped by loopback_timestamps' server. Its
+# hosts are this machine's, so only `make-installer.sh --for-tests` builds it.
+loopback_publisher() {
+  local copy=$1 pki=$2 root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  rm -rf "$copy"
+  cp -R "$root/publisher-example" "$copy"
+  mkdir -p "$copy/signing"
+  cp "$pki/pinned.key" "$copy/signing/key.pem"
+  cp "$pki/pinned.pem" "$copy/signing/cert.pem"
+  sed -i -e "s/^SETUP_PUBLISHER_PIN=.*/SETUP_PUBLISHER_PIN=$("$root/scripts/test-signing.sh" pin "$pki")/" \
+    -e "s|^SETUP_TIMESTAMP_URL=.*|SETUP_TIMESTAMP_URL=${TIMESTAMP_URL:?loopback_timestamps first}|" \
+    -e "s/^SETUP_GA4_MEASUREMENT_ID=.*/SETUP_GA4_MEASUREMENT_ID=G-TESTBED001/" "$copy/publisher.txt"
+  sed -i -E "/^SETUP_/s/=.*/=127.0.0.1:$SERVICES_PORT/" "$copy/hosts.txt"
+}

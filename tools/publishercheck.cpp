@@ -11,7 +11,7 @@
 //   - hosts.txt: every host setting of the build (given on the command line)
 //     set, and nothing else; no loopback host;
 //   - publisher.txt: the publisher pin, the GA4 measurement id (not the test
-//     one) and, optionally, the version texts;
+//     one), the time-stamp server and, optionally, the version texts;
 //   - signing/key.pem and signing/cert.pem: present and of one key pair.
 // --for-tests lets a build for tests name loopback hosts and the test
 // measurement id; a release is checked without it.
@@ -287,24 +287,26 @@ void CheckHosts(const std::string& folder, const std::set<std::string>& known, b
 void CheckPublisher(const std::string& folder, bool forTests, Report* report) {
   const char file[] = "publisher.txt";
   const std::set<std::string> optional = {"SETUP_PRODUCT_NAME", "SETUP_COMPANY_NAME", "SETUP_LEGAL_COPYRIGHT"};
-  static const std::regex pins(R"([0-9a-fA-F]{64}(,[0-9a-fA-F]{64})*)");
-  static const std::regex measurementId(R"(G-[A-Z0-9]{10})");
+  // Each required setting with the form of its value.
+  static const std::map<std::string, std::pair<std::regex, const char*>> required = {
+      {"SETUP_PUBLISHER_PIN",
+       {std::regex(R"([0-9a-fA-F]{64}(,[0-9a-fA-F]{64})*)"), "must be SHA-256 hashes in hexadecimal, \",\" between"}},
+      {"SETUP_GA4_MEASUREMENT_ID",
+       {std::regex(R"(G-[A-Z0-9]{10})"), "must be G- and ten upper-case letters or digits"}},
+      {"SETUP_TIMESTAMP_URL",
+       {std::regex(R"(https?://[^\s"']+)"), "must be the http:// or https:// address of a time-stamp server"}}};
   const auto settings = ReadSettings(folder, file, report);
   for (const auto& [key, setting] : settings) {
-    if (key == "SETUP_PUBLISHER_PIN") {
-      if (!std::regex_match(setting.value, pins))
-        report->Error(file, setting.line, "SETUP_PUBLISHER_PIN must be SHA-256 hashes in hexadecimal, \",\" between");
-    } else if (key == "SETUP_GA4_MEASUREMENT_ID") {
-      if (!std::regex_match(setting.value, measurementId))
-        report->Error(file, setting.line, "SETUP_GA4_MEASUREMENT_ID must be G- and ten upper-case letters or digits");
-      else if (!forTests && setting.value == kTestMeasurementId)
-        report->Error(file, setting.line, "SETUP_GA4_MEASUREMENT_ID is the test id: a release names its own");
-    } else if (!optional.count(key)) {
+    const auto form = required.find(key);
+    if (form != required.end() && !std::regex_match(setting.value, form->second.first))
+      report->Error(file, setting.line, key + " " + form->second.second);
+    else if (form == required.end() && !optional.count(key))
       report->Error(file, setting.line, key + " is no publisher setting");
-    }
+    else if (key == "SETUP_GA4_MEASUREMENT_ID" && !forTests && setting.value == kTestMeasurementId)
+      report->Error(file, setting.line, "SETUP_GA4_MEASUREMENT_ID is the test id: a release names its own");
   }
-  for (const char* key : {"SETUP_PUBLISHER_PIN", "SETUP_GA4_MEASUREMENT_ID"})
-    if (!settings.count(key)) report->Error(file, 0, std::string("missing ") + key);
+  for (const auto& entry : required)
+    if (!settings.count(entry.first)) report->Error(file, 0, "missing " + entry.first);
 }
 
 template <typename T, void (*Free)(T*)>

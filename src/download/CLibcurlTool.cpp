@@ -11,6 +11,7 @@
 
 #include "download/CDownloadThread.h"
 #include "download/ProxyResolver.h"
+#include "download/WebUrl.h"
 #include "startup/LocalSettings.h"
 #include "analytics/SingleUserLog.h"
 #include "platform/Platform.h"
@@ -61,9 +62,27 @@ CURLcode ApplyTrust(CURL* handle, bool quiet) {
   }
   CURLcode result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
   if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  // Schannel's revocation check fails hard when no CRL or OCSP server can be
+  // reached (common behind TLS-inspecting proxies), and every request with
+  // it; a certificate that is known revoked still fails. OpenSSL ignores it.
+  if (result == CURLE_OK)
+    result = curl_easy_setopt(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
   if (result == CURLE_OK && !tls.caBundle.empty()) {
     result = curl_easy_setopt(handle, CURLOPT_CAINFO, tls.caBundle.c_str());
   }
+  return result;
+}
+
+// ---- protocols -------------------------------------------------------------
+
+// No other scheme may be asked for, nor reached through a redirect: an
+// address from a server never opens a local file or another protocol. A
+// redirect never leaves HTTPS, so that nobody on the way can move a request
+// to plain HTTP.
+CURLcode RestrictProtocols(CURL* handle, const std::string& url) {
+  CURLcode result = curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  if (result == CURLE_OK)
+    result = curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, WebUrl::IsHttps(url) ? "https" : "http,https");
   return result;
 }
 
@@ -98,16 +117,8 @@ size_t AppendPostAnswer(void* data, size_t size, size_t nmemb, void* response) {
   return nmemb;
 }
 
-// No other scheme may be asked for, nor reached through a redirect: an
-// address from a server never opens a local file or another protocol.
-void RestrictProtocols(CURL* handle) {
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-}
-
 // Options that the GET kinds share.
 void SetGetOptions(CURL* handle, const char* url, long timeoutSeconds) {
-  RestrictProtocols(handle);
   curl_easy_setopt(handle, CURLOPT_URL, url);
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
@@ -236,7 +247,8 @@ std::string CLibcurlTool::Escape(const std::string& value) {
 CURLcode CLibcurlTool::ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy,
                                       TransportLog log) {
   const bool quiet = log == TransportLog::kQuiet;
-  const CURLcode result = ApplyTrust(handle, quiet);
+  CURLcode result = RestrictProtocols(handle, url);
+  if (result == CURLE_OK) result = ApplyTrust(handle, quiet);
   if (result != CURLE_OK) return result;
   return ApplyProxy(handle, proxy.empty() ? ProxyResolver::Shared().RouteFor(url, quiet) : ProxyRoute::Parse(proxy));
 }
@@ -344,7 +356,6 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
     LOG(INFO) << " curl easy init fail !!!";
     return CURLE_FAILED_INIT;
   }
-  RestrictProtocols(handle);
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
   curl_easy_setopt(handle, CURLOPT_POST, 1L);
   curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());
@@ -378,7 +389,6 @@ CURLcode CLibcurlTool::httpPostMultipart(const std::string& url, const Multipart
   }
   curl_slist* headers = curl_slist_append(nullptr, "content-type:multipart/form-data");
   headers = curl_slist_append(headers, "Accept:*/*");
-  RestrictProtocols(handle_);
   curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
   curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(handle_, CURLOPT_MIMEPOST, form);

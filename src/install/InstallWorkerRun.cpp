@@ -195,7 +195,7 @@ void InstallWorker::OpenProductPage() {
   const std::wstring url = host_.Entry(kProductPages[language]);
   if (url.empty()) return;
   LOG(INFO) << " Open Url: " << platform::WideToAnsi(url);
-  platform::System().ShellOpen(url, L"", true);
+  FuntionImpl::OpenWebLink(url);
 }
 
 // True once the bar has reached 100; false when the window closes first.
@@ -217,9 +217,8 @@ void InstallWorker::RestartUnattended() {
   LOG(INFO) << " Force Exit 4";
   CInstanceMutex::GetInstance().ReleaseForWorker();
   LOG(INFO) << " Force Exit 5";
-  const std::wstring self = platform::System().ModulePath();
   LOG(INFO) << " Force Exit 6";
-  const bool started = platform::System().ShellOpen(self, L"", true);
+  const bool started = platform::System().StartOwnCopy(L"", true);
   LOG(INFO) << " Force Exit 7 error code = " << started << ", " << 0;
   host_.CloseWindow();
   LOG(INFO) << " Force Exit 8";

@@ -66,6 +66,13 @@ struct OsVersionInfo {
   std::string linuxName;        // posix: PRETTY_NAME of os-release
 };
 
+// How a web page reached the browser (ISystem::OpenWebPage).
+enum class WebPageOpened {
+  kNot,           // nothing took it
+  kAsUser,        // the desktop shell opened it, as the signed-in user
+  kWithOwnRights  // the desktop shell was out of reach: opened from this process
+};
+
 struct ScreenInfo {
   int width = 0, height = 0;
   int monitorWidth = 0;  // width of the monitor rectangle (for the scale)
@@ -119,12 +126,28 @@ class ISystem {
   virtual bool RegWriteUserString(const std::wstring& key, const std::wstring& name,
                                   const std::wstring& value) = 0;
 
-  // Opens a file, program or web page as the shell does (ShellExecuteW
-  // "open", SW_SHOWNORMAL or SW_HIDE); true when the shell reports success.
-  // posix: a web page goes to xdg-open; "explorer.exe" with "/e, path" or
-  // "/select, path" starts the program or opens the folder it names; any
-  // other file is started detached with the blank-separated parameters.
+  // Opens a file or program as the shell does (ShellExecuteW "open",
+  // SW_SHOWNORMAL or SW_HIDE); true when the shell reports success. A bare
+  // program name is one of Windows' own ("explorer.exe"), started from the
+  // Windows folder and never looked for elsewhere. posix: "explorer.exe"
+  // with "/e, path" or "/select, path" starts the program or opens the
+  // folder it names; any other file is started detached with the
+  // blank-separated parameters.
   virtual bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) = 0;
+
+  // Opens a web page (an address FuntionImpl::OpenWebLink has checked) in
+  // the user's browser. The browser must not inherit this process's
+  // rights: on Windows the page goes to the desktop shell (Explorer's
+  // IShellDispatch2::ShellExecute), which runs as the user who signed in;
+  // only when the shell is out of reach is it opened from here. posix: the
+  // desktop's opener (xdg-open).
+  virtual WebPageOpened OpenWebPage(const std::wstring& url) = 0;
+
+  // Starts a copy of this program with the parameters, shown or hidden,
+  // from the program file held since start-up (HoldOwnProgram), so that the
+  // copy is the file this process was started from. False, with nothing
+  // started, when the file is not held or the copy does not start.
+  virtual bool StartOwnCopy(const std::wstring& parameters, bool show);
 };
 
 // The process-wide system object (the real backend unless a test swapped it).
@@ -235,5 +258,10 @@ void ComUninitialize();
 // Adds the image to the firewall's authorised applications (INetFwMgr).
 // 0 when the firewall profile was reached, -1 otherwise (with a printed reason).
 int WindowsFirewallAuthorize(const wchar_t* imagePath);
+// Removes the image's entry from the authorised applications again: a
+// permanent rule for a file in the Downloads folder would let whatever is
+// put there later through. 0 when the profile was reached (whether or not
+// an entry was there), -1 otherwise (with a printed reason).
+int WindowsFirewallRevoke(const wchar_t* imagePath);
 
 }  // namespace platform

@@ -110,6 +110,13 @@ using EventReport = std::function<void(const std::string& category, const std::s
 // 0 on success; -1, logged and reported as "Other" "StartWindowError" with
 // the error number ("2" for a missing file), on failure.
 int StartTargetMainExe(std::wstring commandLine, int asAdmin, const EventReport& report);
+// Opens a link (privacy, licence, the package, a product page) in the
+// browser of the user who started Setup, never with Setup's own rights
+// (platform::ISystem::OpenWebPage). Only an http or https address without
+// blanks, quotation marks or control characters is opened, re-encoded
+// (WebUrl::ForShell); anything else is logged and refused. True when the
+// browser took it.
+bool OpenWebLink(const std::wstring& url);
 
 // ---- signatures ----
 // Who may sign the packages the installer runs.

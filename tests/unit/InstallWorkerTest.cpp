@@ -163,6 +163,32 @@ TEST_F(InstallWorkerTest, NoUsableAddressFailsWithCode14) {
   EXPECT_EQ(host_.Posts(), (std::vector<std::pair<unsigned, intptr_t>>{{MSG_DOWNLOAD_FAILED, 14}}));
 }
 
+// A package comes over HTTPS: a plain HTTP address is passed over, and one
+// alone fails like no address, unless a test build's test environment asks
+// for plain HTTP.
+TEST_F(InstallWorkerTest, PackagesComeOverHttpsOnly) {
+  LogCapture log;
+  host_.record.extraDownloadUrl = L"https://www.example/setup.apk";  // no install after the download
+  host_.record.downloadUrlList = {L"http://www.example/setup.exe", L"HTTPS://www.example/setup.exe"};
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(downloads_, std::vector<std::wstring>{L"HTTPS://www.example/setup.exe -> " + PackagePath()});
+  EXPECT_TRUE(log.Has(" [Error]: not an HTTPS address, not used: http://www.example/setup.exe"));
+
+  FakeInstallHost plain{{{L"Downloader_id", L"578"}}};
+  Prepare(plain);
+  plain.record.downloadUrlList = {L"http://www.example/setup.exe"};
+  plain.record.extraDownloadUrl = L"https://www.example/setup.apk";
+  downloads_.clear();
+  EXPECT_EQ(InstallWorker(plain, deps_).Run(), -1);
+  EXPECT_TRUE(downloads_.empty());
+  EXPECT_EQ(plain.CountEvent("Other/FlowError/DL023"), 1u);
+
+  std::ofstream(folder_.path() / "ov_downloader.cfg") << "[Settings]\nTestEnv=1\n";
+  plain.record.loadState = CConfigure::kLoaded;
+  EXPECT_EQ(InstallWorker(plain, deps_).Run(), 1);
+  EXPECT_EQ(downloads_.size(), 1u);
+}
+
 TEST_F(InstallWorkerTest, ClosingStopsTheAttemptsWithoutAPost) {
   results_ = std::vector<int>(12, NoSpeedTimeout);
   const auto download = deps_.download;
@@ -196,8 +222,7 @@ TEST_F(InstallWorkerTest, AVerifiedPackageIsInstalledAndHandedBack) {
   EXPECT_EQ(host_.CountEvent("Other/MInstallTime/5"), 1u);
   EXPECT_EQ(host_.CountEvent("Other/InstallerExitCode/3"), 1u);
   EXPECT_EQ(host_.CountEvent("Download/6.ProgramFinsh/First"), 1u);
-  EXPECT_EQ(fake_.ShellOpens().size(), 1u);
-  EXPECT_EQ(fake_.ShellOpens()[0].file, L"https://www.example/ja/");
+  EXPECT_EQ(fake_.WebPages(), std::vector<std::wstring>{L"https://www.example/ja/"});
   EXPECT_EQ(fake_.RegValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1",
                            L"Inno Setup: Language"),
             L"ja");

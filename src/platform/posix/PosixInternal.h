@@ -46,6 +46,10 @@ int OpenNoFollow(const std::string& path, int flags, mode_t mode);
 bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& folder = std::string(), int* error = nullptr);
 
+// The blank-separated words of a parameter text (UTF-8), as the shell's
+// open hands them to a program.
+std::vector<std::string> BlankSeparatedWords(const std::wstring& parameters);
+
 // The words of a Windows-style command line as CommandLineToArgvW splits
 // them: the first (the program) ends at its closing quotation mark or at a
 // blank; in the others 2n backslashes before a quotation mark give n and

@@ -98,5 +98,15 @@ FolderState JudgeFolderSecurity(PSID owner, PACL dacl);
 // (terminating NULs dropped); false when the value cannot be read.
 bool QueryRegString(HKEY key, const wchar_t* name, size_t maxChars, std::wstring* value);
 
+// A file of the Windows folder or of System32 by its full path
+// ("C:\Windows\explorer.exe"); empty when the system does not name the folder.
+std::wstring WindowsFolderFile(const wchar_t* name);
+std::wstring SystemFolderFile(const wchar_t* name);
+
+// Has the desktop shell, Explorer running as the signed-in user, open the
+// file or web address (DesktopShell.cpp). An error when no desktop shell
+// can be reached.
+HRESULT OpenFromDesktopShell(const std::wstring& file);
+
 }  // namespace win32
 }  // namespace platform
