@@ -3,6 +3,7 @@
 #include <easylogging++.h>
 
 #include "platform/Platform.h"
+#include "startup/CEmbeddedConfigReader.h"
 #include "window/Language.h"
 #include "window/MessageBoxWnd.h"
 #include "install/InstallMessages.h"
@@ -41,11 +42,13 @@ InstallUIMainWnd::~InstallUIMainWnd() {
   analytics_.SetFunnelSource(nullptr);
 }
 
+// The title names the product of the embedded configuration: the taskbar,
+// Alt+Tab and screen readers show it.
 bool InstallUIMainWnd::CreateMainWindow() {
   toolkit::WindowSpec spec;
   spec.className = WindowClassName();
   spec.style = 0x800A0000;  // WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX
-  spec.title = L"Quenlo";
+  spec.title = CEmbeddedConfigReader(archive_).ReadEntry(L"Software_name");
   return Create(archive_, L"", L"InstallMainWnd.xml", spec);
 }
 
