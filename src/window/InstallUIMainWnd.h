@@ -391,6 +391,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
 
   // ---- read once by InitWindow, before any worker starts; then constant ----
   std::map<std::wstring, std::wstring> entries_;
+  // The bar's value, kept by the window itself: without a bar control in a
+  // skin it still runs to 100, so that the worker waiting for it goes on.
+  int progressValue_ = 0;
 
   // ---- shared with the workers ----
   std::atomic<EnumLanguage> currentLanguage_{English};

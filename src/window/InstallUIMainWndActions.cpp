@@ -156,6 +156,7 @@ void InstallUIMainWnd::RetryAction() {
   analytics_.AddUserLogEvent("Download", "8-1.ClickTryAgain", AttemptLabel());
   analytics_.AddUserLog_funnel("CoreFuncEvent", "Downloading", 0, "Download", "CoreFuncStart", "null");
   state_.retry = true;
+  progressValue_ = 0;
   if (progress_) progress_->state.value = 0;
   BeginInstallTask();
 }

@@ -252,7 +252,7 @@ void InstallUIMainWnd::OnTimer(unsigned id) {
   }
 }
 
-int InstallUIMainWnd::ProgressValue() const { return progress_ ? progress_->state.value : 0; }
+int InstallUIMainWnd::ProgressValue() const { return progressValue_; }
 
 void InstallUIMainWnd::ShowErrorState() { SetTaskbarProgress(ProgressValue(), toolkit::TaskbarState::kError); }
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,6 +130,25 @@ TEST_F(InstallFlowTest, TheBarRunsTo100FromEveryPointTheInstallerEndsAt) {
       EXPECT_LE(steps, 11) << endsAt << " " << announced;
     }
   }
+}
+
+// A skin without the bar or its label cannot hold the worker: the window's
+// own value runs to 100 all the same.
+TEST_F(InstallFlowTest, AWindowWithoutABarStillReleasesTheWorker) {
+  const auto rename = [](std::string xml) {
+    for (const char* name : {"install_progress", "install_label"})
+      xml = std::regex_replace(xml, std::regex(std::string("name=\"") + name + "\""), "name=\"renamed\"");
+    return xml;
+  };
+  auto window = Open(bed_.ChangedSkin({{"InstallRunning.xml", rename}}));
+  ASSERT_EQ(window->Find("install_progress"), nullptr);
+  StartInstall(*window);
+  InstallUIMainWnd::DownloadProgressCallback(100 * 1048576LL, 100 * 1048576LL);
+  RunUpToTheInstaller(*window);
+  window->State().installerFinished = true;
+  window->InstallerEnded();
+  for (int steps = 0; !window->State().progressFinished.Wait(0) && steps < 30; ++steps) Advance(500);
+  EXPECT_TRUE(window->State().progressFinished.Wait(0));
 }
 
 // One percent per (estimate + extra time) × 100 ms, the estimate being about
