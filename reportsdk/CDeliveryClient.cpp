@@ -7,15 +7,17 @@
 
 #include "SdkLog.h"
 #include "download/CLibcurlTool.h"
+#include "startup/LocalSettings.h"
 
+// The deployment's hosts; a publisher's build sets its own (hosts.txt).
 #ifndef SETUP_COLLECTOR_HOST
-#define SETUP_COLLECTOR_HOST "127.0.0.1:47810"
+#define SETUP_COLLECTOR_HOST "collect.quenlo-example.com"
 #endif
 #ifndef SETUP_COLLECTOR_TEST_HOST
-#define SETUP_COLLECTOR_TEST_HOST "127.0.0.1:47811"
+#define SETUP_COLLECTOR_TEST_HOST "collect-test.quenlo-example.com"
 #endif
 #ifndef SETUP_GA4_HOST
-#define SETUP_GA4_HOST "127.0.0.1:47812"
+#define SETUP_GA4_HOST "www.google-analytics.com"
 #endif
 
 namespace {
@@ -25,28 +27,40 @@ size_t CollectAnswer(void* data, size_t size, size_t count, void* answer) {
   return size * count;
 }
 
-// A 4xx answer refuses the request itself, except 408 (request timeout)
-// and 429 (too many requests), which ask to come again later.
+// Only a request the collector can never take is refused for good: a
+// malformed one (400) or one too large (413, 414). Every other answer, a
+// 401, 403 or 404 of a collector being deployed among them, may change.
 int ResultOf(int status, int success) {
   if (status == success) return kDeliveryAccepted;
-  const bool refused = status >= 400 && status < 500 && status != 408 && status != 429;
+  const bool refused = status == 400 || status == 413 || status == 414;
   return refused ? kDeliveryRefused : kDeliveryFailed;
+}
+
+long LimitedMs(long seconds, int limitMs) {
+  const long configured = seconds * 1000;
+  return limitMs > 0 && limitMs < configured ? limitMs : configured;
 }
 
 }  // namespace
 
+// A build for tests may send every analytics item to one host of its
+// settings file instead (AnalyticsHost: the demo's loopback services).
 DeliveryConfig DeliveryConfig::BuiltIn() {
+  const std::string testHost = LocalSettings::AnalyticsHost();
+  const auto url = [&testHost](const char* host, const char* path) {
+    return "https://" + (testHost.empty() ? std::string(host) : testHost) + path;
+  };
   DeliveryConfig config;
-  config.collectorUrl = std::string("https://") + SETUP_COLLECTOR_HOST + "/collect";
-  config.testCollectorUrl = std::string("https://") + SETUP_COLLECTOR_TEST_HOST + "/collector";
-  config.ga4Base = std::string("https://") + SETUP_GA4_HOST;
+  config.collectorUrl = url(SETUP_COLLECTOR_HOST, "/collect");
+  config.testCollectorUrl = url(SETUP_COLLECTOR_TEST_HOST, "/collector");
+  config.ga4Base = url(SETUP_GA4_HOST, "");
   return config;
 }
 
 CDeliveryClient::CDeliveryClient(DeliveryConfig config, std::wstring installerDir, bool testEnv)
     : config_(std::move(config)), installerDir_(std::move(installerDir)), testEnv_(testEnv) {}
 
-int CDeliveryClient::Attempt(const SendItem& item) const {
+int CDeliveryClient::Attempt(const SendItem& item, int limitMs) const {
   switch (item.kind) {
     case kSendKindGa4Query:
       // The queue file names the request's address, and any user may write
@@ -55,9 +69,10 @@ int CDeliveryClient::Attempt(const SendItem& item) const {
         WriteSdkLog("Queued GA4 request for another host dropped");
         return kDeliveryRefused;
       }
-      return ResultOf(PostDataError(item.content, ""), 204);
+      return ResultOf(PostDataError(item.content, "", limitMs), 204);
     case kSendKindEventJson:
-      return ResultOf(PostDataError(testEnv_ ? config_.testCollectorUrl : config_.collectorUrl, item.content), 200);
+      return ResultOf(
+          PostDataError(testEnv_ ? config_.testCollectorUrl : config_.collectorUrl, item.content, limitMs), 200);
     default:
       return kDeliveryRefused;
   }
@@ -70,7 +85,7 @@ std::string CDeliveryClient::Proxy() const {
   return word;
 }
 
-int CDeliveryClient::PostDataError(const std::string& url, const std::string& body) const {
+int CDeliveryClient::PostDataError(const std::string& url, const std::string& body, int limitMs) const {
   CURL* handle = curl_easy_init();
   if (!handle) return 0;
   curl_slist* headers = nullptr;
@@ -87,8 +102,8 @@ int CDeliveryClient::PostDataError(const std::string& url, const std::string& bo
   curl_easy_setopt(handle, CURLOPT_HEADER, 1L);
   curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, config_.connectTimeoutSeconds);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT, config_.totalTimeoutSeconds);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, LimitedMs(config_.connectTimeoutSeconds, limitMs));
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, LimitedMs(config_.totalTimeoutSeconds, limitMs));
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectAnswer);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer);
   // "proxy.txt" overrides the system's proxy for the analytics alone. This

@@ -12,7 +12,8 @@
 #include "SendItem.h"
 
 // Where and how long to deliver. The hosts are deployment settings fixed at
-// build time (SETUP_COLLECTOR_HOST, SETUP_COLLECTOR_TEST_HOST, SETUP_GA4_HOST).
+// build time (SETUP_COLLECTOR_HOST, SETUP_COLLECTOR_TEST_HOST, SETUP_GA4_HOST;
+// in builds for tests the settings file's AnalyticsHost may replace them).
 struct DeliveryConfig {
   std::string collectorUrl;      // production collector, ".../collect"
   std::string testCollectorUrl;  // test collector, ".../collector"
@@ -30,10 +31,11 @@ class CDeliveryClient {
 
   const DeliveryConfig& Config() const { return config_; }
   // One attempt; a DeliveryResult: accepted when the endpoint answered
-  // with its success code.
-  int Attempt(const SendItem& item) const;
+  // with its success code. `limitMs` (0: none) bounds the attempt below
+  // the configured time limits.
+  int Attempt(const SendItem& item, int limitMs = 0) const;
   // One POST; the HTTP status, 0 when no answer arrived.
-  int PostDataError(const std::string& url, const std::string& body) const;
+  int PostDataError(const std::string& url, const std::string& body, int limitMs = 0) const;
   // The first word of "proxy.txt", or empty.
   std::string Proxy() const;
 

@@ -77,10 +77,26 @@ CQueueFile::Session CQueueFile::Begin() {
     session.lock->ReadAt(0, &stamp, sizeof stamp);
   else
     session.lock.reset();  // alone, or reloading every time
-  session.file = platform::OpenSharedFile(path_, platform::OpenMode::kExisting);
+  bool missing = false;
+  session.file = platform::OpenSharedFile(path_, platform::OpenMode::kExisting, &missing);
+  session.usable = session.file || missing;
+  if (!session.usable) {
+    if (!unusable_)
+      WriteSdkLog("Queue file cannot be opened, changes kept in memory: %s", platform::WideToUtf8(path_).c_str());
+    unusable_ = true;
+    return session;
+  }
+  unusable_ = false;
   const int64_t size = session.file ? session.file->Size() : -1;
-  if (!session.lock || !loaded_ || stamp != stamp_ || size != size_) Load(session.file.get());
+  if (!session.lock || !loaded_ || stamp != stamp_ || size != size_) {
+    Load(session.file.get());
+    Reapply();
+  }
   stamp_ = stamp;
+  if (!unwritten_.empty() && Rewrite(session)) {
+    Commit(session);
+    session.file = platform::OpenSharedFile(path_, platform::OpenMode::kExisting);
+  }
   return session;
 }
 
@@ -137,6 +153,34 @@ CQueueFile::Index::iterator CQueueFile::FindWaiting(const std::string& guid, con
   return byGuid_.end();
 }
 
+void CQueueFile::AddSlot(const std::string& guid, const std::string& content, int64_t statusOffset) {
+  slots_.push_back({guid, content, statusOffset, true});
+  byGuid_.emplace(guid, slots_.size() - 1);
+}
+
+void CQueueFile::MarkDelivered(Index::iterator found) {
+  slots_[found->second].waiting = false;
+  byGuid_.erase(found);
+  ++delivered_;
+}
+
+// The slots these changes touch have no place in the file yet: the next
+// change rewrites it whole.
+void CQueueFile::Reapply() {
+  for (const Unwritten& change : unwritten_) {
+    const auto found = FindWaiting(change.guid, change.content);
+    if (change.added && found == byGuid_.end()) AddSlot(change.guid, change.content, 0);
+    if (!change.added && found != byGuid_.end()) MarkDelivered(found);
+    inPlace_ = false;
+  }
+}
+
+void CQueueFile::KeepUnwritten(const std::string& guid, const std::string& content, bool added) {
+  unwritten_.push_back({guid, content, added});
+  inPlace_ = false;
+  Forget();
+}
+
 bool CQueueFile::AppendInPlace(platform::SharedFile& file, const std::string& guid, const std::string& content) {
   const std::string lead = slots_.empty() ? "\n" : ",\n";
   size_t statusAt = 0;
@@ -146,8 +190,7 @@ bool CQueueFile::AppendInPlace(platform::SharedFile& file, const std::string& gu
   if (!file.WriteAt(tail_, piece.data(), piece.size()) ||
       !file.WriteAt(static_cast<int64_t>(kCountLead.size()), count.data(), count.size()))
     return false;
-  slots_.push_back({guid, content, tail_ + static_cast<int64_t>(lead.size() + statusAt), true});
-  byGuid_.emplace(guid, slots_.size() - 1);
+  AddSlot(guid, content, tail_ + static_cast<int64_t>(lead.size() + statusAt));
   tail_ += static_cast<int64_t>(piece.size() - kTail.size());
   size_ = tail_ + static_cast<int64_t>(kTail.size());
   count_ = static_cast<int>(slots_.size());
@@ -171,9 +214,9 @@ bool CQueueFile::Rewrite(Session& session) {
   session.file.reset();  // no open handle of ours in the way of the rename
   if (!platform::ReplaceFileContent(path_, text)) {
     WriteSdkLog("Queue file not written: %s", platform::WideToUtf8(path_).c_str());
-    Forget();
     return false;
   }
+  unwritten_.clear();
   slots_.clear();
   byGuid_.clear();
   for (Slot& slot : kept) {
@@ -191,10 +234,11 @@ bool CQueueFile::Rewrite(Session& session) {
 
 bool CQueueFile::Add(const std::string& guid, const std::string& content) {
   Session session = Begin();
-  bool stored = inPlace_ && session.file && AppendInPlace(*session.file, guid, content);
+  bool stored = session.usable && inPlace_ && session.file && AppendInPlace(*session.file, guid, content);
   if (!stored) {
-    slots_.push_back({guid, content, 0, true});
-    stored = Rewrite(session);
+    AddSlot(guid, content, 0);
+    stored = session.usable && Rewrite(session);
+    if (!stored) KeepUnwritten(guid, content, true);
   }
   Commit(session);
   return stored;
@@ -204,14 +248,14 @@ bool CQueueFile::Remove(const std::string& guid, const std::string& content) {
   Session session = Begin();
   const auto found = FindWaiting(guid, content);
   if (found == byGuid_.end()) return true;
-  Slot& slot = slots_[found->second];
-  byGuid_.erase(found);
-  slot.waiting = false;
-  ++delivered_;
+  const int64_t statusOffset = slots_[found->second].statusOffset;
+  MarkDelivered(found);
   const char delivered = '0' + kStatusDelivered;
-  const bool marked = inPlace_ && session.file && session.file->WriteAt(slot.statusOffset, &delivered, 1);
-  // Compaction once half are delivered keeps each change's cost constant.
-  const bool written = (marked && delivered_ * 2 < slots_.size()) || Rewrite(session);
+  const bool marked =
+      session.usable && inPlace_ && session.file && session.file->WriteAt(statusOffset, &delivered, 1);
+  const bool compact = delivered_ >= kMinCompaction && delivered_ * 2 >= slots_.size();
+  const bool written = (marked && !compact) || (session.usable && Rewrite(session)) || marked;
+  if (!written) KeepUnwritten(guid, content, false);
   Commit(session);
   return written;
 }

@@ -8,11 +8,19 @@
 //    document, over that closing text, and only then the new count;
 //  - a delivered entry keeps its place: its one-digit status becomes 2,
 //    which every reader skips;
-//  - once half of the entries are delivered ones, the waiting entries are
-//    written to a new file, synced and renamed over the old one.
+//  - once half of the entries, and at least kMinCompaction, are delivered
+//    ones, the waiting entries are written to a new file, synced and
+//    renamed over the old one (so a short queue is not rewritten and synced
+//    at every delivery).
 // A file cut at any byte keeps every entry that was complete before the cut
 // readable; a file in any other layout (an older writer's, a cut or an
 // unreadable one) is rewritten whole at its next change.
+//
+// A file that is there but cannot be opened (locked, refused, out of
+// descriptors) is never taken for a missing one: nothing is written over
+// it and no entry counts as delivered elsewhere. Changes meanwhile are kept
+// in memory and written, merged with what the file holds then, at the
+// first look or change that can open it.
 //
 // Processes share the file. Each change holds an exclusive lock of
 // "tempga.wk.lock", whose first bytes count the changes, so that a process
@@ -37,6 +45,8 @@ class CQueueFile {
   // Entry status: waiting, or delivered (skipped by every reader).
   static constexpr int kStatusWaiting = 0;
   static constexpr int kStatusDelivered = 2;
+  // Delivered entries needed before a compaction.
+  static constexpr size_t kMinCompaction = 32;
 
   struct Entry {
     std::string guid, content;
@@ -53,11 +63,12 @@ class CQueueFile {
   const std::wstring& Path() const { return path_; }
   // The document as far as it could be read; a missing file is an empty one.
   Json::Value Read() const;
-  // Adds a waiting entry; false when it could not be stored.
+  // Adds a waiting entry; false when the file could not take it now (the
+  // entry is kept in memory and written later).
   bool Add(const std::string& guid, const std::string& content);
   // Marks a waiting entry with this guid and content delivered (equal
   // guids, events of one millisecond, are told apart by their content).
-  // False when the file could not be written.
+  // False when the file could not take the change now (kept as Add's).
   bool Remove(const std::string& guid, const std::string& content);
   // The waiting entries among the first `send_count`, in file order;
   // *counted receives `send_count`.
@@ -74,9 +85,16 @@ class CQueueFile {
     bool waiting;
   };
   // One change or look: the change lock and the open queue file (either
-  // may be null when it cannot be opened).
+  // may be null when it cannot be opened). A usable session knows what the
+  // file holds: it is open, or there is none.
   struct Session {
     std::unique_ptr<platform::SharedFile> lock, file;
+    bool usable = false;
+  };
+  // A change made in memory that the file did not take yet.
+  struct Unwritten {
+    std::string guid, content;
+    bool added;  // else delivered
   };
 
   Session Begin();
@@ -87,10 +105,18 @@ class CQueueFile {
   void Forget();  // the next session reloads
   using Index = std::unordered_multimap<std::string, size_t>;  // guid -> slot
   Index::iterator FindWaiting(const std::string& guid, const std::string& content);
+  void AddSlot(const std::string& guid, const std::string& content, int64_t statusOffset);
+  void MarkDelivered(Index::iterator found);
+  // Applies the unwritten changes to what was just loaded.
+  void Reapply();
+  // A change the file did not take: kept, and the next session reloads.
+  void KeepUnwritten(const std::string& guid, const std::string& content, bool added);
 
   std::wstring path_, lockPath_;
   std::vector<Slot> slots_;  // every entry of the file, delivered ones too
   Index byGuid_;             // the waiting slots
+  std::vector<Unwritten> unwritten_;
+  bool unusable_ = false;    // the last session could not open the file
   int count_ = 0;          // send_count as the file says
   size_t delivered_ = 0;   // slots with status 2
   bool loaded_ = false;

@@ -35,14 +35,16 @@ int CSendQueue::QueueSendItem(const std::string& key, const std::string& content
   SendItem item{key, SendKindOf(content), content, nullptr, 0};
   {
     std::lock_guard<std::mutex> hold(lock_);
-    if (file_ && (!persist || file_->Add(key, content))) item.entryFile = file_;
+    // The file keeps the entry in memory when it cannot be written now.
+    if (file_ && persist) file_->Add(key, content);
+    item.entryFile = file_;
     if (!wait) {
       queue_.push_back(std::move(item));
       return 0;
     }
     ++inFlight_;
   }
-  return DeliverItem(std::move(item)) ? 0 : -2;
+  return DeliverItem(std::move(item), kWaitBudgetMs) ? 0 : -2;
 }
 
 void CSendQueue::Pause() const { std::this_thread::sleep_for(std::chrono::milliseconds(retryPauseMs_)); }
@@ -51,7 +53,7 @@ void CSendQueue::Pause() const { std::this_thread::sleep_for(std::chrono::millis
 int CSendQueue::Round(const SendItem& item) {
   int result = kDeliveryFailed;
   for (int i = 0; i < kAttempts; ++i) {
-    result = attempt_(item);
+    result = attempt_(item, 0);
     if (result == kDeliveryAccepted) break;
     Pause();
     if (result == kDeliveryRefused) break;
@@ -59,7 +61,9 @@ int CSendQueue::Round(const SendItem& item) {
   return result;
 }
 
-bool CSendQueue::DeliverItem(SendItem item) {
+// A waiting caller gets one attempt within its budget and never a pause:
+// the sender thread goes on with the item.
+bool CSendQueue::DeliverItem(SendItem item, int budgetMs) {
   std::unique_ptr<platform::SharedFile> claim;
   CQueueFile::ClaimResult claimed = CQueueFile::kClaimed;
   if (item.entryFile) {
@@ -67,9 +71,9 @@ bool CSendQueue::DeliverItem(SendItem item) {
     claimed = item.entryFile->Claim(item.key, item.content, &claim);
   }
   int result = kDeliveryAccepted;  // an entry gone from the file was delivered elsewhere
-  if (claimed == CQueueFile::kClaimed) result = Round(item);
+  if (claimed == CQueueFile::kClaimed) result = budgetMs > 0 ? attempt_(item, budgetMs) : Round(item);
   if (claimed == CQueueFile::kBusy) {
-    Pause();
+    if (budgetMs == 0) Pause();
     result = kDeliveryFailed;
   }
   const bool dropped = result == kDeliveryRefused && ++item.refusedRounds >= kRefusedRounds;

@@ -19,12 +19,16 @@
 
 class CSendQueue {
  public:
-  // One delivery attempt; a DeliveryResult.
-  using Attempt = std::function<int(const SendItem&)>;
+  // One delivery attempt within `limitMs` (0: the client's own time
+  // limits); a DeliveryResult.
+  using Attempt = std::function<int(const SendItem&, int limitMs)>;
 
   static constexpr int kRepeatWindowSeconds = 60;
   static constexpr int kRepeatLimit = 10;
   static constexpr int kAttempts = 3;
+  // How long a waiting call may hold its caller in all: the flow never
+  // waits on the network for longer.
+  static constexpr int kWaitBudgetMs = 2000;
   // Rounds refused for good after which an item is dropped.
   static constexpr int kRefusedRounds = 3;
 
@@ -38,14 +42,16 @@ class CSendQueue {
   std::wstring QueueFilePath() const;
 
   // 0 queued (or delivered when waiting), -1 dropped as a repeat, -2 the
-  // waited delivery failed and the item is queued for the sender thread.
+  // waited delivery did not succeed within kWaitBudgetMs and the item is
+  // queued for the sender thread (one copy: asking again adds another).
   // Without `persist` the item is an entry of the queue file already.
   int QueueSendItem(const std::string& key, const std::string& content, bool persist, bool wait);
-  // One round of up to three attempts, unless another process has the
-  // item's entry. Delivered, its entry leaves the queue file; refused for
-  // good kRefusedRounds times, it is dropped; otherwise it goes to the back
-  // of the queue. True when the item is delivered, here or elsewhere.
-  bool DeliverItem(SendItem item);
+  // One round of up to three attempts, or with a `budgetMs` one attempt
+  // within it and no pause, unless another process has the item's entry.
+  // Delivered, its entry leaves the queue file; refused for good
+  // kRefusedRounds times, it is dropped; otherwise it goes to the back of
+  // the queue. True when the item is delivered, here or elsewhere.
+  bool DeliverItem(SendItem item, int budgetMs = 0);
   // Re-queues the waiting entries of the queue file; returns how many of
   // them were pending and *counted the file's `send_count`.
   int ReadHistory(int* counted);

@@ -1,16 +1,25 @@
 #include "Ga4Request.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace Ga4Request {
 
+namespace {
+
+bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+}  // namespace
+
 std::string UrlEncode(const std::string& text) {
   static const char kHex[] = "0123456789abcdef";
   std::string encoded;
-  for (unsigned char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const bool escape = c == '%' && i + 2 < text.size() && IsHexDigit(text[i + 1]) && IsHexDigit(text[i + 2]);
     const bool kept = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                      (c != 0 && std::strchr("!&'()*-.=_~", c) != nullptr);
+                      (c != 0 && std::strchr("!&'()*-.=_~", c) != nullptr) || escape;
     if (kept) {
       encoded += static_cast<char>(c);
     } else {

@@ -7,8 +7,9 @@
 namespace Ga4Request {
 
 // Keeps 0-9, A-Z, a-z and ! & ' ( ) * - . = _ ~ (so "&" and "=" keep the
-// parameter structure); every other byte becomes "%" and two lower-case hex
-// digits.
+// parameter structure) and a "%" that begins an escape (a caller's value
+// escaped already, such as an "&" of a label as %26); every other byte
+// becomes "%" and two lower-case hex digits.
 std::string UrlEncode(const std::string& text);
 // The value after "&<name>=" up to the next "&"; empty when absent.
 std::string ParamValue(const std::string& params, const std::string& name);

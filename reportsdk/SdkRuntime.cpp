@@ -10,7 +10,7 @@ SdkRuntime& SdkRuntime::Get() {
 }
 
 SdkRuntime::SdkRuntime()
-    : queue_([this](const SendItem& item) { return Attempt(item); }), sender_(queue_) {
+    : queue_([this](const SendItem& item, int limitMs) { return Attempt(item, limitMs); }), sender_(queue_) {
   Configure(DeliveryConfig::BuiltIn(), SdkTiming());
 }
 
@@ -33,11 +33,11 @@ DeliveryConfig SdkRuntime::Delivery() const {
 }
 
 // The client is copied out of the lock, so a delivery never holds it.
-int SdkRuntime::Attempt(const SendItem& item) {
+int SdkRuntime::Attempt(const SendItem& item, int limitMs) {
   std::shared_ptr<const CDeliveryClient> client;
   {
     std::lock_guard<std::mutex> hold(clientLock_);
     client = client_;
   }
-  return client->Attempt(item);
+  return client->Attempt(item, limitMs);
 }

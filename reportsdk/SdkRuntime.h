@@ -39,7 +39,7 @@ class SdkRuntime {
 
  private:
   SdkRuntime();
-  int Attempt(const SendItem& item);
+  int Attempt(const SendItem& item, int limitMs);
 
   mutable std::mutex clientLock_;
   std::shared_ptr<const CDeliveryClient> client_;

@@ -17,7 +17,7 @@ enum SendKind : int32_t {
 enum DeliveryResult : int32_t {
   kDeliveryAccepted = 0,
   kDeliveryFailed = 1,   // worth another try: no answer, a server error, a busy or slow server
-  kDeliveryRefused = 2,  // never accepted: an unknown kind, or a refusal of the request itself
+  kDeliveryRefused = 2,  // never accepted: an unknown kind, a malformed or too large request
 };
 
 struct SendItem {

@@ -2,8 +2,8 @@
 # Fails unless a Windows program is built as it ships: a program that honours
 # the test switches of the files beside it holds their names as UTF-16 texts
 # ("ov_downloader.cfg": TestEnv, AutoRun, CrashTest, CaBundle, TlsVerify,
-# ServiceHost; the SDK's "test.wk": TestEnv), and one that trusts a test
-# signing root holds it as hexadecimal DER. Names everything it finds.
+# ServiceHost, AnalyticsHost; the SDK's "test.wk": TestEnv), and one that
+# trusts a test signing root holds it as hexadecimal DER. Names everything it finds.
 #
 # usage: scripts/check-release.sh <program.exe> [test root .der...]
 set -euo pipefail
@@ -11,7 +11,7 @@ exe=${1:?usage: $0 <program.exe> [test root .der...]}
 shift
 [ -f "$exe" ] || { echo "check-release: $exe does not exist" >&2; exit 1; }
 found=()
-for name in TestEnv AutoRun CrashTest CaBundle TlsVerify ServiceHost; do
+for name in TestEnv AutoRun CrashTest CaBundle TlsVerify ServiceHost AnalyticsHost; do
   if LC_ALL=C grep -qaP "$(printf '%s' "$name" | sed 's/./&\\x00/g')" "$exe"; then
     found+=("the test switch $name")
   fi

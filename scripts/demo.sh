@@ -6,10 +6,13 @@
 # says that the installation is complete and Quenlo starts by itself (the
 # shipped configuration's NeedStart_flag). A terminal bar shows the download;
 # the end names where Quenlo went, that it started, where the log is and
-# whether the log upload that closing the window starts arrived. Everything
-# stays in build/demo.
+# whether the log upload that closing the window starts arrived, and how long
+# the user waited from the installer's end to the finished page and to the
+# product. Everything stays in build/demo: Setup and the copies it starts see
+# one drive only, build/demo/drive, for their download folder.
 #
-#   scripts/demo.sh [--tampered-first | --proxy | --installer-fails | --browse]
+#   scripts/demo.sh [--tampered-first | --proxy | --installer-fails | --browse |
+#                    --analytics-down | --nginx-only]
 #
 # --tampered-first serves a tampered copy first: the run must end on the
 # failure page with DL014; the user then retries with the good package.
@@ -21,17 +24,24 @@
 # on the failure page with its title (DL033), never on the finished page.
 # --browse has the user choose the folder through Browse and its folder
 # dialog: Quenlo must land there.
+# --analytics-down: the analytics collector and GA4 refuse every connection;
+# each of the two waits above must stay under 3 s.
+# --nginx-only: nginx alone, with publisher-example/deploy's rules, serves
+# the configuration answer, the package and the data service's answers; no
+# reference service runs.
 # Exits non-zero when any step fails. `make demo` builds first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 bin="${SETUP_BIN_DIR:-$root/build/linux/bin}"
 demo="${SETUP_DEMO_DIR:-$root/build/demo}"
-tampered_first=0 through_proxy=0
+tampered_first=0 through_proxy=0 analytics_down=0 nginx_only=0
 [ "${1:-}" = --tampered-first ] && tampered_first=1
 [ "${1:-}" = --proxy ] && through_proxy=1
 installer_fails=0; [ "${1:-}" = --installer-fails ] && installer_fails=1
 browse=0; [ "${1:-}" = --browse ] && browse=1
+[ "${1:-}" = --analytics-down ] && analytics_down=1
+[ "${1:-}" = --nginx-only ] && nginx_only=1
 for tool in nginx openssl python3 md5sum curl $( ((through_proxy)) && echo tinyproxy); do
   command -v "$tool" >/dev/null || { echo "demo: $tool is missing (make deps installs it)" >&2; exit 1; }
 done
@@ -45,8 +55,55 @@ fail() { echo "demo: FAILED: $*" >&2; exit 1; }
 # shellcheck source=loopback-services.sh
 . scripts/loopback-services.sh
 
-echo "== Loopback peers: nginx (HTTPS, HTTP/2, 400 KB/s per connection) and the reference services"
-loopback_start "$demo/services" "$bin/refservices" 400k || fail "the services did not start"
+# What a publisher's nginx holds beside the answer and the package: one
+# banner picture with its list, and the privacy and licence links.
+deploy_data() {
+  local www=$1 base="https://127.0.0.1:$NGINX_PORT"
+  mkdir -p "$www/banners" "$www/data"
+  cp skin/skin/anima/1.png "$www/banners/1.png"
+  printf '[{"banner_url":"%s/banners/1.png","jump_url":"https://www.quenlo-example.com/","prompt":"Quenlo","sort":1}]\n' \
+    "$base" >"$www/data/banners.json"
+  printf '[{"lang_code":"en","urls":[{"field":"p","url":"%s"},{"field":"tc","url":"%s"}]}]\n' \
+    "https://www.quenlo-example.com/privacy-policy.html" "https://www.quenlo-example.com/terms-of-service.html" \
+    >"$www/data/privacy.json"
+}
+
+# The user's two waits, from the time stamps of Setup's log: the
+# installer's end to the finished page, and Start to the product's start.
+# With --analytics-down each must stay under 3 s.
+check_waits() {
+  python3 - "$1" "$analytics_down" <<'PY' || fail "a wait took 3 s or more (log: $1)"
+import datetime, re, sys
+log, strict = sys.argv[1], sys.argv[2] == "1"
+stamps = {}
+for line in open(log, encoding="utf-8", errors="replace"):
+    m = re.match(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,\d{3})--", line)
+    if not m:
+        continue
+    for key, text in (("installed", " install Finished, nWaitSeconds"), ("page", " Finished page"),
+                      ("start", " Start product"), ("started", " Product started")):
+        if text in line:
+            stamps[key] = datetime.datetime.strptime(m.group(1), "%Y-%m-%d %H:%M:%S,%f")
+ok = True
+for name, a, b in (("the installer's end to the finished page", "installed", "page"),
+                   ("Start to the product's start", "start", "started")):
+    if a not in stamps or b not in stamps:
+        print(f"  {name}: not in the log"); ok = False; continue
+    gap = (stamps[b] - stamps[a]).total_seconds()
+    print(f"  {name}: {gap:.2f} s")
+    ok = ok and (gap < 3 or not strict)
+sys.exit(0 if ok else 1)
+PY
+}
+
+if (( nginx_only )); then
+  echo "== Loopback peer: nginx alone (HTTPS, HTTP/2, 400 KB/s per connection) with publisher-example/deploy's rules"
+  loopback_deploy "$demo/services" 400k || fail "nginx did not start"
+  deploy_data "$demo/services/www"
+else
+  echo "== Loopback peers: nginx (HTTPS, HTTP/2, 400 KB/s per connection) and the reference services"
+  loopback_start "$demo/services" "$bin/refservices" 400k || fail "the services did not start"
+fi
 if (( through_proxy )); then
   echo "== The system's proxy: tinyproxy on loopback, asking for basic authentication"
   loopback_proxy installer demo-pass || fail "the proxy did not start"
@@ -60,6 +117,9 @@ size=$(stat -c %s "$demo/good.exe")
 loopback_serve "$demo/$([ $tampered_first = 1 ] && echo tampered || echo good).exe"
 loopback_answer "$demo/good.exe" "$demo/tampered.exe"
 cp "$bin/Setup" "$demo/setup/Setup"
+# Without the reference services or with --analytics-down, the analytics go
+# to a loopback port where nothing listens.
+(( analytics_down || nginx_only )) && LOOPBACK_ANALYTICS=127.0.0.1:$(loopback_free_port)
 loopback_settings "$demo/setup" "$CA_PEM"
 printf 'type install_path_edit %s\nclick license_checkbox\nclick install_btn\n' "$demo/programs/Vantrel" >"$demo/user.script"
 install_root=$demo/programs/Vantrel/Quenlo
@@ -72,20 +132,16 @@ if (( browse )); then
   install_root=$demo/programs/chosen/Vantrel/Quenlo
 fi
 
-# Setup puts its download folder at the root of the roomiest fixed drive. As
-# root, run it in a private mount namespace whose mount table names only
+# Setup puts its download folder at the root of the roomiest fixed drive.
+# The mount table Setup and every copy it starts read names one drive only,
 # build/demo/drive, so that the demo leaves nothing outside build/demo.
 run_setup() {
   export APPDATA="$demo/appdata" XDG_DATA_HOME="$demo/data" SETUP_USER_SCRIPT="$demo/user.script"
   export STANDIN_SECONDS=2 STANDIN_PRODUCT_SECONDS=0
   (( installer_fails )) && export STANDIN_MODE=fail
-  if [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null; then
-    printf '/dev/setup-demo-drive %s ext4 rw 0 0\n' "$demo/drive" >"$demo/mounts"
-    unshare -m sh -c 'mount --make-rprivate / && mount --bind "$1" /proc/$$/mounts && exec timeout 120 "$2"' \
-      sh "$demo/mounts" "$demo/setup/Setup"
-  else
-    timeout 120 "$demo/setup/Setup"
-  fi
+  printf '/dev/setup-demo-drive %s ext4 rw 0 0\n' "$demo/drive" >"$demo/mounts"
+  export SETUP_MOUNT_TABLE="$demo/mounts"
+  timeout 120 "$demo/setup/Setup"
 }
 
 # Draws the bar from the window's progress: 0 to 85 is the download (with
@@ -180,6 +236,29 @@ for _ in $(seq 50); do [ -s "$install_root/quenlo-runs.txt" ] && break; sleep 0.
 echo "== Quenlo was installed into $install_root"
 echo "== Quenlo started: $(tail -n 1 "$install_root/quenlo-runs.txt")"
 echo "== Setup's log: $log"
+package=$(sed -n 's/.* \[Download File Path\]: //p' "$log" | tail -1)
+case "$package" in "$demo"/drive/*) ;; *) fail "the package went to '$package', outside $demo/drive" ;; esac
+echo "== The package was downloaded to $package"
+echo "== What the user waited for:"
+check_waits "$log"
+if (( analytics_down )); then
+  grep -q 'queued for later delivery' "$log" || fail "no analytics item was left queued (log: $log)"
+  echo "== The collector and GA4 refused; their items stay queued for the SDK's sender"
+fi
+if (( nginx_only )); then
+  access=$LOOPBACK_DIR/nginx/access.log
+  grep -q '"GET /queryDownloaderV2?LanguageId=[0-9]*&SoftWareID=578&SiteID=[0-9]*[^"]*" 200 ' "$access" \
+    || fail "nginx answered no configuration query (see $access)"
+  grep -q '"GET /packages/quenlo_setup.exe[^"]*" 206 ' "$access" || fail "nginx served no byte range (see $access)"
+  grep -q '"GET /banners/1.png[^"]*" 20[06] ' "$access" || fail "nginx served no banner picture (see $access)"
+  grep -q ' Configure Load From XML! ' "$log" || fail "Setup did not take nginx's answer (log: $log)"
+  for query in "LanguageId=1033&SoftWareID=579&SiteID=1" "LanguageId=1033&SoftWareID=..%2f578&SiteID=1"; do
+    status=$(curl -s -o /dev/null -w '%{http_code}' --cacert "$CA_PEM" "https://127.0.0.1:$NGINX_PORT/queryDownloaderV2?$query")
+    [ "$status" = 404 ] || fail "nginx answered $status to $query: a query without its answer must get 404"
+  done
+  echo "== nginx alone served the answer, the package in byte ranges and the data; other ids get 404 (embedded configuration)"
+  exit 0
+fi
 
 # Closing the window started a hidden copy of Setup that uploads this log.
 uploaded_as() {

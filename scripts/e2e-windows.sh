@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole job on Windows, as shipped: a release Setup.exe (no test
-# switches, no test PKI; scripts/make-installer.sh --x86_64 builds it into
+# switches, no test PKI; scripts/make-installer.sh --x86_64 --for-tests builds it into
 # build/installer-e2e from a publisher's folder whose hosts are the loopback
 # peers) under wine64 on a virtual X screen installs the signed stand-in (a
 # PE program) from them, driven with xdotool by a user who has only the
@@ -60,7 +60,7 @@ SERVICES_PORT=$(loopback_free_port)
 loopback_timestamps "$dir/timestamps" || fail "the time-stamp server did not start"
 loopback_publisher "$dir/publisher" "$win64/test-pki"
 release=$root/build/installer-e2e
-"$root/scripts/make-installer.sh" --x86_64 "$dir/publisher" "$release" >"$dir/make-installer.log" 2>&1 ||
+"$root/scripts/make-installer.sh" --x86_64 --for-tests "$dir/publisher" "$release" >"$dir/make-installer.log" 2>&1 ||
   { tail -30 "$dir/make-installer.log" >&2; fail "the release installer was not built (see $dir/make-installer.log)"; }
 
 loopback_start "$dir/services" "$linux/bin/refservices" 150k || fail "the loopback peers did not start"
@@ -70,7 +70,7 @@ loopback_tamper "$good" "$dir/tampered.exe"
 loopback_answer "$good" "$dir/tampered.exe"
 cp "$release/Setup.exe" "$dir/setup/Setup.exe"
 # What a local user may drop beside Setup.exe: a release honours none of it.
-printf '[Settings]\nTestEnv=1\nAutoRun=1\nCrashTest=1\nTlsVerify=0\nCaBundle=Z:\\nowhere.pem\nServiceHost=127.0.0.1:9\n' \
+printf '[Settings]\nTestEnv=1\nAutoRun=1\nCrashTest=1\nTlsVerify=0\nCaBundle=Z:\\nowhere.pem\nServiceHost=127.0.0.1:9\nAnalyticsHost=127.0.0.1:9\n' \
   >"$dir/setup/ov_downloader.cfg"
 printf '[Configs]\nTestEnv=1\n' >"$dir/setup/test.wk"
 

@@ -2,25 +2,26 @@
 # on loopback. A throwaway CA and its certificate for 127.0.0.1; nginx
 # serving www/ over HTTPS with HTTP/2 at a limited rate; the reference
 # services (configuration, download, alert, collector, log collection) over HTTPS on the
-# collector's fixed loopback port 47810, where a build for tests sends its
-# analytics; the settings file of a build for tests names them as the
-# service host, and a release is built with them as its hosts
-# (loopback_publisher).
+# port SERVICES_PORT (a free one unless set); the settings file of a build
+# for tests names them as the service and analytics host, and a release is
+# built with them as its hosts (loopback_publisher).
 #
 #   loopback_start DIR REFSERVICES RATE    on SERVICES_PORT; sets NGINX_PORT, CA_PEM
+#   loopback_deploy DIR RATE               nginx alone with publisher-example/deploy's
+#                                          rules (no reference service); sets NGINX_PORT, CA_PEM
 #   loopback_answer GOOD TAMPERED          the configuration answer for the package
 #   loopback_serve FILE                    serves FILE as the package
 #   loopback_settings FOLDER CA_PATH [LINE] Setup's settings file for these services
+#                                          (LOOPBACK_ANALYTICS: another analytics host)
 #   loopback_alerts, loopback_log_uploads  what the alert and log collection services received
 #   loopback_proxy USER PASSWORD           tinyproxy with basic authentication; sets PROXY_URL, PROXY_LOG
 #   loopback_timestamps DIR                a stand-in time-stamp server; sets TIMESTAMP_URL
 #   loopback_publisher COPY PKI            a publisher's folder for a release of these services
 #   loopback_stop                          (also run at exit)
 
-# The reference services' port: by default the collector's fixed loopback
-# port, where a build for tests sends its analytics. A release built for
-# these services names them at build time and may choose another.
-SERVICES_PORT=47810
+# The reference services' port. A release built for these services names it
+# at build time, so its script chooses it before loopback_publisher.
+SERVICES_PORT=""
 loopback_pids=()
 loopback_stop() {
   local pid
@@ -36,10 +37,10 @@ loopback_wait_port() {
   return 1
 }
 
-loopback_start() {
-  LOOPBACK_DIR=$1
-  local refservices=$2 rate=$3 dir=$1
-  mkdir -p "$dir"/{tls,www,answers,nginx/temp}
+# A throwaway CA and its certificate for 127.0.0.1 in DIR/tls; sets CA_PEM.
+loopback_tls() {
+  local dir=$1
+  mkdir -p "$dir/tls"
   openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 -subj /CN=loopback-ca \
     -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign \
     -keyout "$dir/tls/ca.key" -out "$dir/tls/ca.pem" 2>/dev/null || return 1
@@ -49,7 +50,13 @@ loopback_start() {
   openssl x509 -req -days 2 -in "$dir/tls/server.csr" -CA "$dir/tls/ca.pem" -CAkey "$dir/tls/ca.key" \
     -CAcreateserial -extfile "$dir/tls/server.ext" -out "$dir/tls/server.pem" 2>/dev/null || return 1
   CA_PEM=$dir/tls/ca.pem
+}
 
+# nginx on a free loopback port over HTTPS with HTTP/2, serving DIR/www at
+# RATE per connection, with the lines SERVER_RULES in its server block.
+loopback_nginx() {
+  local dir=$1 rate=$2 rules=$3
+  mkdir -p "$dir"/{www,nginx/temp}
   NGINX_PORT=$(loopback_free_port)
   cat >"$dir/nginx/nginx.conf" <<CONF
 $([ "$(id -u)" = 0 ] && echo "user root;")
@@ -64,16 +71,25 @@ http {
     listen 127.0.0.1:$NGINX_PORT ssl http2;
     ssl_certificate $dir/tls/server.pem; ssl_certificate_key $dir/tls/server.key;
     root $dir/www; limit_rate $rate;
+    $rules
   }
 }
 CONF
   nginx -c "$dir/nginx/nginx.conf" -p "$dir/nginx" &
   loopback_pids+=($!)
+  loopback_wait_port "$NGINX_PORT" || { echo "nginx did not start (see $dir/nginx/error.log)" >&2; return 1; }
+}
+
+loopback_start() {
+  LOOPBACK_DIR=$1
+  local refservices=$2 rate=$3 dir=$1 services_pid
+  mkdir -p "$dir/answers"
+  loopback_tls "$dir" && loopback_nginx "$dir" "$rate" "" || return 1
+  [ -n "$SERVICES_PORT" ] || SERVICES_PORT=$(loopback_free_port)
   "$refservices" --https "$dir/tls/server.pem" "$dir/tls/server.key" --port $SERVICES_PORT \
     --answers "$dir/answers" --files "$dir/www" >"$dir/refservices.out" 2>&1 &
-  local services_pid=$!
+  services_pid=$!
   loopback_pids+=($services_pid)
-  loopback_wait_port "$NGINX_PORT" || { echo "nginx did not start (see $dir/nginx/error.log)" >&2; return 1; }
   # Listening is not enough: another run's services may hold the port.
   for _ in $(seq 100); do
     grep -q "^PORT $SERVICES_PORT\$" "$dir/refservices.out" 2>/dev/null && return 0
@@ -84,15 +100,26 @@ CONF
   return 1
 }
 
+# What a publisher puts on their own nginx (publisher-example/deploy/): the
+# answers under www/answers, the package under www/packages.
+loopback_deploy() {
+  LOOPBACK_DIR=$1 LOOPBACK_ANSWERS=$1/www/answers LOOPBACK_PACKAGE=packages/quenlo_setup.exe
+  local dir=$1 rate=$2 rules
+  rules=$(cat "$(dirname "${BASH_SOURCE[0]}")/../publisher-example/deploy/setup-locations.conf")
+  mkdir -p "$dir/www/answers" "$dir/www/packages"
+  loopback_tls "$dir" && loopback_nginx "$dir" "$rate" "$rules" || return 1
+  SERVICES_PORT=$NGINX_PORT  # the one host the settings file names
+}
+
 # The tampered copy's digest is the extra MD5, so that only its signature fails.
 # Downloader_config 2: closing the window starts the hidden copy that uploads
 # the log to the log collection service.
 loopback_answer() {
-  local good=$1 tampered=$2
-  cat >"$LOOPBACK_DIR/answers/578.xml" <<XML
+  local good=$1 tampered=$2 url=https://127.0.0.1:$NGINX_PORT/${LOOPBACK_PACKAGE:-quenlo_setup.exe}
+  cat >"${LOOPBACK_ANSWERS:-$LOOPBACK_DIR/answers}/578.xml" <<XML
 <Downloader><Software_name>Quenlo</Software_name><Software_version>1.0.0.0</Software_version>
-<Download_url>https://127.0.0.1:$NGINX_PORT/quenlo_setup.exe</Download_url>
-<Extra_download_url>https://127.0.0.1:$NGINX_PORT/quenlo_setup.exe</Extra_download_url>
+<Download_url>$url</Download_url>
+<Extra_download_url>$url</Extra_download_url>
 <Md5>$(md5sum <"$good" | cut -d' ' -f1)</Md5><Md5_extra>$(md5sum <"$tampered" | cut -d' ' -f1)</Md5_extra>
 <Filesize>$(stat -c %s "$good")</Filesize><Process_name>Quenlo PDF Editor.exe</Process_name>
 <InstallTimeout>60</InstallTimeout><Additional_time>2</Additional_time><TimeoutCfg>3,20</TimeoutCfg>
@@ -101,7 +128,7 @@ loopback_answer() {
 XML
 }
 
-loopback_serve() { cp "$1" "$LOOPBACK_DIR/www/quenlo_setup.exe"; }
+loopback_serve() { cp "$1" "$LOOPBACK_DIR/www/${LOOPBACK_PACKAGE:-quenlo_setup.exe}"; }
 
 # A copy of a package with one byte changed in its middle.
 loopback_tamper() {
@@ -109,9 +136,11 @@ loopback_tamper() {
   printf '\x5a' | dd of="$2" bs=1 seek=$(( $(stat -c %s "$1") / 2 )) conv=notrunc status=none
 }
 
+# The analytics go to the reference collector unless LOOPBACK_ANALYTICS
+# names another host.
 loopback_settings() {
-  printf '[Settings]\nServiceHost=127.0.0.1:%s\nCaBundle=%s\n%s\n' "$SERVICES_PORT" "$2" "${3:-}" \
-    >"$1/ov_downloader.cfg"
+  printf '[Settings]\nServiceHost=127.0.0.1:%s\nAnalyticsHost=%s\nCaBundle=%s\n%s\n' "$SERVICES_PORT" \
+    "${LOOPBACK_ANALYTICS:-127.0.0.1:$SERVICES_PORT}" "$2" "${3:-}" >"$1/ov_downloader.cfg"
 }
 
 # Debian's tinyproxy on loopback, asking for basic authentication. No
@@ -154,8 +183,9 @@ loopback_timestamps() {
 
 # A copy of publisher-example/ that builds a release for these services: the
 # test PKI's publisher "pinned" signs Setup.exe and is the one pinned, every
-# host is the reference services' port, and the signature is time-stamped
-# by loopback_timestamps' server.
+# host is the reference services' port, the GA4 measurement id is the test
+# one, and the signature is time-stamped by loopback_timestamps' server. Its
+# hosts are this machine's, so only `make-installer.sh --for-tests` builds it.
 loopback_publisher() {
   local copy=$1 pki=$2 root
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -165,6 +195,7 @@ loopback_publisher() {
   cp "$pki/pinned.key" "$copy/signing/key.pem"
   cp "$pki/pinned.pem" "$copy/signing/cert.pem"
   sed -i -e "s/^SETUP_PUBLISHER_PIN=.*/SETUP_PUBLISHER_PIN=$("$root/scripts/test-signing.sh" pin "$pki")/" \
-    -e "s|^SETUP_TIMESTAMP_URL=.*|SETUP_TIMESTAMP_URL=${TIMESTAMP_URL:?loopback_timestamps first}|" "$copy/publisher.txt"
+    -e "s|^SETUP_TIMESTAMP_URL=.*|SETUP_TIMESTAMP_URL=${TIMESTAMP_URL:?loopback_timestamps first}|" \
+    -e "s/^SETUP_GA4_MEASUREMENT_ID=.*/SETUP_GA4_MEASUREMENT_ID=G-TESTBED001/" "$copy/publisher.txt"
   sed -i -E "/^SETUP_/s/=.*/=127.0.0.1:$SERVICES_PORT/" "$copy/hosts.txt"
 }

@@ -4,10 +4,13 @@
 # README.md describes each file). It is a release: no test switches, the
 # folder's publisher pin, signed with the folder's key and time-stamp server.
 #
-# usage: scripts/make-installer.sh [--x86_64] FOLDER [BUILDDIR]
+# usage: scripts/make-installer.sh [--x86_64] [--for-tests] FOLDER [BUILDDIR]
 #   BUILDDIR: build/installer, or build/installer-x86_64 with --x86_64, which
 #   builds the same release for x86_64 (it runs under wine64, where 32-bit
 #   programs cannot; scripts/e2e-windows.sh runs one).
+#   --for-tests: the release is for a test bed, so the check lets its hosts be
+#   this machine's and its GA4 measurement id the test one, which it refuses
+#   for a release users get.
 #
 # The folder is checked first (build/linux/bin/publishercheck, built when
 # missing): every problem is reported by file and line and nothing is built.
@@ -20,8 +23,16 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 triple=i686-w64-mingw32 default_build=installer
-[ "${1:-}" = --x86_64 ] && { triple=x86_64-w64-mingw32 default_build=installer-x86_64; shift; }
-folder=${1:?usage: $0 [--x86_64] FOLDER [BUILDDIR]}
+check_options=()
+while [[ "${1:-}" == --* ]]; do
+  case $1 in
+    --x86_64) triple=x86_64-w64-mingw32 default_build=installer-x86_64 ;;
+    --for-tests) check_options+=(--for-tests) ;;
+    *) echo "make-installer: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+folder=${1:?usage: $0 [--x86_64] [--for-tests] FOLDER [BUILDDIR]}
 builddir=${2:-$root/build/$default_build}
 [ -d "$folder" ] || { echo "make-installer: no folder $folder" >&2; exit 2; }
 folder=$(cd "$folder" && pwd)
@@ -56,7 +67,7 @@ mkdir -p "$staged/configure"
 # Every host setting the build declares must be in hosts.txt.
 mapfile -t host_settings < <(grep -oE '^set\(SETUP_[A-Z0-9_]+_HOSTS? ' "$root/CMakeLists.txt" | sed 's/^set(//; s/ $//')
 log "checking $folder"
-"$checker" "$folder" "$builddir/skin-check.zip" "${host_settings[@]}" || {
+"$checker" "${check_options[@]}" "$folder" "$builddir/skin-check.zip" "${host_settings[@]}" || {
   echo "make-installer: fix the problems above in $folder" >&2
   exit 1
 }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs the Windows tests: the x86_64 test program under wine64 (32-bit code
 # cannot run on these machines), the whole job of an x86_64 release
-# Setup.exe from loopback servers (scripts/e2e-windows.sh builds it), the
-# window of the x86_64 build for tests in every language
-# (scripts/screenshots.sh),
+# Setup.exe from loopback servers (scripts/e2e-windows.sh builds it), a log
+# upload from a profile path outside the ANSI code page
+# (scripts/e2e-unicode-profile.sh, with the profile tests of the test program
+# under code page 1251), the window of the x86_64 build for tests in every
+# language (scripts/screenshots.sh),
 # and the check that both Setup.exe builds import only KnownDLLs (the others
 # are delay-loaded) and have ASLR and NX.
 #
@@ -99,6 +101,16 @@ if "$root/scripts/e2e-windows.sh" "$win64" "$root/build/linux"; then
   log "the release Setup.exe installed and started the product and refused a tampered package"
 else
   fail "Setup.exe end to end (scripts/e2e-windows.sh)"
+fi
+
+# ---- 3b. a profile path outside the ANSI code page, on a Russian system ----
+report_ru=$win64/setup_tests-wine-ru.log
+(cd "$(dirname "$tests_exe")" && LC_ALL=ru_RU.UTF-8 run_wine "$report_ru" "$tests_exe" --gtest_color=no \
+  --gtest_filter='Win32UnicodeProfile.*') || fail "the profile tests under code page 1251 (log: $report_ru)"
+if "$root/scripts/e2e-unicode-profile.sh" "$win64" "$root/build/linux"; then
+  log "a log under C:\\users\\José Müller 山田 was uploaded on a Russian system"
+else
+  fail "the upload from a profile outside the ANSI code page (scripts/e2e-unicode-profile.sh)"
 fi
 
 # ---- 4. the x86_64 Setup.exe's window in every language: build/screens/ ----

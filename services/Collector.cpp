@@ -12,9 +12,11 @@
 // N requests (all when N is 0 or missing) misbehave; mode "none" ends it:
 //   fail       answer 500
 //   wrongcode  answer the other success code (204 for events, 200 for GA4)
+//   400, 404, ... (any status code) answer it
 //   stall      hold the request S seconds (default 60) before answering
 #include <json/json.h>
 
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -31,6 +33,8 @@ class Collector {
     if (mode == "stall") SleepSeconds(fault.seconds);
     if (mode == "fail") {
       res.status = 500;
+    } else if (!mode.empty() && mode.find_first_not_of("0123456789") == std::string::npos) {
+      res.status = std::atoi(mode.c_str());
     } else if (mode == "wrongcode") {
       res.status = successCode == 200 ? 204 : 200;
     } else {

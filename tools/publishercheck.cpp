@@ -2,21 +2,24 @@
 // installer of it, and names each problem by file and line:
 //   - the skin archive packed of it (its skin/ with configure.xml as
 //     configure/configure.xml): well-formed XML, window layouts the toolkit
-//     reads, every picture a layout names and every one the installer shows
-//     by name (those of the shipped skin that no file names) present,
-//     balanced markup in the language texts, and every key of the shipped
+//     reads, every control the installer drives in its main window, every
+//     picture a layout names and every one the installer shows by name
+//     (those of the shipped skin that no file names) present, balanced
+//     markup in the language texts, and every key of the shipped
 //     configure.xml and English language file present (the shipped skin is
 //     this program's own archive);
 //   - hosts.txt: every host setting of the build (given on the command line)
-//     set, and nothing else;
-//   - publisher.txt: the publisher pin, the time-stamp server and, optionally,
-//     the version texts;
+//     set, and nothing else; no loopback host;
+//   - publisher.txt: the publisher pin, the GA4 measurement id (not the test
+//     one), the time-stamp server and, optionally, the version texts;
 //   - signing/key.pem and signing/cert.pem: present and of one key pair.
+// --for-tests lets a build for tests name loopback hosts and the test
+// measurement id; a release is checked without it.
 // A closer with nothing to close is dropped by the toolkit, so it is only a
 // warning, and none where the shipped English text has the same; everything
 // else is an error and fails the check.
 //
-// usage: publishercheck FOLDER SKIN_ZIP HOST_SETTING...
+// usage: publishercheck [--for-tests] FOLDER SKIN_ZIP HOST_SETTING...
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <tinyxml2.h>
@@ -28,11 +31,13 @@
 #include <memory>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
 #include "toolkit/LayoutParser.h"
+#include "window/InstallUIMainWnd.h"
 #include "toolkit/Markup.h"
 #include "toolkit/Picture.h"
 #include "toolkit/ResourceArchive.h"
@@ -42,6 +47,9 @@ namespace {
 
 const char kConfigMember[] = "configure/configure.xml";
 const char kEnglishMember[] = "language/language_english.xml";
+const char kMainWindowMember[] = "InstallMainWnd.xml";
+// The measurement id of builds for tests and the demo.
+const char kTestMeasurementId[] = "G-TESTBED001";
 
 class Report {
  public:
@@ -165,6 +173,14 @@ void CheckMarkup(const std::string& file, const tinyxml2::XMLDocument& document,
   }
 }
 
+// The main window (its pages included) must hold every control the
+// installer finds by name: without its bar or its buttons an install
+// cannot be followed or finished.
+void CheckDrivenControls(const std::string& file, toolkit::WindowLayout* layout, Report* report) {
+  for (const std::string& name : InstallUIMainWnd::ControlNames())
+    if (!layout->root.Find(name)) report->Error(file, 0, "no control named \"" + name + "\": the installer drives it");
+}
+
 // An error message of the layout parser, "member[:line]: what".
 void LayoutError(const std::string& error, Report* report) {
   static const std::regex located(R"(([^:]+?)(?::([0-9]+))?: (.*))");
@@ -204,7 +220,10 @@ void CheckArchive(const toolkit::ResourceArchive& archive, const toolkit::Resour
     } else if (member.find('/') == std::string::npos && std::string(document.RootElement()->Name()) == "Window") {
       toolkit::WindowLayout layout;
       toolkit::LayoutParser parser(archive, L"");
-      if (!parser.ParseWindow(platform::Utf8ToWide(member), &layout)) LayoutError(parser.error(), report);
+      if (!parser.ParseWindow(platform::Utf8ToWide(member), &layout))
+        LayoutError(parser.error(), report);
+      else if (member == kMainWindowMember)
+        CheckDrivenControls(file, &layout, report);
     }
   }
   if (!hasConfig) report->Error("configure.xml", 0, "missing");
@@ -237,27 +256,43 @@ std::map<std::string, Setting> ReadSettings(const std::string& folder, const std
   return settings;
 }
 
-void CheckHosts(const std::string& folder, const std::set<std::string>& known, Report* report) {
+// The host part of "host[:port]" names this machine.
+bool IsLoopback(const std::string& hostAndPort) {
+  static const std::regex loopback(R"((localhost|.*\.localhost|127(\.[0-9]+){3}|0\.0\.0\.0)\.?)", std::regex::icase);
+  return std::regex_match(hostAndPort.substr(0, hostAndPort.find(':')), loopback);
+}
+
+void CheckHosts(const std::string& folder, const std::set<std::string>& known, bool forTests, Report* report) {
   const char file[] = "hosts.txt";
   static const std::regex hosts(R"([A-Za-z0-9.-]+(:[0-9]{1,5})?(;[A-Za-z0-9.-]+(:[0-9]{1,5})?)*)");
   const auto settings = ReadSettings(folder, file, report);
   for (const auto& [key, setting] : settings) {
-    if (!known.count(key))
+    if (!known.count(key)) {
       report->Error(file, setting.line, key + " is no host setting of this build");
-    else if (!std::regex_match(setting.value, hosts))
+      continue;
+    }
+    if (!std::regex_match(setting.value, hosts)) {
       report->Error(file, setting.line, key + ": \"" + setting.value + "\" is not host[:port][;host[:port]...]");
+      continue;
+    }
+    std::stringstream list(setting.value);
+    for (std::string host; std::getline(list, host, ';');)
+      if (!forTests && IsLoopback(host))
+        report->Error(file, setting.line, key + ": " + host + " is this machine: a release names the servers users reach");
   }
   for (const std::string& key : known)
     if (!settings.count(key)) report->Error(file, 0, "missing " + key);
 }
 
-void CheckPublisher(const std::string& folder, Report* report) {
+void CheckPublisher(const std::string& folder, bool forTests, Report* report) {
   const char file[] = "publisher.txt";
   const std::set<std::string> optional = {"SETUP_PRODUCT_NAME", "SETUP_COMPANY_NAME", "SETUP_LEGAL_COPYRIGHT"};
   // Each required setting with the form of its value.
   static const std::map<std::string, std::pair<std::regex, const char*>> required = {
       {"SETUP_PUBLISHER_PIN",
        {std::regex(R"([0-9a-fA-F]{64}(,[0-9a-fA-F]{64})*)"), "must be SHA-256 hashes in hexadecimal, \",\" between"}},
+      {"SETUP_GA4_MEASUREMENT_ID",
+       {std::regex(R"(G-[A-Z0-9]{10})"), "must be G- and ten upper-case letters or digits"}},
       {"SETUP_TIMESTAMP_URL",
        {std::regex(R"(https?://[^\s"']+)"), "must be the http:// or https:// address of a time-stamp server"}}};
   const auto settings = ReadSettings(folder, file, report);
@@ -267,6 +302,8 @@ void CheckPublisher(const std::string& folder, Report* report) {
       report->Error(file, setting.line, key + " " + form->second.second);
     else if (form == required.end() && !optional.count(key))
       report->Error(file, setting.line, key + " is no publisher setting");
+    else if (key == "SETUP_GA4_MEASUREMENT_ID" && !forTests && setting.value == kTestMeasurementId)
+      report->Error(file, setting.line, "SETUP_GA4_MEASUREMENT_ID is the test id: a release names its own");
   }
   for (const auto& entry : required)
     if (!settings.count(entry.first)) report->Error(file, 0, "missing " + entry.first);
@@ -302,8 +339,10 @@ std::string ReadFile(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool forTests = argc > 1 && std::string(argv[1]) == "--for-tests";
+  if (forTests) --argc, ++argv;
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s FOLDER SKIN_ZIP HOST_SETTING...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--for-tests] FOLDER SKIN_ZIP HOST_SETTING...\n", argv[0]);
     return 2;
   }
   const std::string folder = argv[1];
@@ -322,8 +361,8 @@ int main(int argc, char** argv) {
     CheckArchive(archive, shipped, &report);
   else
     report.Error(argv[2], 0, "is no readable skin archive");
-  CheckHosts(folder, hostSettings, &report);
-  CheckPublisher(folder, &report);
+  CheckHosts(folder, hostSettings, forTests, &report);
+  CheckPublisher(folder, forTests, &report);
   CheckSigningKey(folder, &report);
   if (report.errors() > 0) std::printf("%d problem(s) in %s\n", report.errors(), folder.c_str());
   return report.errors() > 0 ? 1 : 0;

@@ -2,12 +2,17 @@
 // sales channels; the rules at the end read them.
 #include "analytics/AnalyticsChannels.h"
 
+// The build's setting (a publisher's publisher.txt); only this file sees it.
+#ifndef SETUP_GA4_MEASUREMENT_ID
+#error "SETUP_GA4_MEASUREMENT_ID is set by the build"
+#endif
+
 #include <algorithm>
 #include <cctype>
 
 namespace AnalyticsChannels {
 
-const char kGa4MeasurementId[] = "G-TESTBED001";
+const char kGa4MeasurementId[] = SETUP_GA4_MEASUREMENT_ID;
 
 namespace {
 

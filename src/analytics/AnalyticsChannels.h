@@ -1,6 +1,7 @@
-// Deployment data of the analytics front end: the GA4 measurement id and the
-// channel table that names a site id's sales channel (custom dimensions cd2
-// and cd3). A publisher edits AnalyticsChannels.cpp; nothing else changes.
+// Deployment data of the analytics front end: the GA4 measurement id (the
+// build setting SETUP_GA4_MEASUREMENT_ID, from a publisher's publisher.txt)
+// and the channel table that names a site id's sales channel (custom
+// dimensions cd2 and cd3, rows in AnalyticsChannels.cpp).
 #pragma once
 
 #include <string>

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "analytics/AnalyticsChannels.h"
+#include "download/CLibcurlTool.h"
 #include "system/FuntionImpl.h"
 #include "IWebLogNew.h"
 #include "analytics/JsonText.h"
@@ -159,20 +160,22 @@ void CSingleUserLog::UpdateGalogVersion() {
 
 // ---- simple events ----
 
+// Each value escaped on its own (a label taken from server headers, a
+// product name), so that an "&" or "=" in one never splits or adds a
+// parameter; the SDK keeps the escapes as they are.
 std::string CSingleUserLog::Ga4Parameters(const std::string& category, const std::string& action,
                                           const std::string& label) const {
-  char dimensions[2048];
-  std::snprintf(dimensions, sizeof dimensions,
-                "&ep.cd1=%s&ep.cd2=%s&ep.cd3=%s&ep.cd4=%s&ep.cd5=%s&ep.cd6=%s&ep.cd7=%s&ep.cd8=%d",
-                installerVersion_.c_str(), AnalyticsChannels::ChannelGroup(siteId_).c_str(),
-                AnalyticsChannels::ChannelName(siteId_, startupUrl_).c_str(), productName_.c_str(),
-                uiCountry_.c_str(), uiLanguage_.c_str(), osText_.c_str(), kitFlag_ ? 0 : 1);
-  char text[4096];
-  std::snprintf(text, sizeof text,
-                "&tid=%s&ep.ov_productname=Downloader&ep.ov_productversion=%s&ep.ov_category=%s"
-                "&ep.ov_action=%s&ep.ov_label=%s&en=%s%s",
-                AnalyticsChannels::kGa4MeasurementId, installerVersion_.c_str(), category.c_str(),
-                action.c_str(), label.c_str(), action.c_str(), dimensions);
+  const auto value = [](const std::string& text) { return CLibcurlTool::Escape(text); };
+  const std::string dimensions =
+      "&ep.cd1=" + value(installerVersion_) + "&ep.cd2=" + value(AnalyticsChannels::ChannelGroup(siteId_)) +
+      "&ep.cd3=" + value(AnalyticsChannels::ChannelName(siteId_, startupUrl_)) + "&ep.cd4=" + value(productName_) +
+      "&ep.cd5=" + value(uiCountry_) + "&ep.cd6=" + value(uiLanguage_) + "&ep.cd7=" + value(osText_) +
+      "&ep.cd8=" + (kitFlag_ ? "0" : "1");
+  std::string text = "&tid=" + value(AnalyticsChannels::kGa4MeasurementId) +
+                     "&ep.ov_productname=Downloader&ep.ov_productversion=" + value(installerVersion_) +
+                     "&ep.ov_category=" + value(category) + "&ep.ov_action=" + value(action) +
+                     "&ep.ov_label=" + value(label) + "&en=" + value(action) + dimensions;
+  if (text.size() > kMaxGa4Parameters) text.resize(kMaxGa4Parameters);
   return text;
 }
 
@@ -207,12 +210,20 @@ int CSingleUserLog::AddUserLog(int, const std::string& action, bool wait, int, c
       AddUserLog_funnel(kCoreFuncEvent, "FlowIsChToolKitError", 0, "Download", "CoreFuncEnd", "null", wait, false);
   }
   if (!report_) return kNoReportObject;
-  int result = 0;
-  for (int attempt = 0; attempt < 3; ++attempt)
-    if ((result = SendGa4Event(category, action, label, wait)) == 0) return 0;
-  LOG(INFO) << "send ga4 fail, bWait = true, retry is max, retcode = " << result << ", " << category << "###"
-            << action;
+  const int result = SendGa4Event(category, action, label, wait);
+  LogUndelivered("ga4", result, category, action);
   return result;
+}
+
+// A -2 is no failure to try again: the SDK holds the item for its sender
+// thread, and another call would queue a second copy. Nothing else an SDK
+// call answers changes when asked again (a repeat, an invalid record).
+void CSingleUserLog::LogUndelivered(const char* kind, int result, const std::string& category,
+                                    const std::string& action) {
+  if (result == kQueuedForLater)
+    LOG(INFO) << " " << kind << " event queued for later delivery: " << category << "###" << action;
+  else if (result != 0)
+    LOG(INFO) << "send " << kind << " fail, retcode = " << result << ", " << category << "###" << action;
 }
 
 int CSingleUserLog::SendGa4Event(const std::string& category, const std::string& action,
@@ -263,11 +274,8 @@ int CSingleUserLog::SendFunnel(const Json::Value& actions, const std::string& ca
                                const std::string& action, bool wait, bool kitOverride) {
   const std::string text = FunnelText(actions, kitOverride);
   if (!report_) return kNoReportObject;
-  int result = 0;
-  for (int attempt = 0; attempt < 3; ++attempt)
-    if ((result = report_->AddEvent(text.c_str(), wait ? 1 : 0)) == 0) return 0;
-  LOG(INFO) << "send funnel fail, bWait = true, retry is max, retcode = " << result << ", " << category << "###"
-            << action;
+  const int result = report_->AddEvent(text.c_str(), wait ? 1 : 0);
+  LogUndelivered("funnel", result, category, action);
   return result;
 }
 

@@ -67,9 +67,13 @@ class CSingleUserLog {
 
   // ---- analytics front end ----
   // Results: 0 accepted by the SDK; -99 analytics off (AutoRun); -1 no
-  // reporting object; otherwise the SDK's last result (after three tries).
+  // reporting object; otherwise the SDK's result. Each event reaches the SDK
+  // once: a waiting one that was not delivered in the SDK's short wait
+  // (-2) stays queued there, and no other result changes when asked again.
   static constexpr int kAnalyticsOff = -99;
   static constexpr int kNoReportObject = -1;
+  static constexpr int kQueuedForLater = -2;
+  static constexpr size_t kMaxGa4Parameters = 4095;
 
   // Start-up, before any other thread sends events: stores the run's
   // analytics values, works out the is-new flag and starts the SDK.
@@ -110,7 +114,8 @@ class CSingleUserLog {
   // Set by the main window when it initialises; null detaches it.
   void SetFunnelSource(FunnelSource* source);
 
-  // The GA4 parameter string of a simple event (at most 4095 bytes).
+  // The GA4 parameter string of a simple event, each value percent-encoded
+  // (at most kMaxGa4Parameters bytes).
   std::string Ga4Parameters(const std::string& category, const std::string& action,
                             const std::string& label) const;
   bool IsNew() const { return isNew_; }
@@ -130,10 +135,10 @@ class CSingleUserLog {
 
   int SendGa4Event(const std::string& category, const std::string& action,
                    const std::string& label, bool wait);
-  // The SDK's AddEvent up to three times; logs when all fail.
   int SendFunnel(const Json::Value& actions, const std::string& category,
                  const std::string& action, bool wait, bool kitOverride);
   std::string FunnelText(const Json::Value& actions, bool kitOverride);
+  static void LogUndelivered(const char* kind, int result, const std::string& category, const std::string& action);
   // One step of a derived core-function flow.
   void SendCoreFuncStep(const char* coreFunc, std::atomic<bool>& started,
                         std::atomic<int32_t>& step, const std::string& label, bool wait,

@@ -17,9 +17,9 @@
 #include "analytics/SingleUserLog.h"
 #include "platform/Platform.h"
 
-// The deployment's configuration hosts, "main[,secondary]" (each "host" or
-// "host:port"). A demo or test build sets the CMake cache variable
-// SETUP_CONFIG_HOSTS ("main;secondary") to loopback hosts instead.
+// The deployment's configuration hosts, "main[,other...]" (each "host" or
+// "host:port"). A build sets the CMake cache variable SETUP_CONFIG_HOSTS
+// ("main;other;...") to a publisher's hosts, or a test build's to loopback.
 #ifndef SETUP_CONFIG_HOSTS
 #define SETUP_CONFIG_HOSTS "config.quenlo-example.com,config.quenlo-example.cn"
 #endif
@@ -140,13 +140,24 @@ CConfigure::CConfigure(int32_t downloaderId, int32_t languageId, int32_t siteId)
 
 CConfigure::Hosts CConfigure::builtInHosts() {
   const std::string testHost = LocalSettings::ServiceHost();
-  if (!testHost.empty()) return Hosts{testHost, testHost};
-  const std::string hosts = SCRAMBLED_TEXT(SETUP_CONFIG_HOSTS);
-  const size_t separator = hosts.find(',');
-  Hosts result;
-  result.main = hosts.substr(0, separator);
-  result.secondary = separator == std::string::npos ? result.main : hosts.substr(separator + 1);
-  return result;
+  return hostsOf(testHost.empty() ? SCRAMBLED_TEXT(SETUP_CONFIG_HOSTS) : testHost);
+}
+
+CConfigure::Hosts CConfigure::hostsOf(const std::string& list) {
+  Hosts hosts;
+  for (size_t start = 0; start <= list.size();) {
+    const size_t end = std::min(list.find(',', start), list.size());
+    const std::string host = list.substr(start, end - start);
+    if (host.empty()) {
+    } else if (hosts.main.empty()) {
+      hosts.main = host;
+    } else {
+      hosts.secondary.push_back(host);
+    }
+    start = end + 1;
+  }
+  if (hosts.secondary.empty()) hosts.secondary.push_back(hosts.main);
+  return hosts;
 }
 
 void CConfigure::setHosts(const Hosts& hosts) {
@@ -196,13 +207,26 @@ int CConfigure::getDownloadInfoXml(bool sync, bool cn) {
     if (!answer_.empty()) return 0;
     hosts = hosts_;
   }
+  const bool testEnv = LocalSettings::IsTestEnv();
+  const char* label = testEnv ? "test" : (cn ? "cn" : "com");
+  for (const std::string& host : testEnv || !cn ? std::vector<std::string>{hosts.main} : hosts.secondary) {
+    if (hasAnswer()) return 0;
+    if (queryHost(host, sync, label)) return 1;
+  }
+  return 0;
+}
+
+bool CConfigure::hasAnswer() {
+  std::lock_guard<std::mutex> lock(recordLock_);
+  return !answer_.empty();
+}
+
+// One query; true when its answer was stored.
+bool CConfigure::queryHost(const std::string& host, bool sync, const char* label) {
   const auto start = std::chrono::steady_clock::now();
   float windowsNumber = 0;
   const std::string windowsName = FuntionImpl::GetOSVersionName(&windowsNumber);
-
   const bool testEnv = LocalSettings::IsTestEnv();
-  const std::string& host = testEnv || !cn ? hosts.main : hosts.secondary;
-  const char* label = testEnv ? "test" : (cn ? "cn" : "com");
   char url[512];
   std::snprintf(url, sizeof url, "%s://%s/queryDownloaderV2?LanguageId=%d&SoftWareID=%d&SiteID=%d%s",
                 testEnv ? "http" : "https", host.c_str(), languageId, downloaderId, siteId,
@@ -227,11 +251,10 @@ int CConfigure::getDownloadInfoXml(bool sync, bool cn) {
   analytics.AddUserLogEvent("Other", sync ? "SyncGetCbsTime" : "AsyncGetCbsTime",
                             std::to_string(static_cast<int>(seconds.count())));
 
-  if (!storeAnswer(body)) return 0;
+  if (!storeAnswer(body)) return false;
   analytics.AddUserLog_funnelEx("Download", "Get download configuration",
-                                {{"Download configurationType", "Success"},
-                                 {"Configuration URL", cn ? hosts.secondary : hosts.main}});
-  return 1;
+                                {{"Download configurationType", "Success"}, {"Configuration URL", host}});
+  return true;
 }
 
 // Keeps the <Downloader> part of the body unless an answer came in meanwhile.

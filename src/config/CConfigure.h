@@ -72,11 +72,15 @@ class CConfigure {
 
   // Configuration hosts: the build's (scrambled in the program), or in builds
   // for tests the settings file's "ServiceHost", unless a test sets others
-  // ("host" or "host:port").
+  // ("host" or "host:port"). The main host is asked first; a second query
+  // (`cn`) tries the others in their order until one answers.
   struct Hosts {
-    std::string main, secondary;
+    std::string main;
+    std::vector<std::string> secondary;  // the main one again when the build names no other
   };
   static Hosts builtInHosts();
+  // "main,other,..." as Hosts.
+  static Hosts hostsOf(const std::string& list);
   void setHosts(const Hosts& hosts);
 
   // ---- the record ----
@@ -117,6 +121,8 @@ class CConfigure {
  private:
   int readLocked();
   void fillDownloadUrlList();
+  bool hasAnswer();
+  bool queryHost(const std::string& host, bool sync, const char* label);
 
   std::mutex recordLock_;  // the parse, the embedded load, the answer, the abandon flag
   bool abandoned_ = false;  // set by the install worker for the asynchronous fetch

@@ -236,6 +236,14 @@ bool HeadersComplete(SliceAnswer& answer) {
 
 }  // namespace
 
+std::string CLibcurlTool::Escape(const std::string& value) {
+  char* escaped = curl_easy_escape(nullptr, value.data(), static_cast<int>(value.size()));
+  if (!escaped) return std::string();
+  const std::string result = escaped;
+  curl_free(escaped);
+  return result;
+}
+
 CURLcode CLibcurlTool::ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy,
                                       TransportLog log) {
   const bool quiet = log == TransportLog::kQuiet;

@@ -49,6 +49,10 @@ class CLibcurlTool {
   enum class TransportLog { kInstallerLog, kQuiet };
   static CURLcode ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy = std::string(),
                                  TransportLog log = TransportLog::kInstallerLog);
+  // One value of a query or form, percent-encoded (curl_easy_escape): only
+  // letters, digits and "-._~" stay, so that an "&" or "=" in it never
+  // starts another field. Empty when libcurl fails.
+  static std::string Escape(const std::string& value);
 
   // Ranged GET of bytes from..to (inclusive) into the thread's target file
   // at the position of its current task. The fourth argument is not used.

@@ -1,9 +1,8 @@
 #include "install/AlertReport.h"
 
-#include <curl/curl.h>
-
 #include "config/CConfigure.h"
 #include "config/ScrambledText.h"
+#include "download/CLibcurlTool.h"
 #include "startup/LocalSettings.h"
 
 // The deployment's alert host; a demo or test build may set another.
@@ -14,14 +13,6 @@
 namespace {
 
 constexpr char kPath[] = "/api/exception/send";
-
-std::string Escaped(const std::string& text) {
-  char* escaped = curl_easy_escape(nullptr, text.data(), static_cast<int>(text.size()));
-  if (!escaped) return std::string();
-  const std::string result = escaped;
-  curl_free(escaped);
-  return result;
-}
 
 }  // namespace
 
@@ -35,6 +26,6 @@ std::string AlertServiceUrl() {
 
 std::string AlertReportBody(int32_t pid, const std::string& exceptionCode, const std::string& queryUrl,
                             const std::string& packageUrl) {
-  return "pid=" + std::to_string(pid) + "&type=2&exception_code=" + Escaped(exceptionCode) +
-         "&other=" + Escaped(queryUrl) + "," + Escaped(packageUrl);
+  return "pid=" + std::to_string(pid) + "&type=2&exception_code=" + CLibcurlTool::Escape(exceptionCode) +
+         "&other=" + CLibcurlTool::Escape(queryUrl) + "," + CLibcurlTool::Escape(packageUrl);
 }

@@ -36,8 +36,11 @@ enum class OpenMode {
   kAlways,    // creates a missing file
   kTruncate,  // creates the file, or empties it
 };
-// Read and write access; null when the file cannot be opened.
-std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode);
+// Read and write access; null when the file cannot be opened. Then
+// *missing, when asked, tells a file that is not there (nor its folder)
+// from one that is there but cannot be opened now (locked, refused, a link,
+// no descriptor left).
+std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode, bool* missing = nullptr);
 
 // Renames `from` over an existing `to` in one step (rename / MoveFileExW).
 bool RenameOver(const std::wstring& from, const std::wstring& to);

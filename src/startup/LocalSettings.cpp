@@ -23,6 +23,12 @@ bool SwitchIsOn(const wchar_t* key) {
   return platform::IniReadInt(file, L"Settings", key, 0) == 1;
 }
 
+std::string HostSetting(const wchar_t* key) {
+  const std::wstring file = SettingsFilePath();
+  if (!platform::FileExists(file)) return std::string();
+  return platform::WideToUtf8(platform::IniReadString(file, L"Settings", key, L""));
+}
+
 }  // namespace
 
 bool IsTestEnv() { return SwitchIsOn(L"TestEnv"); }
@@ -40,11 +46,8 @@ bool IsTlsVerifyOff() {
   return platform::FileExists(file) && platform::IniReadInt(file, L"Settings", L"TlsVerify", 1) == 0;
 }
 
-std::string ServiceHost() {
-  const std::wstring file = SettingsFilePath();
-  if (!platform::FileExists(file)) return std::string();
-  return platform::WideToUtf8(platform::IniReadString(file, L"Settings", L"ServiceHost", L""));
-}
+std::string ServiceHost() { return HostSetting(L"ServiceHost"); }
+std::string AnalyticsHost() { return HostSetting(L"AnalyticsHost"); }
 
 #else
 
@@ -57,6 +60,7 @@ bool IsCrashTest() { return false; }
 std::wstring CaBundle() { return std::wstring(); }
 bool IsTlsVerifyOff() { return false; }
 std::string ServiceHost() { return std::string(); }
+std::string AnalyticsHost() { return std::string(); }
 
 #endif
 

@@ -19,7 +19,11 @@ std::wstring CaBundle();
 // environment; absent or any other value keeps them on.
 bool IsTlsVerifyOff();
 // "ServiceHost" ("host" or "host:port") replaces the hosts of the
-// configuration server and of the alert service the program was built with,
-// so that a test or the demo serves them on loopback; empty when absent.
+// configuration server, the alert, log collection and data services the
+// program was built with, so that a test or the demo serves them on
+// loopback; empty when absent.
 std::string ServiceHost();
+// "AnalyticsHost" replaces the analytics collectors and the GA4 endpoint the
+// same way. Empty when absent.
+std::string AnalyticsHost();
 }  // namespace LocalSettings

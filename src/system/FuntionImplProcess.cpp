@@ -50,13 +50,16 @@ int StartFailed(const EventReport& report, const char* step, int64_t error) {
 int StartTargetMainExe(std::wstring commandLine, int asAdmin, const EventReport& report) {
   if (asAdmin) {
     const uint32_t error = platform::StartProgram(commandLine, WorkingFolderOf(commandLine));
-    return error ? StartFailed(report, "3", error) : 0;
+    if (error) return StartFailed(report, "3", error);
+    LOG(INFO) << " Product started";
+    return 0;
   }
   const std::wstring path = commandLine.size() >= 2 ? commandLine.substr(1, commandLine.size() - 2) : std::wstring();
   if (!platform::FileExists(path)) return StartFailed(report, "1", platform::kErrorFileNotFound);
   // The shell says only whether Explorer took the request, not why not.
   if (!platform::System().ShellOpen(L"explorer.exe", L"/e, " + commandLine, true))
     return StartFailed(report, "2", kShellRefused);
+  LOG(INFO) << " Product started";
   return 0;
 }
 

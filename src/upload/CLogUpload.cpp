@@ -85,7 +85,9 @@ int CLogUpload::Upload(const std::wstring& fileName, const std::string& category
   }
   std::string uploadName = upload::UploadName(fileName, time);
   if (uploadName.empty()) uploadName = upload::NoNameUploadName(archive, platform::System().Now());
-  const int sent = Send(platform::WideToAnsi(archive), uploadName, kProductId,
+  // libcurl (built with UNICODE on Windows) opens a UTF-8 file name by its
+  // wide form: a profile path outside the ANSI code page reaches it whole.
+  const int sent = Send(platform::WideToUtf8(archive), uploadName, kProductId,
                         FuntionImpl::GetFileVersion(platform::System().ModulePath()),
                         category.empty() ? "default" : category);
   if (sent == 0) {

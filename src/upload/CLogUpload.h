@@ -29,7 +29,7 @@ class CLogUpload {
   // otherwise 0. Only a sent archive is deleted, with its copy.
   int Upload(const std::wstring& fileName, const std::string& category);
 
-  // The POST of one archive (a narrow path): 0 when the service answered
+  // The POST of one archive (its path in UTF-8): 0 when the service answered
   // 200; -1 for an archive path of 4 characters or fewer; -2 without an HTTP
   // handle; -3 when the transfer failed or the status was not 200.
   int Send(const std::string& archivePath, const std::string& uploadName, const std::string& productId,

@@ -42,6 +42,8 @@ InstallUIMainWnd::~InstallUIMainWnd() {
   analytics_.SetFunnelSource(nullptr);
 }
 
+// The title names the product of the embedded configuration: the taskbar,
+// Alt+Tab and screen readers show it.
 bool InstallUIMainWnd::CreateMainWindow() {
   toolkit::WindowSpec spec;
   spec.className = WindowClassName();

@@ -194,6 +194,10 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   std::map<int, BannerRecord> DeliveredBanners();
   // ---- end of data-service threads ----
 
+  // The names of the controls the window finds in its layouts and drives:
+  // a publisher's skin must have every one (tools/publishercheck.cpp).
+  static std::vector<std::string> ControlNames();
+
   // The embedded configuration, read from the window's hidden labels.
   std::wstring ReadEntry(const std::wstring& name) override;
   std::string FunnelProductVersion() override;
@@ -211,6 +215,8 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // InstallUIMainWndInit.cpp
   void InitWindow();
   void PublishProcessWindow();
+  using ControlMember = toolkit::Control* InstallUIMainWnd::*;
+  static const std::vector<std::pair<ControlMember, std::string>>& Controls();
   void LookUpControls();
   void ReadProductValues();
   void ApplyLicenseChoice();
@@ -397,6 +403,9 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
 
   // ---- read once by InitWindow, before any worker starts; then constant ----
   std::map<std::wstring, std::wstring> entries_;
+  // The bar's value, kept by the window itself: without a bar control in a
+  // skin it still runs to 100, so that the worker waiting for it goes on.
+  int progressValue_ = 0;
 
   // ---- shared with the workers ----
   std::atomic<EnumLanguage> currentLanguage_{English};

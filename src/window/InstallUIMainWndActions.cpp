@@ -157,12 +157,14 @@ void InstallUIMainWnd::RetryAction() {
   analytics_.AddUserLogEvent("Download", "8-1.ClickTryAgain", AttemptLabel());
   analytics_.AddUserLog_funnel("CoreFuncEvent", "Downloading", 0, "Download", "CoreFuncStart", "null");
   state_.retry = true;
+  progressValue_ = 0;
   if (progress_) progress_->state.value = 0;
   BeginInstallTask();
 }
 
 // A program installer starts the product; any other package (an ".apk") is shown in Explorer.
 void InstallUIMainWnd::StartAction() {
+  LOG(INFO) << " Start product";
   const std::wstring installPath = GetInstallPath();
   if (!FuntionImpl::isExePath(configure_->extraDownloadUrl)) {
     const std::wstring package = downloadFolder_ + platform::kPathSep +
@@ -171,20 +173,24 @@ void InstallUIMainWnd::StartAction() {
     return;
   }
   if (FuntionImpl::WillShowNetFrameCheck(installPath)) frameDuration_ = 0;
-  analytics_.AddUserLogEvent("Download", "7.ProgramLaunch", "", frameDuration_ == 0);
+  // Queued, not waited for: the product must not wait on the network. The
+  // waiting events after its start leave the SDK time to deliver it.
+  analytics_.AddUserLogEvent("Download", "7.ProgramLaunch", "");
   analytics_.AddUserLog_funnel("CoreFuncEvent", "Starting", 0, "Download", "CoreFuncStart", "null");
   analytics_.AddUserLog_funnel("CoreFuncEvent", "Starting", 1, "Download", "ProgramLaunch", "null");
   LaunchProduct();
 }
 
+// The product starts first; the events that wait for their delivery (each
+// for a short, bounded time) follow while the window is already hidden.
 void InstallUIMainWnd::LaunchProduct() {
   started_ = true;
   const std::wstring command = L"\"" + ::ProductMainExePath(*configure_, GetInstallPath()) + L"\"";
   Show(false);
+  if (frameDuration_ == 0 || !ShowLaunchSplash(command)) StartProductDirectly(command);
   analytics_.AddUserLogEvent("Download", "9.StartWindow", std::to_string(frameDuration_), true);
   analytics_.AddUserLog_funnel("CoreFuncEvent", "Starting", 2, "Download", "StartWindow", "null", true);
   analytics_.AddUserLog_funnel("CoreFuncEvent", "Starting", 0, "Download", "CoreFuncEnd", "null");
-  if (frameDuration_ == 0 || !ShowLaunchSplash(command)) StartProductDirectly(command);
   PostClose();
 }
 

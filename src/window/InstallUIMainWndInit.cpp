@@ -60,9 +60,8 @@ void InstallUIMainWnd::InitWindow() {
   if (LocalSettings::IsAutoRun()) SetTimer(TIMER_AUTOINSTALL_ID, 2000);   // 22
 }
 
-void InstallUIMainWnd::LookUpControls() {
-  using Member = toolkit::Control* InstallUIMainWnd::*;
-  const std::pair<Member, std::string> controls[] = {
+const std::vector<std::pair<InstallUIMainWnd::ControlMember, std::string>>& InstallUIMainWnd::Controls() {
+  static const std::vector<std::pair<ControlMember, std::string>> controls = {
       {&InstallUIMainWnd::closeBtn_, "closebtn"},
       {&InstallUIMainWnd::minBtn_, "minbtn"},
       {&InstallUIMainWnd::mainTab_, "main_tablayout"},
@@ -88,7 +87,17 @@ void InstallUIMainWnd::LookUpControls() {
       {&InstallUIMainWnd::startShortcut_, "text_startshortcut"},
       {&InstallUIMainWnd::finishLabel_, "finish_label"},
   };
-  for (const auto& [member, name] : controls) this->*member = Find(name);
+  return controls;
+}
+
+std::vector<std::string> InstallUIMainWnd::ControlNames() {
+  std::vector<std::string> names;
+  for (const auto& control : Controls()) names.push_back(control.second);
+  return names;
+}
+
+void InstallUIMainWnd::LookUpControls() {
+  for (const auto& [member, name] : Controls()) this->*member = Find(name);
   for (toolkit::Control* failure : {failRetry_, failAdvice_, warningImage_, finishLabel_})
     if (failure) failure->state.visible = false;
   carouselOptions_.clear();

@@ -163,6 +163,7 @@ void InstallUIMainWnd::ShowInstallFailure(EnumMsgType box) {
 // With the product started at once and no splash, the finished page is
 // skipped: the worker's click on "start_app" follows.
 void InstallUIMainWnd::OnInstallFinished() {
+  LOG(INFO) << " Finished page";
   if (startFlag_ == 1 && frameDuration_ == 0) {
     EnableClosing();
   } else {
@@ -212,7 +213,7 @@ void InstallUIMainWnd::FinishProgress() {
   state_.progressFinished.Set();
 }
 
-// SetProgress moves only a bar that has its label too.
+// A skin without the bar or its label has no final run to show.
 bool InstallUIMainWnd::BarMoves() const { return progress_ && progressLabel_; }
 
 void InstallUIMainWnd::OnTimer(unsigned id) {
@@ -270,7 +271,7 @@ void InstallUIMainWnd::AnnouncePage(const std::wstring& page, const toolkit::Con
   loop().backend().Announce(handle(), page + L": " + text);
 }
 
-int InstallUIMainWnd::ProgressValue() const { return progress_ ? progress_->state.value : 0; }
+int InstallUIMainWnd::ProgressValue() const { return progressValue_; }
 
 void InstallUIMainWnd::ShowErrorState() { SetTaskbarProgress(ProgressValue(), toolkit::TaskbarState::kError); }
 

@@ -28,9 +28,10 @@ void InstallUIMainWnd::ShowPendingProgress() {
 
 // Never backwards: a value at or below the bar's changes nothing.
 void InstallUIMainWnd::ShowProgress(int percent) {
-  if (!progressLabel_ || !progress_ || percent <= progress_->state.value) return;
-  progressLabel_->look.text = FillTemplate(progressFormat_, static_cast<double>(percent));
-  progress_->state.value = percent;
+  if (percent <= progressValue_) return;
+  progressValue_ = percent;
+  if (progressLabel_) progressLabel_->look.text = FillTemplate(progressFormat_, static_cast<double>(percent));
+  if (progress_) progress_->state.value = percent;
   SetTaskbarProgress(percent, toolkit::TaskbarState::kNormal);
 }
 

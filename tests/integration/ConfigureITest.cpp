@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "config/CConfigure.h"
+#include "integration/Nginx.h"
 #include "integration/RefServices.h"
 #include "integration/TestPki.h"
 #include "integration/TestSettings.h"
@@ -58,10 +59,10 @@ class ConfigureITest : public ::testing::Test {
   void ServeHttp() {
     services_ = std::make_unique<RefServices>(options_);
     settings_.Write("TestEnv=1\n");
-    UseHosts(services_->host(), services_->host());
+    UseHosts(services_->host(), {services_->host()});
   }
-  void UseHosts(const std::string& main, const std::string& secondary) {
-    hosts_ = {main, secondary};
+  void UseHosts(const std::string& main, const std::vector<std::string>& others) {
+    hosts_ = {main, others};
     record_.setHosts(hosts_);
   }
   std::string Target(Json::ArrayIndex i) { return services_->Requests()[i]["target"].asString(); }
@@ -110,7 +111,9 @@ TEST_F(ConfigureITest, PackageTypeBelowWindows10Only) {
   EXPECT_EQ(Target(1), "/queryDownloaderV2?LanguageId=1033&SoftWareID=578&SiteID=10");
 }
 
-TEST_F(ConfigureITest, HttpsToTheMainOrTheSecondaryHost) {
+// The main host first; then every other host in turn until one answers
+// (here the first of them refuses the connection).
+TEST_F(ConfigureITest, HttpsToTheMainHostThenToEachOtherInTurn) {
   TestPki pki(folder_.path() / "pki");
   const TestPki::Pair pair = pki.Server("config", "IP:127.0.0.1,DNS:localhost");
   options_.cert = pair.cert;
@@ -118,12 +121,13 @@ TEST_F(ConfigureITest, HttpsToTheMainOrTheSecondaryHost) {
   services_ = std::make_unique<RefServices>(options_);
   settings_.Write("CaBundle=" + pki.caBundle().string() + "\n");
   const std::string port = std::to_string(services_->port());
-  UseHosts("127.0.0.1:" + port, "localhost:" + port);
+  UseHosts("127.0.0.1:" + port, {"127.0.0.1:" + std::to_string(nginx_test::FreePort()), "localhost:" + port});
   services_->Control("/_control/config/fault?mode=404&count=1");
   LogCapture log;
   EXPECT_EQ(record_.getDownloadInfoXml(false, false), 0);
   EXPECT_TRUE(log.Contains(" GetCbsInfo New interface V2(Async com): 0, 0, "));
   EXPECT_EQ(record_.getDownloadInfoXml(false, true), 1);
+  EXPECT_EQ(log.Count(" GetCbsInfo New interface V2(Async cn): 7, 0, "), 1u);  // refused
   EXPECT_EQ(record_.getQueryUrl(), "https://localhost:" + port + Target(1));
   EXPECT_EQ(services_->Requests()[1]["headers"]["Host"].asString(), "localhost:" + port);
   EXPECT_TRUE(log.Contains(" GetCbsInfo New interface V2(Async cn): 0, "));
@@ -152,7 +156,7 @@ TEST_F(ConfigureITest, TimeOutIsReportedAsDL002) {
 
 TEST_F(ConfigureITest, UnresolvedHostIsReportedAsDL003) {
   settings_.Write("TestEnv=1\n");
-  UseHosts("nonexistent.invalid", "nonexistent.invalid");
+  UseHosts("nonexistent.invalid", {"nonexistent.invalid"});
   LogCapture log;
   EXPECT_EQ(record_.getDownloadInfoXml(true, false), 0);
   EXPECT_TRUE(log.Has(" [event] Other, FlowError, DL003"));

@@ -75,7 +75,7 @@ class InstallWorkerITest : public ::testing::Test {
         {L"Downloader_id", L"578"}});
     host_->record.loadState = CConfigure::kNotLoaded;
     host_->record.source = CConfigure::kFromNothing;
-    host_->record.setHosts({services_->host(), services_->host()});
+    host_->record.setHosts({services_->host(), {services_->host()}});
     host_->analytics.SetupPaths(L"quenlo");
     host_->installPath = (folder_.path() / "Program Files" / "Quenlo").wstring();
     deps_.alertUrl = services_->Url("/api/exception/send");

@@ -36,7 +36,11 @@ class SdkDelivery : public sdktest::SdkHost {
     std::istringstream(accepted["body"].asString()) >> record;
     return record;
   }
-  int FileCount(int mainPid = kMainPid) const { return QueueFile(mainPid)["send_count"].asInt(); }
+  // The entries of the queue file still waiting (delivered ones may stay,
+  // marked, until a compaction).
+  int FileCount(int mainPid = kMainPid) const {
+    return static_cast<int>(CQueueFile((DataFolder(mainPid) / "backup" / "tempga.wk").wstring()).Pending(nullptr).size());
+  }
 };
 
 TEST_F(SdkDelivery, RecordArrivesWithItsMembersAndDefaults) {
@@ -166,16 +170,32 @@ TEST_F(SdkDelivery, WaitingEventStaysQueuedWhileTheCollectorIsDown) {
   EXPECT_EQ(FileCount(), 0);
 }
 
-// The collector answers 404 to a path it does not know: refused for good.
-TEST_F(SdkDelivery, EventRefusedForGoodIsDroppedAfterAFewRounds) {
-  Configure(collector_.Base(), "/nowhere");
+// Only a request the collector can never take (400, 413, 414) is dropped,
+// after a few rounds; a 401, 403 or 404 of a collector being deployed keeps
+// the item until it is taken.
+TEST_F(SdkDelivery, OnlyARequestThatCanNeverBeTakenIsDropped) {
   IWebLogNew* sdk = InitSdk();
   fake_.SetLocalTime(At(14, 0));
+  for (const char* status : {"401", "403", "404"}) {
+    collector_.SetFault(std::string("mode=") + status);
+    EXPECT_EQ(sdk->AddEvent(kLaunch, 0), 0) << status;
+    const std::string answered = std::string("PostDataError: 0, No error, ") + status;
+    for (int i = 0; i < 400 && SdkLogText(kMainPid).find(answered) == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_NE(SdkLogText(kMainPid).find(answered), std::string::npos);
+  }
+  EXPECT_EQ(FileCount(), 3);
+  collector_.SetFault("mode=none");
+  EXPECT_EQ(collector_.WaitForAccepted(3).size(), 3u);
+  ASSERT_TRUE(WaitUntilIdle());
+  EXPECT_EQ(FileCount(), 0);
+
+  collector_.SetFault("mode=400");
   EXPECT_EQ(sdk->AddEvent(kLaunch, 0), 0);
   ASSERT_TRUE(WaitUntilIdle());
   EXPECT_EQ(FileCount(), 0);
   EXPECT_NE(SdkLogText(kMainPid).find("Dropped after 3 refused rounds: 2::"), std::string::npos);
-  EXPECT_EQ(collector_.Accepted().size(), 0u);
+  EXPECT_EQ(collector_.Accepted().size(), 3u);
 }
 
 TEST_F(SdkDelivery, UntrustedCertificateIsRefused) {

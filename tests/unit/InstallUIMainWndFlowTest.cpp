@@ -133,6 +133,25 @@ TEST_F(InstallFlowTest, TheBarRunsTo100FromEveryPointTheInstallerEndsAt) {
   }
 }
 
+// A skin without the bar or its label cannot hold the worker: the window's
+// own value runs to 100 all the same.
+TEST_F(InstallFlowTest, AWindowWithoutABarStillReleasesTheWorker) {
+  const auto rename = [](std::string xml) {
+    for (const char* name : {"install_progress", "install_label"})
+      xml = std::regex_replace(xml, std::regex(std::string("name=\"") + name + "\""), "name=\"renamed\"");
+    return xml;
+  };
+  auto window = Open(bed_.ChangedSkin({{"InstallRunning.xml", rename}}));
+  ASSERT_EQ(window->Find("install_progress"), nullptr);
+  StartInstall(*window);
+  InstallUIMainWnd::DownloadProgressCallback(100 * 1048576LL, 100 * 1048576LL);
+  RunUpToTheInstaller(*window);
+  window->State().installerFinished = true;
+  window->InstallerEnded();
+  for (int steps = 0; !window->State().progressFinished.Wait(0) && steps < 30; ++steps) Advance(500);
+  EXPECT_TRUE(window->State().progressFinished.Wait(0));
+}
+
 // One percent per (estimate + extra time) × 100 ms, the estimate being about
 // one second per 17.9 MB; the server's values cannot make a timer of zero,
 // negative or days-long steps.
@@ -209,6 +228,8 @@ TEST_F(InstallFlowTest, EachFailureShowsItsBoxAndTheFailurePage) {
 // A failure box of kind 6 or 7, when it closes, has the package and its
 // task file and marker deleted.
 TEST_F(InstallFlowTest, TheClearCacheMessageDeletesThePackage) {
+  bed_.fake.SetEnv(L"APPDATA", (bed_.temp.path() / "appdata").wstring());
+  bed_.fake.AddDrive(bed_.temp.path().wstring() + L"/", 100ull << 30);
   analytics_.SetupPaths(L"QuenloSetupTest");
   auto window = Open();
   const PackageFiles files = PackageFilesOf(*window);
@@ -285,6 +306,7 @@ TEST_F(InstallFlowTest, ABackgroundRunEndsAfterSuccess) {
 
 // Starting the product at once, without a splash, skips the finished page;
 // the close that follows the start ends the process, never staying hidden.
+// The product starts before any event that waits for its delivery.
 TEST_F(InstallFlowTest, ABackgroundRunEndsWhenItStartsTheProduct) {
   analytics_.SetBackRunning(1);
   auto window = Open(bed_.ChangedSkin(WindowTestBed::Entries({{"Gif_duration", "0"}, {"NeedStart_flag", "1"}})));
@@ -299,8 +321,16 @@ TEST_F(InstallFlowTest, ABackgroundRunEndsWhenItStartsTheProduct) {
   bed_.PumpAll();
   EXPECT_EQ(Tab(*window, "main_tablayout"), 1);  // no finished page
   EXPECT_FALSE(window->State().closing);
+  std::vector<size_t> startsBeforeWaits;
+  report_.observer = [&](const RecordingReport::Call& call) {
+    if (call.wait) startsBeforeWaits.push_back(bed_.fake.ShellOpens().size());
+  };
+  const size_t opensBefore = bed_.fake.ShellOpens().size();
   window->ClickStartApp();
   bed_.PumpAll();
+  report_.observer = nullptr;
+  ASSERT_FALSE(startsBeforeWaits.empty());
+  for (size_t starts : startsBeforeWaits) EXPECT_EQ(starts, opensBefore + 1);
   const auto opens = bed_.fake.ShellOpens();
   ASSERT_FALSE(opens.empty());
   EXPECT_EQ(opens.back().file, L"explorer.exe");  // admin_flag 0: Explorer starts it

@@ -65,9 +65,11 @@ TEST_F(MainWindowTest, InitialisationSendsTheLaunchAnalyticsAndThePcEventsOncePe
   EXPECT_FALSE(first->State().progressFinished.Wait(0));
   first.reset();
 
+  // Another publisher's product names its own window.
   report_.calls.clear();
-  auto second = Open();
+  auto second = Open(bed_.ChangedSkin(WindowTestBed::Entries({{"Software_name", "Zorvex"}})));
   EXPECT_EQ(bed_.backend.State(second->handle()).spec.className, L"OV_UI_Frame");
+  EXPECT_EQ(bed_.backend.State(second->handle()).spec.title, L"Zorvex");
   std::vector<std::string> withoutPc = launch;
   withoutPc.erase(withoutPc.begin() + 2, withoutPc.begin() + 5);
   EXPECT_EQ(Events(), withoutPc);

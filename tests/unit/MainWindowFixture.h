@@ -33,7 +33,7 @@ class MainWindowTest : public ::testing::Test {
     context.archive = &archive;
     context.analytics = &analytics_;
     context.clock = realTime_ ? static_cast<const toolkit::Clock*>(&steadyClock_) : &bed_.clock;
-    context.configHosts = CConfigure::Hosts{"127.0.0.1:9", "127.0.0.1:9"};
+    context.configHosts = CConfigure::Hosts{"127.0.0.1:9", {"127.0.0.1:9"}};
     auto window = std::make_unique<InstallUIMainWnd>(realTime_ ? realLoop_ : bed_.loop, context);
     EXPECT_TRUE(window->CreateMainWindow());
     EXPECT_TRUE(window->WaitForAllThreadExit(30000));

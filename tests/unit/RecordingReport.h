@@ -3,8 +3,10 @@
 // come from several threads; read `calls` once they have ended.
 #pragma once
 
+#include <curl/curl.h>
 #include <json/json.h>
 
+#include <functional>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -12,13 +14,24 @@
 
 #include "IWebLogNew.h"
 
-// The value of `name` in a GA4 parameter string ("<none>" when absent).
-inline std::string Param(const std::string& params, const std::string& name) {
+// The value of `name` in a GA4 parameter string, as sent (percent-encoded),
+// or "<none>" when absent.
+inline std::string RawParam(const std::string& params, const std::string& name) {
   const std::string marker = "&" + name + "=";
   const size_t at = params.find(marker);
   if (at == std::string::npos) return "<none>";
   const size_t from = at + marker.size();
   return params.substr(from, params.find('&', from) - from);
+}
+
+// The same value decoded.
+inline std::string Param(const std::string& params, const std::string& name) {
+  const std::string raw = RawParam(params, name);
+  int length = 0;
+  char* decoded = curl_easy_unescape(nullptr, raw.data(), static_cast<int>(raw.size()), &length);
+  const std::string value(decoded, static_cast<size_t>(length));
+  curl_free(decoded);
+  return value;
 }
 
 // Answers AddEvent and AddGa4Event with `result`.
@@ -63,9 +76,12 @@ class RecordingReport : public IWebLogNew {
 
   std::vector<Call> calls;
   int32_t result = 0;
+  // Called with each call as it comes (on the caller's thread).
+  std::function<void(const Call&)> observer;
 
  private:
   void Record(Call call) {
+    if (observer) observer(call);
     std::lock_guard<std::mutex> guard(lock_);
     calls.push_back(std::move(call));
   }

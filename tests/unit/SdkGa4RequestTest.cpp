@@ -11,6 +11,8 @@ TEST(SdkGa4Request, EncodingKeepsTheParameterStructure) {
   EXPECT_EQ(Ga4Request::UrlEncode("!'()*-._~AZaz09"), "!'()*-._~AZaz09");
   EXPECT_EQ(Ga4Request::UrlEncode(std::string("a\0b", 3)), "a%00b");
   EXPECT_EQ(Ga4Request::UrlEncode("%+#?"), "%25%2b%23%3f");
+  // A caller's escapes stay as they are; a lone "%" is escaped.
+  EXPECT_EQ(Ga4Request::UrlEncode("&a=Q%26A&b=50% off&c=%2"), "&a=Q%26A&b=50%25%20off&c=%252");
 }
 
 TEST(SdkGa4Request, KeyTakesCategoryAndActionOfTheEncodedParameters) {

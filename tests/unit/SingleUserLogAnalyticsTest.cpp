@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "FakeSystem.h"
+#include "Ga4Request.h"
 #include "RecordingReport.h"
+#include "analytics/AnalyticsChannels.h"
 #include "analytics/SingleUserLog.h"
 #include "TempFolder.h"
 
@@ -130,14 +132,34 @@ TEST_F(SingleUserLogAnalytics, FunnelTextNamesTheDownloaderAndItsFileNameId) {
   EXPECT_EQ(CSingleUserLog(&report_).FileNameId(), "");
 }
 
-TEST_F(SingleUserLogAnalytics, FailedSendsAreTriedThreeTimes) {
+// A waiting event the SDK could not deliver at once stays queued there: it
+// reaches the SDK once, whatever the SDK answers.
+TEST_F(SingleUserLogAnalytics, EveryEventReachesTheSdkOnceWhateverItAnswers) {
   auto log = Make();
-  report_.result = -2;
-  EXPECT_EQ(log->AddUserLog_funnelPair("ErrorReporting", "Error", "k", "v", true), -2);
-  EXPECT_EQ(report_.Of("AddEvent").size(), 3u);
-  EXPECT_EQ(report_.Of("AddEvent")[0].wait, 1);
-  EXPECT_EQ(log->AddUserLogEvent("Download", "1.Launch", "First"), -2);
-  EXPECT_EQ(report_.Of("AddGa4Event").size(), 3u);
+  for (int result : {-2, -1, -93}) {
+    report_.result = result;
+    report_.calls.clear();
+    EXPECT_EQ(log->AddUserLog_funnelPair("ErrorReporting", "Error", "k", "v", true), result);
+    ASSERT_EQ(report_.Of("AddEvent").size(), 1u) << result;
+    EXPECT_EQ(report_.Of("AddEvent")[0].wait, 1);
+    EXPECT_EQ(log->AddUserLogEvent("Other", "32bitStartupForbided", "", true), result);
+    ASSERT_EQ(report_.Of("AddGa4Event").size(), 1u) << result;
+    EXPECT_EQ(report_.Of("AddGa4Event")[0].wait, 1);
+  }
+}
+
+// An "&" or "=" in a value (a label from server headers, a product name)
+// stays inside its parameter, and the SDK sends the escape as it is.
+TEST_F(SingleUserLogAnalytics, Ga4ValuesAreEscapedOneByOne) {
+  CSingleUserLog log(&report_);
+  log.InitUserLog(578, 10, "1.0.0.0", "Q&A=1 Pro", "https://h/setup.exe", false, 8948);
+  const std::string params = log.Ga4Parameters("Other", "CDNInfor", "x-cache=HIT&en=evil ü");
+  EXPECT_EQ(RawParam(params, "ep.ov_label"), "x-cache%3DHIT%26en%3Devil%20%C3%BC");
+  EXPECT_EQ(Param(params, "ep.ov_label"), "x-cache=HIT&en=evil \xc3\xbc");
+  EXPECT_EQ(RawParam(params, "ep.cd4"), "Q%26A%3D1%20Pro");
+  EXPECT_EQ(Param(params, "en"), "CDNInfor");
+  EXPECT_EQ(Param(params, "tid"), AnalyticsChannels::kGa4MeasurementId);
+  EXPECT_EQ(Ga4Request::UrlEncode(params), params);
 }
 
 TEST_F(SingleUserLogAnalytics, AutoRunSwitchesAnalyticsOff) {

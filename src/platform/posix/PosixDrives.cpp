@@ -1,6 +1,7 @@
 // posix backend: drives are the mounted local block devices.
 //
-// - the drive list: /proc/self/mounts entries whose device lies under /dev/,
+// - the drive list: /proc/self/mounts (or SETUP_MOUNT_TABLE's file) entries
+//   whose device lies under /dev/,
 //   deduplicated by device (first mount wins), in mount-table order; a
 //   drive's root is its mount point followed by "/" ("/" for the root);
 // - drive type: DRIVE_FIXED (3) when the disk's sysfs "removable" is 0 or
@@ -179,8 +180,12 @@ std::vector<BlockDrive> BlockDrivesFrom(const std::vector<MountEntry>& mounts) {
   return drives;
 }
 
+// The Linux build is the test bed: SETUP_MOUNT_TABLE lets the demo and the
+// tests give a whole process tree (Setup, the copies it starts) a drive of
+// their own folder, so that nothing lands at the machine's drive roots.
 std::vector<BlockDrive> MountedBlockDrives() {
-  return BlockDrivesFrom(ParseMountTable(ReadSmallFile("/proc/self/mounts")));
+  const char* table = std::getenv("SETUP_MOUNT_TABLE");
+  return BlockDrivesFrom(ParseMountTable(ReadSmallFile(table && *table ? table : "/proc/self/mounts")));
 }
 
 bool FindBlockDrive(const std::string& root, BlockDrive* drive) {

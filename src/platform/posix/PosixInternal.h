@@ -81,7 +81,9 @@ struct BlockDrive {
 // The mounted local block devices: device under /dev/, first mount of each
 // device (deduplicated by device), in mount-table order.
 std::vector<BlockDrive> BlockDrivesFrom(const std::vector<MountEntry>& mounts);
-std::vector<BlockDrive> MountedBlockDrives();  // from /proc/self/mounts
+// From /proc/self/mounts, or from the file the environment variable
+// SETUP_MOUNT_TABLE names (a table of the same form, for the demo and tests).
+std::vector<BlockDrive> MountedBlockDrives();
 // The drive whose root is `root` ("/data/" or "/data"); false when none.
 bool FindBlockDrive(const std::string& root, BlockDrive* drive);
 

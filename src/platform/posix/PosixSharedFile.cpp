@@ -78,8 +78,9 @@ int OpenFlags(OpenMode mode) {
 
 }  // namespace
 
-std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode) {
+std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode, bool* missing) {
   const int fd = posix::OpenNoFollow(posix::NativePath(path), O_RDWR | OpenFlags(mode), 0644);
+  if (missing) *missing = fd < 0 && errno == ENOENT;
   if (fd < 0) return nullptr;
   return std::make_unique<PosixSharedFile>(fd);
 }

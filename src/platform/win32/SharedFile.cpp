@@ -80,10 +80,14 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 }  // namespace
 
-std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode) {
+std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode, bool* missing) {
   const HANDLE handle = win32::OpenNoFollow(path, GENERIC_READ | GENERIC_WRITE, kShareAll,
                                             mode == OpenMode::kExisting ? FILE_OPEN : FILE_OPEN_IF,
                                             mode == OpenMode::kTruncate);
+  if (missing) {
+    const DWORD error = GetLastError();
+    *missing = handle == INVALID_HANDLE_VALUE && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+  }
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32SharedFile>(handle);
 }
