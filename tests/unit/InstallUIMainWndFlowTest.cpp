@@ -173,7 +173,8 @@ TEST_F(InstallFlowTest, EachFailureShowsItsBoxAndTheFailurePage) {
   };
   const Case cases[] = {{MSG_DOWNLOAD_FAILED, 9, kMsgInternetFail},       {MSG_DOWNLOAD_FAILED, 10, kMsgInternetTimeout},
                         {MSG_DOWNLOAD_FAILED, 11, kMsgInternetTimeout},    {MSG_DOWNLOAD_FAILED, 14, kMsgUrlFail},
-                        {MSG_DOWNLOAD_FAILED, 1, kMsgUrlFail},             {MSG_INSTALL_TIMEOUT, 0, kMsgInstallTimeout},
+                        {MSG_DOWNLOAD_FAILED, 1, kMsgUrlFail},             {MSG_DOWNLOAD_FAILED, 17, kMsgNoEnoughSpace},
+                        {MSG_INSTALL_TIMEOUT, 0, kMsgInstallTimeout},
                         {MSG_SIGNATURE_INVALID, 0, kMsgMd5Fail}};
   for (const Case& c : cases) {
     LogCapture log;  // before the worker starts, which logs as it ends
