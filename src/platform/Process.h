@@ -68,8 +68,9 @@ size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size, ui
 // Safe while other threads write with WriteFileAt.
 bool SyncFile(FILE* file);
 // Sets the length of an open file: cuts a longer one, extends a shorter one
-// (without writing the gap where the system allows). False with the
-// Win32-style *lastError when it fails.
+// without writing the gap, and reserves its blocks where the file system
+// can, so that a disk without room fails here. False with the Win32-style
+// *lastError when it fails.
 bool SetFileLength(FILE* file, int64_t length, uint32_t* lastError);
 // Size of the file in bytes, -1 when it cannot be read.
 int64_t FileSize(const std::string& path);

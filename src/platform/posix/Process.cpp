@@ -2,6 +2,7 @@
 #include "platform/Process.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -121,8 +122,14 @@ bool SyncFile(FILE* file) {
   return std::fflush(file) == 0 && fdatasync(fileno(file)) == 0;
 }
 
+// The blocks are reserved as well (where the file system can): a disk
+// without room says so before the first byte arrives, and writing the file
+// later allocates nothing.
 bool SetFileLength(FILE* file, int64_t length, uint32_t* lastError) {
-  const bool set = ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
+  const int fd = fileno(file);
+  bool set = ftruncate(fd, static_cast<off_t>(length)) == 0;
+  if (set && length > 0 && fallocate(fd, 0, 0, static_cast<off_t>(length)) != 0)
+    set = errno == EOPNOTSUPP || errno == ENOSYS;
   *lastError = set ? 0 : Win32ErrorOf(errno);
   return set;
 }
