@@ -14,7 +14,8 @@ export CCACHE_BASEDIR ?= $(CURDIR)
 demo: linux
 	scripts/demo.sh
 
-test: linux win32 win64
+test: linux win64
+	$(MAKE) win32 PIN=$$(scripts/test-signing.sh pin build/win32/test-pki)
 	$(MAKE) test-linux
 	$(MAKE) test-win
 	$(MAKE) test-installer
@@ -22,19 +23,23 @@ test: linux win32 win64
 deps:
 	scripts/install-deps.sh
 
+# The Linux build is made for tests (the shipped program is Windows').
 linux: deps
-	cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_TRUST_SWITCHES=ON >/dev/null
 	cmake --build build/linux -j $(JOBS)
 
 windeps: deps
 	scripts/build-win-deps.sh i686-w64-mingw32
 	scripts/build-win-deps.sh x86_64-w64-mingw32
 
+# The product, a release: it needs the pin of the publisher who signs the
+# packages (make win32 PIN=<hex SHA-256>; see publisher-example/README.md).
+# `make test` gives it the pin of build/win32's test publisher.
 win32: windeps
-	scripts/build-windows.sh i686-w64-mingw32 build/win32
+	scripts/build-windows.sh i686-w64-mingw32 build/win32 $(if $(PIN),-DSETUP_PUBLISHER_PIN=$(PIN))
 
 win64: windeps
-	scripts/build-windows.sh x86_64-w64-mingw32 build/win64
+	scripts/build-windows.sh --tests x86_64-w64-mingw32 build/win64
 
 test-linux:
 	cd build/linux && ctest --output-on-failure -j $(JOBS)
@@ -45,10 +50,11 @@ test-win:
 test-installer:
 	scripts/test-installer.sh
 
-# A publisher's signed Setup.exe from their folder (see publisher-example/).
+# A publisher's signed Setup.exe from their folder (see publisher-example/);
+# ARCH=x86_64 builds the same release for x86_64 into build/installer-x86_64.
 installer: windeps
-	@[ -n "$(PUBLISHER)" ] || { echo "usage: make installer PUBLISHER=path/to/folder" >&2; exit 2; }
-	scripts/make-installer.sh "$(PUBLISHER)"
+	@[ -n "$(PUBLISHER)" ] || { echo "usage: make installer PUBLISHER=path/to/folder [ARCH=x86_64]" >&2; exit 2; }
+	scripts/make-installer.sh $(if $(filter x86_64,$(ARCH)),--x86_64) "$(PUBLISHER)"
 
 clean:
 	rm -rf build

@@ -3,9 +3,10 @@
 #
 #  - SETUP_PUBLISHER_PIN: the trusted publishers, each the hexadecimal SHA-256
 #    of the signer's certificate (DER) or of its public key (DER
-#    SubjectPublicKeyInfo), separated by ",". Deployment data: without it the
-#    installer accepts no package. Builds made for tests (SETUP_TRUST_SWITCHES)
-#    default it to the test publisher "pinned" of the build tree's PKI.
+#    SubjectPublicKeyInfo), separated by ",". Deployment data: an installer
+#    without it would refuse every package, so a release cannot be configured
+#    without it. Builds made for tests (SETUP_TRUST_SWITCHES) default it to the
+#    test publisher "pinned" of the build tree's PKI.
 #  - SETUP_TEST_SIGNING_ROOT: a PEM or DER certificate trusted as a root
 #    besides the system's store, compiled in only with SETUP_TRUST_SWITCHES;
 #    defaults to the test CA.
@@ -14,6 +15,10 @@
 #    intermediates may follow it in the file) that sign the Windows Setup.exe.
 #    Builds made for tests default them to the test publisher "pinned"; a
 #    release names the publisher's; without them Setup.exe stays unsigned.
+#  - SETUP_TIMESTAMP_URL: the RFC 3161 time-stamp server that countersigns
+#    the signature of Setup.exe, so that it stays valid after the signing
+#    certificate expires. A release that signs needs it; builds for tests
+#    sign without one unless it is given.
 #
 # The PKI (scripts/test-signing.sh pki) is made once per build tree in
 # ${SETUP_TEST_PKI}; setup_sign() signs with it.
@@ -21,6 +26,7 @@ set(SETUP_PUBLISHER_PIN "" CACHE STRING "Trusted publishers: hex SHA-256 of cert
 set(SETUP_TEST_SIGNING_ROOT "" CACHE FILEPATH "Extra trusted root for package signatures (test builds only)")
 set(SETUP_SIGNING_KEY "" CACHE FILEPATH "PEM private key that signs Setup.exe (test builds: the test publisher's)")
 set(SETUP_SIGNING_CERT "" CACHE FILEPATH "PEM certificate of SETUP_SIGNING_KEY, its intermediates after it")
+set(SETUP_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server for the signature of Setup.exe (http:// or https://)")
 
 set(SETUP_TEST_PKI ${CMAKE_BINARY_DIR}/test-pki)
 # Writes the tiny unsigned program files that tests and packages sign.
@@ -58,7 +64,9 @@ elseif(SETUP_TEST_SIGNING_ROOT)
   message(WARNING "SETUP_TEST_SIGNING_ROOT is ignored: builds without SETUP_TRUST_SWITCHES trust the system's roots only")
 endif()
 if(NOT _pins)
-  message(WARNING "SETUP_PUBLISHER_PIN is empty: this installer will reject every package")
+  message(FATAL_ERROR "SETUP_PUBLISHER_PIN is empty: the installer would refuse every package. "
+    "Give the SHA-256 of the certificate that signs your packages (publisher-example/README.md), "
+    "or configure a build for tests with -DSETUP_TRUST_SWITCHES=ON.")
 endif()
 list(APPEND SETUP_SIGNATURE_DEFINITIONS SETUP_PUBLISHER_PIN="${_pins}")
 
@@ -83,4 +91,11 @@ if(SETUP_TRUST_SWITCHES AND NOT SETUP_SIGNING_KEY_USED)
 endif()
 if(SETUP_SIGNING_KEY_USED AND NOT (EXISTS "${SETUP_SIGNING_KEY_USED}" AND EXISTS "${SETUP_SIGNING_CERT_USED}"))
   message(FATAL_ERROR "SETUP_SIGNING_KEY and SETUP_SIGNING_CERT must name existing PEM files")
+endif()
+if(SETUP_TIMESTAMP_URL AND NOT SETUP_TIMESTAMP_URL MATCHES "^https?://[^ \"']+$")
+  message(FATAL_ERROR "SETUP_TIMESTAMP_URL must be an http:// or https:// address, not \"${SETUP_TIMESTAMP_URL}\"")
+endif()
+if(SETUP_SIGNING_KEY_USED AND NOT SETUP_TRUST_SWITCHES AND NOT SETUP_TIMESTAMP_URL)
+  message(FATAL_ERROR "SETUP_TIMESTAMP_URL is empty: a release's signature would die with its certificate. "
+    "Name the time-stamp server of your certificate's authority.")
 endif()

@@ -100,10 +100,15 @@ END
 endfunction()
 
 # ${CMAKE_BINARY_DIR}/sign-setup.sh FILE signs FILE in place with this build's
-# key (cmake/TestSigning.cmake), or leaves it unsigned when there is none. The
-# build runs it on bin/Setup.exe, scripts/build-windows.sh on the stripped copy.
+# key and time-stamp server (cmake/TestSigning.cmake), or leaves it unsigned
+# when there is no key. The build runs it on bin/Setup.exe,
+# scripts/build-windows.sh on the stripped copy.
 if(SETUP_SIGNING_KEY_USED)
-  set(_sign_command "exec bash '${CMAKE_SOURCE_DIR}/scripts/sign-pe.sh' '${SETUP_SIGNING_KEY_USED}' \
+  set(_timestamp "")
+  if(SETUP_TIMESTAMP_URL)
+    set(_timestamp "-t '${SETUP_TIMESTAMP_URL}' ")
+  endif()
+  set(_sign_command "exec bash '${CMAKE_SOURCE_DIR}/scripts/sign-pe.sh' ${_timestamp}'${SETUP_SIGNING_KEY_USED}' \
 '${SETUP_SIGNING_CERT_USED}' '${SETUP_PRODUCT_NAME}' \"$1\" \"$1\"")
 else()
   set(_sign_command "echo \"$1: not signed (no SETUP_SIGNING_KEY)\"")

@@ -49,6 +49,12 @@ CDeliveryClient::CDeliveryClient(DeliveryConfig config, std::wstring installerDi
 int CDeliveryClient::Attempt(const SendItem& item) const {
   switch (item.kind) {
     case kSendKindGa4Query:
+      // The queue file names the request's address, and any user may write
+      // it: only an address of the built-in endpoint is asked.
+      if (item.content.rfind(config_.ga4Base + "/", 0) != 0) {
+        WriteSdkLog("Queued GA4 request for another host dropped");
+        return kDeliveryRefused;
+      }
       return ResultOf(PostDataError(item.content, ""), 204);
     case kSendKindEventJson:
       return ResultOf(PostDataError(testEnv_ ? config_.testCollectorUrl : config_.collectorUrl, item.content), 200);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cwchar>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "IWebLogNew.h"
@@ -11,6 +12,7 @@
 #include "analytics/JsonText.h"
 #include "platform/DeviceIdentity.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
 
 namespace {
 
@@ -24,13 +26,19 @@ std::wstring FolderOf(const std::wstring& path) {
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(FolderOf(path).size()); }
 
-// "test.wk" beside the program: [Configs] TestEnv as a non-zero number.
+// "test.wk" beside the program: [Configs] TestEnv as a non-zero number. Only
+// builds made for tests read it: the shipped program runs from a folder any
+// user can write, and always reports to the production collector.
+#ifdef SETUP_TRUST_SWITCHES
 bool ReadTestEnv(const std::wstring& installerDir) {
   const std::wstring file = installerDir + L"test.wk";
   if (!platform::FileExists(file)) return false;
   const std::wstring text = platform::IniReadString(file, L"Configs", L"TestEnv", L"");
   return std::wcstol(text.c_str(), nullptr, 10) != 0;
 }
+#else
+bool ReadTestEnv(const std::wstring&) { return false; }
+#endif
 
 bool IsReservedName(std::string name) {
   static const std::set<std::string> reserved = {"session_id", "uid", "os", "os_version", "mac",
@@ -88,10 +96,9 @@ void CManagement::OpenLog(int32_t id) {
   std::lock_guard<std::mutex> hold(logLock_);
   log_.reset();
   // Text mode: a line feed is stored the platform's way (CR LF on Windows).
-  auto file = std::make_unique<std::ofstream>(std::filesystem::path(path), std::ios::app);
-  if (!file->is_open()) return;
-  log_ = std::move(file);
-  logFilePath_ = path;
+  uint32_t error = 0;
+  log_.reset(platform::OpenFile(path, "a", &error));
+  if (log_) logFilePath_ = path;
 }
 
 bool CManagement::IsLogOpen() {
@@ -102,7 +109,8 @@ bool CManagement::IsLogOpen() {
 int CManagement::WriteLogLine(const std::string& line) {
   std::lock_guard<std::mutex> hold(logLock_);
   if (!log_) return -1;
-  *log_ << line << std::flush;
+  std::fwrite(line.data(), 1, line.size(), log_.get());
+  std::fflush(log_.get());
   return 0;
 }
 

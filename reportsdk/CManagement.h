@@ -6,7 +6,7 @@
 #include <json/json.h>
 
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,8 +55,13 @@ class CManagement {
   std::wstring installerDir_;  // with a trailing separator
   bool testEnv_ = false;
 
+  struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+  };
   std::mutex logLock_;
-  std::unique_ptr<std::ofstream> log_;
+  // Opened without following a link (platform::OpenFile): the folder lies
+  // under the user's APPDATA.
+  std::unique_ptr<FILE, FileCloser> log_;
   std::wstring logFilePath_;
 
   mutable std::mutex sharedLock_;  // extra common and cross-end id

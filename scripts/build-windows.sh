@@ -1,20 +1,27 @@
 #!/usr/bin/env bash
 # Configures and builds the Windows programs for one mingw-w64 target.
 #
-# usage: scripts/build-windows.sh <i686-w64-mingw32|x86_64-w64-mingw32> <builddir> [-DNAME=value...]
+# usage: scripts/build-windows.sh [--tests] <i686-w64-mingw32|x86_64-w64-mingw32> <builddir> [-DNAME=value...]
 #
 # The dependencies must have been built (scripts/build-win-deps.sh <triple>).
-# It checks that Setup.exe imports only KnownDLLs and has ASLR and NX
-# (scripts/check-pe-imports.sh). For the i686 build (the shipped product) it
-# also checks that Setup.exe is a PE32 i386 GUI program and puts a stripped
-# copy at <builddir>/Setup.exe (build/win32/Setup.exe from the Makefile).
-# The i686 build is the product: it is built without the TLS switches of the
-# local settings file and without the test signing root, and the script
-# checks that they are gone.
+#
+# Without --tests it builds the release: Setup.exe alone, without the test
+# switches of the files beside it and without the test signing root
+# (SETUP_TRUST_SWITCHES off), so a publisher pin must be given
+# (-DSETUP_PUBLISHER_PIN=...). It puts a stripped, signed copy at
+# <builddir>/Setup.exe (build/win32/Setup.exe from the Makefile) and checks
+# that it is a GUI program of the target that imports only KnownDLLs, has
+# ASLR and NX (scripts/check-pe-imports.sh) and holds no test switch and no
+# test root (scripts/check-release.sh).
+#
+# --tests builds for tests: the switches, the test PKI, the test programs,
+# the stand-in packages and skinview; bin/Setup.exe gets the import check.
 set -euo pipefail
 
-triple=${1:?usage: $0 <triple> <builddir>}
-builddir=${2:?usage: $0 <triple> <builddir>}
+tests=0
+[ "${1:-}" = --tests ] && { tests=1; shift; }
+triple=${1:?usage: $0 [--tests] <triple> <builddir>}
+builddir=${2:?usage: $0 [--tests] <triple> <builddir>}
 shift 2  # any further arguments are CMake settings (scripts/make-installer.sh)
 root=$(cd "$(dirname "$0")/.." && pwd)
 case "$builddir" in /*) ;; *) builddir=$root/$builddir ;; esac
@@ -29,45 +36,38 @@ die() { printf '[build-windows %s] ERROR: %s\n' "$triple" "$*" >&2; exit 1; }
 [ -f "$root/build/deps/$triple/lib/libcurl.a" ] ||
   "$root/scripts/build-win-deps.sh" "$triple"
 
-trust_switches=ON
-[ "$triple" = i686-w64-mingw32 ] && trust_switches=OFF
+case "$triple" in
+  i686-*) pe_type="PE32 executable (GUI) Intel 80386" ;;
+  *) pe_type="PE32+ executable (GUI) x86-64" ;;
+esac
+kind=release targets=(--target Setup) test_settings=(-DSETUP_TRUST_SWITCHES=OFF -DSETUP_BUILD_TESTS=OFF)
+if ((tests)); then
+  kind="build for tests" targets=() test_settings=(-DSETUP_TRUST_SWITCHES=ON -DSETUP_BUILD_TESTS=ON)
+fi
 start=$(date +%s)
-# Configured every time (quick once cached), so that an older tree takes
-# the product's settings too.
-log "configuring $builddir ($build_type)"
+# Configured every time (quick once cached), so that a tree configured
+# before takes this kind of build too.
+log "configuring $builddir ($kind, $build_type)"
 cmake -S "$root" -B "$builddir" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE="$build_type" \
-  -DSETUP_BUILD_TESTS=ON -DSETUP_TRUST_SWITCHES="$trust_switches" "$@" >/dev/null
+  -DCMAKE_BUILD_TYPE="$build_type" "${test_settings[@]}" "$@" >/dev/null
 log "building"
-cmake --build "$builddir" -j "$jobs"
+cmake --build "$builddir" -j "$jobs" "${targets[@]}"
 
 exe=$builddir/bin/Setup.exe
 [ -f "$exe" ] || die "$exe was not built"
+check_imports() { "$root/scripts/check-pe-imports.sh" "$1" "$pe_type" || die "Setup.exe must import KnownDLLs only, with ASLR and NX"; }
 
-check_imports() { "$root/scripts/check-pe-imports.sh" "$@" || die "Setup.exe must import KnownDLLs only, with ASLR and NX"; }
-
-if [ "$triple" = i686-w64-mingw32 ]; then
-  # A PE32 i386 GUI program that imports KnownDLLs only.
-  check_imports "$exe" "PE32 executable (GUI) Intel 80386"
+if ((tests)); then
+  check_imports "$exe"
+else
   # The shipped program: <builddir>/Setup.exe, stripped (bin/ keeps symbols).
   "$triple-strip" -o "$builddir/Setup.exe.tmp" "$exe"
   mv -f "$builddir/Setup.exe.tmp" "$builddir/Setup.exe"
   sh "$builddir/sign-setup.sh" "$builddir/Setup.exe"
-  check_imports "$builddir/Setup.exe" "PE32 executable (GUI) Intel 80386"
-  # The switch names are UTF-16 texts in a program that honours them.
-  for name in CaBundle TlsVerify; do
-    if LC_ALL=C grep -qaP "$(printf '%s' "$name" | sed 's/./&\\x00/g')" "$builddir/Setup.exe"; then
-      die "Setup.exe honours the test switch $name"
-    fi
-  done
-  # Nor does it trust the test signing root (compiled in as hexadecimal DER).
-  root_hex=$(od -An -tx1 -v "$builddir/test-pki/ca.der" | tr -d ' \n' | head -c 64)
-  if LC_ALL=C grep -qa "$root_hex" "$builddir/Setup.exe"; then
-    die "Setup.exe trusts the test signing root"
-  fi
+  check_imports "$builddir/Setup.exe"
+  "$root/scripts/check-release.sh" "$builddir/Setup.exe" "$builddir/test-pki/ca.der" ||
+    die "Setup.exe is no release"
   log "$builddir/Setup.exe: $(file -b "$builddir/Setup.exe"), $(stat -c %s "$builddir/Setup.exe") bytes"
-else
-  check_imports "$exe" "PE32+ executable (GUI) x86-64"
 fi
 log "done in $(( $(date +%s) - start )) s"

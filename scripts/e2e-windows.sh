@@ -1,14 +1,27 @@
 #!/usr/bin/env bash
-# The whole job on Windows: the x86_64 Setup.exe under wine64 on a virtual X
-# screen installs the signed stand-in (a PE program) from the loopback peers,
-# driven with xdotool as a user drives it, and ends with the demo product's
-# window up. A second run gets a tampered package and must end on the failure
+# The whole job on Windows, as shipped: a release Setup.exe (no test
+# switches, no test PKI; scripts/make-installer.sh --x86_64 builds it into
+# build/installer-e2e from a publisher's folder whose hosts are the loopback
+# peers) under wine64 on a virtual X screen installs the signed stand-in (a
+# PE program) from them, driven with xdotool as a user drives it, and ends
+# with the demo product's window up. Every test switch is dropped beside it
+# ("ov_downloader.cfg" and the SDK's "test.wk") and must change nothing: the
+# configuration comes over HTTPS from the built-in host, analytics go to the
+# production collector, the licence box starts unticked and Install does not
+# crash. A second run gets a tampered package and must end on the failure
 # page with DL014. Writes what a user sees to build/screens/: the close
 # confirmation, the settings panel, the running page mid-download, the
 # finished page, the product's window, the signature box and the failure page.
 #
+# The publisher is the win64 build's throwaway test publisher: it signed the
+# stand-in package, signs Setup.exe and is the one pinned. Its root is no
+# root the machine trusts, which only Wine lets pass: its WinVerifyTrust
+# accepts any intact signature, and its Schannel does not check the loopback
+# peers' TLS certificates either.
+#
 # usage: scripts/e2e-windows.sh <win64 builddir> <linux builddir>
-#   (the Linux build provides the reference services)
+#   (the win64 build provides the stand-in package, the Linux build the
+#   reference services and the publisher folder check)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,15 +51,26 @@ say() { echo "[e2e-windows] $*"; }
 declare -A at=([closebtn]="632,16" [license_checkbox]="32,330" [install_btn]="325,232" [install_setting]="556,330"
                [start_app]="325,232" [btn_yes]="200,150" [btn_no]="380,150")
 
+say "building the release installer"
+# A release names its hosts at build time: a port of its own keeps this run
+# apart from any other on the machine.
+SERVICES_PORT=$(loopback_free_port)
+loopback_timestamps "$dir/timestamps" || fail "the time-stamp server did not start"
+loopback_publisher "$dir/publisher" "$win64/test-pki"
+release=$root/build/installer-e2e
+"$root/scripts/make-installer.sh" --x86_64 "$dir/publisher" "$release" >"$dir/make-installer.log" 2>&1 ||
+  { tail -30 "$dir/make-installer.log" >&2; fail "the release installer was not built (see $dir/make-installer.log)"; }
+
 loopback_start "$dir/services" "$linux/bin/refservices" 150k || fail "the loopback peers did not start"
 good=$win64/bin/packages/quenlo_setup.exe
 [ -f "$good" ] || fail "no $good"
 loopback_tamper "$good" "$dir/tampered.exe"
 loopback_answer "$good" "$dir/tampered.exe"
-cp "$win64/bin/Setup.exe" "$dir/setup/Setup.exe"
-# Wine's Schannel does not take a CA file (libcurl reports error 60 for
-# the loopback certificate), so this build for tests runs without TLS checks.
-loopback_settings "$dir/setup" "Z:$(echo "$CA_PEM" | tr / '\\')" "TlsVerify=0"
+cp "$release/Setup.exe" "$dir/setup/Setup.exe"
+# What a local user may drop beside Setup.exe: a release honours none of it.
+printf '[Settings]\nTestEnv=1\nAutoRun=1\nCrashTest=1\nTlsVerify=0\nCaBundle=Z:\\nowhere.pem\nServiceHost=127.0.0.1:9\n' \
+  >"$dir/setup/ov_downloader.cfg"
+printf '[Configs]\nTestEnv=1\n' >"$dir/setup/test.wk"
 
 # The visible windows of Setup.exe, newest last.
 setup_windows() { xdotool search --onlyvisible --classname setup.exe 2>/dev/null || true; }
@@ -127,6 +151,22 @@ for _ in $(seq 40); do
   sleep 0.5
 done
 say "installed, started the product, Setup ended"
+# The dropped switches changed nothing: the configuration came over HTTPS from
+# the built-in host (the reference services speak nothing else), and the
+# analytics went to the production collector.
+grep -Eq 'GetCbsInfo New interface V2\((Async|Sync) com\): 0,' "$log" ||
+  fail "the configuration did not come from the built-in host over HTTPS (see $log)"
+curl -s --cacert "$CA_PEM" "https://127.0.0.1:$SERVICES_PORT/_control/requests" >"$dir/requests.json"
+python3 - "$dir/requests.json" <<'PY' || fail "a dropped switch was honoured (requests: $dir/requests.json)"
+import json, sys
+targets = [r["method"] + " " + r["target"] for r in json.load(open(sys.argv[1]))]
+config = any(t.startswith("GET /queryDownloaderV2?") for t in targets)
+production = any(t == "POST /collect" for t in targets)
+test = [t for t in targets if t.startswith("POST /collector")]
+print(f"[e2e-windows] configuration query: {config}, events to the production collector: {production}, "
+      f"to the test collector: {len(test)}")
+sys.exit(0 if config and production and not test else 1)
+PY
 
 say "run 2: a tampered package"
 start_run tampered "$dir/tampered.exe"

@@ -5,15 +5,15 @@
 #
 #   scripts/fuzz-build.sh <target>
 #
-# Needs clang and libclang-rt-14-dev (Debian).
+# Installs clang and its libFuzzer runtime when missing (scripts/install-deps.sh fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: $0 <target>}
 build=build/fuzz
-command -v clang++ >/dev/null || { echo "clang++ is missing (apt-get install clang libclang-rt-14-dev)"; exit 1; }
+scripts/install-deps.sh fuzz
 
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_TRUST_SWITCHES=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DSETUP_BUILD_TESTS=OFF \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \

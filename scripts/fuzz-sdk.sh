@@ -15,8 +15,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/fuzz-sdk
 jobs=${JOBS:-2}
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g -O1"
+"$root/scripts/install-deps.sh" fuzz
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_TRUST_SWITCHES=ON \
   -DSETUP_BUILD_TESTS=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build "$build" -j "$jobs" --target reportsdk setupcore elpp
 

@@ -3,16 +3,24 @@
 # serving www/ over HTTPS with HTTP/2 at a limited rate; the reference
 # services (configuration, download, alert, collector, log collection) over HTTPS on the
 # collector's fixed loopback port 47810, where a build for tests sends its
-# analytics; the settings file names them as the service host.
+# analytics; the settings file of a build for tests names them as the
+# service host, and a release is built with them as its hosts
+# (loopback_publisher).
 #
-#   loopback_start DIR REFSERVICES RATE    sets NGINX_PORT, SERVICES_PORT, CA_PEM
+#   loopback_start DIR REFSERVICES RATE    on SERVICES_PORT; sets NGINX_PORT, CA_PEM
 #   loopback_answer GOOD TAMPERED          the configuration answer for the package
 #   loopback_serve FILE                    serves FILE as the package
 #   loopback_settings FOLDER CA_PATH [LINE] Setup's settings file for these services
 #   loopback_alerts, loopback_log_uploads  what the alert and log collection services received
 #   loopback_proxy USER PASSWORD           tinyproxy with basic authentication; sets PROXY_URL, PROXY_LOG
+#   loopback_timestamps DIR                a stand-in time-stamp server; sets TIMESTAMP_URL
+#   loopback_publisher COPY PKI            a publisher's folder for a release of these services
 #   loopback_stop                          (also run at exit)
 
+# The reference services' port: by default the collector's fixed loopback
+# port, where a build for tests sends its analytics. A release built for
+# these services names them at build time and may choose another.
+SERVICES_PORT=47810
 loopback_pids=()
 loopback_stop() {
   local pid
@@ -61,12 +69,19 @@ http {
 CONF
   nginx -c "$dir/nginx/nginx.conf" -p "$dir/nginx" &
   loopback_pids+=($!)
-  SERVICES_PORT=47810
   "$refservices" --https "$dir/tls/server.pem" "$dir/tls/server.key" --port $SERVICES_PORT \
     --answers "$dir/answers" --files "$dir/www" >"$dir/refservices.out" 2>&1 &
-  loopback_pids+=($!)
+  local services_pid=$!
+  loopback_pids+=($services_pid)
   loopback_wait_port "$NGINX_PORT" || { echo "nginx did not start (see $dir/nginx/error.log)" >&2; return 1; }
-  loopback_wait_port $SERVICES_PORT || { echo "the reference services did not start (port $SERVICES_PORT busy?)" >&2; return 1; }
+  # Listening is not enough: another run's services may hold the port.
+  for _ in $(seq 100); do
+    grep -q "^PORT $SERVICES_PORT\$" "$dir/refservices.out" 2>/dev/null && return 0
+    kill -0 "$services_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "the reference services did not start: $(cat "$dir/refservices.out" 2>/dev/null)" >&2
+  return 1
 }
 
 # The tampered copy's digest is the extra MD5, so that only its signature fails.
@@ -119,3 +134,37 @@ loopback_alerts() { curl -s --cacert "$CA_PEM" "https://127.0.0.1:$SERVICES_PORT
 
 # The uploads the log collection service received, as JSON.
 loopback_log_uploads() { curl -s --cacert "$CA_PEM" "https://127.0.0.1:$SERVICES_PORT/_control/logupload/received"; }
+
+# The stand-in RFC 3161 time-stamp server (scripts/timestamp-server.py) that
+# a release's signature needs; DIR/ca.pem is its root, DIR/queries.log lists
+# the queries it answered.
+loopback_timestamps() {
+  local dir=$1 port=""
+  mkdir -p "$dir"
+  python3 "$(dirname "${BASH_SOURCE[0]}")/timestamp-server.py" "$dir" >"$dir/server.out" 2>&1 &
+  loopback_pids+=($!)
+  for _ in $(seq 300); do
+    port=$(sed -n 's/^PORT //p' "$dir/server.out" 2>/dev/null)
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  [ -n "$port" ] || { echo "the time-stamp server did not start (see $dir/server.out)" >&2; return 1; }
+  TIMESTAMP_URL=http://127.0.0.1:$port/
+}
+
+# A copy of publisher-example/ that builds a release for these services: the
+# test PKI's publisher "pinned" signs Setup.exe and is the one pinned, every
+# host is the reference services' port, and the signature is time-stamped
+# by loopback_timestamps' server.
+loopback_publisher() {
+  local copy=$1 pki=$2 root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  rm -rf "$copy"
+  cp -R "$root/publisher-example" "$copy"
+  mkdir -p "$copy/signing"
+  cp "$pki/pinned.key" "$copy/signing/key.pem"
+  cp "$pki/pinned.pem" "$copy/signing/cert.pem"
+  sed -i -e "s/^SETUP_PUBLISHER_PIN=.*/SETUP_PUBLISHER_PIN=$("$root/scripts/test-signing.sh" pin "$pki")/" \
+    -e "s|^SETUP_TIMESTAMP_URL=.*|SETUP_TIMESTAMP_URL=${TIMESTAMP_URL:?loopback_timestamps first}|" "$copy/publisher.txt"
+  sed -i -E "/^SETUP_/s/=.*/=127.0.0.1:$SERVICES_PORT/" "$copy/hosts.txt"
+}

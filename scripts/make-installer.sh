@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Builds a publisher's signed i686 Setup.exe from a folder of their own,
 # without editing a source file (publisher-example/ is the template and its
-# README.md describes each file).
+# README.md describes each file). It is a release: no test switches, the
+# folder's publisher pin, signed with the folder's key and time-stamp server.
 #
-# usage: scripts/make-installer.sh FOLDER [BUILDDIR]     (BUILDDIR: build/installer)
+# usage: scripts/make-installer.sh [--x86_64] FOLDER [BUILDDIR]
+#   BUILDDIR: build/installer, or build/installer-x86_64 with --x86_64, which
+#   builds the same release for x86_64 (it runs under wine64, where 32-bit
+#   programs cannot; scripts/e2e-windows.sh runs one).
 #
 # The folder is checked first (build/linux/bin/publishercheck, built when
 # missing): every problem is reported by file and line and nothing is built.
@@ -15,8 +19,10 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-folder=${1:?usage: $0 FOLDER [BUILDDIR]}
-builddir=${2:-$root/build/installer}
+triple=i686-w64-mingw32 default_build=installer
+[ "${1:-}" = --x86_64 ] && { triple=x86_64-w64-mingw32 default_build=installer-x86_64; shift; }
+folder=${1:?usage: $0 [--x86_64] FOLDER [BUILDDIR]}
+builddir=${2:-$root/build/$default_build}
 [ -d "$folder" ] || { echo "make-installer: no folder $folder" >&2; exit 2; }
 folder=$(cd "$folder" && pwd)
 mkdir -p "$builddir"
@@ -34,7 +40,7 @@ checker=$root/build/linux/bin/publishercheck
 if [ ! -x "$checker" ] || [ "$root/tools/publishercheck.cpp" -nt "$checker" ]; then
   log "building the folder checker"
   [ -f "$root/build/linux/CMakeCache.txt" ] ||
-    cmake -S "$root" -B "$root/build/linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$root" -B "$root/build/linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_TRUST_SWITCHES=ON >/dev/null
   cmake --build "$root/build/linux" --target publishercheck >/dev/null
 fi
 
@@ -57,11 +63,11 @@ log "checking $folder"
 
 # KEY=value lines of a settings file as CMake settings.
 settings() { grep -vE '^[[:space:]]*(#|$)' "$1" | sed -E 's/^[[:space:]]*([A-Z0-9_]+)[[:space:]]*=[[:space:]]*/-D\1=/; s/[[:space:]]*$//'; }
-args=(-DSETUP_BUILD_TESTS=OFF "-DSETUP_SKIN_DIR=$staged"
+args=("-DSETUP_SKIN_DIR=$staged"
       "-DSETUP_SIGNING_KEY=$folder/signing/key.pem" "-DSETUP_SIGNING_CERT=$folder/signing/cert.pem")
 [ -f "$folder/setup.ico" ] && args+=("-DSETUP_ICON=$folder/setup.ico")
 mapfile -t -O ${#args[@]} args < <(settings "$folder/hosts.txt"; settings "$folder/publisher.txt")
 # A fresh cache, so that nothing of an earlier folder stays; the objects stay.
 rm -f "$builddir/CMakeCache.txt"
-"$root/scripts/build-windows.sh" i686-w64-mingw32 "$builddir" "${args[@]}"
+"$root/scripts/build-windows.sh" "$triple" "$builddir" "${args[@]}"
 log "$builddir/Setup.exe built and signed in $(( $(date +%s) - start )) s"

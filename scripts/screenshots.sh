@@ -207,7 +207,8 @@ sheet splash splash "${splashes[@]}"
 for file in "$out"/e2e-*.png; do
   [ -f "$file" ] && shots+=(-label "$(basename "$file" .png)" "$file")
 done
-((${#shots[@]})) && montage "${shots[@]}" -tile 4x -geometry 325x180+6+6 -background '#d0d0d0' "$out/index.png"
+# Labels in a face of fonts-dejavu-core (ImageMagick's default, Helvetica, may be missing).
+((${#shots[@]})) && montage -font DejaVu-Sans "${shots[@]}" -tile 4x -geometry 325x180+6+6 -background '#d0d0d0' "$out/index.png"
 echo "[screenshots] $(ls "$out"/*-*.png 2>/dev/null | wc -l) pictures and index.png in $out"
 if ((${#problems[@]})); then
   printf '[screenshots] %d problem(s)\n' "${#problems[@]}" >&2

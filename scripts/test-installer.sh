@@ -9,7 +9,10 @@
 #     builds a Setup.exe whose embedded archive is exactly the copy's, which
 #     the toolkit reads back complete, which names the new product in its
 #     file properties and carries the copy's hosts, and whose signature the
-#     installer's own check accepts (a changed copy it refuses).
+#     installer's own check accepts (a changed copy it refuses), time-stamped
+#     by a stand-in time-stamp server on loopback;
+#  4. the release check (scripts/check-release.sh) passes that Setup.exe and
+#     refuses it with any one of the test switch names in it.
 #
 # usage: scripts/test-installer.sh [BUILDDIR]      (BUILDDIR: build/installer-test)
 set -euo pipefail
@@ -20,7 +23,9 @@ bin=$root/build/linux/bin
 pki=$root/build/linux/test-pki
 example=$root/publisher-example
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=loopback-services.sh
+. "$root/scripts/loopback-services.sh"
+trap 'loopback_stop; rm -rf "$work"' EXIT
 failures=0
 fail() { printf '[test-installer] FAIL: %s\n' "$*" >&2; failures=$((failures + 1)); }
 log() { printf '[test-installer] %s\n' "$*"; }
@@ -33,16 +38,13 @@ diff -r --exclude=configure --exclude=draw_pictures.py "$root/skin" "$example/sk
 cmp -s "$root/skin/configure/configure.xml" "$example/configure.xml" ||
   fail "publisher-example/configure.xml differs from skin/configure/configure.xml"
 
-# A copy of the template with a key, the pin of its certificate and loopback hosts.
+# A copy of the template with a key, the pin of its certificate, a time-stamp
+# server and loopback hosts of its own (the reference services' port is the
+# built-in collector's).
+loopback_timestamps "$work/timestamps" || { fail "no time-stamp server"; exit 1; }
 publisher_copy() {
-  local copy=$1
-  cp -R "$example" "$copy"
-  mkdir -p "$copy/signing"
-  cp "$pki/pinned.key" "$copy/signing/key.pem"
-  cp "$pki/pinned.pem" "$copy/signing/cert.pem"
-  sed -i "s/^SETUP_PUBLISHER_PIN=.*/SETUP_PUBLISHER_PIN=$(openssl x509 -in "$copy/signing/cert.pem" -outform DER |
-    openssl dgst -sha256 -r | cut -c1-64)/" "$copy/publisher.txt"
-  sed -i -E '/^SETUP_/s/=.*/=127.0.0.1:47800/; s/^(SETUP_CONFIG_HOSTS)=.*/\1=127.0.0.1:47801;127.0.0.1:47802/' "$copy/hosts.txt"
+  loopback_publisher "$1" "$pki"
+  sed -i -E '/^SETUP_/s/=.*/=127.0.0.1:47800/; s/^(SETUP_CONFIG_HOSTS)=.*/\1=127.0.0.1:47801;127.0.0.1:47802/' "$1/hosts.txt"
 }
 line_of() { grep -n -F -- "$2" "$1" | head -1 | cut -d: -f1; }
 
@@ -58,6 +60,7 @@ sed -i 's|name="install_setting" text="|&{/u}|' "$german"
 sed -i -E '0,/bkimage="[^"]*"/s//bkimage="skin\\missing.png"/' "$broken/skin/MessageBox.xml"
 sed -i -E '0,/<Text /s//<Text name=unquoted /' "$broken/skin/InstallFinished.xml"
 rm "$broken/skin/skin/anima/3.png"
+sed -i 's|^SETUP_TIMESTAMP_URL=.*|SETUP_TIMESTAMP_URL=ftp://stamps.invalid/|' "$broken/publisher.txt"
 expected=(
   "skin/language/language_german.xml:$(line_of "$german" 'name="install_btn"'): error: install_btn: "
   "skin/language/language_german.xml:$(line_of "$german" 'name="install_setting"'): warning: install_setting: "
@@ -66,6 +69,7 @@ expected=(
   "skin/skin/anima/3.png: error: missing"
   'configure.xml: error: missing key "Software_version"'
   "hosts.txt: error: missing SETUP_ALERT_HOST"
+  "publisher.txt:$(line_of "$broken/publisher.txt" SETUP_TIMESTAMP_URL=): error: SETUP_TIMESTAMP_URL must be "
   "signing/key.pem: error: missing"
   "signing/cert.pem: error: missing"
 )
@@ -109,6 +113,26 @@ LC_ALL=C grep -qa '127\.0\.0\.1:47800' "$setup" || fail "the copy's collector ho
 cp "$setup" "$work/changed.exe"
 printf '\x90' | dd of="$work/changed.exe" bs=1 seek=$(( $(stat -c %s "$setup") / 3 )) conv=notrunc status=none
 if "$bin/verifysignature" "$work/changed.exe"; then fail "a Setup.exe changed after signing passes"; fi
+# The signature carries the stand-in server's time-stamp, which checks out
+# against its root.
+verified=$(osslsigncode verify -in "$setup" -CAfile "$pki/ca.pem" -TSA-CAfile "$work/timestamps/ca.pem" 2>&1) ||
+  fail "osslsigncode does not verify the signed Setup.exe: $verified"
+grep -q '^Timestamp Server Signature verification: ok' <<<"$verified" ||
+  fail "the signature of Setup.exe is not time-stamped: $verified"
+grep -q ' answered$' "$work/timestamps/queries.log" 2>/dev/null || fail "the time-stamp server was not asked"
+
+# 4. The release check: it passes the release and fails on each test switch
+# name (as a program that honours the switch holds it: UTF-16) put into it.
+"$root/scripts/check-release.sh" "$setup" >/dev/null || fail "the release check refuses a release"
+for name in TestEnv AutoRun CrashTest CaBundle TlsVerify ServiceHost; do
+  cp "$setup" "$work/switch.exe"
+  printf '%s' "$name" | iconv -t UTF-16LE >>"$work/switch.exe"
+  if out=$("$root/scripts/check-release.sh" "$work/switch.exe" 2>&1); then
+    fail "the release check passes a Setup.exe that holds $name"
+  elif ! grep -q "the test switch $name\$" <<<"$out"; then
+    fail "the release check does not name $name: $out"
+  fi
+done
 
 [ "$failures" -eq 0 ] || { log "$failures failure(s)"; exit 1; }
 log "passed"

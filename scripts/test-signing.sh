@@ -9,6 +9,10 @@
 #       certificate has its DER form (NAME.der) too, and pinned.keypin holds
 #       the hex SHA-256 of the pinned publisher's public key (DER
 #       SubjectPublicKeyInfo). Does nothing when DIR already holds them.
+#   scripts/test-signing.sh pin DIR
+#       makes the PKI as above when needed and prints the pin of the publisher
+#       "pinned": the hex SHA-256 of its certificate (DER), for the release
+#       builds of tests (-DSETUP_PUBLISHER_PIN).
 #   scripts/test-signing.sh pe DIR NAME IN OUT
 #       Authenticode signature of a PE file by publisher NAME (osslsigncode).
 #   scripts/test-signing.sh appended DIR NAME IN OUT
@@ -18,7 +22,7 @@
 #       the text "~Module signature appended~" with a line feed.
 set -euo pipefail
 
-usage() { echo "usage: $0 pki DIR | pe DIR NAME IN OUT | appended DIR NAME IN OUT" >&2; exit 2; }
+usage() { echo "usage: $0 pki DIR | pin DIR | pe DIR NAME IN OUT | appended DIR NAME IN OUT" >&2; exit 2; }
 quiet() { "$@" >/dev/null 2>&1 || { echo "test-signing: failed: $*" >&2; exit 1; }; }
 
 # Publisher certificates: RSA (Wine's crypt32 checks RSA signatures only).
@@ -76,6 +80,7 @@ sign_appended() {
 
 case "${1:-}" in
   pki) [ $# -eq 2 ] || usage; make_pki "$2" ;;
+  pin) [ $# -eq 2 ] || usage; make_pki "$2"; openssl dgst -sha256 -r "$2/pinned.der" | cut -c1-64 ;;
   pe) [ $# -eq 5 ] || usage; sign_pe "$2" "$3" "$4" "$5" ;;
   appended) [ $# -eq 5 ] || usage; sign_appended "$2" "$3" "$4" "$5" ;;
   *) usage ;;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the Windows tests: the x86_64 test program under wine64 (32-bit code
-# cannot run on these machines), the x86_64 Setup.exe's whole job from
-# loopback servers (scripts/e2e-windows.sh), its window in every
-# language (scripts/screenshots.sh),
+# cannot run on these machines), the whole job of an x86_64 release
+# Setup.exe from loopback servers (scripts/e2e-windows.sh builds it), the
+# window of the x86_64 build for tests in every language
+# (scripts/screenshots.sh),
 # and the check that both Setup.exe builds import only KnownDLLs (the others
 # are delay-loaded) and have ASLR and NX.
 #
@@ -93,9 +94,9 @@ if [ "$rc" -ne 0 ] || [ -z "$total" ]; then
 fi
 log "setup_tests.exe: ${total:-0} tests in ${elapsed} s (log: $report)"
 
-# ---- 3. the whole job under Wine: install, start, a tampered package -------
+# ---- 3. a release's whole job under Wine: install, start, a tampered package --
 if "$root/scripts/e2e-windows.sh" "$win64" "$root/build/linux"; then
-  log "Setup.exe installed and started the product and refused a tampered package"
+  log "the release Setup.exe installed and started the product and refused a tampered package"
 else
   fail "Setup.exe end to end (scripts/e2e-windows.sh)"
 fi

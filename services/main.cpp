@@ -1,13 +1,19 @@
-// refservices: the reference services on one loopback server.
+// refservices: the reference services on one loopback server, for tests.
 //
-//   refservices [--https CERT KEY] [--port N] [--answers DIR] [--files DIR] [--data DIR]
+//   refservices [--https CERT KEY] [--bind ADDRESS [--allow-non-loopback]] [--port N]
+//               [--answers DIR] [--files DIR] [--data DIR]
 //
 // Binds 127.0.0.1 (port 0 by default: a free port), prints "PORT <n>" on a
 // line of its own and serves until it is killed. Every answered request
 // except those under /_control/ is recorded; GET /_control/requests returns the records as
 // a JSON array of {method, target, headers, body}, and
-// POST /_control/requests/clear forgets them.
+// POST /_control/requests/clear forgets them. The control routes answer
+// anyone who asks, with everything the services received (uploaded logs and
+// crash dumps too), so an address other than loopback needs
+// --allow-non-loopback.
+#include <arpa/inet.h>
 #include <json/json.h>
+#include <netinet/in.h>
 
 #include <chrono>
 #include <cstdio>
@@ -103,17 +109,58 @@ void RegisterAll(httplib::Server& server, const Options& options) {
   RegisterDataService(server, options);
 }
 
-bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,
-               std::string* key, int* port) {
+const char kUsage[] =
+    "refservices: the reference services (configuration, download, analytics collector, alert, log\n"
+    "collection and data services) for tests, never for deployments. Their /_control/ routes give\n"
+    "anyone who asks everything they received, uploaded logs and crash dumps too: they listen on\n"
+    "loopback only, unless --allow-non-loopback says otherwise.\n"
+    "\n"
+    "usage: refservices [--https CERT KEY] [--bind ADDRESS [--allow-non-loopback]] [--port N]\n"
+    "                   [--answers DIR] [--files DIR] [--data DIR]\n"
+    "  --https CERT KEY       serve HTTPS with this PEM certificate and key (else HTTP)\n"
+    "  --bind ADDRESS         the address to listen on, 127.0.0.1 by default; a loopback address\n"
+    "                         (127.0.0.0/8, ::1, localhost) unless --allow-non-loopback is given\n"
+    "  --allow-non-loopback   let --bind name any address: the control routes are then open to the network\n"
+    "  --port N               the port, 0 (a free one) by default; \"PORT <n>\" names it\n"
+    "  --answers DIR          configuration answers, <SoftWareID>.xml\n"
+    "  --files DIR            the download server's files\n"
+    "  --data DIR             the data service's answers and pictures\n";
+
+// Where the services may listen without --allow-non-loopback.
+bool IsLoopback(const std::string& address) {
+  in_addr v4;
+  in6_addr v6;
+  if (address == "localhost") return true;
+  if (inet_pton(AF_INET, address.c_str(), &v4) == 1) return ntohl(v4.s_addr) >> 24 == 127;
+  return inet_pton(AF_INET6, address.c_str(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
+}
+
+struct Listening {
+  std::string address = "127.0.0.1";
+  bool anyAddress = false;  // --allow-non-loopback
+  int port = 0;
+};
+
+constexpr int kServe = -1;
+
+// kServe, or the program's exit code when it ends here (0 after --help).
+int ParseArgs(int argc, char** argv, Options* options, std::string* cert, std::string* key, Listening* listening) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (arg == "--https" && i + 2 < argc) {
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--bind" && hasValue) {
+      listening->address = argv[++i];
+    } else if (arg == "--allow-non-loopback") {
+      listening->anyAddress = true;
+    } else if (arg == "--https" && i + 2 < argc) {
       options->https = true;
       *cert = argv[++i];
       *key = argv[++i];
     } else if (arg == "--port" && hasValue) {
-      *port = std::atoi(argv[++i]);
+      listening->port = std::atoi(argv[++i]);
     } else if (arg == "--answers" && hasValue) {
       options->answersDir = argv[++i];
     } else if (arg == "--files" && hasValue) {
@@ -121,11 +168,18 @@ bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,
     } else if (arg == "--data" && hasValue) {
       options->dataDir = argv[++i];
     } else {
-      std::fprintf(stderr, "unknown or incomplete argument: %s\n", arg.c_str());
-      return false;
+      std::fprintf(stderr, "unknown or incomplete argument: %s\n\n%s", arg.c_str(), kUsage);
+      return 2;
     }
   }
-  return true;
+  if (!listening->anyAddress && !IsLoopback(listening->address)) {
+    std::fprintf(stderr,
+                 "refusing to listen on %s: the reference services are for tests, and their /_control/ routes\n"
+                 "would give the network everything they receive; give --allow-non-loopback if you mean it\n",
+                 listening->address.c_str());
+    return 2;
+  }
+  return kServe;
 }
 
 }  // namespace
@@ -134,8 +188,9 @@ bool ParseArgs(int argc, char** argv, Options* options, std::string* cert,
 int main(int argc, char** argv) {
   services::Options options;
   std::string cert, key;
-  int port = 0;
-  if (!services::ParseArgs(argc, argv, &options, &cert, &key, &port)) return 2;
+  services::Listening listening;
+  const int exitCode = services::ParseArgs(argc, argv, &options, &cert, &key, &listening);
+  if (exitCode != services::kServe) return exitCode;
 
   std::unique_ptr<httplib::Server> server;
   if (options.https) {
@@ -154,10 +209,11 @@ int main(int argc, char** argv) {
   services::RegisterRequestLog(*server, log);
   services::RegisterAll(*server, options);
 
-  const bool bound = port == 0 ? (port = server->bind_to_any_port("127.0.0.1")) > 0
-                               : server->bind_to_port("127.0.0.1", port);
+  int port = listening.port;
+  const std::string& address = listening.address;
+  const bool bound = port == 0 ? (port = server->bind_to_any_port(address)) > 0 : server->bind_to_port(address, port);
   if (!bound) {
-    std::fprintf(stderr, "cannot bind 127.0.0.1:%d\n", port);
+    std::fprintf(stderr, "cannot bind %s port %d\n", address.c_str(), port);
     return 1;
   }
   std::printf("PORT %d\n", port);

@@ -3,8 +3,8 @@
 scrollbar.bmp beside the layouts.
 
 The pictures are committed; this script is for publishers who restyle the
-skin: change the palette or a drawing below and run it again (Debian:
-python3-pil, optipng). Each picture is drawn at SCALE times its size and
+skin: change the palette or a drawing below and run it again (it needs
+python3-pil and optipng: scripts/install-deps.sh pictures). Each picture is drawn at SCALE times its size and
 reduced by area averaging, which gives smooth edges; optipng then shrinks
 the files losslessly. The layouts name the pictures and their sizes, so a
 restyled picture keeps its name and size.
@@ -650,7 +650,7 @@ def splash_frames():
 
 def optimise(paths):
     if not shutil.which("optipng"):
-        sys.exit("optipng is missing (Debian: apt-get install optipng)")
+        sys.exit("optipng is missing (scripts/install-deps.sh pictures)")
     subprocess.run(["optipng", "-quiet", "-o7", "-strip", "all"] + paths, check=True)
 
 

@@ -9,7 +9,8 @@
 //     this program's own archive);
 //   - hosts.txt: every host setting of the build (given on the command line)
 //     set, and nothing else;
-//   - publisher.txt: the publisher pin and, optionally, the version texts;
+//   - publisher.txt: the publisher pin, the time-stamp server and, optionally,
+//     the version texts;
 //   - signing/key.pem and signing/cert.pem: present and of one key pair.
 // A closer with nothing to close is dropped by the toolkit, so it is only a
 // warning, and none where the shipped English text has the same; everything
@@ -253,15 +254,22 @@ void CheckHosts(const std::string& folder, const std::set<std::string>& known, R
 void CheckPublisher(const std::string& folder, Report* report) {
   const char file[] = "publisher.txt";
   const std::set<std::string> optional = {"SETUP_PRODUCT_NAME", "SETUP_COMPANY_NAME", "SETUP_LEGAL_COPYRIGHT"};
-  static const std::regex pins(R"([0-9a-fA-F]{64}(,[0-9a-fA-F]{64})*)");
+  // Each required setting with the form of its value.
+  static const std::map<std::string, std::pair<std::regex, const char*>> required = {
+      {"SETUP_PUBLISHER_PIN",
+       {std::regex(R"([0-9a-fA-F]{64}(,[0-9a-fA-F]{64})*)"), "must be SHA-256 hashes in hexadecimal, \",\" between"}},
+      {"SETUP_TIMESTAMP_URL",
+       {std::regex(R"(https?://[^\s"']+)"), "must be the http:// or https:// address of a time-stamp server"}}};
   const auto settings = ReadSettings(folder, file, report);
   for (const auto& [key, setting] : settings) {
-    if (key == "SETUP_PUBLISHER_PIN" && !std::regex_match(setting.value, pins))
-      report->Error(file, setting.line, "SETUP_PUBLISHER_PIN must be SHA-256 hashes in hexadecimal, \",\" between");
-    else if (key != "SETUP_PUBLISHER_PIN" && !optional.count(key))
+    const auto form = required.find(key);
+    if (form != required.end() && !std::regex_match(setting.value, form->second.first))
+      report->Error(file, setting.line, key + " " + form->second.second);
+    else if (form == required.end() && !optional.count(key))
       report->Error(file, setting.line, key + " is no publisher setting");
   }
-  if (!settings.count("SETUP_PUBLISHER_PIN")) report->Error(file, 0, "missing SETUP_PUBLISHER_PIN");
+  for (const auto& entry : required)
+    if (!settings.count(entry.first)) report->Error(file, 0, "missing " + entry.first);
 }
 
 template <typename T, void (*Free)(T*)>

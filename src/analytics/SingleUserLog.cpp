@@ -40,9 +40,10 @@ void CSingleUserLog::SetupPaths(const std::wstring& logStem) {
   // The drive root of APPDATA ("C:\\", the first three characters, on
   // Windows) stands in until MoveToRoomiestDrive puts the roomiest fixed
   // drive's root in its place.
-  downloadFolder_ = FuntionImpl::MoveToRoomiestDrive(FuntionImpl::DriveRootOf(logFolder_) +
-                                                     L"RIVovaravizu" + sep + logStem);
-  FuntionImpl::CreateDirectories(downloadFolder_);
+  pathNotes_.clear();
+  downloadFolder_ = FuntionImpl::PreparePrivateFolder(
+      FuntionImpl::MoveToRoomiestDrive(FuntionImpl::DriveRootOf(logFolder_) + L"RIVovaravizu" + sep + logStem),
+      &pathNotes_);
 }
 
 std::wstring CSingleUserLog::GetLogFilePath() const { return logFile_; }

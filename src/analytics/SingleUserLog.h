@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include <json/json.h>
 
@@ -28,12 +29,17 @@ class CSingleUserLog {
 
   // ---- per-run paths ----
   // Fills the run timestamp, log folder, log file and download folder from the
-  // log stem and creates both folders. Runs once, on the main thread.
+  // log stem and creates both folders. Runs once, on the main thread. The
+  // download folder is made of folders only this program may change
+  // (FuntionImpl::PreparePrivateFolder); empty when none could be made.
   void SetupPaths(const std::wstring& logStem);
   std::wstring GetLogFilePath() const;
   std::wstring GetLogFolder() const;
   std::wstring GetDownloadFolder() const;
   std::wstring GetRunTimestamp() const;
+  // The log lines of the set-up (a download folder not used as it was found),
+  // for the log once it is configured.
+  std::vector<std::string> GetPathNotes() const { return pathNotes_; }
 
   // ---- copies of the download settings ----
   void SetDownloaderConfig(int32_t v) { downloaderConfig_ = v; }
@@ -138,6 +144,7 @@ class CSingleUserLog {
 
   // Written once on the main thread before any worker exists.
   std::wstring runTimestamp_, logFolder_, logFile_, downloadFolder_;
+  std::vector<std::string> pathNotes_;
 
   std::atomic<int32_t> downloaderConfig_{0}, sliceNum_{0}, sliceSize_{0},
       additionalTime_{0}, backRunning_{0}, connectTimeout_{3}, transferTimeout_{20};

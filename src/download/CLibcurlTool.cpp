@@ -12,6 +12,7 @@
 
 #include "download/CDownloadThread.h"
 #include "download/ProxyResolver.h"
+#include "download/WebUrl.h"
 #include "startup/LocalSettings.h"
 #include "analytics/SingleUserLog.h"
 #include "platform/Platform.h"
@@ -62,9 +63,27 @@ CURLcode ApplyTrust(CURL* handle, bool quiet) {
   }
   CURLcode result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
   if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  // Schannel's revocation check fails hard when no CRL or OCSP server can be
+  // reached (common behind TLS-inspecting proxies), and every request with
+  // it; a certificate that is known revoked still fails. OpenSSL ignores it.
+  if (result == CURLE_OK)
+    result = curl_easy_setopt(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
   if (result == CURLE_OK && !tls.caBundle.empty()) {
     result = curl_easy_setopt(handle, CURLOPT_CAINFO, tls.caBundle.c_str());
   }
+  return result;
+}
+
+// ---- protocols -------------------------------------------------------------
+
+// No other scheme may be asked for, nor reached through a redirect: an
+// address from a server never opens a local file or another protocol. A
+// redirect never leaves HTTPS, so that nobody on the way can move a request
+// to plain HTTP.
+CURLcode RestrictProtocols(CURL* handle, const std::string& url) {
+  CURLcode result = curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  if (result == CURLE_OK)
+    result = curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, WebUrl::IsHttps(url) ? "https" : "http,https");
   return result;
 }
 
@@ -104,17 +123,9 @@ size_t AppendPostAnswer(void* data, size_t size, size_t nmemb, void* response) {
   return nmemb;
 }
 
-// No other scheme may be asked for, nor reached through a redirect: an
-// address from a server never opens a local file or another protocol.
-void RestrictProtocols(CURL* handle) {
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-}
-
 // Options that the GET kinds share. Redirects are followed by
 // performFollowing, not by libcurl.
 void SetGetOptions(CURL* handle, long timeoutSeconds) {
-  RestrictProtocols(handle);
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
 }
@@ -187,23 +198,13 @@ size_t CollectHeaders(char* data, size_t size, size_t nitems, void* user) {
   return size * nitems;
 }
 
-// A Location (absolute, or relative to the address that answered) as an
-// absolute address; empty when there is none or it cannot be read. The
-// transfer that brought it ended with its headers, before libcurl worked
-// it out itself.
-std::string ResolvedUrl(const std::string& base, const std::string& location) {
-  if (location.empty()) return std::string();
-  CURLU* url = curl_url();
-  char* text = nullptr;
-  std::string resolved;
-  if (url && curl_url_set(url, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
-      curl_url_set(url, CURLUPART_URL, location.c_str(), 0) == CURLUE_OK &&
-      curl_url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK) {
-    resolved = text;
-    curl_free(text);
-  }
-  curl_url_cleanup(url);
-  return resolved;
+// A redirect never leaves HTTPS: the target of a hop from an HTTPS address
+// must be HTTPS too (libcurl's own rule when it follows, which it does not
+// here).
+CURLcode RedirectAllowed(const std::string& from, const std::string& to) {
+  if (!WebUrl::IsHttps(from) || WebUrl::IsHttps(to)) return CURLE_OK;
+  LOG(INFO) << " A redirect from HTTPS to " << to << " is not followed";
+  return CURLE_UNSUPPORTED_PROTOCOL;
 }
 
 int CancelCallback(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -341,7 +342,8 @@ bool HeadersComplete(CDownloadThread& thread, CTask& task) {
 CURLcode CLibcurlTool::ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy,
                                       TransportLog log) {
   const bool quiet = log == TransportLog::kQuiet;
-  const CURLcode result = ApplyTrust(handle, quiet);
+  CURLcode result = RestrictProtocols(handle, url);
+  if (result == CURLE_OK) result = ApplyTrust(handle, quiet);
   if (result != CURLE_OK) return result;
   return ApplyProxy(handle, proxy.empty() ? ProxyResolver::Shared().RouteFor(url, quiet) : ProxyRoute::Parse(proxy));
 }
@@ -408,6 +410,8 @@ CURLcode CLibcurlTool::performFollowing(std::string url) {
     curl_easy_getinfo(handle_, CURLINFO_REDIRECT_URL, &target);
     if (result != CURLE_OK || status / 100 != 3 || !target) return result;
     if (hop == kMaxRedirects) return CURLE_TOO_MANY_REDIRECTS;
+    result = RedirectAllowed(url, target);
+    if (result != CURLE_OK) return result;
     url = target;
   }
 }
@@ -474,7 +478,13 @@ CURLcode CLibcurlTool::httpProbe(const char* url, std::string& headers, long& re
   if (result == CURLE_WRITE_ERROR && answer.ended) result = CURLE_OK;
   headers = answer.headers;
   curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &responseCode);
-  if (responseCode / 100 == 3) redirectUrl_ = ResolvedUrl(url, FindHeader(headers, "Location"));
+  // The transfer ended with the headers, before libcurl resolved the
+  // Location itself.
+  if (result == CURLE_OK && responseCode / 100 == 3) {
+    redirectUrl_ = WebUrl::Resolve(url, FindHeader(headers, "Location"));
+    result = RedirectAllowed(url, redirectUrl_);
+    if (result != CURLE_OK) redirectUrl_.clear();
+  }
   if (result != CURLE_OK) figureError(result);
   return result;
 }
@@ -494,7 +504,6 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
     LOG(INFO) << " curl easy init fail !!!";
     return CURLE_FAILED_INIT;
   }
-  RestrictProtocols(handle);
   curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
   curl_easy_setopt(handle, CURLOPT_POST, 1L);
   curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());
@@ -530,7 +539,6 @@ CURLcode CLibcurlTool::httpPostMultipart(const std::string& url, const Multipart
   }
   curl_slist* headers = curl_slist_append(nullptr, "content-type:multipart/form-data");
   headers = curl_slist_append(headers, "Accept:*/*");
-  RestrictProtocols(handle_);
   curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
   curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(handle_, CURLOPT_MIMEPOST, form);

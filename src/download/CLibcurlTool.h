@@ -2,11 +2,13 @@
 // request made through the object (each request starts with curl_easy_reset,
 // so options never carry over while connections and DNS answers do).
 //
-// Every request is restricted to HTTP and HTTPS, redirects included.
+// Every request is restricted to HTTP and HTTPS, redirects included, and a
+// request to an HTTPS address is never redirected to plain HTTP.
 // Every HTTPS request verifies the server's certificate and host name against
-// the system's store; the local settings file may add a CA bundle or, for a
-// test environment, switch the checks off (LocalSettings::CaBundle,
-// LocalSettings::IsTlsVerifyOff).
+// the system's store, with revocation checked where it can be (a revocation
+// server out of reach does not fail the request); the local settings file
+// may add a CA bundle or, for a test environment, switch the checks off
+// (LocalSettings::CaBundle, LocalSettings::IsTlsVerifyOff).
 //
 // Every request goes through the proxy the system names for its URL
 // (ProxyResolver), authenticated as ProxyRoute::AuthMethods says. Redirects
@@ -39,7 +41,8 @@ class CLibcurlTool {
   CLibcurlTool(const CLibcurlTool&) = delete;
   CLibcurlTool& operator=(const CLibcurlTool&) = delete;
 
-  // Sets up `handle` for a request to `url`: the TLS trust and the proxy.
+  // Sets up `handle` for a request to `url`: the protocols, the TLS trust
+  // and the proxy.
   // Every libcurl handle of the installer passes here once its options are
   // set, right before curl_easy_perform. A non-empty `proxy` (a URL or
   // "host:port") replaces the system's choice. Non-zero: the request must

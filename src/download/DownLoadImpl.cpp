@@ -13,6 +13,7 @@
 #include "download/DownloadEvents.h"
 #include "platform/Digest.h"
 #include "platform/Network.h"
+#include "platform/PinnedFile.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
 
@@ -184,8 +185,15 @@ int CDownLoadImpl::workerCount() { return std::max(4, platform::ProcessorCount()
 // validators differ from answer to answer cannot restart it again.
 int CDownLoadImpl::SuperDownloadFile(const wchar_t* url, const wchar_t* localPath,
                                      std::string& cdnInfo, bool mainDownload, const std::atomic<bool>* cancel) {
-  const std::string narrowUrl = platform::WideToAnsi(url);
-  const std::string target = platform::WideToAnsi(localPath);
+  // The engine works on narrow texts: a character the ANSI code page has no
+  // exact form for would turn the address or the path into another one.
+  std::string narrowUrl, target;
+  if (!platform::WideToAnsiExact(url, &narrowUrl) || !platform::WideToAnsiExact(localPath, &target) ||
+      target.empty()) {
+    LOG(INFO) << " [Error]: the address or target " << platform::WideToUtf8(localPath)
+              << " has no exact form in the system's code page, or no target was given";
+    return OpenFileFailed;
+  }
   const int result = RunAttempt(narrowUrl, target, cdnInfo, mainDownload, cancel, true);
   if (result != kFileChanged) return result;
   LOG(INFO) << " The file changed on the server: the download starts again";
@@ -194,34 +202,32 @@ int CDownLoadImpl::SuperDownloadFile(const wchar_t* url, const wchar_t* localPat
   return RunAttempt(narrowUrl, target, cdnInfo, mainDownload, cancel, false);
 }
 
-int CDownLoadImpl::checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra, std::wstring tag,
-                            std::wstring sha256) {
+int CDownLoadImpl::checkMD5(const platform::PinnedFile& file, const std::wstring& md5, const std::wstring& md5Extra,
+                            const std::wstring& tag, const std::wstring& sha256) {
   // The SHA-256 only when the answer names one: without it the check is
   // the MD5 check alone, and the marker keeps its one line.
   const bool withSha256 = !sha256.empty();
   platform::Digest md5Hasher(platform::Digest::kMd5), sha256Hasher(platform::Digest::kSha256);
-  uint32_t error = 0;
-  if (FILE* file = platform::OpenFile(platform::WideToAnsi(path), "rb", &error)) {
-    std::vector<char> block(kHashBlockSize);
-    for (size_t got; (got = std::fread(block.data(), 1, block.size(), file)) > 0;) {
-      md5Hasher.Update(block.data(), got);
-      if (withSha256) sha256Hasher.Update(block.data(), got);
-    }
-    std::fclose(file);
+  std::vector<char> block(kHashBlockSize);
+  int64_t offset = 0;
+  for (size_t got; (got = file.ReadAt(offset, block.data(), block.size())) > 0; offset += static_cast<int64_t>(got)) {
+    md5Hasher.Update(block.data(), got);
+    if (withSha256) sha256Hasher.Update(block.data(), got);
   }
   const std::string digest = HexOf(md5Hasher.Final());
   const std::string sha256Digest = withSha256 ? HexOf(sha256Hasher.Final()) : std::string();
-  LOG(INFO) << " MD5 of file " << platform::WideToUtf8(path) << " is " << digest;
+  LOG(INFO) << " MD5 of file " << platform::WideToUtf8(file.Path()) << " is " << digest;
   if (withSha256) LOG(INFO) << " SHA-256 of the file is " << sha256Digest;
-  if (FILE* record = platform::OpenFile(platform::WideToAnsi(path + L".db"), "wb+", &error)) {
+  uint32_t error = 0;
+  if (FILE* record = platform::OpenFile(file.Path() + L".db", "wb+", &error)) {
     std::string text = platform::WideToAnsi(tag) + "###" + digest;
     if (withSha256) text += "\n" + sha256Digest;
     std::fwrite(text.data(), 1, text.size(), record);
     std::fclose(record);
   }
+  if (withSha256 && platform::AnsiToWide(sha256Digest) != sha256) return kSha256Differs;
   const std::wstring wide = platform::AnsiToWide(digest);
-  const bool md5Matches = wide == md5 || wide == md5Extra;
-  return md5Matches && (!withSha256 || platform::AnsiToWide(sha256Digest) == sha256) ? 1 : 0;
+  return wide == md5 || wide == md5Extra ? kHashesMatch : kMd5Differs;
 }
 
 bool isCdnUrl(const std::string& url) {

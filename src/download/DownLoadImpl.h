@@ -6,6 +6,10 @@
 #include <functional>
 #include <string>
 
+namespace platform {
+class PinnedFile;
+}
+
 class CDownLoadImpl {
  public:
   // Receives (downloaded, total) bytes of a main download on the calling
@@ -21,13 +25,19 @@ class CDownLoadImpl {
   // was written.
   static int SuperDownloadFile(const wchar_t* url, const wchar_t* localPath, std::string& cdnInfo,
                                bool mainDownload, const std::atomic<bool>* cancel = nullptr);
-  // 1 when the file's MD5 (lower-case hex) equals md5 or md5Extra exactly
-  // and, unless sha256 is empty, its SHA-256 (lower-case hex) equals sha256
-  // exactly. Writes the marker path + ".db": tag + "###" + MD5, and when
-  // sha256 is given a second line with the file's SHA-256 (a reader that
-  // knows only the MD5 reads the first line).
-  static int checkMD5(std::wstring path, std::wstring md5, std::wstring md5Extra, std::wstring tag,
-                      std::wstring sha256);
+  // Results of checkMD5.
+  static constexpr int kHashesMatch = 1;
+  static constexpr int kMd5Differs = 0;
+  static constexpr int kSha256Differs = -1;
+  // Hashes the held file through its handle: kHashesMatch when its MD5
+  // (lower-case hex) equals md5 or md5Extra exactly and, unless sha256 is
+  // empty, its SHA-256 (lower-case hex) equals sha256 exactly;
+  // kSha256Differs when a given SHA-256 differs, whatever the MD5;
+  // kMd5Differs otherwise. Writes the marker, the file's path + ".db":
+  // tag + "###" + MD5, and when sha256 is given a second line with the
+  // file's SHA-256 (a reader that knows only the MD5 reads the first line).
+  static int checkMD5(const platform::PinnedFile& file, const std::wstring& md5, const std::wstring& md5Extra,
+                      const std::wstring& tag, const std::wstring& sha256);
 
   // max(4, processors * 8 / 5)
   static int workerCount();

@@ -1,6 +1,7 @@
 #include "download/ProxyResolver.h"
 
-#include <curl/curl.h>
+#include "download/WebUrl.h"
+
 #include <easylogging++.h>
 
 #include "platform/Proxy.h"
@@ -9,31 +10,8 @@ namespace {
 
 constexpr std::chrono::minutes kKeepFor{5};
 
-// One part of a parsed URL, decoded when asked; empty when absent.
-std::string Part(CURLU* url, CURLUPart part, unsigned flags = 0) {
-  char* text = nullptr;
-  if (curl_url_get(url, part, &text, flags) != CURLUE_OK) return std::string();
-  const std::string copy = text;
-  curl_free(text);
-  return copy;
-}
-
-struct Target {
-  std::string scheme, host;
-  int port = 0;
-  std::string key() const { return scheme + "://" + host + ":" + std::to_string(port); }
-};
-
-bool ParseTarget(const std::string& text, Target* target) {
-  CURLU* url = curl_url();
-  const bool parsed = url && curl_url_set(url, CURLUPART_URL, text.c_str(), 0) == CURLUE_OK;
-  if (parsed) {
-    target->scheme = Part(url, CURLUPART_SCHEME);
-    target->host = Part(url, CURLUPART_HOST);
-    target->port = std::atoi(Part(url, CURLUPART_PORT, CURLU_DEFAULT_PORT).c_str());
-  }
-  curl_url_cleanup(url);
-  return parsed && !target->host.empty();
+std::string KeyOf(const WebUrl::Parts& target) {
+  return target.scheme + "://" + target.host + ":" + std::to_string(target.port);
 }
 
 void LogRoute(const std::string& key, const ProxyRoute& route) {
@@ -57,15 +35,14 @@ ProxyRoute ProxyRoute::Parse(const std::string& setting) {
   ProxyRoute route;
   if (setting.empty()) return route;
   const std::string text = setting.find("://") == std::string::npos ? "http://" + setting : setting;
-  CURLU* url = curl_url();
-  if (url && curl_url_set(url, CURLUPART_URL, text.c_str(), 0) == CURLUE_OK) {
-    route.user = Part(url, CURLUPART_USER, CURLU_URLDECODE);
-    route.password = Part(url, CURLUPART_PASSWORD, CURLU_URLDECODE);
-    curl_url_set(url, CURLUPART_USER, nullptr, 0);
-    curl_url_set(url, CURLUPART_PASSWORD, nullptr, 0);
-    route.proxy = Part(url, CURLUPART_URL);
+  WebUrl::Parsed url(text);
+  if (url.ok()) {
+    route.user = url.Get(CURLUPART_USER, CURLU_URLDECODE);
+    route.password = url.Get(CURLUPART_PASSWORD, CURLU_URLDECODE);
+    url.Clear(CURLUPART_USER);
+    url.Clear(CURLUPART_PASSWORD);
+    route.proxy = url.Get(CURLUPART_URL);
   }
-  curl_url_cleanup(url);
   return route;
 }
 
@@ -75,9 +52,9 @@ ProxyResolver& ProxyResolver::Shared() {
 }
 
 ProxyRoute ProxyResolver::RouteFor(const std::string& url, bool quiet) {
-  Target target;
-  if (!ParseTarget(url, &target)) return ProxyRoute();
-  const std::string key = target.key();
+  WebUrl::Parts target;
+  if (!WebUrl::Parse(url, &target)) return ProxyRoute();
+  const std::string key = KeyOf(target);
   const auto now = std::chrono::steady_clock::now();
   {
     std::lock_guard<std::mutex> guard(lock_);

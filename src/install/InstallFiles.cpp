@@ -44,7 +44,7 @@ std::wstring ReadMarkerLine(FILE* file) {
 // characters.
 bool ReadMarker(const std::wstring& path, std::wstring* line, std::wstring* sha256Line) {
   uint32_t error = 0;
-  FILE* file = platform::OpenFile(platform::WideToAnsi(path), "rb", &error);
+  FILE* file = platform::OpenFile(path, "rb", &error);
   if (!file) return false;
   *line = ReadMarkerLine(file);
   *sha256Line = ReadMarkerLine(file);
@@ -70,11 +70,21 @@ bool IsSafeKeyName(const std::wstring& text) { return !text.empty() && SafeFileN
 std::wstring PackageFileName(const std::wstring& embeddedExtraUrl, const std::wstring& version) {
   std::wstring stem = embeddedExtraUrl.substr(embeddedExtraUrl.rfind(L'/') + 1);
   stem = stem.substr(0, stem.rfind(L'.'));
-  return SafeFileName(stem + L"_" + version) + (FuntionImpl::isExePath(embeddedExtraUrl) ? L".exe" : L".apk");
+  // The server's version keeps only [0-9A-Za-z._-]: no look-alike of a
+  // separator or a dot reaches the name.
+  std::wstring plainVersion;
+  for (wchar_t c : version)
+    if ((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || std::wcschr(L"._-", c))
+      plainVersion += c;
+  return SafeFileName(stem + L"_" + plainVersion) + (FuntionImpl::isExePath(embeddedExtraUrl) ? L".exe" : L".apk");
 }
 
+// Without a download folder there are no paths: the download then fails
+// for want of a target rather than writing beside the program.
 PackageFiles::PackageFiles(const std::wstring& downloadFolder, const std::wstring& fileName)
-    : package(FuntionImpl::JoinPath(downloadFolder, fileName)), taskFile(package + L".xml"), marker(package + L".db") {}
+    : package(downloadFolder.empty() ? std::wstring() : FuntionImpl::JoinPath(downloadFolder, fileName)),
+      taskFile(package.empty() ? std::wstring() : package + L".xml"),
+      marker(package.empty() ? std::wstring() : package + L".db") {}
 
 PackageFiles PackageFilesOf(InstallHost& host) {
   return PackageFiles(host.Analytics().GetDownloadFolder(),
@@ -82,14 +92,14 @@ PackageFiles PackageFilesOf(InstallHost& host) {
 }
 
 void RemoveFileIfPresent(const std::wstring& path) {
-  if (platform::FileExists(path)) platform::RemoveFile(platform::WideToAnsi(path));
+  if (platform::FileExists(path)) platform::RemoveFile(path);
 }
 
 void ClearAPPData(const PackageFiles& files) {
   uint32_t error = 0;
-  const bool removed = platform::RemoveFile(platform::WideToAnsi(files.package), &error);
-  platform::RemoveFile(platform::WideToAnsi(files.taskFile));
-  platform::RemoveFile(platform::WideToAnsi(files.marker));
+  const bool removed = platform::RemoveFile(files.package, &error);
+  platform::RemoveFile(files.taskFile);
+  platform::RemoveFile(files.marker);
   LOG(INFO) << " Clear cache: " << removed << ", " << error;
 }
 
@@ -108,7 +118,7 @@ void DiscardStalePackage(const PackageFiles& files, const std::wstring& version,
     RemoveFileIfPresent(files.package);
     RemoveFileIfPresent(files.taskFile);
   }
-  platform::RemoveFile(platform::WideToAnsi(files.marker));
+  platform::RemoveFile(files.marker);
 }
 
 std::wstring ProductMainExePath(const CConfigure& record, const std::wstring& installPath) {

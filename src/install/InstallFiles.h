@@ -22,11 +22,13 @@ std::wstring SafeFileName(const std::wstring& text);
 bool IsSafeKeyName(const std::wstring& text);
 
 // The package's file name: the last path segment of the embedded
-// Extra_download_url without its extension, "_", the product version and
-// ".exe" (".apk" when that address does not end in ".exe").
+// Extra_download_url without its extension, "_", the product version (its
+// characters 0-9 A-Z a-z . _ - only) and ".exe" (".apk" when that address
+// does not end in ".exe").
 std::wstring PackageFileName(const std::wstring& embeddedExtraUrl, const std::wstring& version);
 
-// The package, its slice task file and the marker of its last hash check.
+// The package, its slice task file and the marker of its last hash check;
+// all empty without a download folder.
 struct PackageFiles {
   PackageFiles() = default;
   PackageFiles(const std::wstring& downloadFolder, const std::wstring& fileName);

@@ -10,7 +10,7 @@ constexpr unsigned MSG_VERIFY_STARTED = 2946;     // MD5 and signature checks be
 constexpr unsigned MSG_INSTALLER_STARTED = 2947;  // the real installer was started
 constexpr unsigned MSG_INSTALL_TIMEOUT = 2948;    // the installer did not finish in time
 constexpr unsigned MSG_INSTALL_FINISHED = 2949;   // the installer finished and the bar reached its end
-constexpr unsigned MSG_SIGNATURE_INVALID = 2950;  // the package's signature is not valid
+constexpr unsigned MSG_SIGNATURE_INVALID = 2950;  // the package is refused: signature or SHA-256
 constexpr unsigned MSG_BANNER_READY = 2952;       // the banner pictures are ready
 
 constexpr unsigned kFirstCustomMessage = MSG_CLEAR_CACHE;

@@ -8,11 +8,13 @@
 #include "download/CDownloader.h"
 #include "download/CLibcurlTool.h"
 #include "download/DownLoadImpl.h"
+#include "download/WebUrl.h"
 #include "install/AlertReport.h"
 #include "install/CdnFailureCounter.h"
 #include "install/InstallMessages.h"
 #include "platform/Platform.h"
 #include "startup/IConfigEntryReader.h"
+#include "startup/LocalSettings.h"
 #include "system/FuntionImpl.h"
 #include "toolkit/SteadyClock.h"
 
@@ -58,11 +60,21 @@ const char* FailureLabel(int result) {
   }
 }
 
-// The first address of the list that is no CDN address.
+// A package comes over HTTPS, which keeps its address and its bytes from
+// anyone on the way; over plain HTTP only in the test environment (a switch
+// that only builds made for tests have).
+bool PackageAddressAllowed(const std::wstring& url) {
+  if (WebUrl::IsHttps(platform::WideToUtf8(url)) || LocalSettings::IsTestEnv()) return true;
+  LOG(INFO) << " [Error]: not an HTTPS address, not used: " << platform::WideToAnsi(url);
+  return false;
+}
+
+// The first address of the list that is no CDN address and may carry the
+// package.
 std::wstring checkRemotePath(const std::vector<std::wstring>& urls, const std::wstring& productName) {
   LOG(INFO) << " isForbidCDN: " << (CdnFailureCounter::IsForbidCDN(productName) ? 1 : 0);
   for (const std::wstring& url : urls) {
-    if (isCdnUrl(url)) continue;
+    if (isCdnUrl(url) || !PackageAddressAllowed(url)) continue;
     LOG(INFO) << " UrlUsed: " << platform::WideToAnsi(url);
     return url;
   }
@@ -147,7 +159,7 @@ std::wstring InstallWorker::CheckWin78Link(const std::wstring& url) {
   if (responseCode != 404) return url;
   for (const wchar_t* entry : {L"Download_url", L"Extra_download_url"}) {
     const std::wstring replacement = host_.Entry(entry);
-    if (isCdnUrl(replacement)) continue;
+    if (isCdnUrl(replacement) || !PackageAddressAllowed(replacement)) continue;
     LOG(INFO) << " UrlUsed change to: " << platform::WideToAnsi(replacement);
     return replacement;
   }

@@ -20,6 +20,7 @@
 
 #include "install/InstallFiles.h"
 #include "install/InstallHost.h"
+#include "platform/PinnedFile.h"
 #include "platform/Process.h"
 #include "toolkit/Clock.h"
 
@@ -30,8 +31,8 @@ struct InstallWorkerDeps {
   std::function<int(const std::wstring& url, const std::wstring& path, std::string& cdnInfo)> download;
   // A form POST to the alert service (CLibcurlTool::HttpPost): its result.
   std::function<int(const std::string& url, const std::string& body, std::string& response)> post;
-  // Starts the installer (platform::StartChildProcess).
-  std::function<std::unique_ptr<platform::ChildProcess>(const std::wstring& application,
+  // Starts the held installer (platform::StartChildProcess).
+  std::function<std::unique_ptr<platform::ChildProcess>(const platform::PinnedFile& program,
                                                         const std::wstring& commandLine, uint32_t* lastError)>
       startProcess;
   std::string alertUrl;  // empty: AlertServiceUrl()
@@ -91,5 +92,7 @@ class InstallWorker {
   uint64_t workerStart_ = 0, downloadStart_ = 0;
   std::wstring packageUrl_;
   PackageFiles files_;
+  // The package, held from its first hashed byte until its start returned.
+  std::unique_ptr<platform::PinnedFile> package_;
   std::string addressLabel_;
 };

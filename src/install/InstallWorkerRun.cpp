@@ -49,8 +49,10 @@ int InstallWorker::InstallPackage() {
   return RunInstaller(CommandLine());
 }
 
-// False, with the failure posted, when the signature is not valid. A failed
-// MD5 with a valid signature is only reported.
+// False, with the failure posted, when the signature is not valid or the
+// answer's SHA-256 differs. A failed MD5 with a valid signature is only
+// reported. The package is held from here until its start, so the file
+// hashed and verified is the file that runs.
 bool InstallWorker::Verify() {
   InstallState& state = host_.State();
   state.md5CheckStartTick = Now();
@@ -59,16 +61,22 @@ bool InstallWorker::Verify() {
   Event("Download", "Md5CheckStart", "");
   Funnel("Md5Check", 0, "Download", "CoreFuncStart");
   Funnel("Md5Check", 1, "Download", "Md5CheckStart");
-  // The embedded fallback carries no MD5 worth comparing. A SHA-256 of the
-  // answer is checked with the MD5 and fails the same way.
-  const bool md5Passed = record_.source == CConfigure::kFromFile ||
-                         CDownLoadImpl::checkMD5(files_.package, record_.md5, record_.md5Extra,
-                                                 record_.productVersion, record_.sha256) == 1;
+  uint32_t error = 0;
+  package_ = platform::OpenPinnedFile(files_.package, &error);
+  if (!package_) LOG(INFO) << " [Error]: the package cannot be held for its checks, error " << error;
+  // The embedded fallback carries no hash worth comparing.
+  const int hashes = record_.source == CConfigure::kFromFile ? CDownLoadImpl::kHashesMatch
+                     : package_ ? CDownLoadImpl::checkMD5(*package_, record_.md5, record_.md5Extra,
+                                                          record_.productVersion, record_.sha256)
+                                : CDownLoadImpl::kMd5Differs;
   LOG(INFO) << " after md5 ";
-  const bool signaturePassed = FuntionImpl::VerifyEmbeddedSignature(files_.package.c_str());
-  ReportVerification(md5Passed, signaturePassed);
+  const bool signaturePassed = package_ && FuntionImpl::VerifyEmbeddedSignature(*package_);
+  ReportVerification(hashes == CDownLoadImpl::kHashesMatch, signaturePassed);
   state.verificationDone = true;
-  if (!signaturePassed) {
+  if (hashes == CDownLoadImpl::kSha256Differs)
+    LOG(INFO) << " [Error]: the package's SHA-256 is not the one of the configuration: the package is refused";
+  if (!signaturePassed || hashes == CDownLoadImpl::kSha256Differs) {
+    package_.reset();
     host_.Post(MSG_SIGNATURE_INVALID, 0);
     return false;
   }
@@ -115,7 +123,8 @@ int InstallWorker::RunInstaller(const std::wstring& commandLine) {
   Funnel("Installing", 0, "Download", "CoreFuncStart");
   Funnel("Installing", 1, "Download", "ProgramInstall");
   uint32_t error = 0;
-  const std::unique_ptr<platform::ChildProcess> installer = deps_.startProcess(files_.package, commandLine, &error);
+  const std::unique_ptr<platform::ChildProcess> installer = deps_.startProcess(*package_, commandLine, &error);
+  package_.reset();
   if (!installer) {
     // A package the system refuses to run ends like an installer that did
     // not finish: the failure page with its message box, whose closing
@@ -186,7 +195,7 @@ void InstallWorker::OpenProductPage() {
   const std::wstring url = host_.Entry(kProductPages[language]);
   if (url.empty()) return;
   LOG(INFO) << " Open Url: " << platform::WideToAnsi(url);
-  platform::System().ShellOpen(url, L"", true);
+  FuntionImpl::OpenWebLink(url);
 }
 
 // True once the bar has reached 100; false when the window closes first.
@@ -208,9 +217,8 @@ void InstallWorker::RestartUnattended() {
   LOG(INFO) << " Force Exit 4";
   CInstanceMutex::GetInstance().ReleaseForWorker();
   LOG(INFO) << " Force Exit 5";
-  const std::wstring self = platform::System().ModulePath();
   LOG(INFO) << " Force Exit 6";
-  const bool started = platform::System().ShellOpen(self, L"", true);
+  const bool started = platform::System().StartOwnCopy(L"", true);
   LOG(INFO) << " Force Exit 7 error code = " << started << ", " << 0;
   host_.CloseWindow();
   LOG(INFO) << " Force Exit 8";

@@ -12,8 +12,14 @@ namespace platform {
 // `pathStem` (a path without extension) + ".dmp", a minidump written with
 // dbghelp's MiniDumpWriteDump, on Windows; elsewhere `pathStem` +
 // ".crash.txt", a text report (signal, fault address, backtrace). Everything
-// the handler needs is prepared here, so that the handler itself only
-// writes the file and starts the copy.
+// the handler needs is prepared here (libraries, paths, the command line, a
+// thread to write the dump on Windows), so that a fault that leaves a lock
+// held cannot hang it: the crashed process always ends. The copy is started
+// from the held program file (HoldOwnProgram, which must come first); when
+// the file is not held, only the crash file is written.
+// The file's folder is reached and held here without following a link, and
+// the file is created new in it: a link or file already in its place is not
+// written.
 void InstallCrashHandler(const std::wstring& pathStem);
 
 }  // namespace platform

@@ -32,7 +32,13 @@ constexpr int kBusTypeUsb = 7;                 // BusTypeUsb
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
 // "ANSI" is the system code page on Windows and the locale's codeset on Linux.
+// A character without an exact form there becomes '?', never a look-alike
+// (Windows' best fit would turn a fullwidth solidus into "/").
 std::string WideToAnsi(const std::wstring& text);
+// The text in the ANSI code page only when every character has its exact
+// form there; false otherwise. For a path or an address, which a '?' or a
+// look-alike would turn into another one.
+bool WideToAnsiExact(const std::wstring& text, std::string* ansi);
 std::wstring AnsiToWide(const std::string& text);
 // The strings of a multi-string block (REG_MULTI_SZ): NUL-separated, the
 // NULs at its end dropped. Empty strings within it are kept (the list of
@@ -58,6 +64,13 @@ struct OsVersionInfo {
   bool serverR2 = false;        // GetSystemMetrics(SM_SERVERR2) != 0
   std::wstring currentBuild;    // registry "CurrentBuild"/"CurrentBuildNumber"
   std::string linuxName;        // posix: PRETTY_NAME of os-release
+};
+
+// How a web page reached the browser (ISystem::OpenWebPage).
+enum class WebPageOpened {
+  kNot,           // nothing took it
+  kAsUser,        // the desktop shell opened it, as the signed-in user
+  kWithOwnRights  // the desktop shell was out of reach: opened from this process
 };
 
 struct ScreenInfo {
@@ -113,12 +126,28 @@ class ISystem {
   virtual bool RegWriteUserString(const std::wstring& key, const std::wstring& name,
                                   const std::wstring& value) = 0;
 
-  // Opens a file, program or web page as the shell does (ShellExecuteW
-  // "open", SW_SHOWNORMAL or SW_HIDE); true when the shell reports success.
-  // posix: a web page goes to xdg-open; "explorer.exe" with "/e, path" or
-  // "/select, path" starts the program or opens the folder it names; any
-  // other file is started detached with the blank-separated parameters.
+  // Opens a file or program as the shell does (ShellExecuteW "open",
+  // SW_SHOWNORMAL or SW_HIDE); true when the shell reports success. A bare
+  // program name is one of Windows' own ("explorer.exe"), started from the
+  // Windows folder and never looked for elsewhere. posix: "explorer.exe"
+  // with "/e, path" or "/select, path" starts the program or opens the
+  // folder it names; any other file is started detached with the
+  // blank-separated parameters.
   virtual bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) = 0;
+
+  // Opens a web page (an address FuntionImpl::OpenWebLink has checked) in
+  // the user's browser. The browser must not inherit this process's
+  // rights: on Windows the page goes to the desktop shell (Explorer's
+  // IShellDispatch2::ShellExecute), which runs as the user who signed in;
+  // only when the shell is out of reach is it opened from here. posix: the
+  // desktop's opener (xdg-open).
+  virtual WebPageOpened OpenWebPage(const std::wstring& url) = 0;
+
+  // Starts a copy of this program with the parameters, shown or hidden,
+  // from the program file held since start-up (HoldOwnProgram), so that the
+  // copy is the file this process was started from. False, with nothing
+  // started, when the file is not held or the copy does not start.
+  virtual bool StartOwnCopy(const std::wstring& parameters, bool show);
 };
 
 // The process-wide system object (the real backend unless a test swapped it).
@@ -142,7 +171,34 @@ std::wstring ProgramFilesFolder();
 bool FileExists(const std::wstring& path);
 bool IsDirectory(const std::wstring& path);
 // CreateDirectoryW: returns the Win32-style last error (0, 183, 112, ...).
+// No link along the path is followed (as for the files of Process.h): a
+// link there fails with kErrorLinkRefused (1921).
 uint32_t CreateOneDirectory(const std::wstring& path);
+
+// Folders that only this program may change. "Us" is the program's owner:
+// on Windows Administrators, SYSTEM and the owner the process gives its new
+// objects (when that is not Administrators, as in a process that is not
+// elevated, also its user); on posix the effective user.
+enum class FolderState {
+  kPrivate,         // a folder owned by us that nobody else may change
+  kMissing,
+  kLink,            // a link (or reparse point) in its place or on its path
+  kForeignOwner,    // owned by somebody else
+  kOthersMayWrite,  // somebody else may write to it, or to what it will hold
+  kNotAFolder,
+  kUnreadable,      // cannot be examined
+};
+// Examines the folder without following a link.
+FolderState CheckPrivateFolder(const std::wstring& path);
+// Creates one folder that only we may change: on Windows with a protected
+// DACL (nothing inherited) granting full control to Administrators and
+// SYSTEM alone, to the folder and everything it will hold; on posix with
+// mode 0700. Errors as CreateOneDirectory (183 when the name exists: what
+// is there then is not changed).
+uint32_t CreatePrivateFolder(const std::wstring& path);
+// Removes an empty folder, or a link in the place of one (the link, never
+// its target). False when there is something else or it cannot be removed.
+bool RemoveFolderOrLink(const std::wstring& path);
 // Names in a folder (without "." and ".."), in the system's enumeration order.
 struct DirEntry {
   std::wstring name;
@@ -202,5 +258,10 @@ void ComUninitialize();
 // Adds the image to the firewall's authorised applications (INetFwMgr).
 // 0 when the firewall profile was reached, -1 otherwise (with a printed reason).
 int WindowsFirewallAuthorize(const wchar_t* imagePath);
+// Removes the image's entry from the authorised applications again: a
+// permanent rule for a file in the Downloads folder would let whatever is
+// put there later through. 0 when the profile was reached (whether or not
+// an entry was there), -1 otherwise (with a printed reason).
+int WindowsFirewallRevoke(const wchar_t* imagePath);
 
 }  // namespace platform

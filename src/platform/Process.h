@@ -10,9 +10,12 @@
 
 namespace platform {
 
+class PinnedFile;
+
 constexpr uint32_t kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
 constexpr uint32_t kErrorSharingViolation = 32;  // ERROR_SHARING_VIOLATION
 constexpr uint32_t kErrorFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
+constexpr uint32_t kErrorLinkRefused = 1921;     // ERROR_CANT_RESOLVE_FILENAME: a link on the way
 
 int ProcessorCount();
 uint32_t CurrentProcessId();
@@ -48,17 +51,29 @@ class ChildProcess {
   // code (posix: the exit status, or 128 + the signal that ended it).
   virtual bool Wait(uint32_t ms, uint32_t* exitCode) = 0;
 };
-// Starts `application` with a Windows command line that carries no program
-// name (CreateProcessW with the application name, a writable copy of the
-// line, handles inherited, CREATE_DEFAULT_ERROR_MODE). posix: the line is
-// split into arguments the way an Inno Setup installer splits its own. Null,
-// with the Win32-style *lastError, when the program cannot be started.
-std::unique_ptr<ChildProcess> StartChildProcess(const std::wstring& application,
-                                                const std::wstring& commandLine, uint32_t* lastError);
+// Starts the held program with a Windows command line that carries no
+// program name (CreateProcessW with the file's path as application name
+// while the file is held, a writable copy of the line, handles inherited,
+// CREATE_DEFAULT_ERROR_MODE). posix: the held descriptor is executed (its
+// owner's execute bit added first, since a downloaded file has none), with
+// the line split into arguments the way an Inno Setup installer splits its
+// own. Null, with the Win32-style *lastError, when it cannot be started.
+std::unique_ptr<ChildProcess> StartChildProcess(const PinnedFile& program, const std::wstring& commandLine,
+                                                uint32_t* lastError);
+
+// The files below are opened, created, renamed and deleted without following
+// a link: neither a symbolic link (posix) or reparse point (Windows) in the
+// file's place nor one in any folder of its path (below the drive root on
+// Windows). A link in the file's place is what gets renamed or deleted, never
+// its target; opening one fails, and so does opening for writing a file
+// with more than one name (a hard link); "w" empties a file only after
+// those checks. A narrow path is in the system's ANSI code page.
 
 // fopen with the Win32-style error of a failure (32 for a file another
-// process holds, 5 for access denied, ...).
+// process holds, 5 for access denied, 1921 for a link, ...). Mode letters as
+// fopen's: r w a, +, b (text mode on Windows without it).
 FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError);
+FILE* OpenFile(const std::wstring& path, const char* mode, uint32_t* lastError);
 // Writes at a 64-bit offset of an unbuffered file (one system call where the
 // system has one); the number of bytes written. Short of `size`, *lastError
 // (when given) receives the Win32-style error (Platform.h's kErrorDiskFull for a
@@ -78,5 +93,6 @@ int64_t FileSize(const std::string& path);
 bool ReplaceFile(const std::string& from, const std::string& to);
 // DeleteFile; *lastError (when given) receives the Win32-style error.
 bool RemoveFile(const std::string& path, uint32_t* lastError = nullptr);
+bool RemoveFile(const std::wstring& path, uint32_t* lastError = nullptr);
 
 }  // namespace platform

@@ -1,10 +1,10 @@
 // The backend-independent part of the shared files: whole-file replacement.
 #include "platform/SharedFile.h"
 
-#include <filesystem>
 #include <random>
 #include <sstream>
-#include <system_error>
+
+#include "platform/Process.h"
 
 namespace platform {
 
@@ -32,8 +32,7 @@ bool WriteSynced(const std::wstring& path, const std::string& bytes) {
 bool ReplaceFileContent(const std::wstring& path, const std::string& bytes) {
   const std::wstring fresh = path + NewFileSuffix();
   if (WriteSynced(fresh, bytes) && RenameOver(fresh, path)) return true;
-  std::error_code ignored;
-  std::filesystem::remove(std::filesystem::path(fresh), ignored);
+  RemoveFile(fresh);
   return false;
 }
 

@@ -11,7 +11,8 @@ namespace platform {
 
 // An open file. On Windows it is opened with read, write and delete
 // sharing, so that another process can rename a new file over it while it
-// is open here.
+// is open here. Files are opened and renamed without following a link, as
+// those of Process.h.
 class SharedFile {
  public:
   virtual ~SharedFile() = default;  // releases its locks and closes

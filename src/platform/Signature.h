@@ -12,6 +12,8 @@
 
 namespace platform {
 
+class PinnedFile;
+
 enum class SignatureStatus {
   kValid,      // intact, and the signer chains to a trusted root for code signing
   kNotSigned,  // no signature at all
@@ -27,9 +29,10 @@ struct SignatureCheck {
   std::string signerKeySha256;   // ... of its public key (DER SubjectPublicKeyInfo)
 };
 
-// Checks the file's signature; `extraRoots` (DER certificates) are trusted as
+// Checks the signature of the held file, read through its handle (Windows:
+// WINTRUST_FILE_INFO.hFile); `extraRoots` (DER certificates) are trusted as
 // roots besides the system's store. The signer's hashes are filled whenever a
 // signer was found, whatever the status.
-SignatureCheck CheckFileSignature(const std::wstring& path, const std::vector<std::string>& extraRoots);
+SignatureCheck CheckFileSignature(const PinnedFile& file, const std::vector<std::string>& extraRoots);
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 // The optional test and automation switches in "ov_downloader.cfg" beside the
 // program. Every query reads the file again; a switch is on only at value 1.
+// Only builds made for tests (SETUP_TRUST_SWITCHES) read the file: in the
+// shipped program every query answers as if it were absent.
 #pragma once
 
 #include <string>
@@ -10,9 +12,7 @@ bool IsTestEnv();
 bool IsAutoRun();
 bool IsCrashTest();
 
-// TLS of the HTTP client, in builds made for tests only (SETUP_TRUST_SWITCHES;
-// elsewhere both answer as if the file did not name them). "CaBundle"
-// (string) names a PEM file of further
+// TLS of the HTTP client: "CaBundle" (string) names a PEM file of further
 // certificate authorities to trust; empty when the key is absent.
 std::wstring CaBundle();
 // "TlsVerify" 0 switches certificate and host checks off for a test
@@ -20,7 +20,6 @@ std::wstring CaBundle();
 bool IsTlsVerifyOff();
 // "ServiceHost" ("host" or "host:port") replaces the hosts of the
 // configuration server and of the alert service the program was built with,
-// so that a test or the demo serves them on loopback; empty when absent (and
-// in shipped builds).
+// so that a test or the demo serves them on loopback; empty when absent.
 std::string ServiceHost();
 }  // namespace LocalSettings

@@ -16,6 +16,7 @@
 #include "analytics/SingleUserLog.h"
 #include "startup/StartupConfig.h"
 #include "platform/CrashHandler.h"
+#include "platform/HeldProgram.h"
 #include "platform/Platform.h"
 #include "system/FuntionImpl.h"
 #include "toolkit/MessageLoop.h"
@@ -55,6 +56,7 @@ void SetUpRunLog(const StartupConfig& config) {
   CSingleUserLog& runState = CSingleUserLog::GetInstance();
   runState.SetupPaths(*stem);
   ConfigureRunLog(runState.GetLogFilePath());
+  for (const std::string& note : runState.GetPathNotes()) LOG(INFO) << note;
 }
 
 // One file of the log folder goes to the log collection service; the result
@@ -175,8 +177,28 @@ void ShutDown(std::unique_ptr<InteractiveRun> run) {
   platform::ComUninitialize();
 }
 
+// The firewall entry of this run's program lives as long as the run: a
+// permanent rule for a file in the Downloads folder would let through
+// whatever is put there later. An entry for the same path that a crashed
+// run left goes first.
+class FirewallEntry {
+ public:
+  FirewallEntry() : image_(platform::System().ModulePath()) {
+    platform::WindowsFirewallRevoke(image_.c_str());
+    platform::WindowsFirewallAuthorize(image_.c_str());
+  }
+  ~FirewallEntry() { platform::WindowsFirewallRevoke(image_.c_str()); }
+  FirewallEntry(const FirewallEntry&) = delete;
+  FirewallEntry& operator=(const FirewallEntry&) = delete;
+
+ private:
+  std::wstring image_;
+};
+
 // The start-up steps in their fixed order; every early end returns 0.
 int RunStartup(const std::wstring& commandLine) {
+  // First of all: every copy of itself the program starts comes from this file.
+  const bool programHeld = platform::HoldOwnProgram();
   InstallResourceArchive();                                                    // 1
   const StartupConfig config =                                                 // 2
       LoadStartupConfig(toolkit::ResourceArchive::Shared());
@@ -184,6 +206,7 @@ int RunStartup(const std::wstring& commandLine) {
   SetUpRunLog(config);                                                         // 4
   LOG(INFO) << " Setup " << SETUP_VERSION_TEXT << " started, command line \"" << Narrow(commandLine)
             << "\", download folder " << Narrow(CSingleUserLog::GetInstance().GetDownloadFolder());
+  if (!programHeld) LOG(INFO) << " [Warning]: the program file cannot be held; no copy of it will be started";
 
   const CommandLineMode mode = ParseCommandLine(commandLine);                  // 5
   if (mode.kind != CommandLineMode::kInteractive) {
@@ -203,7 +226,7 @@ int RunStartup(const std::wstring& commandLine) {
     LOG(INFO) << " [Error]: CoInitialize failed";
     return 0;
   }
-  platform::WindowsFirewallAuthorize(platform::System().ModulePath().c_str());  // 11
+  const FirewallEntry firewall;                                                // 11
   auto run = std::make_unique<InteractiveRun>();                               // 12
   if (!RunMainWindow(*run)) return 0;
   ShutDown(std::move(run));                                                    // 13

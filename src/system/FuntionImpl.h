@@ -11,6 +11,10 @@
 
 #include "system/EnumLanguage.h"
 
+namespace platform {
+class PinnedFile;
+}
+
 namespace FuntionImpl {
 
 // ---- system information ----
@@ -47,6 +51,15 @@ std::string GetChinaStandardTime();
 std::wstring GetSystemRegion();
 std::wstring GetHostOfUrl(const std::wstring& url);
 uint32_t CreateDirectories(const std::wstring& path);
+// The folder `path` made, below its drive root (DriveRootOf), of folders
+// that only this program may change (platform::CreatePrivateFolder). A
+// level that exists is used only when it is such a folder already; one that
+// is not (a link, owned or writable by somebody else, not a folder) is
+// removed and made anew, or, when it cannot be removed, the first of the
+// names "<name>_1" to "<name>_16" beside it that is or can be made private
+// takes its place. Each departure from `path` is added to *notes as a log
+// line. Returns the folder in use, empty when none could be made.
+std::wstring PreparePrivateFolder(const std::wstring& path, std::vector<std::string>* notes);
 std::wstring GetSystemVolumeGuid();
 
 // ---- data service (FuntionImplDataService.cpp) ----
@@ -97,6 +110,13 @@ using EventReport = std::function<void(const std::string& category, const std::s
 // 0 on success; -1, logged and reported as "Other" "StartWindowError" with
 // the error number ("2" for a missing file), on failure.
 int StartTargetMainExe(std::wstring commandLine, int asAdmin, const EventReport& report);
+// Opens a link (privacy, licence, the package, a product page) in the
+// browser of the user who started Setup, never with Setup's own rights
+// (platform::ISystem::OpenWebPage). Only an http or https address without
+// blanks, quotation marks or control characters is opened, re-encoded
+// (WebUrl::ForShell); anything else is logged and refused. True when the
+// browser took it.
+bool OpenWebLink(const std::wstring& url);
 
 // ---- signatures ----
 // Who may sign the packages the installer runs.
@@ -110,8 +130,13 @@ SignaturePolicy BuiltInSignaturePolicy();
 // True only when the file's embedded signature is intact, chains to a
 // trusted root, and its signer's certificate or public key is pinned.
 // Without any pin nothing passes. The outcome is logged.
+bool VerifySignatureWith(const platform::PinnedFile& file, const SignaturePolicy& policy);
+// The file at `path`, opened for the check (OpenPinnedFile); a file that
+// cannot be opened so is refused.
 bool VerifySignatureWith(const wchar_t* path, const SignaturePolicy& policy);
-bool VerifyEmbeddedSignature(const wchar_t* path);  // with the built-in policy
+// With the built-in policy.
+bool VerifyEmbeddedSignature(const platform::PinnedFile& file);
+bool VerifyEmbeddedSignature(const wchar_t* path);
 // True when the text is shorter than 4 characters or ends in ".exe" exactly.
 bool isExePath(std::wstring text);
 

@@ -1,8 +1,11 @@
 // FuntionImpl: finding and terminating the processes that run a given file,
-// and starting the installed product.
+// starting the installed product and opening links.
 #include <cctype>
 #include <cstdint>
 #include <string>
+
+// libcurl's winsock2.h must come before easylogging++'s windows.h.
+#include "download/WebUrl.h"
 
 #include <easylogging++.h>
 
@@ -55,6 +58,24 @@ int StartTargetMainExe(std::wstring commandLine, int asAdmin, const EventReport&
   if (!platform::System().ShellOpen(L"explorer.exe", L"/e, " + commandLine, true))
     return StartFailed(report, "2", kShellRefused);
   return 0;
+}
+
+bool OpenWebLink(const std::wstring& url) {
+  const std::string link = WebUrl::ForShell(platform::WideToUtf8(url));
+  if (link.empty()) {
+    LOG(INFO) << " [Error]: not a web address, not opened: " << platform::WideToUtf8(url);
+    return false;
+  }
+  switch (platform::System().OpenWebPage(platform::Utf8ToWide(link))) {
+    case platform::WebPageOpened::kAsUser:
+      return true;
+    case platform::WebPageOpened::kWithOwnRights:
+      LOG(INFO) << " [Warning]: no desktop shell to hand the page to, opened from Setup itself: " << link;
+      return true;
+    default:
+      LOG(INFO) << " [Error]: the page did not open: " << link;
+      return false;
+  }
 }
 
 int FindProcessByFullPath(std::wstring fullPath, bool kill, bool withTmp) {

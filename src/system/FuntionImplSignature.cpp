@@ -6,6 +6,7 @@
 
 #include <easylogging++.h>
 
+#include "platform/PinnedFile.h"
 #include "platform/Platform.h"
 #include "platform/Signature.h"
 #include "system/FuntionImpl.h"
@@ -102,6 +103,16 @@ bool Judge(const platform::SignatureCheck& check, const SignaturePolicy& policy,
   return true;
 }
 
+// Logs the outcome; true when the file is accepted.
+bool Report(const platform::SignatureCheck& check, const SignaturePolicy& policy, const std::wstring& path) {
+  std::string text;
+  const bool accepted = Judge(check, policy, platform::WideToUtf8(path), &text);
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%x", check.systemCode);
+  LOG(INFO) << " VerifyEmbeddedSignature result is " << code << ", " << text;
+  return accepted;
+}
+
 }  // namespace
 
 SignaturePolicy BuiltInSignaturePolicy() {
@@ -112,14 +123,21 @@ SignaturePolicy BuiltInSignaturePolicy() {
   return policy;
 }
 
+bool VerifySignatureWith(const platform::PinnedFile& file, const SignaturePolicy& policy) {
+  return Report(platform::CheckFileSignature(file, policy.extraRoots), policy, file.Path());
+}
+
 bool VerifySignatureWith(const wchar_t* path, const SignaturePolicy& policy) {
-  const platform::SignatureCheck check = platform::CheckFileSignature(path, policy.extraRoots);
-  std::string text;
-  const bool accepted = Judge(check, policy, platform::WideToUtf8(path), &text);
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%x", check.systemCode);
-  LOG(INFO) << " VerifyEmbeddedSignature result is " << code << ", " << text;
-  return accepted;
+  uint32_t error = 0;
+  const std::unique_ptr<platform::PinnedFile> file = platform::OpenPinnedFile(path, &error);
+  if (file) return VerifySignatureWith(*file, policy);
+  platform::SignatureCheck unopened;  // malformed: "an unknown error occurred"
+  unopened.systemCode = error;
+  return Report(unopened, policy, path);
+}
+
+bool VerifyEmbeddedSignature(const platform::PinnedFile& file) {
+  return VerifySignatureWith(file, BuiltInSignaturePolicy());
 }
 
 bool VerifyEmbeddedSignature(const wchar_t* path) {

@@ -4,13 +4,13 @@
 #include <easylogging++.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "config/ScrambledText.h"
 #include "download/CLibcurlTool.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
 #include "startup/LocalSettings.h"
 #include "system/FuntionImpl.h"
 #include "upload/CUploadArchive.h"
@@ -23,10 +23,21 @@
 
 namespace {
 
-// Deleting what is left behind never fails the upload.
-void Remove(const std::wstring& path) {
-  std::error_code ignored;
-  std::filesystem::remove(std::filesystem::path(path), ignored);
+// Both files are opened without following a link: a link in the source's
+// place would send another file, one in the copy's place would overwrite
+// another file (the log folder lies under the user's APPDATA).
+bool CopyWithoutLinks(const std::wstring& source, const std::wstring& copy, uint32_t* error) {
+  FILE* in = platform::OpenFile(source, "rb", error);
+  if (!in) return false;
+  FILE* out = platform::OpenFile(copy, "wb", error);
+  bool copied = out != nullptr;
+  std::vector<char> buffer(64 * 1024);
+  for (size_t count; copied && (count = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;)
+    copied = std::fwrite(buffer.data(), 1, count, out) == count;
+  copied = copied && !std::ferror(in);
+  if (out && std::fclose(out) != 0) copied = false;
+  std::fclose(in);
+  return copied;
 }
 
 // A name of a regular file in the log folder, and nothing that could reach
@@ -60,17 +71,16 @@ int CLogUpload::Upload(const std::wstring& fileName, const std::string& category
   // A copy, so that a log still being written can be read.
   const std::wstring source = FuntionImpl::JoinPath(logFolder_, fileName);
   const std::wstring copy = source + L"_copy.log";
-  std::error_code error;
-  if (!std::filesystem::copy_file(std::filesystem::path(source), std::filesystem::path(copy),
-                                  std::filesystem::copy_options::overwrite_existing, error)) {
-    LOG(INFO) << " [Error]: Upload copy of " << name << " failed: " << error.message();
+  uint32_t error = 0;
+  if (!CopyWithoutLinks(source, copy, &error)) {
+    LOG(INFO) << " [Error]: Upload copy of " << name << " failed, error " << error;
     return -1;
   }
   const platform::LocalTime time = platform::System().Now();
   const std::wstring archive = upload::ArchivePath(logFolder_, time);
   if (!CUploadArchive::Create(archive, name, copy, time)) {
     LOG(INFO) << " [Error]: Upload archive " << platform::WideToUtf8(archive) << " could not be made";
-    Remove(copy);
+    platform::RemoveFile(copy);
     return -1;
   }
   std::string uploadName = upload::UploadName(fileName, time);
@@ -79,8 +89,8 @@ int CLogUpload::Upload(const std::wstring& fileName, const std::string& category
                         FuntionImpl::GetFileVersion(platform::System().ModulePath()),
                         category.empty() ? "default" : category);
   if (sent == 0) {
-    Remove(archive);
-    Remove(copy);
+    platform::RemoveFile(archive);
+    platform::RemoveFile(copy);
   }
   return 0;
 }

@@ -2,23 +2,20 @@
 
 #include <minizip/zip.h>
 
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/Process.h"
 
 namespace {
 
 // Streams the file into the open entry; false on a read or write failure.
-bool CopyInto(zipFile zip, std::ifstream& in) {
+bool CopyInto(zipFile zip, FILE* in) {
   std::vector<char> buffer(64 * 1024);
-  while (in) {
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const auto count = static_cast<unsigned>(in.gcount());
-    if (count > 0 && zipWriteInFileInZip(zip, buffer.data(), count) != ZIP_OK) return false;
-  }
-  return in.eof();
+  for (size_t count; (count = std::fread(buffer.data(), 1, buffer.size(), in)) > 0;)
+    if (zipWriteInFileInZip(zip, buffer.data(), static_cast<unsigned>(count)) != ZIP_OK) return false;
+  return !std::ferror(in);
 }
 
 // A zeroed date would read as 1980-00-00, which archive tools reject.
@@ -33,10 +30,21 @@ zip_fileinfo EntryInfo(const platform::LocalTime& time) {
   return info;
 }
 
-bool WriteArchive(const std::wstring& archivePath, const std::string& entryName, std::ifstream& in,
+// minizip's file functions, except that the archive (named by a wide path)
+// is created without following a link: the log folder lies under the
+// user's APPDATA.
+voidpf ZCALLBACK CreateArchiveFile(voidpf, const void* path, int mode) {
+  if (!(mode & ZLIB_FILEFUNC_MODE_CREATE)) return nullptr;
+  uint32_t error = 0;
+  return platform::OpenFile(*static_cast<const std::wstring*>(path), "wb", &error);
+}
+
+bool WriteArchive(const std::wstring& archivePath, const std::string& entryName, FILE* in,
                   const platform::LocalTime& time) {
-  // minizip opens narrow paths; the system's code page is what it reads.
-  zipFile zip = zipOpen64(platform::WideToAnsi(archivePath).c_str(), APPEND_STATUS_CREATE);
+  zlib_filefunc64_def files;
+  fill_fopen64_filefunc(&files);
+  files.zopen64_file = &CreateArchiveFile;
+  zipFile zip = zipOpen2_64(&archivePath, APPEND_STATUS_CREATE, nullptr, &files);
   if (!zip) return false;
   zip_fileinfo info = EntryInfo(time);
   bool written = zipOpenNewFileInZip64(zip, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
@@ -50,10 +58,11 @@ bool WriteArchive(const std::wstring& archivePath, const std::string& entryName,
 
 bool CUploadArchive::Create(const std::wstring& archivePath, const std::string& entryName,
                             const std::wstring& contentPath, const platform::LocalTime& time) {
-  std::ifstream in(std::filesystem::path(contentPath), std::ios::binary);
+  uint32_t error = 0;
+  FILE* in = platform::OpenFile(contentPath, "rb", &error);
   if (!in) return false;
-  if (WriteArchive(archivePath, entryName, in, time)) return true;
-  std::error_code ignored;
-  std::filesystem::remove(std::filesystem::path(archivePath), ignored);
-  return false;
+  const bool written = WriteArchive(archivePath, entryName, in, time);
+  std::fclose(in);
+  if (!written) platform::RemoveFile(archivePath);
+  return written;
 }

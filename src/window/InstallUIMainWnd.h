@@ -275,8 +275,6 @@ class InstallUIMainWnd : public toolkit::SkinWindow,
   // Analytics events from any thread (the product start's).
   FuntionImpl::EventReport EventReporter();
   bool OnFailurePage() const;
-  // Opens an absolute http(s) address in the browser; anything else is only logged.
-  bool OpenWebPage(const std::wstring& url);
 
   // InstallUIMainWndCbs.cpp
   // One banner picture into `localFile`, by the system's download and then

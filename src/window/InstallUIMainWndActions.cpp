@@ -2,7 +2,6 @@
 // texts and the language choice. Each action reports its analytics.
 #include <easylogging++.h>
 
-#include <cwctype>
 #include <string>
 
 #include "install/InstallFiles.h"
@@ -14,26 +13,6 @@
 #include "window/Language.h"
 
 namespace {
-
-bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (static_cast<wchar_t>(std::towlower(text[i])) != prefix[i]) return false;
-  return true;
-}
-
-// An absolute web address with a host: what a link of the data service, the
-// configuration server or the embedded configuration may open. A "file:"
-// address or a local path would run or show something on this machine.
-bool IsWebAddress(const std::wstring& url) {
-  for (const wchar_t* scheme : {L"https://", L"http://"}) {
-    const std::wstring prefix = scheme;
-    if (!StartsWithNoCase(url, prefix)) continue;
-    const wchar_t host = url.size() > prefix.size() ? url[prefix.size()] : L'\0';
-    return host != L'\0' && host != L'/' && host != L'\\' && !std::iswspace(host);
-  }
-  return false;
-}
 
 // The package addresses of a downloader type: types 1 and 3 download from
 // the origin servers, type 2 from the CDN.
@@ -106,7 +85,7 @@ void InstallUIMainWnd::OpenPolicyLink(int link) {
   const bool privacy = link == 0;
   const std::wstring url = privacy ? configure_->getPrivacyUrl(code) : configure_->getLicenseUrl(code);
   LOG(INFO) << (privacy ? " Open Privacy Url: " : " Open License Url: ") << platform::WideToUtf8(url);
-  if (!url.empty()) OpenWebPage(url);
+  if (!url.empty()) FuntionImpl::OpenWebLink(url);
 }
 
 void InstallUIMainWnd::OpenPackageLink() {
@@ -115,7 +94,7 @@ void InstallUIMainWnd::OpenPackageLink() {
   if (url.empty()) return;
   if (addTrackingQuery_) url += TrackingQuery(platform::System().ModulePath());
   LOG(INFO) << " Open Advice Url: " << platform::WideToUtf8(url);
-  OpenWebPage(url);
+  FuntionImpl::OpenWebLink(url);
 }
 
 // The address the worker used, else the first of the configuration's list
@@ -126,14 +105,6 @@ std::wstring InstallUIMainWnd::PackageLinkAddress() {
   for (const std::wstring& url : configure_->downloadUrlList)
     if (FitsDownloaderType(url, configure_->downloaderType)) return url;
   return std::wstring();
-}
-
-bool InstallUIMainWnd::OpenWebPage(const std::wstring& url) {
-  if (!IsWebAddress(url)) {
-    LOG(INFO) << " [Error]: not a web address, not opened: " << platform::WideToUtf8(url);
-    return false;
-  }
-  return platform::System().ShellOpen(url, L"", true);
 }
 
 void InstallUIMainWnd::InstallAction() {

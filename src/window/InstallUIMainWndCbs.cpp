@@ -88,14 +88,15 @@ bool IsWebAddress(const std::string& url) {
 }
 
 // True when the file holds a picture this platform decodes; otherwise the file is deleted.
-bool KeepPicture(const toolkit::PictureDecoder& decoder, const std::string& file) {
-  const int64_t size = platform::FileSize(file);
+bool KeepPicture(const toolkit::PictureDecoder& decoder, const std::wstring& file) {
   std::string bytes;
   uint32_t error = 0;
-  FILE* in = size > 0 && size <= kMaxPictureBytes ? platform::OpenFile(file, "rb", &error) : nullptr;
-  if (in) {
-    bytes.resize(static_cast<size_t>(size));
-    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), in));
+  if (FILE* in = platform::OpenFile(file, "rb", &error)) {
+    const long size = std::fseek(in, 0, SEEK_END) == 0 ? std::ftell(in) : -1;
+    if (size > 0 && size <= kMaxPictureBytes && std::fseek(in, 0, SEEK_SET) == 0) {
+      bytes.resize(static_cast<size_t>(size));
+      bytes.resize(std::fread(&bytes[0], 1, bytes.size(), in));
+    }
     std::fclose(in);
   }
   toolkit::Image image;
@@ -168,29 +169,28 @@ void InstallUIMainWnd::GetCbsBanner() {
 
 bool InstallUIMainWnd::DownloadBannerPicture(const std::wstring& url, const std::wstring& localFile, size_t index,
                                              size_t count, int delivered) {
-  const std::string file = platform::WideToAnsi(localFile);
   const std::unique_ptr<toolkit::PictureDecoder> decoder = toolkit::CreatePictureDecoder();
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
     LOG(INFO) << " Get Cbs Ban4: " << index << "/" << count << ", " << attempt << "/" << kAttempts;
     const int32_t system = platform::DownloadUrlToFile(url, localFile);
     LOG(INFO) << " Get Cbs Ban5_1: " << system;
     if (system == 0) {
-      if (KeepPicture(*decoder, file)) {
+      if (KeepPicture(*decoder, localFile)) {
         LOG(INFO) << " Get Cbs Ban " << delivered + 1 << " Success 1";
         return true;
       }
       LOG(INFO) << " Get Cbs Ban " << count << " Fail 1";
     }
-    platform::RemoveFile(file);  // what the first way left
+    platform::RemoveFile(localFile);  // what the first way left
     std::string cdnInfo;
     const int engine = CDownLoadImpl::SuperDownloadFile(url.c_str(), localFile.c_str(), cdnInfo, false);
-    platform::RemoveFile(file + ".xml");  // the engine's task file: a picture is fetched whole again
+    platform::RemoveFile(localFile + L".xml");  // the engine's task file: a picture is fetched whole again
     LOG(INFO) << " Get Cbs Ban5_2: " << engine;
-    if (engine == DownloadOk && KeepPicture(*decoder, file)) {
+    if (engine == DownloadOk && KeepPicture(*decoder, localFile)) {
       LOG(INFO) << " Get Cbs Ban " << delivered + 1 << " Success 2";
       return true;
     }
-    platform::RemoveFile(file);
+    platform::RemoveFile(localFile);
     LOG(INFO) << " Get Cbs Ban " << count << " Fail 2";
   }
   return false;

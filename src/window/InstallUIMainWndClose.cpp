@@ -81,7 +81,7 @@ void InstallUIMainWnd::StartCloseUpload(const std::string& position) {
   const std::wstring parameters =
       L" -" + platform::Utf8ToWide(position) + L" " + FileNameOf(analytics_.GetLogFilePath());
   LOG(INFO) << " Close upload: " << platform::WideToUtf8(parameters);
-  platform::System().ShellOpen(platform::System().ModulePath(), parameters, false);
+  if (!platform::System().StartOwnCopy(parameters, false)) LOG(INFO) << " [Error]: the uploading copy did not start";
 }
 
 // The worker sees the flag at its next step; its wait for the bar ends now.

@@ -122,9 +122,9 @@ TEST_F(InstallWorkerITest, DownloadsVerifiesAndRunsTheSignedInstaller) {
 }
 
 // A SHA-256 in the answer is checked beside the MD5: a match installs
-// without a report; a mismatch with a valid signature is reported as a
-// failed MD5 is, and the signed installer still runs.
-TEST_F(InstallWorkerITest, TheAnswersSha256IsCheckedLikeTheMd5) {
+// without a report; a mismatch, even with a valid signature, is reported as
+// a failed MD5 is and refuses the package.
+TEST_F(InstallWorkerITest, TheAnswersSha256IsEnforced) {
   settings_.system().SetOsVersion(Windows(10, 0));
   const ScopedEnv seconds("STANDIN_SECONDS", "1");
   const ScopedEnv data("XDG_DATA_HOME", (folder_.path() / "data").string());
@@ -137,8 +137,10 @@ TEST_F(InstallWorkerITest, TheAnswersSha256IsCheckedLikeTheMd5) {
   fs::remove_all(files_);
   fs::create_directories(files_);
   Serve("quenlo_setup.exe", "quenlo_setup.exe", "<Sha256>" + std::string(64, '0') + "</Sha256>");
-  ASSERT_EQ(InstallWorker(*host_, deps_).Run(), 0);
+  ASSERT_EQ(InstallWorker(*host_, deps_).Run(), -1);
   EXPECT_EQ(host_->CountEvent("Other/FlowError/DL013"), 1u);
+  EXPECT_EQ(host_->PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_SIGNATURE_INVALID}));
+  EXPECT_EQ(host_->CountEvent("Download/5.ProgramInstall/First"), 0u);
   const Json::Value reports = services_->AlertReports();
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0]["form"]["exception_code"].asString(), "MD5_Check_Fail_Cfg1");

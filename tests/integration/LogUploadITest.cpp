@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <set>
 #include <string>
@@ -121,7 +122,7 @@ TEST_F(LogUploadITest, RefusesACertificateItDoesNotTrust) {
   ExpectArchiveAndCopyKept();
 }
 
-TEST_F(LogUploadITest, UploadsNothingForNamesOutsideTheLogFolderOrAFailedCopy) {
+TEST_F(LogUploadITest, UploadsNothingForNamesOutsideTheLogFolderLinksOrAFailedCopy) {
   Serve();
   WriteLog(kLogName, "log");
   std::ofstream(folder_.path() / "outside.log") << "not for upload";
@@ -136,9 +137,19 @@ TEST_F(LogUploadITest, UploadsNothingForNamesOutsideTheLogFolderOrAFailedCopy) {
   // not even an empty archive.
   fs::create_directories(logs_ / (std::string(kLogName) + "_copy.log"));
   EXPECT_EQ(upload.Upload(L"QuenloSetup_20240101123000123.log", "close01"), -1);
+  // Links a user put in the log folder: one named as the file to send would
+  // send another file, one in the copy's place would overwrite another.
+  fs::create_symlink(folder_.path() / "outside.log", logs_ / "linked.log");
+  EXPECT_EQ(upload.Upload(L"linked.log", "CrashDmp"), -1);
+  WriteLog("other.log", "log");
+  fs::create_symlink(folder_.path() / "outside.log", logs_ / "other.log_copy.log");
+  EXPECT_EQ(upload.Upload(L"other.log", "CrashDmp"), -1);
+  std::ifstream outside(folder_.path() / "outside.log");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(outside), {}), "not for upload");
 
   EXPECT_EQ(services_->LogUploads().size(), 0u);
-  EXPECT_EQ(LogFiles(), (std::set<std::string>{kLogName, std::string(kLogName) + "_copy.log", "sub"}));
+  EXPECT_EQ(LogFiles(), (std::set<std::string>{kLogName, std::string(kLogName) + "_copy.log", "sub", "linked.log",
+                                               "other.log", "other.log_copy.log"}));
   EXPECT_EQ(std::set<fs::path>(fs::directory_iterator(folder_.path()), fs::directory_iterator()),
             (std::set<fs::path>{folder_.path() / "logs", folder_.path() / "pki", folder_.path() / "outside.log",
                                 folder_.path() / "ov_downloader.cfg"}));

@@ -75,6 +75,26 @@ TEST_F(TlsITest, CertificateOfAnotherCaFails) {
   EXPECT_EQ(Get(), CURLE_PEER_FAILED_VERIFICATION);
 }
 
+// A request to an HTTPS address is never redirected to plain HTTP, so
+// nobody on the way can strip TLS from it; the other way round is followed.
+TEST_F(TlsITest, RedirectsNeverLeaveHttps) {
+  Serve(pki_.Server("loopback", "IP:127.0.0.1,DNS:localhost"));
+  TrustTestCa();
+  RefServices plain(RefServices::Options{{}, folder_.path()});
+  const std::string toPlain = services_->Url("/gen/10/was-" + plain.Url("/gen/10/x.exe"));
+  std::string body;
+  EXPECT_EQ(tool_.httpGet(toPlain.c_str(), body, false), CURLE_UNSUPPORTED_PROTOCOL);
+  char headers[CLibcurlTool::kMaxHeaderText + 1];
+  long code = 0;
+  EXPECT_EQ(tool_.httpGet(toPlain.c_str(), headers, code), CURLE_UNSUPPORTED_PROTOCOL);
+  SliceDownload slice(folder_.path() / "slice.bin", toPlain, 0, 9, 10);
+  EXPECT_EQ(slice.Run(tool_), CURLE_UNSUPPORTED_PROTOCOL);
+  EXPECT_EQ(plain.Requests().size(), 0u);
+
+  EXPECT_EQ(tool_.httpGet(plain.Url("/gen/10/was-" + services_->Url("/gen/10/x.exe")).c_str(), body, false), CURLE_OK);
+  EXPECT_EQ(body.size(), 10u);
+}
+
 TEST_F(TlsITest, ChecksOffOnlyWhenTheSettingsSaySo) {
   Serve(pki_.Server("elsewhere", "DNS:elsewhere.example", "otherca"));
   settings_.Write("TlsVerify=2\n");

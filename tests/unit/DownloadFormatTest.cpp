@@ -10,6 +10,7 @@
 #include "download/CDownloader.h"
 #include "download/DownLoadImpl.h"
 #include "TempFolder.h"
+#include "platform/PinnedFile.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
 
@@ -100,7 +101,14 @@ class CheckMd5 : public ::testing::Test {
     file_ = folder_.path() / "package.exe";
     std::ofstream(file_, std::ios::binary) << "The quick brown fox jumps over the lazy dog";
   }
-  std::wstring path() const { return platform::AnsiToWide(file_.string()); }
+  // The hashes of the file, held as the install worker holds the package.
+  int Check(const std::wstring& md5, const std::wstring& md5Extra, const std::wstring& tag,
+            const std::wstring& sha256) const {
+    uint32_t error = 0;
+    const std::unique_ptr<platform::PinnedFile> held = platform::OpenPinnedFile(file_.wstring(), &error);
+    EXPECT_TRUE(held) << error;
+    return held ? CDownLoadImpl::checkMD5(*held, md5, md5Extra, tag, sha256) : -99;
+  }
   std::string record() const {
     std::ifstream in(file_.string() + ".db", std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -110,37 +118,30 @@ class CheckMd5 : public ::testing::Test {
   std::filesystem::path file_;
 };
 
-TEST_F(CheckMd5, MatchesEitherValueInLowerCaseOnly) {
+TEST_F(CheckMd5, MatchesEitherValueInLowerCaseOnlyAndRecordsTheDigest) {
   const std::wstring right = L"9e107d9d372bb6826bd81d3542a419d6";
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), right, L"", L"1.2.3", L""), 1);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"0", right, L"1.2.3", L""), 1);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"9E107D9D372BB6826BD81D3542A419D6", L"", L"1.2.3", L""), 0);
-}
-
-TEST_F(CheckMd5, WritesTagAndDigestRecord) {
-  CDownLoadImpl::checkMD5(path(), L"", L"", L"5.0.1", L"");
+  EXPECT_EQ(Check(right, L"", L"1.2.3", L""), CDownLoadImpl::kHashesMatch);
+  EXPECT_EQ(Check(L"0", right, L"1.2.3", L""), CDownLoadImpl::kHashesMatch);
+  EXPECT_EQ(Check(L"9E107D9D372BB6826BD81D3542A419D6", L"", L"5.0.1", L""), CDownLoadImpl::kMd5Differs);
   EXPECT_EQ(record(), "5.0.1###9e107d9d372bb6826bd81d3542a419d6");
 }
 
 // A SHA-256 of the answer must match too, by the MD5's rule (lower-case
-// digits only), and goes on the marker's second line.
+// digits only), and goes on the marker's second line. Its mismatch is told
+// apart from the MD5's: it refuses the package.
 TEST_F(CheckMd5, ASha256IsCheckedBesideTheMd5AndRecorded) {
   const std::wstring md5 = L"9e107d9d372bb6826bd81d3542a419d6";
   const std::string sha256 = "d7a8fbb307d7809469ca9abcb0082e4f8d5651e46d3cdb762d02d0bf37c9e592";
   const std::wstring wideSha256 = platform::AnsiToWide(sha256);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), md5, L"", L"5.0.1", wideSha256), 1);
+  EXPECT_EQ(Check(md5, L"", L"5.0.1", wideSha256), CDownLoadImpl::kHashesMatch);
   EXPECT_EQ(record(), "5.0.1###9e107d9d372bb6826bd81d3542a419d6\n" + sha256);
 
   std::wstring oneDigitOff = wideSha256;
   oneDigitOff.back() = L'3';
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), md5, L"", L"5.0.1", oneDigitOff), 0);
+  EXPECT_EQ(Check(md5, L"", L"5.0.1", oneDigitOff), CDownLoadImpl::kSha256Differs);
   EXPECT_EQ(record(), "5.0.1###9e107d9d372bb6826bd81d3542a419d6\n" + sha256);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), md5, L"", L"5.0.1", platform::AnsiToWide("D7A8FBB3" + sha256.substr(8))), 0);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"0", md5.substr(1), L"5.0.1", wideSha256), 0);  // the MD5 still counts
-}
-
-TEST_F(CheckMd5, MissingFileHashesNoData) {
-  std::filesystem::remove(file_);
-  EXPECT_EQ(CDownLoadImpl::checkMD5(path(), L"d41d8cd98f00b204e9800998ecf8427e", L"", L"v", L""), 1);
-  EXPECT_EQ(record(), "v###d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(Check(md5, L"", L"5.0.1", platform::AnsiToWide("D7A8FBB3" + sha256.substr(8))),
+            CDownLoadImpl::kSha256Differs);
+  EXPECT_EQ(Check(L"0", md5.substr(1), L"5.0.1", oneDigitOff), CDownLoadImpl::kSha256Differs);
+  EXPECT_EQ(Check(L"0", md5.substr(1), L"5.0.1", wideSha256), CDownLoadImpl::kMd5Differs);  // the MD5 still counts
 }

@@ -141,6 +141,11 @@ class FakeSystem : public platform::ISystem {
   };
   std::vector<ShellOpenCall> ShellOpens() { Lock l(m_); return shellOpens_; }
   void SetShellOpenResult(bool result) { Lock l(m_); shellResult_ = result; }
+  // Web pages and copies of the program are recorded alike, never opened
+  // or started.
+  std::vector<std::wstring> WebPages() { Lock l(m_); return webPages_; }
+  void SetWebPageResult(platform::WebPageOpened result) { Lock l(m_); webPageResult_ = result; }
+  std::vector<ShellOpenCall> OwnCopies() { Lock l(m_); return ownCopies_; }
 
   // ---- ISystem ---------------------------------------------------------------
 
@@ -327,6 +332,16 @@ class FakeSystem : public platform::ISystem {
     shellOpens_.push_back({file, parameters, show});
     return shellResult_;
   }
+  platform::WebPageOpened OpenWebPage(const std::wstring& url) override {
+    Lock l(m_);
+    webPages_.push_back(url);
+    return webPageResult_;
+  }
+  bool StartOwnCopy(const std::wstring& parameters, bool show) override {
+    Lock l(m_);
+    ownCopies_.push_back({ModulePath(), parameters, show});
+    return true;
+  }
 
  private:
   using Lock = std::lock_guard<std::recursive_mutex>;
@@ -378,6 +393,9 @@ class FakeSystem : public platform::ISystem {
   bool memoryRegistry_ = false;
   bool regWritable_ = true;
   std::vector<ShellOpenCall> shellOpens_;
+  std::vector<std::wstring> webPages_;
+  platform::WebPageOpened webPageResult_ = platform::WebPageOpened::kAsUser;
+  std::vector<ShellOpenCall> ownCopies_;
   bool shellResult_ = true;
   std::map<std::pair<std::wstring, std::wstring>, std::wstring> registry_;
   std::map<std::pair<std::wstring, std::wstring>, std::wstring> userRegistry_;

@@ -334,12 +334,11 @@ TEST_F(InstallFlowTest, ClosingReportsWhereAndHowLongTheUserStayed) {
     EXPECT_TRUE(Sent("pair RunningTime/" + stage.duration)) << stage.progress;
     EXPECT_TRUE(Sent("pair CloseDownloader/Close/ClosePosition=" + std::to_string(stage.progress) + "%"));
     EXPECT_TRUE(Sent("Keypoint " + std::string(stage.progress == 84 ? "Downloading" : stage.progress == 85 ? "Md5Check" : "Installing") + " 0 Close"));
-    // Downloader config 2: a hidden copy uploads the log.
-    const auto opens = bed_.fake.ShellOpens();
-    ASSERT_FALSE(opens.empty());
-    EXPECT_EQ(opens.back().file, bed_.fake.ModulePath());
-    EXPECT_EQ(opens.back().parameters.rfind(L" -" + platform::Utf8ToWide(stage.position) + L" ", 0), 0u);
-    EXPECT_FALSE(opens.back().show);
+    // Downloader config 2: a hidden copy of the program uploads the log.
+    const auto copies = bed_.fake.OwnCopies();
+    ASSERT_FALSE(copies.empty());
+    EXPECT_EQ(copies.back().parameters.rfind(L" -" + platform::Utf8ToWide(stage.position) + L" ", 0), 0u);
+    EXPECT_FALSE(copies.back().show);
   }
 }
 
@@ -417,10 +416,10 @@ TEST_F(InstallFlowTest, LinksOpenOnlyWebAddressesAndCarryTheTrackingId) {
   toolkit::ScriptedUser user(*window);
   const std::wstring package = L"https://download.quenlo-example.com/setup/QuenloSetup.exe";
   const auto opened = [&](const std::function<void()>& act) {
-    const size_t before = bed_.fake.ShellOpens().size();
+    const size_t before = bed_.fake.WebPages().size();
     act();
-    const auto opens = bed_.fake.ShellOpens();
-    return opens.size() == before ? std::wstring(L"<nothing>") : opens.back().file;
+    const auto pages = bed_.fake.WebPages();
+    return pages.size() == before ? std::wstring(L"<nothing>") : pages.back();
   };
   window->SetPackageUrl(package);
   bed_.fake.SetModulePath((bed_.temp.path() / "Setup_abc123.exe").wstring());
@@ -442,7 +441,7 @@ TEST_F(InstallFlowTest, LinksOpenOnlyWebAddressesAndCarryTheTrackingId) {
   settings->Configure().setLinks("en", L"HTTPS://www.quenlo-example.com/privacy", L"file:///etc/passwd");
   toolkit::ScriptedUser reader(*settings);
   EXPECT_EQ(opened([&] { ASSERT_TRUE(reader.FollowLink("license_link_new", 0)); }),
-            L"HTTPS://www.quenlo-example.com/privacy");
+            L"https://www.quenlo-example.com/privacy");
   EXPECT_EQ(opened([&] { ASSERT_TRUE(reader.FollowLink("license_link_new", 1)); }), L"<nothing>");
   EXPECT_TRUE(log.Has(" Open License Url: file:///etc/passwd"));
 }

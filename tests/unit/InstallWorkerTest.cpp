@@ -25,6 +25,7 @@
 #include "install/InstallWorker.h"
 #include "signing/SignedFiles.h"
 #include "install/InstallerLanguage.h"
+#include "platform/PinnedFile.h"
 
 namespace fs = std::filesystem;
 
@@ -76,8 +77,8 @@ class InstallWorkerTest : public ::testing::Test {
       response = "{}";
       return 0;
     };
-    deps_.startProcess = [this](const std::wstring& application, const std::wstring& commandLine, uint32_t*) {
-      started_.push_back(application + L"|" + commandLine);
+    deps_.startProcess = [this](const platform::PinnedFile& program, const std::wstring& commandLine, uint32_t*) {
+      started_.push_back(program.Path() + L"|" + commandLine);
       return std::make_unique<FakeInstaller>(clock_, installerSeconds_, &installerWaits_);
     };
     deps_.alertUrl = "https://alert.test/api/exception/send";
@@ -173,6 +174,32 @@ TEST_F(InstallWorkerTest, NoUsableAddressFailsWithCode14) {
   EXPECT_EQ(host_.Posts(), (std::vector<std::pair<unsigned, intptr_t>>{{MSG_DOWNLOAD_FAILED, 14}}));
 }
 
+// A package comes over HTTPS: a plain HTTP address is passed over, and one
+// alone fails like no address, unless a test build's test environment asks
+// for plain HTTP.
+TEST_F(InstallWorkerTest, PackagesComeOverHttpsOnly) {
+  LogCapture log;
+  host_.record.extraDownloadUrl = L"https://www.example/setup.apk";  // no install after the download
+  host_.record.downloadUrlList = {L"http://www.example/setup.exe", L"HTTPS://www.example/setup.exe"};
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(downloads_, std::vector<std::wstring>{L"HTTPS://www.example/setup.exe -> " + PackagePath()});
+  EXPECT_TRUE(log.Has(" [Error]: not an HTTPS address, not used: http://www.example/setup.exe"));
+
+  FakeInstallHost plain{{{L"Downloader_id", L"578"}}};
+  Prepare(plain);
+  plain.record.downloadUrlList = {L"http://www.example/setup.exe"};
+  plain.record.extraDownloadUrl = L"https://www.example/setup.apk";
+  downloads_.clear();
+  EXPECT_EQ(InstallWorker(plain, deps_).Run(), -1);
+  EXPECT_TRUE(downloads_.empty());
+  EXPECT_EQ(plain.CountEvent("Other/FlowError/DL023"), 1u);
+
+  std::ofstream(folder_.path() / "ov_downloader.cfg") << "[Settings]\nTestEnv=1\n";
+  plain.record.loadState = CConfigure::kLoaded;
+  EXPECT_EQ(InstallWorker(plain, deps_).Run(), 1);
+  EXPECT_EQ(downloads_.size(), 1u);
+}
+
 TEST_F(InstallWorkerTest, ClosingStopsTheAttemptsWithoutAPost) {
   results_ = std::vector<int>(12, NoSpeedTimeout);
   const auto download = deps_.download;
@@ -206,8 +233,7 @@ TEST_F(InstallWorkerTest, AVerifiedPackageIsInstalledAndHandedBack) {
   EXPECT_EQ(host_.CountEvent("Other/MInstallTime/5"), 1u);
   EXPECT_EQ(host_.CountEvent("Other/InstallerExitCode/3"), 1u);
   EXPECT_EQ(host_.CountEvent("Download/6.ProgramFinsh/First"), 1u);
-  EXPECT_EQ(fake_.ShellOpens().size(), 1u);
-  EXPECT_EQ(fake_.ShellOpens()[0].file, L"https://www.example/ja/");
+  EXPECT_EQ(fake_.WebPages(), std::vector<std::wstring>{L"https://www.example/ja/"});
   EXPECT_EQ(fake_.RegValue(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1",
                            L"Inno Setup: Language"),
             L"ja");
@@ -240,7 +266,7 @@ TEST_F(InstallWorkerTest, TheInstallerIsGivenUpAfterItsTimeLimit) {
 }
 
 TEST_F(InstallWorkerTest, AnInstallerThatCannotStartIsAFailedRun) {
-  deps_.startProcess = [](const std::wstring&, const std::wstring&, uint32_t* error) {
+  deps_.startProcess = [](const platform::PinnedFile&, const std::wstring&, uint32_t* error) {
     *error = 193;
     return std::unique_ptr<platform::ChildProcess>();
   };
@@ -285,13 +311,38 @@ TEST_F(InstallWorkerTest, TamperedOrUnsignedPackagesAreNeverRun) {
   EXPECT_TRUE(started_.empty());
 }
 
+// The answer's SHA-256 is enforced: a package that differs is refused even
+// with a valid signature and the right MD5 (DL013, the failure box, no
+// installer run); the right one installs.
+TEST_F(InstallWorkerTest, APackageWhoseSha256DiffersIsRefused) {
+  LogCapture log;
+  host_.record.sha256 = std::wstring(64, L'0');
+  EXPECT_EQ(Run(), -1);
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL013"), 1u);
+  EXPECT_EQ(host_.PostedMessages(), (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_SIGNATURE_INVALID}));
+  EXPECT_TRUE(started_.empty());
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_NE(reports_[0].find("exception_code=MD5_Check_Fail_Cfg"), std::string::npos) << reports_[0];
+  EXPECT_TRUE(log.Contains("SHA-256 is not the one of the configuration"));
+
+  FakeInstallHost again{{{L"Extra_download_url", L"https://e.example/files/setup.exe"}}};
+  Prepare(again);
+  again.record.sha256 = platform::AnsiToWide(sha256Hex(signing::ReadBytes(package_)));
+  EXPECT_EQ(InstallWorker(again, deps_).Run(), 0);
+  EXPECT_EQ(again.CountEvent("Other/FlowError/DL013"), 0u);
+  EXPECT_EQ(started_.size(), 1u);
+}
+
 TEST_F(InstallWorkerTest, ServerNamesStayInsideTheirFoldersAndSwitches) {
   // Files an unchecked version would name outside the download folder.
   const fs::path outside = DownloadFolder().parent_path();
   for (const char* name : {"x.exe", "x.exe.xml", "x.exe.db"}) std::ofstream(outside / name) << "keep";
   host_.record.source = CConfigure::kFromFile;  // clears the package files before downloading
   host_.record.productName = L"Quenlo \"PDF\" /X:";
-  for (const wchar_t* version : {L"1.0\\..\\..\\x", L"1.0/../../x"}) {
+  // Fullwidth look-alikes of backslash, slash and dot would become those
+  // characters in the narrow path of a best-fit conversion.
+  for (const wchar_t* version : {L"1.0\\..\\..\\x", L"1.0/../../x", L"1.0\uFF3C..\uFF3C..\uFF0Fx",
+                                 L"1.0\uFF0E\uFF0E\uFF0F\uFF0E\uFF0E\uFF0Fx"}) {
     SCOPED_TRACE(platform::WideToUtf8(version));
     host_.record.productVersion = version;
     downloads_.clear();

@@ -77,9 +77,17 @@ TEST(SdkSendKind, RecognisedFromTheContent) {
   EXPECT_EQ(SendKindOf(kEvent), kSendKindEventJson);
   EXPECT_EQ(SendKindOf("https://h/g/collect?v=2&cid=1&tid=G-X&en=a"), kSendKindGa4Query);
   EXPECT_EQ(SendKindOf("https://h/g/collect?v=2&cid=1&tid=G-X"), kSendKindUnknown);
-  // An unknown kind fails without any request.
-  const CDeliveryClient client(DeliveryConfig::BuiltIn(), L"", false);
+  // An unknown kind fails without any request, and so does a GA4 request
+  // (read from the queue file, which any user may write) for any address
+  // but the built-in endpoint's: asked, these would only fail for now.
+  const DeliveryConfig config = DeliveryConfig::BuiltIn();
+  const CDeliveryClient client(config, L"", false);
   EXPECT_EQ(client.Attempt(SendItem{Key(1700000000000), kSendKindUnknown, "plain text"}), kDeliveryRefused);
+  const std::string query = "/g/collect?v=2&cid=1&tid=G-X&en=a";
+  for (const std::string& elsewhere : {"https://attacker.example" + query, config.ga4Base + "0" + query,
+                                       config.ga4Base + ".attacker.example" + query, "file:///etc/passwd?" + query})
+    EXPECT_EQ(client.Attempt(SendItem{Key(1700000000000), kSendKindGa4Query, elsewhere}), kDeliveryRefused)
+        << elsewhere;
 }
 
 TEST_F(SdkSendQueue, ReadHistoryRequeuesLongEntriesWithoutRewritingThem) {

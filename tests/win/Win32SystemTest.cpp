@@ -1,8 +1,10 @@
 // System queries of the win32 backend: environment, clock, WOW64, language,
-// region, drives, screen.
+// region, drives, screen; web pages through the desktop shell.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "WinTestUtil.h"
 
@@ -100,6 +102,34 @@ TEST(Win32Screen, SizeWhenADisplayExists) {
   EXPECT_GT(info.width, 0);
   EXPECT_GT(info.height, 0);
   EXPECT_GT(info.monitorWidth, 0);
+}
+
+// The page goes to the desktop shell, which opens it with the handler the
+// user's registry names for its scheme: here a command of the test's own,
+// for a scheme of its own, that writes down what it got. Without a
+// desktop (no display) the page is opened from this process instead.
+TEST(Win32WebPage, APageReachesItsHandlerThroughTheDesktopShell) {
+  wintest::WinTempFolder folder(L"WebPage");
+  const std::wstring got = folder.path() + L"\\got.txt";
+  const std::wstring scheme = L"setuptest" + std::to_wstring(GetCurrentProcessId());  // letters and digits only
+  const std::wstring key = L"Software\\Classes\\" + scheme;
+  const std::wstring command =
+      platform::RealSystem().GetEnv(L"ComSpec") + L" /c echo %1>\"" + got + L"\"";
+  ASSERT_TRUE(platform::RealSystem().RegWriteString(key, L"URL Protocol", L""));
+  ASSERT_TRUE(platform::RealSystem().RegWriteString(key + L"\\shell\\open\\command", L"", command));
+
+  const platform::WebPageOpened opened = Real().OpenWebPage(scheme + L"://quenlo-example.com/page?lang=en");
+  std::string text;
+  for (int i = 0; i < 300 && text.find('\n') == std::string::npos; ++i, Sleep(100)) {
+    std::ifstream in(got.c_str(), std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+  EXPECT_NE(text.find(platform::WideToUtf8(scheme) + "://quenlo-example.com/page?lang=en"), std::string::npos)
+      << text;
+  platform::ScreenInfo screen;
+  EXPECT_EQ(opened, Real().Screen(&screen) ? platform::WebPageOpened::kAsUser
+                                           : platform::WebPageOpened::kWithOwnRights);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@ namespace toolkit {
 
 void MakeProcessDpiAware() {
   // Windows 8.1 and later: per-monitor awareness from shcore; Vista: user32.
-  if (HMODULE shcore = LoadLibraryW(L"shcore.dll")) {
+  // shcore is no KnownDLL: it is taken from System32 only, never from the
+  // program's folder (a Windows without the flag has no shcore either).
+  if (HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     using SetAwareness = HRESULT(WINAPI*)(int);
     const auto set = reinterpret_cast<SetAwareness>(
         reinterpret_cast<void*>(GetProcAddress(shcore, "SetProcessDpiAwareness")));

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/PinnedFile.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
 #include "platform/posix/PosixInternal.h"
@@ -74,22 +75,25 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
 }  // namespace posix
 
 // A downloaded package has no execute bit; on Windows every file may run,
-// so the owner's execute bit is added first. glibc's posix_spawn reports a
-// failed exec as its result, so a program that cannot run is known here,
-// not by an exit code of 127.
-std::unique_ptr<ChildProcess> StartChildProcess(const std::wstring& application,
-                                                const std::wstring& commandLine, uint32_t* lastError) {
-  const std::string program = posix::NativePath(application);
+// so the owner's execute bit is added first. The path given to posix_spawn
+// names the held descriptor: the child resolves it before its
+// close-on-exec descriptors close. glibc's posix_spawn reports a failed exec
+// as its result, so a program that cannot run is known here, not by an exit
+// code of 127.
+std::unique_ptr<ChildProcess> StartChildProcess(const PinnedFile& program, const std::wstring& commandLine,
+                                                uint32_t* lastError) {
+  const int fd = static_cast<int>(program.Native());
   struct stat info;
-  if (stat(program.c_str(), &info) == 0 && !(info.st_mode & S_IXUSR)) chmod(program.c_str(), info.st_mode | S_IXUSR);
-  std::vector<std::string> words{program};
+  if (fstat(fd, &info) == 0 && !(info.st_mode & S_IXUSR)) fchmod(fd, info.st_mode | S_IXUSR);
+  std::vector<std::string> words{posix::NativePath(program.Path())};
   for (std::string& word : posix::SplitCommandLine(WideToAnsi(commandLine))) words.push_back(std::move(word));
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
 
+  const std::string held = "/proc/self/fd/" + std::to_string(fd);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  const int error = posix_spawn(&pid, held.c_str(), nullptr, nullptr, argv.data(), environ);
   if (lastError) *lastError = error == 0 ? 0 : posix::Win32ErrorOf(error);
   if (error != 0) return nullptr;
   return std::make_unique<PosixChildProcess>(pid);

@@ -1,7 +1,12 @@
 // posix backend of the crash handling: a handler of the fatal signals
-// writes a text report and starts "<program> -dmp <report name>" detached.
-// Only async-signal-safe calls run in the handler, except backtrace(), whose
-// first call (which may load libgcc) is made at installation.
+// writes a text report and starts "<program> -dmp <report name>" detached,
+// through the held program file's descriptor. The handler calls only
+// async-signal-safe functions (the forks are _Fork, which runs no atfork
+// handlers and so takes none of malloc's locks), except backtrace(), whose
+// first call (which may load libgcc) is made at installation, and which
+// may still wait for the dynamic loader's lock: an alarm bounds the whole
+// handling, so that a crashed process always ends. Only the first fault is
+// handled; a fault of another thread meanwhile waits for the end.
 #include "platform/CrashHandler.h"
 
 #include <execinfo.h>
@@ -10,10 +15,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "platform/HeldProgram.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixInternal.h"
 
@@ -21,13 +28,18 @@ namespace platform {
 namespace {
 
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
+constexpr unsigned kHandlingLimitSeconds = 20;
 
-// Prepared at installation: the report's path, the program and its words.
+// Prepared at installation: the report's folder (held open, so that the
+// report is created in the folder examined then, without following a link),
+// its name, the held program to start (empty: no copy) and the copy's words.
 struct CrashTarget {
-  std::string reportPath, program, reportName;
+  int folder = -1;
+  std::string launchPath, program, reportName;
   char* argv[4] = {};
 };
 CrashTarget* g_target = nullptr;
+std::atomic<bool> g_entered{false};
 char g_altStack[64 * 1024];  // the handler still runs when the stack overflowed
 
 void WriteText(int fd, const char* text) { (void)!write(fd, text, std::strlen(text)); }
@@ -44,7 +56,8 @@ void WriteNumber(int fd, uintptr_t value, unsigned base) {
 }
 
 void WriteReport(int signal, const siginfo_t* info) {
-  const int fd = open(g_target->reportPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int fd = openat(g_target->folder, g_target->reportName.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return;
   WriteText(fd, "Setup crash report\nsignal ");
   WriteNumber(fd, static_cast<uintptr_t>(signal), 10);
@@ -60,25 +73,42 @@ void WriteReport(int signal, const siginfo_t* info) {
 
 // Double fork, so that the uploading copy outlives this process unwaited.
 void StartUploadCopy() {
-  const pid_t child = fork();
+  if (g_target->launchPath.empty()) return;
+  const pid_t child = _Fork();
   if (child != 0) {
     if (child > 0) waitpid(child, nullptr, 0);
     return;
   }
   setsid();
-  if (fork() == 0) {
+  if (_Fork() == 0) {
     const int null = open("/dev/null", O_RDWR);
     if (null >= 0) {
       dup2(null, 0);
       dup2(null, 1);
       dup2(null, 2);
     }
-    execv(g_target->program.c_str(), g_target->argv);
+    execv(g_target->launchPath.c_str(), g_target->argv);
   }
   _exit(0);
 }
 
+// The alarm's default action ends the process should the handling hang.
+void BoundHandling() {
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigaction(SIGALRM, &fallback, nullptr);
+  sigset_t alarm;
+  sigemptyset(&alarm);
+  sigaddset(&alarm, SIGALRM);
+  pthread_sigmask(SIG_UNBLOCK, &alarm, nullptr);
+  ::alarm(kHandlingLimitSeconds);
+}
+
 void OnFatalSignal(int signal, siginfo_t* info, void*) {
+  if (g_entered.exchange(true)) {
+    for (;;) pause();
+  }
+  BoundHandling();
   WriteReport(signal, info);
   StartUploadCopy();
   // The default action ends the process as the fault would have.
@@ -89,10 +119,14 @@ void OnFatalSignal(int signal, siginfo_t* info, void*) {
 }  // namespace
 
 void InstallCrashHandler(const std::wstring& pathStem) {
+  if (g_target) return;
   static CrashTarget target;
-  target.reportPath = posix::NativePath(pathStem + L".crash.txt");
-  target.program = posix::NativePath(System().ModulePath());
-  target.reportName = target.reportPath.substr(target.reportPath.rfind('/') + 1);
+  const std::string reportPath = posix::NativePath(pathStem + L".crash.txt");
+  target.folder = posix::OpenParentNoFollow(reportPath, &target.reportName);
+  if (HeldProgram* own = OwnProgram()) {
+    target.launchPath = WideToUtf8(own->LaunchPath());
+    target.program = posix::NativePath(System().ModulePath());
+  }
   static char dumpSwitch[] = "-dmp";
   target.argv[0] = target.program.data();
   target.argv[1] = dumpSwitch;

@@ -68,10 +68,49 @@ bool IsDirectory(const std::wstring& path) {
   return !path.empty() && stat(posix::NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-uint32_t CreateOneDirectory(const std::wstring& path) {
-  if (path.empty()) return kErrorPathNotFound;
-  if (mkdir(posix::NativePath(path).c_str(), 0777) == 0) return kErrorSuccess;
-  return Win32ErrorOfMkdir(errno);
+namespace {
+
+uint32_t MakeFolder(const std::wstring& path, mode_t mode) {
+  std::string name;
+  const int parent = path.empty() ? -1 : posix::OpenParentNoFollow(posix::NativePath(path), &name);
+  if (parent < 0) return path.empty() ? kErrorPathNotFound : Win32ErrorOfMkdir(errno);
+  const uint32_t result = mkdirat(parent, name.c_str(), mode) == 0 ? kErrorSuccess : Win32ErrorOfMkdir(errno);
+  close(parent);
+  return result;
+}
+
+}  // namespace
+
+uint32_t CreateOneDirectory(const std::wstring& path) { return MakeFolder(path, 0777); }
+
+uint32_t CreatePrivateFolder(const std::wstring& path) { return MakeFolder(path, 0700); }
+
+FolderState CheckPrivateFolder(const std::wstring& path) {
+  std::string name;
+  const int parent = posix::OpenParentNoFollow(posix::NativePath(path), &name);
+  struct stat info;
+  const bool examined = parent >= 0 && fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+  const int error = errno;
+  if (parent >= 0) close(parent);
+  if (!examined) return error == ENOENT ? FolderState::kMissing : error == ELOOP ? FolderState::kLink
+                                                                                 : FolderState::kUnreadable;
+  if (S_ISLNK(info.st_mode)) return FolderState::kLink;
+  if (!S_ISDIR(info.st_mode)) return FolderState::kNotAFolder;
+  if (info.st_uid != geteuid()) return FolderState::kForeignOwner;
+  if (info.st_mode & (S_IWGRP | S_IWOTH)) return FolderState::kOthersMayWrite;
+  return FolderState::kPrivate;
+}
+
+bool RemoveFolderOrLink(const std::wstring& path) {
+  std::string name;
+  const int parent = posix::OpenParentNoFollow(posix::NativePath(path), &name);
+  if (parent < 0) return false;
+  struct stat info;
+  bool removed = false;
+  if (fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISLNK(info.st_mode) || S_ISDIR(info.st_mode)))
+    removed = unlinkat(parent, name.c_str(), S_ISDIR(info.st_mode) ? AT_REMOVEDIR : 0) == 0;
+  close(parent);
+  return removed;
 }
 
 // readdir order; symbolic links count as what they point to.

@@ -157,4 +157,11 @@ int WindowsFirewallAuthorize(const wchar_t* imagePath) {
   return -1;
 }
 
+int WindowsFirewallRevoke(const wchar_t* imagePath) {
+  (void)imagePath;
+  std::printf("WindowsFirewallRevoke: no Windows Firewall manager on this system, nothing to remove\n");
+  std::fflush(stdout);
+  return -1;
+}
+
 }  // namespace platform

@@ -19,12 +19,36 @@ uint32_t Win32ErrorOf(int error);
 // as a folder separator (portable callers may build Windows-style paths).
 std::string NativePath(const std::wstring& path);
 
+// ---- paths without links -------------------------------------------------------
+
+// Files are reached without following a symbolic link: a path is walked
+// folder by folder from "/" (or from the working folder for a relative
+// path) with openat(O_NOFOLLOW), so that no link along it, and no link
+// swapped in while it is walked, leads elsewhere. "." and empty names are
+// skipped; a ".." is refused (EINVAL). Each returns -1 with errno set (ELOOP
+// for a link) on failure; descriptors are close-on-exec.
+//
+// The folder itself (an O_PATH descriptor).
+int OpenFolderNoFollow(const std::string& path);
+// The folder that holds the path's last name, and that name.
+int OpenParentNoFollow(const std::string& path, std::string* name);
+// The file itself, opened with `flags` (O_CREAT and O_TRUNC as open(2)
+// knows them; O_NOFOLLOW is added). Only a regular file is opened (EINVAL
+// otherwise, and a FIFO never blocks the open); one opened for writing must
+// have a single name (EMLINK for a hard link), and it is emptied only after
+// that check.
+int OpenNoFollow(const std::string& path, int flags, mode_t mode);
+
 // Starts `program` (a path, or a name looked up in PATH) with `arguments`,
 // detached, in `folder` (empty: the caller's) and with its standard streams
 // on /dev/null; false, with the errno of what failed in *error when asked,
 // when it cannot be started.
 bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& folder = std::string(), int* error = nullptr);
+
+// The blank-separated words of a parameter text (UTF-8), as the shell's
+// open hands them to a program.
+std::vector<std::string> BlankSeparatedWords(const std::wstring& parameters);
 
 // The words of a Windows-style command line as CommandLineToArgvW splits
 // them: the first (the program) ends at its closing quotation mark or at a

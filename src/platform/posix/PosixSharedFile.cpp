@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
+#include "platform/Process.h"
 #include "platform/SharedFile.h"
 #include "platform/posix/PosixInternal.h"
 
@@ -79,13 +79,13 @@ int OpenFlags(OpenMode mode) {
 }  // namespace
 
 std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode) {
-  const int fd = open(posix::NativePath(path).c_str(), O_RDWR | O_CLOEXEC | OpenFlags(mode), 0644);
+  const int fd = posix::OpenNoFollow(posix::NativePath(path), O_RDWR | OpenFlags(mode), 0644);
   if (fd < 0) return nullptr;
   return std::make_unique<PosixSharedFile>(fd);
 }
 
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
-  return std::rename(posix::NativePath(from).c_str(), posix::NativePath(to).c_str()) == 0;
+  return ReplaceFile(posix::NativePath(from), posix::NativePath(to));
 }
 
 }  // namespace platform

@@ -1,7 +1,6 @@
 // posix backend: Authenticode and appended CMS signatures (see PosixSignature.h).
 #include "platform/posix/PosixSignature.h"
 
-#include <fcntl.h>
 #include <openssl/cms.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
@@ -20,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/PosixInternal.h"
+#include "platform/PinnedFile.h"
 
 namespace platform {
 namespace posix {
@@ -283,14 +282,14 @@ SignatureCheck CheckSignatureBytes(const uint8_t* data, size_t size, X509_STORE*
 
 }  // namespace posix
 
-SignatureCheck CheckFileSignature(const std::wstring& path, const std::vector<std::string>& extraRoots) {
+SignatureCheck CheckFileSignature(const PinnedFile& file, const std::vector<std::string>& extraRoots) {
   SignatureCheck check;
   check.status = SignatureStatus::kMalformed;
   const posix::StorePtr store = posix::TrustStore(extraRoots);
   if (!store) return check;
-  const int fd = open(posix::NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = static_cast<int>(file.Native());
   struct stat info;
-  if (fd < 0 || fstat(fd, &info) != 0) {
+  if (fstat(fd, &info) != 0) {
     check.systemCode = static_cast<uint32_t>(errno);
   } else if (info.st_size == 0) {
     check.status = SignatureStatus::kNotSigned;
@@ -304,7 +303,6 @@ SignatureCheck CheckFileSignature(const std::wstring& path, const std::vector<st
       munmap(mapped, size);
     }
   }
-  if (fd >= 0) close(fd);
   return check;
 }
 

@@ -251,14 +251,13 @@ class PosixSystem : public ISystem {
   }
 
   bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool) override {
-    const std::string target = WideToUtf8(file);
-    if (target.rfind("http://", 0) == 0 || target.rfind("https://", 0) == 0)
-      return posix::SpawnDetached("xdg-open", {target});
-    if (target == "explorer.exe") return OpenAsExplorer(WideToUtf8(parameters));
-    std::vector<std::string> words;
-    std::istringstream split(WideToUtf8(parameters));
-    for (std::string word; split >> word;) words.push_back(word);
-    return posix::SpawnDetached(posix::NativePath(file), words);
+    if (file == L"explorer.exe") return OpenAsExplorer(WideToUtf8(parameters));
+    return posix::SpawnDetached(posix::NativePath(file), posix::BlankSeparatedWords(parameters));
+  }
+
+  // The desktop session's opener runs as the user already.
+  WebPageOpened OpenWebPage(const std::wstring& url) override {
+    return posix::SpawnDetached("xdg-open", {WideToUtf8(url)}) ? WebPageOpened::kAsUser : WebPageOpened::kNot;
   }
 
  private:

@@ -62,7 +62,9 @@ class Converter {
 
   // Converts `size` bytes; `unit` is the size of one input unit (skipped on
   // a malformed sequence) and `replacement` the bytes written instead.
-  std::string Run(const char* data, size_t size, size_t unit, const std::string& replacement) {
+  // *replaced (when given) counts the units replaced.
+  std::string Run(const char* data, size_t size, size_t unit, const std::string& replacement,
+                  size_t* replaced = nullptr) {
     std::string out;
     if (!ok() || size == 0) return out;
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // reset the shift state
@@ -79,6 +81,7 @@ class Converter {
       // EILSEQ (malformed or unconvertible) or EINVAL (truncated at the end):
       // replace one unit and go on.
       out += replacement;
+      if (replaced) ++*replaced;
       size_t skip = unit < inLeft ? unit : inLeft;
       in += skip;
       inLeft -= skip;
@@ -162,6 +165,19 @@ std::string WideToAnsi(const std::wstring& input) {
   const bool utf8 = AnsiCodeset() == "UTF-8" || AnsiCodeset() == "utf8";
   return c.Run(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t),
                sizeof(wchar_t), utf8 ? Utf8Replacement() : std::string("?"));
+}
+
+bool WideToAnsiExact(const std::wstring& text, std::string* ansi) {
+  if (ValidCodePoints(text) != text) return false;
+  Converter& c = WideToAnsiConverter();
+  if (!c.ok()) {
+    *ansi = WideToUtf8(text);
+    return true;
+  }
+  size_t replaced = 0;
+  *ansi = c.Run(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t), sizeof(wchar_t), "?",
+                &replaced);
+  return replaced == 0;
 }
 
 std::wstring AnsiToWide(const std::string& text) {

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <thread>
 
@@ -50,6 +51,8 @@ uint32_t Win32ErrorOf(int error) {
     case EDQUOT:
     case EFBIG: return kErrorDiskFull;
     case ENOEXEC: return 193;  // ERROR_BAD_EXE_FORMAT
+    case ELOOP: return kErrorLinkRefused;
+    case EMLINK: return 1142;  // ERROR_TOO_MANY_LINKS
     default: return static_cast<uint32_t>(error);
   }
 }
@@ -97,9 +100,19 @@ bool KillProcess(uint32_t pid, uint32_t* lastError) {
 }
 
 FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
-  FILE* file = std::fopen(path.c_str(), mode);
+  const bool plus = std::strchr(mode, '+') != nullptr;
+  int flags = plus ? O_RDWR : O_RDONLY;
+  if (mode[0] == 'w') flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+  if (mode[0] == 'a') flags = (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+  const int fd = posix::OpenNoFollow(path, flags, 0666);
+  FILE* file = fd >= 0 ? fdopen(fd, mode) : nullptr;
+  if (fd >= 0 && !file) close(fd);
   *lastError = file ? 0 : posix::Win32ErrorOf(errno);
   return file;
+}
+
+FILE* OpenFile(const std::wstring& path, const char* mode, uint32_t* lastError) {
+  return OpenFile(posix::NativePath(path), mode, lastError);
 }
 
 size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size, uint32_t* lastError) {
@@ -140,13 +153,26 @@ int64_t FileSize(const std::string& path) {
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
+  std::string fromName, toName;
+  const int fromFolder = posix::OpenParentNoFollow(from, &fromName);
+  const int toFolder = fromFolder >= 0 ? posix::OpenParentNoFollow(to, &toName) : -1;
+  const bool replaced = toFolder >= 0 && renameat(fromFolder, fromName.c_str(), toFolder, toName.c_str()) == 0;
+  if (toFolder >= 0) close(toFolder);
+  if (fromFolder >= 0) close(fromFolder);
+  return replaced;
 }
 
 bool RemoveFile(const std::string& path, uint32_t* lastError) {
-  const bool removed = std::remove(path.c_str()) == 0;
+  std::string name;
+  const int folder = posix::OpenParentNoFollow(path, &name);
+  const bool removed = folder >= 0 && unlinkat(folder, name.c_str(), 0) == 0;
   if (lastError) *lastError = removed ? 0 : Win32ErrorOf(errno);
+  if (folder >= 0) close(folder);
   return removed;
+}
+
+bool RemoveFile(const std::wstring& path, uint32_t* lastError) {
+  return RemoveFile(posix::NativePath(path), lastError);
 }
 
 }  // namespace platform

@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <sstream>
+
+#include "platform/Platform.h"
 
 #include "platform/posix/PosixInternal.h"
 
@@ -73,6 +76,13 @@ bool SpawnDetached(const std::string& program, const std::vector<std::string>& a
   close(status[0]);
   if (error) *error = n == 0 ? 0 : failure;
   return n == 0;
+}
+
+std::vector<std::string> BlankSeparatedWords(const std::wstring& parameters) {
+  std::vector<std::string> words;
+  std::istringstream split(WideToUtf8(parameters));
+  for (std::string word; split >> word;) words.push_back(word);
+  return words;
 }
 
 }  // namespace posix

@@ -1,6 +1,7 @@
 // win32 backend: a started program that the caller waits for.
 #include <vector>
 
+#include "platform/PinnedFile.h"
 #include "platform/Process.h"
 #include "platform/win32/Win32Common.h"
 
@@ -26,8 +27,11 @@ class Win32ChildProcess : public ChildProcess {
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> StartChildProcess(const std::wstring& application,
-                                                const std::wstring& commandLine, uint32_t* lastError) {
+// The file is held with read sharing only, which CreateProcessW's own open
+// (read and execute, sharing read and delete) passes: what it maps is the
+// file that was checked.
+std::unique_ptr<ChildProcess> StartChildProcess(const PinnedFile& program, const std::wstring& commandLine,
+                                                uint32_t* lastError) {
   // CreateProcessW may write into the command line, so it gets a copy.
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
@@ -35,7 +39,7 @@ std::unique_ptr<ChildProcess> StartChildProcess(const std::wstring& application,
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  const BOOL started = CreateProcessW(application.c_str(), line.data(), &inheritable, &inheritable, TRUE,
+  const BOOL started = CreateProcessW(program.Path().c_str(), line.data(), &inheritable, &inheritable, TRUE,
                                       CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &startup, &info);
   if (lastError) *lastError = started ? 0 : GetLastError();
   if (!started) return nullptr;

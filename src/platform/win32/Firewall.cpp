@@ -65,6 +65,23 @@ error:
   return hr;
 }
 
+// The authorised applications and the image path as a BSTR; a failure is
+// printed.
+HRESULT AuthorizedApplicationsAndPath(INetFwProfile* fwProfile, const wchar_t* fwProcessImageFileName,
+                                      INetFwAuthorizedApplications** fwApps, BSTR* fwBstrProcessImageFileName) {
+  HRESULT hr = fwProfile->get_AuthorizedApplications(fwApps);
+  if (FAILED(hr)) {
+    std::printf("get_AuthorizedApplications failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+    return hr;
+  }
+  *fwBstrProcessImageFileName = SysAllocString(fwProcessImageFileName);
+  if (*fwBstrProcessImageFileName == nullptr) {
+    hr = E_OUTOFMEMORY;
+    std::printf("SysAllocString failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+  }
+  return hr;
+}
+
 // Is the image listed among the authorised applications and enabled?
 HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwProcessImageFileName,
                                     BOOL* fwAppEnabled) {
@@ -75,17 +92,8 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile* fwProfile, const wchar_t* fwP
   INetFwAuthorizedApplications* fwApps = nullptr;
 
   *fwAppEnabled = FALSE;
-  hr = fwProfile->get_AuthorizedApplications(&fwApps);
-  if (FAILED(hr)) {
-    std::printf("get_AuthorizedApplications failed: 0x%08lx\n", static_cast<unsigned long>(hr));
-    goto error;
-  }
-  fwBstrProcessImageFileName = SysAllocString(fwProcessImageFileName);
-  if (fwBstrProcessImageFileName == nullptr) {
-    hr = E_OUTOFMEMORY;
-    std::printf("SysAllocString failed: 0x%08lx\n", static_cast<unsigned long>(hr));
-    goto error;
-  }
+  hr = AuthorizedApplicationsAndPath(fwProfile, fwProcessImageFileName, &fwApps, &fwBstrProcessImageFileName);
+  if (FAILED(hr)) goto error;
   hr = fwApps->Item(fwBstrProcessImageFileName, &fwApp);
   if (SUCCEEDED(hr) && fwApp) {
     hr = fwApp->get_Enabled(&fwEnabled);
@@ -180,7 +188,38 @@ error:
   return hr;
 }
 
-int WindowsFirewallAuthorize(const wchar_t* imagePath) {
+// Takes the image's entry out of the authorised applications, when listed.
+HRESULT WindowsFirewallRemoveApp(INetFwProfile* fwProfile, const wchar_t* fwProcessImageFileName) {
+  HRESULT hr = S_OK;
+  BSTR fwBstrProcessImageFileName = nullptr;
+  INetFwAuthorizedApplication* fwApp = nullptr;
+  INetFwAuthorizedApplications* fwApps = nullptr;
+
+  hr = AuthorizedApplicationsAndPath(fwProfile, fwProcessImageFileName, &fwApps, &fwBstrProcessImageFileName);
+  if (FAILED(hr)) goto error;
+  if (FAILED(fwApps->Item(fwBstrProcessImageFileName, &fwApp)) || !fwApp) {
+    std::printf("Authorized application %ls is not in the firewall.\n", fwProcessImageFileName);
+    goto error;
+  }
+  hr = fwApps->Remove(fwBstrProcessImageFileName);
+  if (FAILED(hr)) {
+    std::printf("Remove failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+    goto error;
+  }
+  std::printf("Authorized application %ls is removed from the firewall.\n", fwProcessImageFileName);
+
+error:
+  SysFreeString(fwBstrProcessImageFileName);
+  SafeRelease(fwApp);
+  SafeRelease(fwApps);
+  return hr;
+}
+
+namespace {
+
+// Runs one step on the current profile within a COM initialisation of its
+// own: 0 when the profile was reached (whatever the step did), -1 otherwise.
+int OnCurrentProfile(HRESULT (*step)(INetFwProfile*, const wchar_t*), const wchar_t* imagePath) {
   const HRESULT comInit = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   if (comInit != RPC_E_CHANGED_MODE && FAILED(comInit)) {
     std::printf("CoInitializeEx failed: 0x%08lx\n", static_cast<unsigned long>(comInit));
@@ -193,12 +232,18 @@ int WindowsFirewallAuthorize(const wchar_t* imagePath) {
     std::printf("WindowsFirewallInitialize failed: 0x%08lx\n", static_cast<unsigned long>(hr));
     result = -1;
   } else {
-    WindowsFirewallAddApp(fwProfile, imagePath ? imagePath : L"");
+    step(fwProfile, imagePath ? imagePath : L"");
   }
   SafeRelease(fwProfile);
   std::fflush(stdout);
   if (SUCCEEDED(comInit)) CoUninitialize();
   return result;
 }
+
+}  // namespace
+
+int WindowsFirewallAuthorize(const wchar_t* imagePath) { return OnCurrentProfile(&WindowsFirewallAddApp, imagePath); }
+
+int WindowsFirewallRevoke(const wchar_t* imagePath) { return OnCurrentProfile(&WindowsFirewallRemoveApp, imagePath); }
 
 }  // namespace platform

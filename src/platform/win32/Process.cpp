@@ -1,14 +1,25 @@
 // win32 backend of the process and file services.
 #include "platform/Process.h"
 
-#include <windows.h>
+#include "platform/win32/Win32Common.h"
+
+#include <fcntl.h>
 #include <io.h>
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <cstring>
+
 #include "platform/Platform.h"
+#include "platform/SharedFile.h"
 
 namespace platform {
+
+namespace {
+
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
 
 int ProcessorCount() {
   SYSTEM_INFO info;
@@ -64,11 +75,31 @@ uint32_t StartProgram(const std::wstring& commandLine, const std::wstring& folde
   return 0;
 }
 
-FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
-  SetLastError(0);
-  FILE* file = std::fopen(path.c_str(), mode);
-  *lastError = file ? 0 : GetLastError();
+// fopen's access, sharing (read and write) and text mode, through a handle
+// opened without following a link.
+FILE* OpenFile(const std::wstring& path, const char* mode, uint32_t* lastError) {
+  const bool plus = std::strchr(mode, '+') != nullptr;
+  const bool reads = mode[0] == 'r' || plus, writes = mode[0] != 'r' || plus;
+  const ACCESS_MASK access = (reads ? GENERIC_READ : 0) | (writes ? GENERIC_WRITE : 0);
+  const HANDLE handle = win32::OpenNoFollow(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            mode[0] == 'r' ? FILE_OPEN : FILE_OPEN_IF, mode[0] == 'w');
+  if (handle == INVALID_HANDLE_VALUE) {
+    *lastError = GetLastError();
+    return nullptr;
+  }
+  int flags = std::strchr(mode, 'b') ? _O_BINARY : _O_TEXT;
+  if (mode[0] == 'a') flags |= _O_APPEND;
+  if (!writes) flags |= _O_RDONLY;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+  FILE* file = fd >= 0 ? _fdopen(fd, mode) : nullptr;
+  if (!file && fd >= 0) _close(fd);
+  if (fd < 0) CloseHandle(handle);
+  *lastError = file ? 0 : ERROR_NOT_ENOUGH_MEMORY;
   return file;
+}
+
+FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
+  return OpenFile(AnsiToWide(path), mode, lastError);
 }
 
 size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size, uint32_t* lastError) {
@@ -102,13 +133,20 @@ int64_t FileSize(const std::string& path) {
 }
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  return RenameOver(AnsiToWide(from), AnsiToWide(to));
 }
 
-bool RemoveFile(const std::string& path, uint32_t* lastError) {
-  const bool removed = DeleteFileA(path.c_str()) != FALSE;
+bool RemoveFile(const std::wstring& path, uint32_t* lastError) {
+  std::wstring name;
+  const win32::ScopedHandle folder(win32::OpenParentNoFollow(path, &name));
+  const win32::ScopedHandle file(folder.valid() ? win32::OpenBelow(folder.get(), name, DELETE, kShareAll, FILE_OPEN,
+                                                                   FILE_NON_DIRECTORY_FILE)
+                                                : INVALID_HANDLE_VALUE);
+  const bool removed = file.valid() && win32::DeleteByHandle(file.get());
   if (lastError) *lastError = removed ? 0 : GetLastError();
   return removed;
 }
+
+bool RemoveFile(const std::string& path, uint32_t* lastError) { return RemoveFile(AnsiToWide(path), lastError); }
 
 }  // namespace platform

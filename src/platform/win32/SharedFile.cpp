@@ -1,5 +1,6 @@
-// win32 backend of the shared files: CreateFileW with read, write and
-// delete sharing, positioned ReadFile/WriteFile, LockFileEx ranges.
+// win32 backend of the shared files: opened with read, write and delete
+// sharing, without following a link; positioned ReadFile/WriteFile,
+// LockFileEx ranges.
 #include <vector>
 
 #include "platform/SharedFile.h"
@@ -75,26 +76,29 @@ class Win32SharedFile : public SharedFile {
   std::vector<std::pair<int64_t, int64_t>> locked_;
 };
 
-DWORD Disposition(OpenMode mode) {
-  switch (mode) {
-    case OpenMode::kAlways: return OPEN_ALWAYS;
-    case OpenMode::kTruncate: return CREATE_ALWAYS;
-    default: return OPEN_EXISTING;
-  }
-}
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace
 
 std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode) {
-  const HANDLE handle =
-      CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, Disposition(mode), FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = win32::OpenNoFollow(path, GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                            mode == OpenMode::kExisting ? FILE_OPEN : FILE_OPEN_IF,
+                                            mode == OpenMode::kTruncate);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32SharedFile>(handle);
 }
 
+// The file itself is renamed (a link, not its target) into the folder of
+// `to`, both reached without following a link.
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
-  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  std::wstring fromName, toName;
+  const win32::ScopedHandle fromFolder(win32::OpenParentNoFollow(from, &fromName));
+  const win32::ScopedHandle toFolder(fromFolder.valid() ? win32::OpenParentNoFollow(to, &toName)
+                                                        : INVALID_HANDLE_VALUE);
+  const win32::ScopedHandle file(toFolder.valid() ? win32::OpenBelow(fromFolder.get(), fromName, DELETE, kShareAll,
+                                                                     FILE_OPEN, FILE_NON_DIRECTORY_FILE)
+                                                  : INVALID_HANDLE_VALUE);
+  return file.valid() && win32::RenameBelow(file.get(), toFolder.get(), toName);
 }
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 // (no hash-only flag), then the signer from the trust provider's state.
 #include "platform/Signature.h"
 
+#include "platform/PinnedFile.h"
+
 #include "platform/win32/Win32Common.h"
 
 #include <softpub.h>
@@ -69,10 +71,11 @@ SignatureStatus StatusOf(LONG result, DWORD lastError, bool chainEndsInExtraRoot
 
 }  // namespace
 
-SignatureCheck CheckFileSignature(const std::wstring& path, const std::vector<std::string>& extraRoots) {
+SignatureCheck CheckFileSignature(const PinnedFile& held, const std::vector<std::string>& extraRoots) {
   WINTRUST_FILE_INFO file = {};
   file.cbStruct = sizeof file;
-  file.pcwszFilePath = path.c_str();
+  file.pcwszFilePath = held.Path().c_str();
+  file.hFile = reinterpret_cast<HANDLE>(held.Native());  // read through the held handle, not the path
   WINTRUST_DATA data = {};
   data.cbStruct = sizeof data;
   data.dwUIChoice = WTD_UI_NONE;

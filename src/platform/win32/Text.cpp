@@ -9,13 +9,19 @@ const wchar_t kPathSep = L'\\';
 
 namespace {
 
-std::string FromWide(UINT codePage, const std::wstring& text) {
+// The ANSI code page without best fit; *usedDefault (when given) tells
+// whether a character had to become the default character. UTF-8 (also as
+// the system's ANSI code page) takes neither the flag nor the question.
+std::string FromWide(UINT codePage, const std::wstring& text, BOOL* usedDefault = nullptr) {
   if (text.empty()) return std::string();
+  const bool utf8 = codePage == CP_UTF8 || GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL* question = utf8 ? nullptr : usedDefault;
   const int length = static_cast<int>(text.size());
-  const int needed = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  const int needed = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, question);
   if (needed <= 0) return std::string();
   std::string out(static_cast<size_t>(needed), '\0');
-  WideCharToMultiByte(codePage, 0, text.data(), length, &out[0], needed, nullptr, nullptr);
+  WideCharToMultiByte(codePage, flags, text.data(), length, &out[0], needed, nullptr, question);
   return out;
 }
 
@@ -35,5 +41,11 @@ std::string WideToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text
 std::wstring Utf8ToWide(const std::string& text) { return ToWide(CP_UTF8, text); }
 std::string WideToAnsi(const std::wstring& text) { return FromWide(CP_ACP, text); }
 std::wstring AnsiToWide(const std::string& text) { return ToWide(CP_ACP, text); }
+
+bool WideToAnsiExact(const std::wstring& text, std::string* ansi) {
+  BOOL usedDefault = FALSE;
+  *ansi = FromWide(CP_ACP, text, &usedDefault);
+  return !usedDefault && (text.empty() || !ansi->empty());
+}
 
 }  // namespace platform

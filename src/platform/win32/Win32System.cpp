@@ -30,6 +30,20 @@ bool QueryRegString(HKEY key, const wchar_t* name, size_t maxChars, std::wstring
   return true;
 }
 
+namespace {
+
+std::wstring InFolder(UINT (WINAPI* folderOf)(LPWSTR, UINT), const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  const UINT length = folderOf(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::wstring();
+  return std::wstring(folder, length) + L"\\" + name;
+}
+
+}  // namespace
+
+std::wstring WindowsFolderFile(const wchar_t* name) { return InFolder(&GetWindowsDirectoryW, name); }
+std::wstring SystemFolderFile(const wchar_t* name) { return InFolder(&GetSystemDirectoryW, name); }
+
 }  // namespace win32
 
 namespace {
@@ -329,8 +343,23 @@ class Win32System final : public ISystem {
     return true;
   }
 
-  // ShellExecuteW reports success with a value above 32.
+  // A bare name would be looked for in the current folder and along PATH,
+  // where anyone may put a program of that name: Windows' own programs are
+  // started from the Windows folder.
   bool ShellOpen(const std::wstring& file, const std::wstring& parameters, bool show) override {
+    const bool bare = file.find_first_of(L"\\/:") == std::wstring::npos;
+    return ShellExecuteOpen(bare ? win32::WindowsFolderFile(file.c_str()) : file, parameters, show);
+  }
+
+  WebPageOpened OpenWebPage(const std::wstring& url) override {
+    if (SUCCEEDED(win32::OpenFromDesktopShell(url))) return WebPageOpened::kAsUser;
+    return ShellExecuteOpen(url, L"", true) ? WebPageOpened::kWithOwnRights : WebPageOpened::kNot;
+  }
+
+ private:
+  // ShellExecuteW reports success with a value above 32.
+  static bool ShellExecuteOpen(const std::wstring& file, const std::wstring& parameters, bool show) {
+    if (file.empty()) return false;
     HINSTANCE result = ShellExecuteW(nullptr, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(),
                                      nullptr, show ? SW_SHOWNORMAL : SW_HIDE);
     return reinterpret_cast<INT_PTR>(result) > 32;
