@@ -202,6 +202,11 @@ bool CDownloader::switchToOneStream(uint32_t& saves) {
   pool_.clearRangesIgnored();
   retryAt_.clear();
   tasks_.useOneStream("RangeIgnored");
+  {
+    // The one stream's bytes from 0 are the new plan's own.
+    std::lock_guard<std::mutex> lock(infoLock_);
+    info_.MostBytes = 0;
+  }
   saves = 0;
   saveTasks();
   return true;
@@ -250,6 +255,7 @@ int CDownloader::updateDownloadInfo() {
     info_.LastTick = now;
   }
   info_.DownloadedBytes = bytes;
+  info_.MostBytes = std::max(info_.MostBytes, bytes);
   info_.ElapsedMs = tasks_.DownloadTime;
   info_.Percent = length > 0 ? std::trunc(static_cast<double>(bytes) / length * 10000) / 100 : 0;
   info_.AverageSpeed = formatSize(info_.ElapsedMs > 0 ? bytes / info_.ElapsedMs * 1000 : 0) + "/S";

@@ -34,6 +34,10 @@ enum EnumErrorCode : int32_t {
 struct DownloadInfo {
   uint32_t LastTick = 0;
   int64_t DownloadedBytes = 0;  // bytes of all slices in the target file
+  // The most DownloadedBytes has been since the plan was made: a slice that
+  // starts again lowers DownloadedBytes, and what it brings up to this
+  // mark again is not new.
+  int64_t MostBytes = 0;
   std::string Speed = "0.0B/S";
   double Percent = 0;
   int64_t ElapsedMs = 0;

@@ -130,8 +130,8 @@ int RunAttempt(const std::string& url, const std::string& target, std::string& c
 
   downloader.setRunState(CDownloader::kRunning);
   DownloadEvents::FunnelPair("Download", "SliceDownloading", "", "");
-  // Only new bytes are progress: a slice that starts again lowers the count
-  // without keeping the attempt alive.
+  // Only new bytes are progress: a slice that starts again lowers the count,
+  // and bringing it back up to where it was keeps no attempt alive.
   uint32_t lastTick = platform::TickCount();
   int64_t lastBytes = 0;
   SpeedRange speeds;
@@ -147,16 +147,16 @@ int RunAttempt(const std::string& url, const std::string& target, std::string& c
     if (downloader.fileChanged()) return StopAttempt(downloader, cdnInfo, kFileChanged);
     if (downloader.runState() == CDownloader::kStopping)
       return Complete(downloader, target, cdnInfo, mainDownload, speeds);
-    if (info.DownloadedBytes > lastBytes) {
+    if (info.MostBytes > lastBytes) {
       if (info.LastTick != lastTick)
-        speeds.add((info.DownloadedBytes - lastBytes) / 1048576.0 /
+        speeds.add((info.MostBytes - lastBytes) / 1048576.0 /
                    (static_cast<uint32_t>(info.LastTick - lastTick) / 1000.0));
       lastTick = info.LastTick;
     } else if (static_cast<uint32_t>(platform::TickCount() - lastTick) >= kStallMs) {
       LOG(INFO) << "too long no speed:";
       return StopAttempt(downloader, cdnInfo, NoSpeedTimeout);
     }
-    lastBytes = info.DownloadedBytes;
+    lastBytes = info.MostBytes;
     if (cdn && static_cast<size_t>(info.FailedRequests) > 3 * taskCount) {
       LOG(INFO) << " ---cdn fail:" << info.FailedRequests << " > 3 * " << taskCount;
       return StopAttempt(downloader, cdnInfo, CdnRequestFailed);
