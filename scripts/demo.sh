@@ -221,7 +221,7 @@ if (( through_proxy )); then
   proxy_address=${PROXY_URL##*@}
   ! grep -a ' Proxy for .*: none' "$log" || fail "a request went direct (log: $log)"
   for port in "$SERVICES_PORT" "$NGINX_PORT"; do
-    grep -aq " Proxy for https://127.0.0.1:$port: http://$proxy_address/ (basic authentication)" "$log" \
+    grep -aq " Proxy for https://127.0.0.1:$port: http://$proxy_address/ (authentication as the setting's user)" "$log" \
       || fail "Setup chose no proxy for port $port (log: $log)"
     grep -q "Request (file descriptor [0-9]*): CONNECT 127.0.0.1:$port " "$PROXY_LOG" \
       || fail "the proxy carried nothing to port $port (see $PROXY_LOG)"

@@ -10,6 +10,7 @@
 
 #include <easylogging++.h>
 
+#include "download/CDownloader.h"
 #include "download/CLibcurlTool.h"
 #include "download/DownloadEvents.h"
 #include "analytics/SingleUserLog.h"
@@ -18,58 +19,64 @@
 namespace {
 
 constexpr int kProbeCalls = 10;
-constexpr int kMaxProbesPerCall = 10;  // bounds a server that answers 200 with Location
-constexpr size_t kHeaderTextSize = 2000;
+constexpr size_t kMaxValidator = 200;
 
 CSingleUserLog& RunState() { return CSingleUserLog::GetInstance(); }
-
-// The text after `from` up to the next "\r\n" (or the end).
-std::string LineRest(const std::string& text, size_t from) {
-  size_t end = text.find("\r\n", from);
-  return text.substr(from, end == std::string::npos ? std::string::npos : end - from);
-}
-
-// Header names in any letter case: HTTP/2 answers carry them in lower case.
-size_t FindHeader(const std::string& headers, const std::string& name) {
-  auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-  };
-  auto found = std::search(headers.begin(), headers.end(), name.begin(), name.end(), same);
-  return found == headers.end() ? std::string::npos : static_cast<size_t>(found - headers.begin());
-}
 
 // A decimal 64-bit number after optional blanks; 0 when there is none.
 int64_t NumberAt(const std::string& text, size_t from) {
   return from < text.size() ? std::strtoll(text.c_str() + from, nullptr, 10) : 0;
 }
 
-int64_t LengthFromHeaders(const std::string& headers) {
-  size_t range = FindHeader(headers, "Content-Range:");
-  if (range != std::string::npos) {
-    size_t slash = headers.find('/', range);
-    return slash == std::string::npos ? 0 : NumberAt(headers, slash + 1);
+// A 206 to the probe's range names the total in its Content-Range
+// ("bytes 0-0/12345"); a 200 carries the whole file's Content-Length.
+int64_t LengthFromHeaders(const std::string& headers, long status) {
+  if (status == 206) {
+    const std::string range = CLibcurlTool::FindHeader(headers, "Content-Range");
+    const size_t slash = range.find('/');
+    return slash == std::string::npos ? 0 : NumberAt(range, slash + 1);
   }
-  size_t length = FindHeader(headers, "Content-Length:");
-  if (length != std::string::npos) return NumberAt(headers, headers.find(':', length) + 1);
-  return 0;
+  return NumberAt(CLibcurlTool::FindHeader(headers, "Content-Length"), 0);
+}
+
+// A validator travels in a request header: printable ASCII only, of a
+// sensible size. Anything else (from a server or a task file) is none.
+std::string CheckedValidator(const std::string& text) {
+  const bool printable = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+  return printable && text.size() <= kMaxValidator ? text : std::string();
+}
+
+// A strong ETag, else Last-Modified: If-Range takes no weak ETag.
+std::string ValidatorOf(const std::string& headers) {
+  const std::string etag = CheckedValidator(CLibcurlTool::FindHeader(headers, "ETag"));
+  if (!etag.empty() && etag.rfind("W/", 0) != 0) return etag;
+  return CheckedValidator(CLibcurlTool::FindHeader(headers, "Last-Modified"));
 }
 
 void DetectCdn(const std::string& headers, std::string& cdn) {
-  const size_t status = FindHeader(headers, "CF-Cache-Status:");
-  const size_t ray = FindHeader(headers, "CF-RAY:");
-  const size_t dash = ray == std::string::npos ? std::string::npos : headers.find('-', ray + 7);
-  if (status != std::string::npos && dash != std::string::npos) {
-    const std::string statusText = LineRest(headers, status + 16);
-    const std::string node = LineRest(headers, dash + 1);
+  const std::string status = CLibcurlTool::FindHeader(headers, "CF-Cache-Status");
+  const std::string ray = CLibcurlTool::FindHeader(headers, "CF-RAY");
+  const size_t dash = ray.find('-');
+  if (!status.empty() && dash != std::string::npos) {
+    // The status keeps the blank after the colon, as the CDN report always had it.
+    const std::string statusText = " " + status;
+    const std::string node = ray.substr(dash + 1);
     LOG(INFO) << " Cdn result: " << statusText << ", " << node;
     DownloadEvents::Event("Download", "3.CDNStatus", node + "/" + statusText);
     return;
   }
-  const size_t cache = FindHeader(headers, "X-Cache: ");
-  if (cache == std::string::npos) return;
-  cdn = LineRest(headers, cache + 9);
+  const std::string cache = CLibcurlTool::FindHeader(headers, "X-Cache");
+  if (cache.empty()) return;
+  cdn = cache;
   LOG(INFO) << " Cdn result: " << cdn;
   DownloadEvents::Event("Download", "3.CDNStatus", cdn);
+}
+
+// Every position of a task lies within the largest file a plan accepts, so
+// that no arithmetic on them can overflow.
+bool PositionsInRange(const CTask& task) {
+  const auto inRange = [](int64_t value) { return value >= 0 && value <= CDownloadTaskManager::kMaxContentLength; };
+  return inRange(task.StartPos) && inRange(task.EndPos) && inRange(task.DownloadedPos);
 }
 
 int64_t ChildInt(const tinyxml2::XMLElement* element) {
@@ -102,41 +109,49 @@ int64_t CDownloadTaskManager::planSliceSize(int64_t contentLength) {
 
 int64_t CDownloadTaskManager::getContentLength(CURLcode& result, std::string& cdn, int verbose) {
   const int64_t cached = RunState().GetCachedValue(RemotePath);
-  if (cached != 0) {
-    cdn.clear();
-    return cached;
-  }
+  if (cached == 0) return measureContentLength(result, cdn, verbose);
+  cdn.clear();
+  probedValidator_.clear();
+  return cached;
+}
+
+// Each hop is a request of its own, so that each address is sent through
+// the proxy the system names for it.
+int64_t CDownloadTaskManager::measureContentLength(CURLcode& result, std::string& cdn, int verbose) {
   result = CURLE_OK;
+  probedValidator_.clear();
   CLibcurlTool probe(curl_easy_init());
-  for (int probes = 1;; ++probes) {
+  probe.setCancel(Cancel);
+  for (int hop = 0;; ++hop) {
     LOG(INFO) << " before getContentLength GetHeader";
-    char headerText[kHeaderTextSize + 1] = "";
+    std::string headers;
     long responseCode = 0;
-    result = probe.httpGet(RemotePath.c_str(), headerText, responseCode);
+    result = probe.httpProbe(RemotePath.c_str(), headers, responseCode);
     LOG(INFO) << " after getContentLength GetHeader";
-    const std::string headers(headerText);
     DetectCdn(headers, cdn);
-    if (responseCode != 200) {
+    if (result == CURLE_OK && !probe.redirectUrl().empty()) {
+      if (hop == CLibcurlTool::kMaxRedirects) {
+        result = CURLE_TOO_MANY_REDIRECTS;
+        if (verbose) LOG(INFO) << " Get Contentlength = " << 0 << ", error CURLE_TOO_MANY_REDIRECTS";
+        cdn.clear();
+        return 0;
+      }
+      RemotePath = probe.redirectUrl();
+      continue;
+    }
+    if (responseCode != 200 && responseCode != 206) {
       cdn.clear();
       return 0;
     }
-    if (probe.redirectedUrl().empty()) return measuredLength(headers, verbose);
-    // Probed again at the redirect's target, so that the headers read are
-    // the target's alone and its address is what the slices ask.
-    RemotePath = probe.redirectedUrl();
-    if (probes >= kMaxProbesPerCall) {
-      if (verbose) LOG(INFO) << " Get Contentlength = " << 0 << ", error CURLE_TOO_MANY_REDIRECTS";
-      cdn.clear();
-      return 0;
-    }
+    return measuredLength(headers, responseCode, verbose);
   }
 }
 
-int64_t CDownloadTaskManager::measuredLength(const std::string& headers, int verbose) {
-  const size_t ranges = FindHeader(headers, "Accept-Ranges:");
-  AcceptsRanges = ranges != std::string::npos && LineRest(headers, ranges).find("bytes") != std::string::npos;
-  const int64_t length = LengthFromHeaders(headers);
+int64_t CDownloadTaskManager::measuredLength(const std::string& headers, long status, int verbose) {
+  AcceptsRanges = status == 206;
+  const int64_t length = LengthFromHeaders(headers, status);
   if (length <= 0) return 0;
+  probedValidator_ = ValidatorOf(headers);
   if (verbose) LOG(INFO) << " Get Contentlength = " << length;
   RunState().SetCachedValue(RemotePath, length);
   return length;
@@ -146,7 +161,7 @@ int64_t CDownloadTaskManager::probeLength(CURLcode& result, std::string& cdn,
                                           const std::string& eventText, int verbose) {
   std::vector<std::string> record;
   int64_t length = 0;
-  while (record.size() < kProbeCalls) {
+  while (record.size() < kProbeCalls && !cancelled()) {
     length = getContentLength(result, cdn, verbose);
     if (length > kMaxContentLength) {
       LOG(INFO) << " [Error]: remote length " << length << " is beyond the limit of " << kMaxContentLength;
@@ -170,16 +185,18 @@ int CDownloadTaskManager::generateDownloadTask(bool, std::string eventText, int 
   CURLcode result = CURLE_OK;
   std::string cdn;
   const int64_t length = probeLength(result, cdn, eventText, verbose);
+  if (cancelled()) return Cancelled;
   if (length <= 0) {
     LOG(INFO) << " [Error]: " << "Get ContentLength Fail, tried 5 times";
-    return result == CURLE_TOO_MANY_REDIRECTS ? 13 : 6;
+    return result == CURLE_TOO_MANY_REDIRECTS ? TooManyRedirects : GetLengthFailed;
   }
   ContentLength = length;
+  Validator = UseValidators ? probedValidator_ : std::string();
   SliceSize = planSliceSize(length);
   const int64_t count = SliceSize > 0 ? length / SliceSize : 0;
   if (count < 2) SliceSize = count == 1 ? SliceSize : length;
   makeTasks(count < 1 ? 1 : count, cdn, verbose);
-  if (!AcceptsRanges) useOneStream("NoAcceptRanges");
+  if (!AcceptsRanges) useOneStream("NoRanges");
   if (verbose) logListSizes("generate ok");
   return 1;
 }
@@ -207,6 +224,7 @@ CTask* CDownloadTaskManager::splitTask(CTask* task) {
   helper->TaskId = task->TaskId.load();
   helper->ContentLength = task->ContentLength;
   helper->ProbeCdn = task->ProbeCdn;
+  helper->Validator = task->Validator;
   helper->Verbose = task->Verbose;
   helper->Rest = task->Rest;
   task->SplitAt = at;
@@ -229,6 +247,7 @@ void CDownloadTaskManager::makeTasks(int64_t count, const std::string& cdn, int 
     task->TaskId = static_cast<int32_t>(i);
     task->ContentLength = ContentLength;
     task->ProbeCdn = cdn;
+    task->Validator = Validator;
     task->Verbose = verbose;
     addTask(std::move(task));
   }
@@ -249,7 +268,10 @@ bool CDownloadTaskManager::taskFileExists() const {
 bool CDownloadTaskManager::loadTaskFromFile(int verbose) {
   tinyxml2::XMLDocument document;
   uint32_t error = 0;
-  if (FILE* file = platform::OpenFile(TaskFilePath, "rb", &error)) {
+  const int64_t size = platform::FileSize(TaskFilePath);
+  if (size > kMaxTaskFileBytes) {
+    LOG(INFO) << " [Error]: the task file has " << size << " bytes, it is not read";
+  } else if (FILE* file = platform::OpenFile(TaskFilePath, "rb", &error)) {
     document.LoadFile(file);
     std::fclose(file);
   }
@@ -261,6 +283,7 @@ bool CDownloadTaskManager::loadTaskFromFile(int verbose) {
     if (name == "TasksCount") TasksCount = ChildInt(child);
     else if (name == "ContentLength") ContentLength = ChildInt(child);
     else if (name == "DownloadTime") DownloadTime = ChildInt(child);
+    else if (name == "Validator" && UseValidators) Validator = CheckedValidator(ChildText(child));
     if (name != "Task") continue;
     auto task = std::make_unique<CTask>();
     for (const tinyxml2::XMLElement* field = child->FirstChildElement(); field;
@@ -269,15 +292,18 @@ bool CDownloadTaskManager::loadTaskFromFile(int verbose) {
       if (key == "StartPos") task->StartPos = ChildInt(field);
       else if (key == "EndPos") task->EndPos = ChildInt(field);
       else if (key == "DownloadedPos") task->DownloadedPos = ChildInt(field);
-      else if (key == "RemotePath") task->RemotePath = ChildText(field);
-      else if (key == "LocalPath") task->LocalPath = ChildText(field);
       else if (key == "TaskId") task->TaskId = static_cast<int32_t>(ChildInt(field));
       else if (key == "TaskStatus") {
         task->TaskStatus = static_cast<int32_t>(ChildInt(field));
         withoutStatus = false;
       }
     }
-    if (ContentLength != 0) RunState().SetCachedValue(task->RemotePath, ContentLength);
+    if (static_cast<int64_t>(tasks().size()) == kMaxTasks || !PositionsInRange(*task) || ContentLength < 0 ||
+        ContentLength > kMaxContentLength) {
+      LOG(INFO) << " [Error]: the task file holds too many tasks or a position out of range";
+      clearTasks();
+      break;
+    }
     if (task->ContentLength == 0) task->ContentLength = ContentLength;
     // Status 1 is trusted only when every byte of the slice is there.
     if (task->TaskStatus == CTask::kComplete && !task->isComplete()) task->TaskStatus = CTask::kNew;
@@ -292,30 +318,66 @@ int CDownloadTaskManager::checkTaskFile(int verbose) {
   CURLcode result = CURLE_OK;
   std::string cdn;
   const int64_t measured = probeLength(result, cdn, std::string(), verbose);
+  if (cancelled()) return Cancelled;
   // A probe that measured nothing (no network, an error answer) says
   // nothing about the file: the progress is kept for a later attempt.
   if (measured <= 0) {
     LOG(INFO) << " [Error]: the remote length is unknown, the task file is kept";
-    return result == CURLE_TOO_MANY_REDIRECTS ? 13 : 6;
+    return result == CURLE_TOO_MANY_REDIRECTS ? TooManyRedirects : GetLengthFailed;
   }
-  if (measured != ContentLength) {
+  const bool otherFile = !Validator.empty() && !probedValidator_.empty() && probedValidator_ != Validator;
+  if (measured != ContentLength || otherFile) {
+    LOG(INFO) << " [Error]: the file changed on the server: " << measured << " bytes"
+              << (otherFile ? ", validator " + probedValidator_ + " instead of " + Validator : std::string());
     DownloadEvents::Event("Other", "FlowError", "DL025");
     return 2;
   }
-  SliceSize = planSliceSize(ContentLength);
-  bool valid = !tasks().empty() && ContentLength > 0;
-  int64_t expected = 0;
-  for (const auto& task : tasks()) {
-    valid = valid && task->StartPos == expected && task->EndPos >= task->StartPos &&
-            (task->TaskId == 1 || task->StartPos == (task->TaskId - 1) * SliceSize) &&
-            task->DownloadedPos >= task->StartPos && task->DownloadedPos <= task->endOfData();
-    expected = task->EndPos + 1;
-  }
-  if (!valid || expected != ContentLength + 1) {
+  if (!layoutValid() || !targetHoldsProgress()) {
     DownloadEvents::Event("Other", "FlowError", "DL026");
     return 3;
   }
   return 1;
+}
+
+// Slice i (from 0) is task i + 1 over bytes i x SliceSize to the next
+// slice's start - 1, the last one up to ContentLength; one task over the
+// whole file is the one stream. So the file has as many tasks as a fresh
+// plan (or one), never more than kMaxTasks.
+bool CDownloadTaskManager::layoutValid() {
+  SliceSize = planSliceSize(ContentLength);
+  const int64_t planned = std::max<int64_t>(1, ContentLength / SliceSize);
+  const auto& all = tasks();
+  const int64_t count = static_cast<int64_t>(all.size());
+  if (count == 0 || (count != 1 && count != planned)) return false;
+  for (int64_t i = 0; i < count; ++i) {
+    const CTask& task = *all[static_cast<size_t>(i)];
+    const int64_t end = i + 1 == count ? ContentLength : (i + 1) * SliceSize - 1;
+    if (task.TaskId != i + 1 || task.StartPos != i * SliceSize || task.EndPos != end ||
+        task.DownloadedPos < task.StartPos || task.DownloadedPos > task.endOfData())
+      return false;
+  }
+  return true;
+}
+
+// A target that was deleted or cut (antivirus, a clean-up) no longer holds
+// what the task file counts as written.
+bool CDownloadTaskManager::targetHoldsProgress() const {
+  int64_t claimed = 0;
+  for (const auto& task : tasks())
+    if (task->DownloadedPos > task->StartPos) claimed = std::max<int64_t>(claimed, task->DownloadedPos);
+  const int64_t size = platform::FileSize(LocalPath);
+  if (claimed == 0 || size >= claimed) return true;
+  LOG(INFO) << " [Error]: the target file holds " << size << " bytes, the task file claims " << claimed;
+  return false;
+}
+
+void CDownloadTaskManager::discardDownload() {
+  clearTasks();
+  platform::RemoveFile(LocalPath);
+  platform::RemoveFile(TaskFilePath);
+  DownloadTime = 0;
+  ContentLength = 0;
+  Validator.clear();
 }
 
 int CDownloadTaskManager::loadDownloadTask(bool, std::string eventText, int verbose) {
@@ -324,6 +386,13 @@ int CDownloadTaskManager::loadDownloadTask(bool, std::string eventText, int verb
     const int checked = checkTaskFile(verbose);
     if (checked == 1) {
       LOG(INFO) << " Load tasks from file success!";
+      // This run's address (a redirect's fresh target) and the file's validator.
+      for (const auto& task : tasks()) {
+        task->RemotePath = RemotePath;
+        task->LocalPath = LocalPath;
+        task->Validator = Validator;
+        task->ContentLength = ContentLength;
+      }
       if (!withoutStatus) DownloadEvents::FunnelPair("Download", "ResumUpload", "", "");
       return 1;
     }
@@ -332,11 +401,7 @@ int CDownloadTaskManager::loadDownloadTask(bool, std::string eventText, int verb
       return checked;
     }
     LOG(INFO) << " taskinfo file error";
-    clearTasks();
-    platform::RemoveFile(LocalPath);
-    platform::RemoveFile(TaskFilePath);
-    DownloadTime = 0;
-    ContentLength = 0;
+    discardDownload();
   }
   return generateDownloadTask(false, eventText, verbose);
 }
@@ -348,6 +413,7 @@ std::string CDownloadTaskManager::taskFileText() const {
   AddNumber(root, "TasksCount", TasksCount);
   AddNumber(root, "ContentLength", ContentLength);
   AddNumber(root, "DownloadTime", DownloadTime);
+  if (!Validator.empty()) root->InsertNewChildElement("Validator")->SetText(Validator.c_str());
   for (const auto& task : tasks()) {
     tinyxml2::XMLElement* element = root->InsertNewChildElement("Task");
     AddNumber(element, "StartPos", task->StartPos);
@@ -364,8 +430,12 @@ std::string CDownloadTaskManager::taskFileText() const {
   return printer.CStr();
 }
 
-int CDownloadTaskManager::saveTaskToFile() {
+int CDownloadTaskManager::saveTaskToFile(const std::function<bool()>& flushTarget) {
   const std::string text = taskFileText();
+  if (flushTarget && !flushTarget()) {
+    LOG(INFO) << " [Error]: the target file cannot be flushed, the task file is not saved";
+    return 1;
+  }
   const std::string fresh = TaskFilePath + ".new";
   uint32_t error = 0;
   FILE* file = platform::OpenFile(fresh, "w", &error);

@@ -4,10 +4,10 @@
 #include <easylogging++.h>
 
 #include "download/CLibcurlTool.h"
+#include "platform/Process.h"
 
-CDownloadThread::CDownloadThread(std::shared_ptr<platform::SharedMutex> mutex, FILE* file,
-                                 PoolSignals* signals)
-    : CThread(std::move(mutex)), file_(file), signals_(signals) {
+CDownloadThread::CDownloadThread(std::mutex& fileMutex, FILE* file, PoolSignals* signals)
+    : fileMutex_(fileMutex), file_(file), signals_(signals) {
   CURL* handle = curl_easy_init();
   if (!handle) LOG(INFO) << "  m_pCurl init error !!!";
   curl_ = std::make_unique<CLibcurlTool>(handle);
@@ -17,16 +17,21 @@ CDownloadThread::~CDownloadThread() = default;
 
 size_t CDownloadThread::writeBlock(const void* data, size_t size) {
   CTask* task = currentTask();
-  platform::SharedMutexLock lock(fileMutex());
+  std::lock_guard<std::mutex> lock(fileMutex_);
   const size_t wanted = static_cast<size_t>(std::min<int64_t>(task->remainingBytes(), size));
-  const size_t written = platform::WriteFileAt(file_, task->DownloadedPos, data, wanted);
+  uint32_t error = 0;
+  const size_t written = platform::WriteFileAt(file_, task->DownloadedPos, data, wanted, &error);
   task->DownloadedPos += static_cast<int64_t>(written);
+  if (written < wanted && !signals_->writeFailed.exchange(true)) {
+    signals_->writeError = error;
+    LOG(INFO) << " [Error]: the target file cannot be written, error code = " << error;
+  }
   return written;
 }
 
 void CDownloadThread::restartTask() {
   CTask* task = currentTask();
-  platform::SharedMutexLock lock(fileMutex());
+  std::lock_guard<std::mutex> lock(fileMutex_);
   task->DownloadedPos = task->StartPos;
 }
 
@@ -44,8 +49,9 @@ int CDownloadThread::taskBusiness() {
   // success even when its transfer ended early: a split ends it at the
   // helper's first byte.
   const bool ok = task->isComplete();
-  // A transfer ended by a stop is no failure of the server.
-  if (!ok && result != CURLE_ABORTED_BY_CALLBACK) ++task->RequestTimes;
+  // Neither a transfer ended by a stop nor a failed write is a failure of
+  // the server.
+  if (!ok && result != CURLE_ABORTED_BY_CALLBACK && !signals_->writeFailed) ++task->RequestTimes;
   task->TaskStatus = ok ? CTask::kComplete : CTask::kFailed;
   if (task->Verbose)
     LOG(INFO) << " Tasks info, download " << (ok ? "success(" : "fail(") << result

@@ -8,7 +8,7 @@
 #include "platform/Platform.h"
 
 CDownloadThreadManager::CDownloadThreadManager(const std::string& localPath)
-    : localPath_(localPath), mutex_(platform::OpenSharedMutex(L"mutex_for_downloadthread")) {}
+    : localPath_(localPath) {}
 
 CDownloadThreadManager::~CDownloadThreadManager() { closeFile(); }
 

@@ -1,9 +1,11 @@
 // The download pool: opens the target file and runs CDownloadThread workers
-// that share it and the named file mutex.
+// that share it and the pool's file lock. The lock is the pool's own: the
+// file handle belongs to this process alone, so no other process needs to
+// (or may) take part in it.
 #pragma once
 
 #include <cstdio>
-#include <memory>
+#include <mutex>
 #include <string>
 
 #include "download/CDownloadThread.h"
@@ -24,18 +26,20 @@ class CDownloadThreadManager : public CThreadManager {
   void closeFile();
   FILE* file() const { return file_; }
   // Held by every write into the target together with its task's progress.
-  platform::SharedMutex& fileMutex() const { return *mutex_; }
+  std::mutex& fileMutex() { return mutex_; }
   // Ends every running transfer within a second; for stopping the attempt.
   void abortTransfers() { signals_.stop = true; }
   // True once a server answered a range inside the file with the whole file.
   bool rangesIgnored() const { return signals_.rangesIgnored; }
   void clearRangesIgnored() { signals_.rangesIgnored = false; }
+  bool fileChanged() const { return signals_.fileChanged; }
+  bool writeFailed() const { return signals_.writeFailed; }
 
  private:
   FILE* openTarget(uint32_t* error) const;
 
   std::string localPath_;
-  std::shared_ptr<platform::SharedMutex> mutex_;
+  std::mutex mutex_;
   FILE* file_ = nullptr;
   PoolSignals signals_;
 };

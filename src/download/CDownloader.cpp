@@ -12,10 +12,11 @@ namespace {
 
 // The driver wakes at least this often while running, for progress updates.
 constexpr uint32_t kPassMs = 100;
-// A failed slice waits this long per failure (at most kMaxRetryDelayMs)
-// before it is handed out again.
+// The pauses of retryDelayMs. A slice given up after kMaxSliceRetries
+// failures ends the attempt short; the next attempt resumes it.
 constexpr uint32_t kRetryDelayMs = 250;
-constexpr uint32_t kMaxRetryDelayMs = 2000;
+constexpr uint32_t kMaxRetryDelayMs = 16000;
+constexpr uint32_t kMaxRetryAfterMs = 30000;
 
 constexpr int64_t kUnits[] = {1073741824, 1048576, 1024, 1};
 constexpr char kUnitLetters[] = {'G', 'M', 'K', 'B'};
@@ -64,6 +65,13 @@ int CDownloader::downloadInit(bool, std::string eventText, int verbose) {
     LOG(INFO) << " [Error]: " << " createThreads is empty";
     return NoThreads;
   }
+  // A stale longer file must not keep its tail; a full disk shows here first.
+  uint32_t error = 0;
+  if (!platform::SetFileLength(pool_.file(), tasks_.ContentLength, &error)) {
+    LOG(INFO) << " [Error]: the target file cannot be sized to " << tasks_.ContentLength
+              << " bytes, error code = " << error;
+    return WriteFailed;
+  }
   WorkDone = false;
   return DownloadOk;
 }
@@ -111,26 +119,35 @@ void CDownloader::runPass(uint32_t& saves) {
     saveTasks();
   }
   pool_.reclaimIdleThreads();
+  // Progress counts also while the pool waits for a slow slice to end.
+  updateDownloadInfo();
+  if (pool_.writeFailed() || pool_.fileChanged()) return stopAtOnce();
   if (pool_.rangesIgnored() && !switchToOneStream(saves)) {
     wake_.WaitFor(kPassMs);
     return;
   }
-  if (tasks_.todoTasks().empty() && retryAt_.empty() && pool_.busyThreads().empty() &&
-      allTasksComplete()) {
-    RunState = kStopping;
-    progress_.Set();
-    LOG(INFO) << " Download will stop";
-    return;
+  retryFailedTasks();
+  if (tasks_.todoTasks().empty() && retryAt_.empty() && pool_.busyThreads().empty()) {
+    if (allTasksComplete()) {
+      LOG(INFO) << " Download will stop";
+    } else {
+      LOG(INFO) << " [Error]: slices failed " << kMaxSliceRetries << " times, the attempt ends";
+    }
+    return stopAtOnce();
   }
   WorkDone = true;
-  updateDownloadInfo();
-  retryFailedTasks();
   while (!tasks_.todoTasks().empty() && !pool_.freeThreads().empty())
     pool_.giveTaskToAThreadTodo(tasks_.getOneTaskTodo());
   // Near the end, workers that would idle take the rest of the busiest slices.
   while (!pool_.freeThreads().empty() && retryAt_.empty() && splitBusiestTask())
     pool_.giveTaskToAThreadTodo(tasks_.getOneTaskTodo());
   wake_.WaitFor(kPassMs);
+}
+
+// The front end learns of the stop at once and reads why.
+void CDownloader::stopAtOnce() {
+  RunState = kStopping;
+  progress_.Set();
 }
 
 bool CDownloader::splitBusiestTask() {
@@ -140,7 +157,7 @@ bool CDownloader::splitBusiestTask() {
         (!busiest || task->remainingBytes() > busiest->remainingBytes()))
       busiest = task;
   if (!busiest) return false;
-  platform::SharedMutexLock lock(pool_.fileMutex());
+  std::lock_guard<std::mutex> lock(pool_.fileMutex());
   return tasks_.splitTask(busiest) != nullptr;
 }
 
@@ -150,10 +167,11 @@ bool CDownloader::allTasksComplete() const {
                      [](CTask* t) { return t->TaskStatus == CTask::kComplete; });
 }
 
-// A failed slice goes back to the todo list after a pause that grows with
-// its failures, so one dropped connection does not stall the whole attempt.
-// Each pause is drawn between half and one and a half times its length, so
-// that slices refused together (a server's request limit) come back apart.
+// A failed slice goes back to the todo list after a pause that doubles with
+// its failures, so one dropped connection does not stall the whole attempt
+// and a struggling server is not pressed. Each pause is drawn between half
+// and one and a half times its length, so that slices refused together (a
+// server's request limit) come back apart; a longer Retry-After wins.
 void CDownloader::retryFailedTasks() {
   const uint32_t now = platform::TickCount();
   std::vector<CTask*> failed;
@@ -162,8 +180,9 @@ void CDownloader::retryFailedTasks() {
   for (CTask* task : failed) {
     auto waiting = retryAt_.find(task);
     if (waiting == retryAt_.end()) {
-      const uint32_t delay = std::min<uint32_t>(kMaxRetryDelayMs, kRetryDelayMs * task->RequestTimes);
-      retryAt_[task] = now + delay / 2 + static_cast<uint32_t>(random_() % (delay + 1));
+      if (task->RequestTimes >= kMaxSliceRetries) continue;
+      retryAt_[task] = now + retryDelayMs(task->RequestTimes, task->RetryAfterMs.exchange(0),
+                                          static_cast<uint32_t>(random_()));
     } else if (static_cast<int32_t>(now - waiting->second) >= 0) {
       retryAt_.erase(waiting);
       tasks_.retryTask(task);
@@ -171,20 +190,34 @@ void CDownloader::retryFailedTasks() {
   }
 }
 
+uint32_t CDownloader::retryDelayMs(int32_t failures, uint32_t retryAfterMs, uint32_t random) {
+  const int32_t doublings = std::clamp(failures - 1, 0, 6);
+  const uint32_t backoff = std::min(kMaxRetryDelayMs, kRetryDelayMs << doublings);
+  const uint32_t jittered = backoff / 2 + random % (backoff + 1);
+  return std::max(jittered, std::min(retryAfterMs, kMaxRetryAfterMs));
+}
+
 bool CDownloader::switchToOneStream(uint32_t& saves) {
   if (!pool_.busyThreads().empty()) return false;
   pool_.clearRangesIgnored();
   retryAt_.clear();
   tasks_.useOneStream("RangeIgnored");
+  {
+    // The one stream's bytes from 0 are the new plan's own.
+    std::lock_guard<std::mutex> lock(infoLock_);
+    info_.MostBytes = 0;
+  }
   saves = 0;
   saveTasks();
   return true;
 }
 
 // Workers write unbuffered, so the target holds every byte that a saved
-// position counts even when the process is killed right after the save.
+// position counts even when the process is killed right after the save;
+// the flush makes it so on the device, also when the power goes.
 void CDownloader::saveTasks() {
-  if (!tasks_.tasks().empty()) tasks_.saveTaskToFile();
+  if (tasks_.tasks().empty()) return;
+  tasks_.saveTaskToFile([this] { return !pool_.file() || platform::SyncFile(pool_.file()); });
 }
 
 void CDownloader::stopPool() {
@@ -222,6 +255,7 @@ int CDownloader::updateDownloadInfo() {
     info_.LastTick = now;
   }
   info_.DownloadedBytes = bytes;
+  info_.MostBytes = std::max(info_.MostBytes, bytes);
   info_.ElapsedMs = tasks_.DownloadTime;
   info_.Percent = length > 0 ? std::trunc(static_cast<double>(bytes) / length * 10000) / 100 : 0;
   info_.AverageSpeed = formatSize(info_.ElapsedMs > 0 ? bytes / info_.ElapsedMs * 1000 : 0) + "/S";

@@ -28,11 +28,16 @@ enum EnumErrorCode : int32_t {
   TooManyRedirects = 13,
   FileTooSmall = 15,
   Cancelled = 16,  // the caller stopped the attempt
+  WriteFailed = 17,  // the target file could not be written (a full disk, a removed drive)
 };
 
 struct DownloadInfo {
   uint32_t LastTick = 0;
   int64_t DownloadedBytes = 0;  // bytes of all slices in the target file
+  // The most DownloadedBytes has been since the plan was made: a slice that
+  // starts again lowers DownloadedBytes, and what it brings up to this
+  // mark again is not new.
+  int64_t MostBytes = 0;
   std::string Speed = "0.0B/S";
   double Percent = 0;
   int64_t ElapsedMs = 0;
@@ -68,7 +73,20 @@ class CDownloader {
   // Set when the driver finds every slice complete and when it ends.
   AutoResetEvent& progressEvent() { return progress_; }
   bool workDone() const { return WorkDone; }
+  // A write into the target failed: the attempt ends, no server can mend it.
+  bool writeFailed() const { return pool_.writeFailed(); }
+  // A slice's "If-Range" was answered with another file: the download must
+  // start again.
+  bool fileChanged() const { return pool_.fileChanged(); }
   CDownloadTaskManager& taskManager() { return tasks_; }
+
+  // A failed slice is handed out again after this pause (ms): 250 ms after
+  // its first failure, doubling with each further one up to 16 s, drawn
+  // between half and one and a half of that by `random`; a longer pause the
+  // server asked for (Retry-After) wins, up to 30 s.
+  static uint32_t retryDelayMs(int32_t failures, uint32_t retryAfterMs, uint32_t random);
+  // Failures of one slice within an attempt after which it is given up.
+  static constexpr int32_t kMaxSliceRetries = 6;
 
   static std::string formatSizeUnits(int64_t value);
   static std::string formatSize(int64_t value);
@@ -77,6 +95,7 @@ class CDownloader {
   void downloaderThread();
   void runPass(uint32_t& saves);
   void stopPool();
+  void stopAtOnce();
   bool allTasksComplete() const;
   void retryFailedTasks();
   // A server answered a range with the whole file: once no worker runs,
@@ -93,7 +112,8 @@ class CDownloader {
   DownloadInfo info_;
   CDownloadTaskManager tasks_;
   CDownloadThreadManager pool_;
-  // Failed slices and the tick at which they are handed out again.
+  // Failed slices and the tick at which they are handed out again; a slice
+  // that failed too often within the attempt is not.
   std::map<CTask*, uint32_t> retryAt_;
   std::minstd_rand random_{std::random_device{}()};
   AutoResetEvent wake_;

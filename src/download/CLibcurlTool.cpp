@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 
 #include "download/CDownloadThread.h"
@@ -92,13 +93,18 @@ CURLcode RestrictProtocols(CURL* handle, const std::string& url) {
 // off either way (an empty proxy and an empty no-proxy list are set, not
 // left out), so that the resolver's answer is the only one. The proxy's
 // answer to a tunnel request never reaches the header callbacks: they
-// judge the server's answers alone.
+// judge the server's answers alone. The credentials are set or cleared on
+// every call: a hop of a redirect must not keep the last hop's.
 CURLcode ApplyProxy(CURL* handle, const ProxyRoute& route) {
   CURLcode result = curl_easy_setopt(handle, CURLOPT_PROXY, route.proxy.c_str());
   if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
   if (result == CURLE_OK) result = curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-  if (result != CURLE_OK || route.user.empty()) return result;
-  curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<unsigned long>(CURLAUTH_BASIC));
+  curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, nullptr);
+  const unsigned long methods = route.AuthMethods();
+  if (result != CURLE_OK || methods == 0) return result;
+  curl_easy_setopt(handle, CURLOPT_PROXYAUTH, methods);
+  // ":" lends the logged-on user's credentials to Negotiate and NTLM (SSPI).
+  if (route.user.empty()) return curl_easy_setopt(handle, CURLOPT_PROXYUSERPWD, ":");
   curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, route.user.c_str());
   return curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, route.password.c_str());
 }
@@ -117,13 +123,11 @@ size_t AppendPostAnswer(void* data, size_t size, size_t nmemb, void* response) {
   return nmemb;
 }
 
-// Options that the GET kinds share.
-void SetGetOptions(CURL* handle, const char* url, long timeoutSeconds) {
-  curl_easy_setopt(handle, CURLOPT_URL, url);
+// Options that the GET kinds share. Redirects are followed by
+// performFollowing, not by libcurl.
+void SetGetOptions(CURL* handle, long timeoutSeconds) {
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
-  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
 }
 
 std::string LowerCase(std::string text) {
@@ -131,30 +135,31 @@ std::string LowerCase(std::string text) {
   return text;
 }
 
-bool EndsWithExe(const std::string& url) {
-  return url.size() >= 4 && url.compare(url.size() - 4, 4, ".exe") == 0;
+bool IsStatusLine(const char* data, size_t length) {
+  return length >= 5 && LowerCase(std::string(data, 5)) == "http/";
 }
 
-std::string WithoutLineEnd(const std::string& line) {
-  return line.substr(0, line.find_last_not_of("\r\n") + 1);
+// An authentication challenge of the server (401) or of the proxy (407),
+// which libcurl answers itself when it has credentials for it.
+bool IsChallenge(int status) { return status == 401 || status == 407; }
+
+// Keeps in `text`, after its first `from` characters, the body of the last
+// answer only: a proxy's or server's authentication challenge, or a
+// redirect, comes first with a page of its own.
+struct LastAnswerBody {
+  std::string* text;
+  size_t from;
+};
+
+size_t RestartOnStatusLine(char* data, size_t size, size_t nitems, void* user) {
+  auto* body = static_cast<LastAnswerBody*>(user);
+  if (IsStatusLine(data, size * nitems)) body->text->resize(body->from);
+  return size * nitems;
 }
 
-// The header text from `from` up to the following "\r\n" (or the end).
-std::string TextUpToLineEnd(const std::string& line, size_t from) {
-  if (from >= line.size()) return std::string();
-  const size_t end = line.find("\r\n", from);
-  return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
-}
-
-// A CDN text joins the slice's CDN record; a record that now equals what the
-// length probe saw is dropped, so that only differing CDN answers remain.
-void AddSliceCdn(CTask& task, const std::string& text, bool textFirst) {
-  if (task.SliceCdn.empty()) {
-    task.SliceCdn = text;
-    return;
-  }
-  task.SliceCdn = textFirst ? text + "/" + task.SliceCdn : task.SliceCdn + "/" + text;
-  if (task.SliceCdn == task.ProbeCdn) task.SliceCdn.clear();
+void KeepLastAnswerBody(CURL* handle, LastAnswerBody* body) {
+  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &RestartOnStatusLine);
+  curl_easy_setopt(handle, CURLOPT_HEADERDATA, body);
 }
 
 // The status of a status line of any HTTP version ("HTTP/1.1 206 Partial
@@ -171,29 +176,109 @@ int StatusOf(const std::string& line) {
   return status;
 }
 
-// A 200 carries the file from byte 0. It serves a request from byte 0 of an
-// address that is not an ".exe" (the body is cut at the slice's end), and a
-// one-stream task at any position: a resumed stream then starts again at 0.
+// What the length probe collects: the header lines of the answer, cut at
+// the limit. The transfer ends with the final answer's headers: its body
+// is never read (`ended` tells this ending from a failure).
+struct ProbeAnswer {
+  std::string headers;
+  bool ended = false;
+};
+
+size_t CollectHeaders(char* data, size_t size, size_t nitems, void* user) {
+  auto* answer = static_cast<ProbeAnswer*>(user);
+  const std::string line(data, size * nitems);
+  if (IsStatusLine(data, line.size())) answer->headers.clear();  // after an interim answer or a challenge
+  if (line == "\r\n" || line == "\n") {
+    const int status = StatusOf(answer->headers);
+    answer->ended = (status < 100 || status >= 200) && !IsChallenge(status);
+    return answer->ended ? 0 : size * nitems;
+  }
+  const size_t room = CLibcurlTool::kMaxHeaderText - std::min(answer->headers.size(), CLibcurlTool::kMaxHeaderText);
+  answer->headers.append(line, 0, room);
+  return size * nitems;
+}
+
+// A redirect never leaves HTTPS: the target of a hop from an HTTPS address
+// must be HTTPS too (libcurl's own rule when it follows, which it does not
+// here).
+CURLcode RedirectAllowed(const std::string& from, const std::string& to) {
+  if (!WebUrl::IsHttps(from) || WebUrl::IsHttps(to)) return CURLE_OK;
+  LOG(INFO) << " A redirect from HTTPS to " << to << " is not followed";
+  return CURLE_UNSUPPORTED_PROTOCOL;
+}
+
+int CancelCallback(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
+}
+
+// "Retry-After: 120" or an HTTP date, in milliseconds from now; 0 when
+// absent or unreadable. Bounded here only against overflow: the driver caps it.
+uint32_t RetryAfterMs(const std::string& value) {
+  constexpr long long kDay = 86400;
+  long long seconds = 0;
+  if (!value.empty() && std::all_of(value.begin(), value.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+    seconds = std::strtoll(value.c_str(), nullptr, 10);
+  } else {
+    const time_t at = curl_getdate(value.c_str(), nullptr);
+    seconds = at > 0 ? static_cast<long long>(at - std::time(nullptr)) : 0;
+  }
+  return static_cast<uint32_t>(std::clamp<long long>(seconds, 0, kDay) * 1000);
+}
+
+bool EndsWithExe(const std::string& url) {
+  return url.size() >= 4 && url.compare(url.size() - 4, 4, ".exe") == 0;
+}
+
+std::string WithoutLineEnd(const std::string& line) {
+  return line.substr(0, line.find_last_not_of("\r\n") + 1);
+}
+
+// A CDN text joins the slice's CDN record; a record that now equals what the
+// length probe saw is dropped, so that only differing CDN answers remain.
+void AddSliceCdn(CTask& task, const std::string& text, bool textFirst) {
+  if (task.SliceCdn.empty()) {
+    task.SliceCdn = text;
+    return;
+  }
+  task.SliceCdn = textFirst ? text + "/" + task.SliceCdn : task.SliceCdn + "/" + text;
+  if (task.SliceCdn == task.ProbeCdn) task.SliceCdn.clear();
+}
+
+
+// A 200 to a request that carried the task's validator in "If-Range" says
+// the file changed, unless it shows that same validator: then the server
+// merely ignored the range.
+bool SameFile(const SliceAnswer& answer, const CTask& task) {
+  return task.Validator.empty() || answer.etag == task.Validator || answer.lastModified == task.Validator;
+}
+
+// A 200 carries the whole file from byte 0, and must be as long as the
+// file. It serves a request from byte 0 of an address that is not an ".exe"
+// (the body is cut at the slice's end), and a one-stream task at any
+// position: a resumed stream then starts again at 0.
 bool WholeFileAccepted(CDownloadThread& thread, CTask& task) {
+  const SliceAnswer& answer = thread.answer();
+  if (!SameFile(answer, task)) {
+    LOG(INFO) << " HeaderCallback error4: the file changed on the server (If-Range " << task.Validator
+              << " answered with the whole file)";
+    thread.signals().fileChanged = true;
+    return false;
+  }
+  if (task.ContentLength > 0 && answer.bodyLength >= 0 && answer.bodyLength != task.ContentLength) {
+    LOG(INFO) << " HeaderCallback error5: a whole file of " << answer.bodyLength << " bytes, not "
+              << task.ContentLength;
+    return false;
+  }
   if (task.coversWholeFile()) {
-    if (thread.answer().firstByte > 0) {
+    if (answer.firstByte > 0) {
       LOG(INFO) << " The server ignores ranges, the stream starts again at byte 0";
       thread.restartTask();
     }
     return true;
   }
-  return thread.answer().firstByte == 0 && !EndsWithExe(task.RemotePath);
-}
-
-// A new answer begins. Interim answers and followed redirects deliver no
-// body; an error answer is refused at once, so its body never reaches the
-// target file. False aborts.
-bool StatusAccepted(CDownloadThread& thread, CTask& task, int status) {
-  thread.answer() = SliceAnswer{thread.answer().firstByte, status};
-  if ((status >= 100 && status < 200) || (status >= 300 && status < 400) || status == 206) return true;
-  if (status == 200 && WholeFileAccepted(thread, task)) return true;
-  LOG(INFO) << " HeaderCallback error0: http_code is " << status;
-  if (status == 200) thread.signals().rangesIgnored = true;
+  if (answer.firstByte == 0 && !EndsWithExe(task.RemotePath)) return true;
+  LOG(INFO) << " HeaderCallback error0: http_code is " << answer.status;
+  thread.signals().rangesIgnored = true;
   return false;
 }
 
@@ -223,15 +308,33 @@ bool ContentRangeAccepted(CDownloadThread& thread, const CTask& task, const std:
   return true;
 }
 
-// The headers of an answer ended: only now may its body be written, and a
-// partial answer only with the Content-Range asked for. False aborts.
-bool HeadersComplete(SliceAnswer& answer) {
-  if (answer.status == 206 && !answer.rangeSeen) {
+// The headers of an answer ended: its status, with what the headers said,
+// decides. Interim answers, redirects (which the request follows itself)
+// and authentication challenges (which libcurl answers, else the slice ends
+// incomplete) bring no body of the slice; only a 206 with the Content-Range asked for,
+// or an acceptable 200, may write. An error answer is refused before its
+// body, with the pause it asked for noted in the task. False aborts.
+bool HeadersComplete(CDownloadThread& thread, CTask& task) {
+  SliceAnswer& answer = thread.answer();
+  const int status = answer.status;
+  if (status >= 100 && status < 200) return true;
+  if ((status >= 300 && status < 400) || IsChallenge(status)) {
+    answer.discardBody = true;
+    return true;
+  }
+  if (status == 206 && !answer.rangeSeen) {
     LOG(INFO) << " HeaderCallback error2: 206 without Content-Range";
     return false;
   }
-  answer.bodyAccepted = answer.status == 200 || answer.status == 206;
-  return true;
+  if (status == 206 || (status == 200 && WholeFileAccepted(thread, task))) {
+    answer.bodyAccepted = true;
+    return true;
+  }
+  if (status != 200) {
+    LOG(INFO) << " HeaderCallback error0: http_code is " << status;
+    task.RetryAfterMs = answer.retryAfterMs;
+  }
+  return false;
 }
 
 }  // namespace
@@ -267,7 +370,7 @@ CURLcode CLibcurlTool::httpDownloadContent(const char* url, int64_t from, int64_
   const long transferTimeout = runState.GetTransferTimeout();
   const std::string range = std::to_string(from) + "-" + std::to_string(to);
   const CTask* task = thread->currentTask();
-  thread->answer() = SliceAnswer{from};
+  thread->answer() = SliceAnswer(from);
   if (task && task->Verbose) {
     LOG(INFO) << " Request Range: (" << task->TaskId.load() << ", " << (to - from) << ") " << range
               << ", [" << connectTimeout << "," << transferTimeout << "]";
@@ -275,11 +378,13 @@ CURLcode CLibcurlTool::httpDownloadContent(const char* url, int64_t from, int64_
 
   curl_easy_reset(handle_);
   curl_slist* headers = curl_slist_append(nullptr, kUserAgentHeader);
+  // The bytes asked for must belong to the file the task's bytes came from.
+  if (task && !task->Validator.empty()) headers = curl_slist_append(headers, ("If-Range: " + task->Validator).c_str());
   curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
   // One stream holds the whole file: no time limit on the transfer but a
   // stall limit, so a long download is not cut while it makes progress.
   const bool oneStream = task && task->coversWholeFile();
-  SetGetOptions(handle_, url, oneStream ? 0L : transferTimeout);
+  SetGetOptions(handle_, oneStream ? 0L : transferTimeout);
   if (oneStream) {
     curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle_, CURLOPT_LOW_SPEED_TIME, transferTimeout);
@@ -296,11 +401,34 @@ CURLcode CLibcurlTool::httpDownloadContent(const char* url, int64_t from, int64_
   curl_easy_setopt(handle_, CURLOPT_HEADERDATA, thread);
   curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
   curl_easy_setopt(handle_, CURLOPT_CONNECTTIMEOUT, connectTimeout);
-  CURLcode result = ApplyTransport(handle_, url);
-  if (result == CURLE_OK) result = curl_easy_perform(handle_);
+  const CURLcode result = performFollowing(url);
   curl_slist_free_all(headers);
   if (result != CURLE_OK) figureError(result);
   return result;
+}
+
+CURLcode CLibcurlTool::performFollowing(std::string url) {
+  for (int hop = 0;; ++hop) {
+    curl_easy_setopt(handle_, CURLOPT_URL, url.c_str());
+    CURLcode result = ApplyTransport(handle_, url);
+    if (result == CURLE_OK) result = curl_easy_perform(handle_);
+    long status = 0;
+    const char* target = nullptr;
+    curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(handle_, CURLINFO_REDIRECT_URL, &target);
+    if (result != CURLE_OK || status / 100 != 3 || !target) return result;
+    if (hop == kMaxRedirects) return CURLE_TOO_MANY_REDIRECTS;
+    result = RedirectAllowed(url, target);
+    if (result != CURLE_OK) return result;
+    url = target;
+  }
+}
+
+void CLibcurlTool::watchCancel() {
+  if (!cancel_) return;
+  curl_easy_setopt(handle_, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFOFUNCTION, &CancelCallback);
+  curl_easy_setopt(handle_, CURLOPT_XFERINFODATA, cancel_);
 }
 
 bool CLibcurlTool::hasHandle() const {
@@ -308,15 +436,19 @@ bool CLibcurlTool::hasHandle() const {
   return handle_ != nullptr;
 }
 
+// The header probe keeps the headers of every answer of the redirect chain;
+// the plain GET keeps the last answer's body only.
 CURLcode CLibcurlTool::getIntoText(const char* url, bool headersOnly, std::string* received) {
   curl_easy_reset(handle_);
-  SetGetOptions(handle_, url, headersOnly ? 30 : 5);
+  SetGetOptions(handle_, headersOnly ? 30 : 5);
   curl_easy_setopt(handle_, CURLOPT_NOBODY, headersOnly ? 1L : 0L);
   curl_easy_setopt(handle_, CURLOPT_HEADER, headersOnly ? 1L : 0L);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &AppendToText);
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, received);
-  const CURLcode result = ApplyTransport(handle_, url);
-  return result == CURLE_OK ? curl_easy_perform(handle_) : result;
+  LastAnswerBody body{received, 0};
+  if (!headersOnly) KeepLastAnswerBody(handle_, &body);
+  watchCancel();
+  return performFollowing(url);
 }
 
 CURLcode CLibcurlTool::httpGet(const char* url, int64_t, int64_t, int, char* headerText,
@@ -325,11 +457,6 @@ CURLcode CLibcurlTool::httpGet(const char* url, int64_t, int64_t, int, char* hea
   std::string headers;
   const CURLcode result = getIntoText(url, true, &headers);
   curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &responseCode);
-  long redirects = 0;
-  const char* effective = nullptr;
-  curl_easy_getinfo(handle_, CURLINFO_REDIRECT_COUNT, &redirects);
-  curl_easy_getinfo(handle_, CURLINFO_EFFECTIVE_URL, &effective);
-  redirectedUrl_ = redirects > 0 && effective ? effective : "";
   const size_t length = std::min(headers.size(), kMaxHeaderText);
   std::memcpy(headerText, headers.data(), length);
   headerText[length] = '\0';
@@ -339,6 +466,35 @@ CURLcode CLibcurlTool::httpGet(const char* url, int64_t, int64_t, int, char* hea
 
 CURLcode CLibcurlTool::httpGet(const char* url, char* headerText, long& responseCode) {
   return httpGet(url, 0, 0, 0, headerText, responseCode);
+}
+
+CURLcode CLibcurlTool::httpProbe(const char* url, std::string& headers, long& responseCode) {
+  headers.clear();
+  redirectUrl_.clear();
+  responseCode = 0;
+  if (!hasHandle()) return CURLE_FAILED_INIT;
+  curl_easy_reset(handle_);
+  SetGetOptions(handle_, 30);
+  ProbeAnswer answer;
+  curl_easy_setopt(handle_, CURLOPT_URL, url);
+  curl_easy_setopt(handle_, CURLOPT_RANGE, "0-0");
+  curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &CollectHeaders);
+  curl_easy_setopt(handle_, CURLOPT_HEADERDATA, &answer);
+  watchCancel();
+  CURLcode result = ApplyTransport(handle_, url);
+  if (result == CURLE_OK) result = curl_easy_perform(handle_);
+  if (result == CURLE_WRITE_ERROR && answer.ended) result = CURLE_OK;
+  headers = answer.headers;
+  curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &responseCode);
+  // The transfer ended with the headers, before libcurl resolved the
+  // Location itself.
+  if (result == CURLE_OK && responseCode / 100 == 3) {
+    redirectUrl_ = WebUrl::Resolve(url, FindHeader(headers, "Location"));
+    result = RedirectAllowed(url, redirectUrl_);
+    if (result != CURLE_OK) redirectUrl_.clear();
+  }
+  if (result != CURLE_OK) figureError(result);
+  return result;
 }
 
 CURLcode CLibcurlTool::httpGet(const char* url, std::string& body, bool) {
@@ -364,6 +520,8 @@ int CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std:
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, 10L);
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendPostAnswer);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
+  LastAnswerBody answer{&response, response.size()};
+  KeepLastAnswerBody(handle, &answer);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, 8L);
   CURLcode result = ApplyTransport(handle, url);
   if (result == CURLE_OK) result = curl_easy_perform(handle);
@@ -398,6 +556,8 @@ CURLcode CLibcurlTool::httpPostMultipart(const std::string& url, const Multipart
   curl_easy_setopt(handle_, CURLOPT_TIMEOUT, post.totalSeconds);
   curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &AppendToText);
   curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &response);
+  LastAnswerBody answer{&response, response.size()};
+  KeepLastAnswerBody(handle_, &answer);
   if (result == CURLE_OK) result = ApplyTransport(handle_, url);
   if (result == CURLE_OK) result = curl_easy_perform(handle_);
   curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &responseCode);
@@ -449,16 +609,25 @@ int CLibcurlTool::figureError(CURLcode code) {
 
 size_t CLibcurlTool::downloadFunc(void* data, size_t size, size_t nmemb, void* user) {
   auto* thread = static_cast<CDownloadThread*>(user);
-  if (!thread->answer().bodyAccepted) {
-    LOG(INFO) << " Thread: " << thread->currentTask()->TaskId.load()
-              << " body of an answer that is not the slice's refused";
+  SliceAnswer& answer = thread->answer();
+  const size_t bytes = size * nmemb;
+  if (answer.discardBody) return bytes;
+  const CTask& task = *thread->currentTask();
+  if (!answer.bodyAccepted) {
+    LOG(INFO) << " Thread: " << task.TaskId.load() << " body of an answer that is not the slice's refused";
     return 0;
   }
-  const size_t written = thread->writeBlock(data, size * nmemb);
+  // A whole file that runs past the length (its headers named none) is
+  // another file: what it wrote does not count.
+  answer.received += static_cast<int64_t>(bytes);
+  if (answer.status == 200 && task.ContentLength > 0 && answer.received > task.ContentLength) {
+    LOG(INFO) << " Thread: " << task.TaskId.load() << " the whole file is longer than " << task.ContentLength;
+    thread->restartTask();
+    return 0;
+  }
+  const size_t written = thread->writeBlock(data, bytes);
   // A split slice's transfer ends by design at the helper's first byte.
-  const CTask& cut = *thread->currentTask();
-  if (written != size * nmemb && !(cut.SplitAt > 0 && cut.isComplete())) {
-    const CTask& task = *thread->currentTask();
+  if (written != bytes && !(task.SplitAt > 0 && task.isComplete())) {
     LOG(INFO) << " Thread: " << task.TaskId.load() << " Write Error. Task id：" << task.TaskId.load()
               << " Download to:" << task.DownloadedPos.load() << " Receive:" << nmemb
               << " Write:" << written << " Task EndPos:" << task.lastByte();
@@ -472,22 +641,51 @@ size_t CLibcurlTool::HeaderCallback(char* data, size_t size, size_t nitems, void
   CTask* task = thread->currentTask();
   if (!data || !task) return length;
   const std::string line(data, length);  // libcurl's header line has no terminating zero
-  // Header names are compared without case: HTTP/2 answers carry them in
-  // lower case ("content-range"), HTTP/1.1 servers in any case.
-  const std::string lower = LowerCase(line);
-
-  if (lower.compare(0, 5, "http/") == 0) return StatusAccepted(*thread, *task, StatusOf(line)) ? length : 0;
-  if (line == "\r\n" || line == "\n") return HeadersComplete(thread->answer()) ? length : 0;
-  if (lower.find("cf-ray:") != std::string::npos) {
-    const size_t dash = line.find('-', 7);
-    if (dash != std::string::npos) AddSliceCdn(*task, TextUpToLineEnd(line, dash + 1), true);
-  } else if (lower.find("cf-cache-status:") != std::string::npos) {
-    AddSliceCdn(*task, TextUpToLineEnd(line, 17), false);
-  } else if (lower.find("content-range") != std::string::npos &&
-             !ContentRangeAccepted(*thread, *task, line)) {
-    return 0;
+  SliceAnswer& answer = thread->answer();
+  if (IsStatusLine(data, length)) {
+    answer = SliceAnswer(answer.firstByte, StatusOf(line));
+    return length;
+  }
+  if (line == "\r\n" || line == "\n") return HeadersComplete(*thread, *task) ? length : 0;
+  // Fields by name, in any letter case (HTTP/2 names them in lower case).
+  std::string value;
+  if (HeaderValue(line, "cf-ray", &value)) {
+    const size_t dash = value.find('-');
+    if (dash != std::string::npos) AddSliceCdn(*task, value.substr(dash + 1), true);
+  } else if (HeaderValue(line, "cf-cache-status", &value)) {
+    AddSliceCdn(*task, value, false);
+  } else if (HeaderValue(line, "content-range", &value)) {
+    if (!ContentRangeAccepted(*thread, *task, line)) return 0;
+  } else if (HeaderValue(line, "content-length", &value)) {
+    answer.bodyLength = std::strtoll(value.c_str(), nullptr, 10);
+  } else if (HeaderValue(line, "etag", &value)) {
+    answer.etag = value;
+  } else if (HeaderValue(line, "last-modified", &value)) {
+    answer.lastModified = value;
+  } else if (HeaderValue(line, "retry-after", &value)) {
+    answer.retryAfterMs = RetryAfterMs(value);
   }
   return length;
+}
+
+bool CLibcurlTool::HeaderValue(const std::string& line, const char* name, std::string* value) {
+  const size_t colon = line.find(':');
+  if (colon == std::string::npos || LowerCase(line.substr(0, colon)) != LowerCase(name)) return false;
+  const size_t first = line.find_first_not_of(" \t", colon + 1);
+  const size_t last = line.find_last_not_of(" \t\r\n");
+  *value = first == std::string::npos || last < first ? std::string() : line.substr(first, last - first + 1);
+  return true;
+}
+
+std::string CLibcurlTool::FindHeader(const std::string& headers, const char* name) {
+  std::string value;
+  for (size_t at = 0; at < headers.size();) {
+    const size_t end = headers.find('\n', at);
+    const std::string line = headers.substr(at, end == std::string::npos ? end : end - at + 1);
+    if (HeaderValue(line, name, &value)) return value;
+    at = end == std::string::npos ? headers.size() : end + 1;
+  }
+  return std::string();
 }
 
 int CLibcurlTool::StopCallback(void* thread, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -48,6 +48,8 @@ class CTask {
   std::string LocalPath;
   std::string ProbeCdn;
   std::string SliceCdn;  // written by the worker's header callback only
+  // The file's ETag or Last-Modified, sent as "If-Range"; empty: none.
+  std::string Validator;
   int64_t StartPos = 0;
   int64_t EndPos = 0;
   // Next byte to write: changed by the worker under the file mutex, read
@@ -56,6 +58,8 @@ class CTask {
   int64_t ContentLength = 0;  // whole remote file; 0 = unknown
   // Failed requests since the task was created or loaded.
   std::atomic<int32_t> RequestTimes{0};
+  // The pause the last refusing answer asked for ("Retry-After"), in ms.
+  std::atomic<uint32_t> RetryAfterMs{0};
   // Set by the driver, under the file mutex, when the rest of a running
   // slice goes to an idle worker: the first byte of that rest (0: not split),
   // and the helper task that fetches it.

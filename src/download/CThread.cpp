@@ -2,8 +2,6 @@
 
 #include <easylogging++.h>
 
-CThread::CThread(std::shared_ptr<platform::SharedMutex> mutex) : mutex_(std::move(mutex)) {}
-
 CThread::~CThread() {
   if (thread_.joinable()) {
     requestExit();

@@ -3,18 +3,18 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "download/AutoResetEvent.h"
 #include "download/CTask.h"
-#include "platform/Process.h"
 
 class CThread {
  public:
   enum State : int32_t { kExit = 0, kWork = 1, kIdle = 2 };
 
-  explicit CThread(std::shared_ptr<platform::SharedMutex> mutex);
+  CThread() = default;
   // Owners stop and join the thread (stopAndJoin) before the derived part of
   // the object goes away.
   virtual ~CThread();
@@ -38,14 +38,12 @@ class CThread {
   void setIdleEvent(AutoResetEvent* event) { idleEvent_ = event; }
 
   CTask* currentTask() const { return task_.load(); }
-  platform::SharedMutex& fileMutex() const { return *mutex_; }
 
   std::atomic<int32_t> ThreadState{kIdle};
 
  private:
   void threadFunc();
 
-  std::shared_ptr<platform::SharedMutex> mutex_;
   std::atomic<CTask*> task_{nullptr};
   AutoResetEvent event_;
   AutoResetEvent* idleEvent_ = nullptr;

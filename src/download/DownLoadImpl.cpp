@@ -29,6 +29,8 @@ constexpr uint32_t kNetworkExitPauseMs = 1100;
 // driver wakes it at once when every slice is complete.
 constexpr uint32_t kWatchMs = 200;
 constexpr int64_t kMinPackageSize = 1048576;
+// Not an EnumErrorCode: a run that found the file replaced on the server.
+constexpr int kFileChanged = -25;
 constexpr size_t kHashBlockSize = 1048576;
 
 std::mutex g_callbackLock;
@@ -116,6 +118,59 @@ int Complete(CDownloader& downloader, const std::string& localPath, std::string&
   return DownloadOk;
 }
 
+// One run of the attempt. `validators`: the file's validator is kept and
+// sent, so that a file replaced on the server shows (FileChanged).
+int RunAttempt(const std::string& url, const std::string& target, std::string& cdnInfo, bool mainDownload,
+               const std::atomic<bool>* cancel, bool validators) {
+  CDownloader downloader(url.c_str(), target.c_str(), (target + ".xml").c_str(), CDownLoadImpl::workerCount());
+  downloader.taskManager().Cancel = cancel;
+  downloader.taskManager().UseValidators = validators;
+  const int init = downloader.downloadInit(false, "Download", mainDownload);
+  if (init != DownloadOk) return StopAttempt(downloader, cdnInfo, init);
+
+  downloader.setRunState(CDownloader::kRunning);
+  DownloadEvents::FunnelPair("Download", "SliceDownloading", "", "");
+  // Only new bytes are progress: a slice that starts again lowers the count,
+  // and bringing it back up to where it was keeps no attempt alive.
+  uint32_t lastTick = platform::TickCount();
+  int64_t lastBytes = 0;
+  SpeedRange speeds;
+  if (!platform::IsNetworkAlive()) return NetworkExit(downloader, cdnInfo);
+  const size_t taskCount = downloader.taskManager().tasks().size();
+  const bool cdn = isCdnUrl(url);
+  for (;;) {
+    const DownloadInfo info = downloader.downloadInfo();
+    if (downloader.writeFailed()) {
+      LOG(INFO) << " [Error]: the package cannot be written, the attempt ends";
+      return StopAttempt(downloader, cdnInfo, WriteFailed);
+    }
+    if (downloader.fileChanged()) return StopAttempt(downloader, cdnInfo, kFileChanged);
+    if (downloader.runState() == CDownloader::kStopping)
+      return Complete(downloader, target, cdnInfo, mainDownload, speeds);
+    if (info.MostBytes > lastBytes) {
+      if (info.LastTick != lastTick)
+        speeds.add((info.MostBytes - lastBytes) / 1048576.0 /
+                   (static_cast<uint32_t>(info.LastTick - lastTick) / 1000.0));
+      lastTick = info.LastTick;
+    } else if (static_cast<uint32_t>(platform::TickCount() - lastTick) >= kStallMs) {
+      LOG(INFO) << "too long no speed:";
+      return StopAttempt(downloader, cdnInfo, NoSpeedTimeout);
+    }
+    lastBytes = info.MostBytes;
+    if (cdn && static_cast<size_t>(info.FailedRequests) > 3 * taskCount) {
+      LOG(INFO) << " ---cdn fail:" << info.FailedRequests << " > 3 * " << taskCount;
+      return StopAttempt(downloader, cdnInfo, CdnRequestFailed);
+    }
+    if (cancel && *cancel) {
+      LOG(INFO) << " Download cancelled by the caller";
+      return StopAttempt(downloader, cdnInfo, Cancelled);
+    }
+    ReportProgress(mainDownload, info.DownloadedBytes, downloader.taskManager().ContentLength);
+    if (!platform::IsNetworkAlive()) return NetworkExit(downloader, cdnInfo);
+    downloader.progressEvent().WaitFor(kWatchMs);
+  }
+}
+
 }  // namespace
 
 void CDownLoadImpl::SetProgressCallback(ProgressCallback callback) {
@@ -125,6 +180,9 @@ void CDownLoadImpl::SetProgressCallback(ProgressCallback callback) {
 
 int CDownLoadImpl::workerCount() { return std::max(4, platform::ProcessorCount() * 8 / 5); }
 
+// A file replaced on the server is downloaded again from nothing within the
+// same attempt; that second run takes no validator, so that a server whose
+// validators differ from answer to answer cannot restart it again.
 int CDownLoadImpl::SuperDownloadFile(const wchar_t* url, const wchar_t* localPath,
                                      std::string& cdnInfo, bool mainDownload, const std::atomic<bool>* cancel) {
   // The engine works on narrow texts: a character the ANSI code page has no
@@ -136,44 +194,12 @@ int CDownLoadImpl::SuperDownloadFile(const wchar_t* url, const wchar_t* localPat
               << " has no exact form in the system's code page, or no target was given";
     return OpenFileFailed;
   }
-  const bool cdn = isCdnUrl(narrowUrl);
-  CDownloader downloader(narrowUrl.c_str(), target.c_str(), (target + ".xml").c_str(), workerCount());
-  const int init = downloader.downloadInit(false, "Download", mainDownload);
-  if (init != DownloadOk) return StopAttempt(downloader, cdnInfo, init);
-
-  downloader.setRunState(CDownloader::kRunning);
-  DownloadEvents::FunnelPair("Download", "SliceDownloading", "", "");
-  uint32_t lastTick = platform::TickCount();
-  int64_t lastBytes = 0;
-  SpeedRange speeds;
-  if (!platform::IsNetworkAlive()) return NetworkExit(downloader, cdnInfo);
-  const size_t taskCount = downloader.taskManager().tasks().size();
-  for (;;) {
-    const DownloadInfo info = downloader.downloadInfo();
-    if (info.DownloadedBytes != lastBytes) {
-      if (info.LastTick != lastTick && info.DownloadedBytes > lastBytes)
-        speeds.add((info.DownloadedBytes - lastBytes) / 1048576.0 /
-                   (static_cast<uint32_t>(info.LastTick - lastTick) / 1000.0));
-      lastBytes = info.DownloadedBytes;
-      lastTick = info.LastTick;
-    } else if (static_cast<uint32_t>(platform::TickCount() - lastTick) >= kStallMs) {
-      LOG(INFO) << "too long no speed:";
-      return StopAttempt(downloader, cdnInfo, NoSpeedTimeout);
-    }
-    if (cdn && static_cast<size_t>(info.FailedRequests) > 3 * taskCount) {
-      LOG(INFO) << " ---cdn fail:" << info.FailedRequests << " > 3 * " << taskCount;
-      return StopAttempt(downloader, cdnInfo, CdnRequestFailed);
-    }
-    if (downloader.runState() == CDownloader::kStopping)
-      return Complete(downloader, target, cdnInfo, mainDownload, speeds);
-    if (cancel && *cancel) {
-      LOG(INFO) << " Download cancelled by the caller";
-      return StopAttempt(downloader, cdnInfo, Cancelled);
-    }
-    ReportProgress(mainDownload, info.DownloadedBytes, downloader.taskManager().ContentLength);
-    if (!platform::IsNetworkAlive()) return NetworkExit(downloader, cdnInfo);
-    downloader.progressEvent().WaitFor(kWatchMs);
-  }
+  const int result = RunAttempt(narrowUrl, target, cdnInfo, mainDownload, cancel, true);
+  if (result != kFileChanged) return result;
+  LOG(INFO) << " The file changed on the server: the download starts again";
+  CDownloadTaskManager(narrowUrl, target, target + ".xml").discardDownload();
+  DownloadEvents::Event("Other", "FlowError", "DL025");
+  return RunAttempt(narrowUrl, target, cdnInfo, mainDownload, cancel, false);
 }
 
 int CDownLoadImpl::checkMD5(const platform::PinnedFile& file, const std::wstring& md5, const std::wstring& md5Extra,

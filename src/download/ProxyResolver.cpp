@@ -19,11 +19,17 @@ void LogRoute(const std::string& key, const ProxyRoute& route) {
     LOG(INFO) << " Proxy for " << key << ": none";
   } else {
     LOG(INFO) << " Proxy for " << key << ": " << route.proxy
-              << (route.user.empty() ? "" : " (basic authentication)");
+              << (route.user.empty() ? "" : " (authentication as the setting's user)");
   }
 }
 
 }  // namespace
+
+unsigned long ProxyRoute::AuthMethods() const {
+  if (proxy.empty()) return 0;
+  if (!user.empty()) return CURLAUTH_BASIC | CURLAUTH_NTLM;
+  return platform::ProxyLogonAvailable() ? CURLAUTH_NEGOTIATE | CURLAUTH_NTLM : 0;
+}
 
 ProxyRoute ProxyRoute::Parse(const std::string& setting) {
   ProxyRoute route;

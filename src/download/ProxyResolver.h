@@ -12,8 +12,16 @@
 
 struct ProxyRoute {
   std::string proxy;     // "scheme://host:port/" without credentials; empty: direct
-  std::string user;      // basic authentication at the proxy; empty: none
+  std::string user;      // the setting's user at the proxy; empty: none
   std::string password;
+
+  // The schemes the proxy may ask for (libcurl's CURLAUTH_ bits; 0: none).
+  // With a user in the setting: basic or NTLM as that user. Without one,
+  // where the system lends the logged-on user (platform::ProxyLogonAvailable):
+  // Negotiate or NTLM as that user. Either way more than one scheme is
+  // allowed, so libcurl asks the proxy first and a proxy that wants no
+  // authentication costs nothing.
+  unsigned long AuthMethods() const;
 
   // Reads a proxy setting: a URL or "host:port" (then an HTTP proxy), with
   // optional "user:password@" whose percent-escapes are decoded. An

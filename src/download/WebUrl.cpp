@@ -47,6 +47,10 @@ std::string Parsed::Get(CURLUPart part, unsigned flags) const {
   return copy;
 }
 
+bool Parsed::Set(const std::string& reference) {
+  return ok_ && curl_url_set(url_, CURLUPART_URL, reference.c_str(), 0) == CURLUE_OK;
+}
+
 void Parsed::Clear(CURLUPart part) {
   if (ok_) curl_url_set(url_, part, nullptr, 0);
 }
@@ -58,6 +62,12 @@ bool Parse(const std::string& url, Parts* parts) {
   parts->host = parsed.Get(CURLUPART_HOST);
   parts->port = std::atoi(parsed.Get(CURLUPART_PORT, CURLU_DEFAULT_PORT).c_str());
   return !parts->host.empty();
+}
+
+std::string Resolve(const std::string& base, const std::string& reference) {
+  Parsed url(base);
+  if (reference.empty() || !url.Set(reference)) return std::string();
+  return url.Get(CURLUPART_URL);
 }
 
 bool IsHttps(const std::string& url) {

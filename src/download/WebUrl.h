@@ -21,6 +21,9 @@ class Parsed {
   bool ok() const { return ok_; }
   // One part (curl_url_get with `flags`); empty when absent.
   std::string Get(CURLUPart part, unsigned flags = 0) const;
+  // Moves to `reference`, resolved against the URL held (false when it
+  // cannot be read).
+  bool Set(const std::string& reference);
   // Drops a part, so that the URL is emitted without it.
   void Clear(CURLUPart part);
 
@@ -37,6 +40,10 @@ struct Parts {
 
 // False for a text libcurl does not take for a URL, or one without a host.
 bool Parse(const std::string& url, Parts* parts);
+
+// A reference (a Location: absolute, or relative to `base`) as an absolute
+// URL; empty when either cannot be read.
+std::string Resolve(const std::string& base, const std::string& reference);
 
 // True when the URL names the https scheme (in any letter case).
 bool IsHttps(const std::string& url);

@@ -59,6 +59,7 @@ const char* FailureLabel(int result) {
     case CdnRequestFailed: return "DL029";
     case LengthShort: return "DL030";
     case FileTooSmall: return "DL031";
+    case WriteFailed: return "DL033";
     default: return "DL017";
   }
 }
@@ -221,6 +222,9 @@ int InstallWorker::Download() {
     if (result == TooManyRedirects)
       SendErrorReport(1, record_.downloaderId, "Url_Too_Many_Redirects");
     LOG(INFO) << " The Retry Frequency is: " << (attempt == kAttempts ? kAttempts - 1 : attempt - 1);
+    // Another attempt cannot write where this one could not: the user must
+    // make room first.
+    if (result == WriteFailed) break;
   }
   CDownLoadImpl::SetProgressCallback(nullptr);
   return result;

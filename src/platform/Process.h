@@ -1,5 +1,5 @@
-// Processes, the named mutex of the download engine and the 64-bit file
-// operations it needs. Implemented by the posix/ and win32/ backends.
+// Processes and the 64-bit file operations of the download engine.
+// Implemented by the posix/ and win32/ backends.
 #pragma once
 
 #include <cstdint>
@@ -16,28 +16,6 @@ constexpr uint32_t kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
 constexpr uint32_t kErrorSharingViolation = 32;  // ERROR_SHARING_VIOLATION
 constexpr uint32_t kErrorFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
 constexpr uint32_t kErrorLinkRefused = 1921;     // ERROR_CANT_RESOLVE_FILENAME: a link on the way
-
-// A mutex shared by every holder of the same name (CreateMutexW(NULL, FALSE,
-// name) on Windows; within the process on posix, where nothing else uses it).
-class SharedMutex {
- public:
-  virtual ~SharedMutex() = default;
-  virtual void Lock() = 0;  // waits without limit
-  virtual void Unlock() = 0;
-};
-std::shared_ptr<SharedMutex> OpenSharedMutex(const std::wstring& name);
-
-// Holds a SharedMutex for one scope.
-class SharedMutexLock {
- public:
-  explicit SharedMutexLock(SharedMutex& mutex) : mutex_(mutex) { mutex_.Lock(); }
-  ~SharedMutexLock() { mutex_.Unlock(); }
-  SharedMutexLock(const SharedMutexLock&) = delete;
-  SharedMutexLock& operator=(const SharedMutexLock&) = delete;
-
- private:
-  SharedMutex& mutex_;
-};
 
 int ProcessorCount();
 uint32_t CurrentProcessId();
@@ -97,10 +75,18 @@ std::unique_ptr<ChildProcess> StartChildProcess(const PinnedFile& program, const
 FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError);
 FILE* OpenFile(const std::wstring& path, const char* mode, uint32_t* lastError);
 // Writes at a 64-bit offset of an unbuffered file (one system call where the
-// system has one); the number of bytes written.
-size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size);
-// Pushes written data to the device (fflush and fsync / _commit).
+// system has one); the number of bytes written. Short of `size`, *lastError
+// (when given) receives the Win32-style error (Platform.h's kErrorDiskFull for a
+// full disk).
+size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size, uint32_t* lastError = nullptr);
+// Pushes written data to the device (fflush, then fdatasync / FlushFileBuffers).
+// Safe while other threads write with WriteFileAt.
 bool SyncFile(FILE* file);
+// Sets the length of an open file: cuts a longer one, extends a shorter one
+// without writing the gap, and reserves its blocks where the file system
+// can, so that a disk without room fails here. False with the Win32-style
+// *lastError when it fails.
+bool SetFileLength(FILE* file, int64_t length, uint32_t* lastError);
 // Size of the file in bytes, -1 when it cannot be read.
 int64_t FileSize(const std::string& path);
 // Replaces `to` by `from` in one step (rename over the old file).

@@ -14,6 +14,11 @@ namespace platform {
 std::string SystemProxyFor(const std::string& url, const std::string& scheme, const std::string& host,
                            int port);
 
+// True where a proxy that asks for Negotiate or NTLM can be answered with
+// the logged-on user's own credentials, without a password in the setting
+// (win32: SSPI). Corporate proxies ask for exactly that.
+bool ProxyLogonAvailable();
+
 // The bypass-list rules the backends share, portable so that both can be
 // tested anywhere. Host names compare without case.
 //

@@ -24,12 +24,14 @@ namespace {
 constexpr intptr_t kNetworkDown = 9;
 constexpr intptr_t kNoDataFor60s = 10;
 constexpr intptr_t kCdnRequestFailed = 11;
+constexpr intptr_t kWriteFailed = 17;
 
 EnumMsgType BoxOfDownloadFailure(intptr_t errorCode) {
   switch (errorCode) {
     case kNetworkDown: return kMsgInternetFail;
     case kNoDataFor60s:
     case kCdnRequestFailed: return kMsgInternetTimeout;
+    case kWriteFailed: return kMsgNoEnoughSpace;
     default: return kMsgUrlFail;
   }
 }

@@ -200,9 +200,24 @@ TEST_F(LibcurlToolITest, ProbeReturnsTheHeadersOfTheWholeChain) {
   EXPECT_NE(text.find("HTTP/1.1 200 OK\r\n"), std::string::npos);
   EXPECT_NE(text.find("Content-Length: 100000\r\n"), std::string::npos);
   EXPECT_EQ(services_->Requests()[2]["method"].asString(), "HEAD");
-  EXPECT_EQ(tool_.redirectedUrl(), Url("/files/data.bin"));
-  ASSERT_EQ(tool_.httpGet(Url("/files/data.bin").c_str(), headers, code), CURLE_OK);
-  EXPECT_EQ(tool_.redirectedUrl(), "");
+}
+
+// The length probe asks for the first byte and follows no redirect: it
+// names the target, and reads no body (a 200 for a server without ranges).
+TEST_F(LibcurlToolITest, LengthProbeAsksTheFirstByteAndFollowsNoRedirect) {
+  std::string headers;
+  long code = 0;
+  ASSERT_EQ(tool_.httpProbe(Url("/redirect/1/files/data.bin").c_str(), headers, code), CURLE_OK);
+  EXPECT_EQ(code, 302);
+  EXPECT_EQ(tool_.redirectUrl(), Url("/files/data.bin"));
+  ASSERT_EQ(tool_.httpProbe(Url("/files/data.bin").c_str(), headers, code), CURLE_OK);
+  EXPECT_EQ(code, 206);
+  EXPECT_EQ(tool_.redirectUrl(), "");
+  EXPECT_EQ(CLibcurlTool::FindHeader(headers, "content-range"), "bytes 0-0/100000");
+  EXPECT_EQ(LastRequest()["headers"]["Range"].asString(), "bytes=0-0");
+  ASSERT_EQ(tool_.httpProbe(Url("/dl/range=ignore,stall=20/files/data.bin").c_str(), headers, code), CURLE_OK);
+  EXPECT_EQ(code, 200);
+  EXPECT_EQ(CLibcurlTool::FindHeader(headers, "Content-Length"), "100000");
 }
 
 // An address names HTTP or HTTPS, or nothing is requested.

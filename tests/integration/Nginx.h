@@ -21,16 +21,30 @@
 
 namespace nginx_test {
 
-inline int FreePort() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+// A socket bound to a port of 127.0.0.1 that the system chose: *port.
+inline int BoundSocket(int* port) {
+  const int bound = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
-  return ntohs(address.sin_port);
+  bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length);
+  *port = ntohs(address.sin_port);
+  return bound;
+}
+
+inline int FreePort() {
+  int port = 0;
+  close(BoundSocket(&port));
+  return port;
+}
+
+// A server that takes connections into its backlog and never answers.
+inline int SilentListener(int* port) {
+  const int listener = BoundSocket(port);
+  listen(listener, 16);
+  return listener;
 }
 
 inline bool Accepts(int port) {

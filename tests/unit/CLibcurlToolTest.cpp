@@ -1,10 +1,15 @@
 // The HTTP client's rules that need no peer: the slice callbacks (status,
-// Content-Range and CDN headers; writing at the slice's place, also beyond
-// 4 GiB), the error texts and the behaviour without a handle.
+// header names, Content-Range, validators, Retry-After and CDN headers;
+// writing at the slice's place, also beyond 4 GiB, and a failed write),
+// the error texts and the behaviour without a handle.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "download/CLibcurlTool.h"
@@ -24,45 +29,46 @@ class CLibcurlToolTest : public ::testing::Test {
   TempFolder folder_;
 };
 
-// Every HTTP version's status line is read; only 206, or a 200 where the
-// whole file is what the request needs, may bring a body.
+// Every HTTP version's status line is read; the answer is judged when its
+// headers end: only 206, or a 200 where the whole file is what the request
+// needs, may bring a body.
 TEST_F(CLibcurlToolTest, StatusOfEveryHttpVersionDecides) {
   LogCapture log;
-  for (const char* line : {"HTTP/1.1 206 Partial Content\r\n", "HTTP/2 206 \r\n", "HTTP/1.1 302 Found\r\n",
-                           "HTTP/1.1 100 Continue\r\n"}) {
+  for (const char* line : {"HTTP/1.1 302 Found\r\n", "HTTP/1.1 100 Continue\r\n"}) {
     SliceDownload slice = Slice("http://host/app.exe", 1000);
-    EXPECT_GT(slice.Header(line), 0u) << line;
+    EXPECT_GT(slice.Answer({line}), 0u) << line;
   }
+  SliceDownload partial = Slice("http://host/app.exe", 1000);
+  EXPECT_GT(partial.Answer({"HTTP/2 206 \r\n", "content-range: bytes 0-99/1000\r\n"}), 0u);
   for (const char* line : {"HTTP/1.1 503 Service Unavailable\r\n", "HTTP/2 503 \r\n", "HTTP/2 404 \r\n",
                            "HTTP/2 200 \r\n", "http/1.1 200 OK\r\n", "HTTP/1.1 204 No Content\r\n"}) {
     SliceDownload slice = Slice("http://host/app.exe", 1000);
-    EXPECT_EQ(slice.Header(line), 0u) << line;
+    EXPECT_EQ(slice.Answer({line}), 0u) << line;
   }
   EXPECT_TRUE(log.Has(" HeaderCallback error0: http_code is 503"));
   // Not an ".exe": a 200 may serve the slice at byte 0 only, and an error never.
-  EXPECT_GT(Slice("http://host/app.exe?x=1", 1000).Header("HTTP/1.1 200 OK\r\n"), 0u);
-  EXPECT_EQ(Slice("http://host/file.bin", 1000).Header("HTTP/2 503 \r\n"), 0u);
+  EXPECT_GT(Slice("http://host/app.exe?x=1", 1000).Answer({"HTTP/1.1 200 OK\r\n"}), 0u);
+  EXPECT_EQ(Slice("http://host/file.bin", 1000).Answer({"HTTP/2 503 \r\n"}), 0u);
   SliceDownload inside = Slice("http://host/file.bin", 1000, 100, 199);
-  EXPECT_EQ(inside.Header("HTTP/1.1 200 OK\r\n"), 0u);
+  EXPECT_EQ(inside.Answer({"HTTP/1.1 200 OK\r\n"}), 0u);
   EXPECT_TRUE(inside.signals().rangesIgnored);
 }
 
 // No byte of an answer reaches the file before its headers showed it is the
-// slice's: not of an error page, not of a redirect, not of a 206 without
-// the Content-Range asked for.
+// slice's: not of an error page, not of a redirect (whose body is dropped
+// while the request follows it), not of a 206 without the Content-Range
+// asked for.
 TEST_F(CLibcurlToolTest, BodyIsWrittenOnlyAfterAcceptedHeaders) {
   SliceDownload silent = Slice("http://host/file.bin", 1000, 100, 199);
   EXPECT_EQ(silent.Write("error page"), 0u);
 
   SliceDownload redirect = Slice("http://host/file.bin", 1000, 100, 199);
-  redirect.Header("HTTP/1.1 302 Found\r\n");
-  redirect.Header("\r\n");
-  EXPECT_EQ(redirect.Write("moved"), 0u);
+  redirect.Answer({"HTTP/1.1 302 Found\r\n"});
+  EXPECT_EQ(redirect.Write("moved"), 5u);
 
   LogCapture log;
   SliceDownload noRange = Slice("http://host/file.bin", 1000, 100, 199);
-  noRange.Header("HTTP/1.1 206 Partial Content\r\n");
-  EXPECT_EQ(noRange.Header("\r\n"), 0u);
+  EXPECT_EQ(noRange.Answer({"HTTP/1.1 206 Partial Content\r\n"}), 0u);
 
   SliceDownload elsewhere = Slice("http://host/file.bin", 1000, 100, 199);
   elsewhere.Header("HTTP/1.1 206 Partial Content\r\n");
@@ -70,27 +76,80 @@ TEST_F(CLibcurlToolTest, BodyIsWrittenOnlyAfterAcceptedHeaders) {
   EXPECT_TRUE(log.Contains(" HeaderCallback error3: Content-Range: bytes 0-99/1000 does not start at 100"));
   EXPECT_EQ(std::filesystem::file_size(target()), 0u);
   EXPECT_EQ(silent.task().DownloadedPos.load(), 100);
+  EXPECT_EQ(redirect.task().DownloadedPos.load(), 100);
 }
 
 // A task over the whole file is one stream: a server that ignores ranges
 // answers its resumed request with the whole file, which starts it over.
-TEST_F(CLibcurlToolTest, OneStreamTakesTheWholeFileAndStartsOver) {
+// The whole file must have the file's length: a declared other length is
+// refused before any byte, a longer body without one when it runs past
+// the end (and what it wrote no longer counts).
+TEST_F(CLibcurlToolTest, OneStreamTakesTheWholeFileOfTheRightLength) {
   SliceDownload stream = Slice("http://host/app.exe", 1000, 0, 1000);
   stream.task().DownloadedPos = 600;
   stream.Request();
-  EXPECT_GT(stream.Header("HTTP/1.1 200 OK\r\n"), 0u);
-  EXPECT_GT(stream.Header("\r\n"), 0u);
+  EXPECT_GT(stream.Answer({"HTTP/1.1 200 OK\r\n", "Content-Length: 1000\r\n"}), 0u);
   EXPECT_EQ(stream.task().DownloadedPos.load(), 0);
   EXPECT_EQ(stream.Write("from the start"), 14u);
   EXPECT_EQ(stream.Written(0, 14), "from the start");
   EXPECT_FALSE(stream.signals().rangesIgnored);
+
+  LogCapture log;
+  SliceDownload declared = Slice("http://host/app.exe", 1000, 0, 1000);
+  EXPECT_EQ(declared.Answer({"HTTP/1.1 200 OK\r\n", "Content-Length: 1001\r\n"}), 0u);
+  EXPECT_TRUE(log.Has(" HeaderCallback error5: a whole file of 1001 bytes, not 1000"));
+
+  SliceDownload longer = Slice("http://host/app.exe", 10, 0, 10);
+  ASSERT_GT(longer.Answer({"HTTP/1.1 200 OK\r\n", "Transfer-Encoding: chunked\r\n"}), 0u);
+  EXPECT_EQ(longer.Write("0123456"), 7u);
+  EXPECT_EQ(longer.Write("789ab"), 0u);
+  EXPECT_EQ(longer.task().DownloadedPos.load(), 0);
+}
+
+// A task with the file's validator: a 200 that shows another file (or no
+// validator at all) means the file changed, and the pool hears of it; a
+// 200 showing the same file merely ignored the range.
+TEST_F(CLibcurlToolTest, WholeFileForIfRangeTellsAChangedFile) {
+  const auto answer = [this](const std::vector<std::string>& validatorLines) {
+    SliceDownload stream = Slice("http://host/app.exe", 1000, 0, 1000);
+    stream.task().Validator = "\"v1\"";
+    stream.task().DownloadedPos = 600;
+    stream.Request();
+    std::vector<std::string> lines{"HTTP/1.1 200 OK\r\n"};
+    lines.insert(lines.end(), validatorLines.begin(), validatorLines.end());
+    const bool accepted = stream.Answer(lines) > 0;
+    return std::make_pair(accepted, stream.signals().fileChanged.load());
+  };
+  EXPECT_EQ(answer({"ETag: \"v2\"\r\n"}), std::make_pair(false, true));
+  EXPECT_EQ(answer({}), std::make_pair(false, true));
+  EXPECT_EQ(answer({"etag:  \"v1\" \r\n"}), std::make_pair(true, false));
+  SliceDownload dated = Slice("http://host/app.exe", 1000, 0, 1000);
+  dated.task().Validator = "Tue, 14 Nov 2023 22:13:20 GMT";
+  EXPECT_GT(dated.Answer({"HTTP/1.1 200 OK\r\n", "Last-Modified: Tue, 14 Nov 2023 22:13:20 GMT\r\n"}), 0u);
+}
+
+// A refusal's Retry-After (seconds or a date) is kept for the retry; the
+// answer's body is never written.
+TEST_F(CLibcurlToolTest, RefusalKeepsItsRetryAfter) {
+  const auto retryAfter = [this](const std::string& value) {
+    SliceDownload slice = Slice("http://host/file.bin", 1000, 100, 199);
+    EXPECT_EQ(slice.Answer({"HTTP/1.1 503 Busy\r\n", "Retry-After: " + value + "\r\n"}), 0u);
+    return slice.task().RetryAfterMs.load();
+  };
+  EXPECT_EQ(retryAfter("120"), 120000u);
+  EXPECT_EQ(retryAfter("soon"), 0u);
+  EXPECT_EQ(retryAfter("99999999999999999999"), 86400000u);
+  char date[64];
+  const time_t inAMinute = std::time(nullptr) + 60;
+  std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", std::gmtime(&inAMinute));
+  EXPECT_NEAR(retryAfter(date), 60000u, 2000u);
 }
 
 TEST_F(CLibcurlToolTest, UnknownLengthSkipsOnlyTheTotalCheck) {
   SliceDownload slice = Slice("http://host/app.exe", 0);
   slice.Header("HTTP/1.1 206 Partial Content\r\n");
   EXPECT_EQ(slice.Header("Content-Range: bytes 0-9/5\r\n"), 28u);
-  EXPECT_EQ(Slice("http://host/app.exe", 0).Header("HTTP/1.1 503 Busy\r\n"), 0u);
+  EXPECT_EQ(Slice("http://host/app.exe", 0).Answer({"HTTP/1.1 503 Busy\r\n"}), 0u);
 }
 
 TEST_F(CLibcurlToolTest, ContentRangeTotalMustMatch) {
@@ -126,13 +185,52 @@ TEST_F(CLibcurlToolTest, RayBeforeCacheStatusBuildsTheSameText) {
   EXPECT_EQ(slice.task().SliceCdn, "LHR/MISS");
 }
 
-// HTTP/2 answers name their headers in lower case.
-TEST_F(CLibcurlToolTest, HeaderNamesMatchInAnyCase) {
+// A header is known by its field name, in any letter case (HTTP/2 names
+// are lower case), never by a name inside another header's value: the
+// common CORS line that lists Content-Range must not be read as one.
+TEST_F(CLibcurlToolTest, HeadersAreKnownByTheirNameAlone) {
   SliceDownload slice = Slice("", 100);
+  for (const char* decoy : {"Access-Control-Expose-Headers: Content-Length, Content-Range\r\n",
+                            "X-Note: cf-ray: 1-XXX\r\n", "X-Content-Range: none\r\n"})
+    EXPECT_GT(slice.Header(decoy), 0u) << decoy;
+  EXPECT_EQ(slice.task().SliceCdn, "");
   EXPECT_EQ(slice.Header("content-range: bytes 0-9/99\r\n"), 0u);
   slice.Header("cf-cache-status: HIT\r\n");
   slice.Header("cf-ray: 99ff-AMS\r\n");
   EXPECT_EQ(slice.task().SliceCdn, "AMS/HIT");
+
+  std::string value;
+  EXPECT_TRUE(CLibcurlTool::HeaderValue("ETag:\t\"x\"  \r\n", "etag", &value));
+  EXPECT_EQ(value, "\"x\"");
+  EXPECT_EQ(CLibcurlTool::FindHeader("HTTP/1.1 206 X\r\nA: Content-Range: 1\r\nContent-Range: bytes 0-0/7\r\n",
+                                     "content-range"),
+            "bytes 0-0/7");
+  EXPECT_EQ(CLibcurlTool::FindHeader("A: 1\r\n", "B"), "");
+}
+
+// A write that fails (here: into a file open for reading) ends the
+// transfer, tells the pool, and is no failure of the server.
+TEST_F(CLibcurlToolTest, FailedWriteTellsThePool) {
+  std::ofstream(target()) << "";
+  FILE* readOnly = std::fopen(target().string().c_str(), "rb");
+  std::mutex lock;
+  PoolSignals signals;
+  CDownloadThread thread(lock, readOnly, &signals);
+  CTask task;
+  task.TaskId = 1;
+  task.EndPos = 99;
+  task.ContentLength = 100;
+  thread.doTask(&task);
+  thread.answer() = SliceAnswer(0, 206);
+  thread.answer().rangeSeen = thread.answer().bodyAccepted = true;
+  const std::string block(10, 'x');
+  LogCapture log;
+  EXPECT_LT(CLibcurlTool::downloadFunc(const_cast<char*>(block.data()), 1, block.size(), &thread), block.size());
+  EXPECT_TRUE(signals.writeFailed);
+  EXPECT_NE(signals.writeError.load(), 0u);
+  EXPECT_EQ(task.DownloadedPos.load(), 0);
+  EXPECT_TRUE(log.Contains(" [Error]: the target file cannot be written"));
+  std::fclose(readOnly);
 }
 
 TEST_F(CLibcurlToolTest, BlockGoesToTheSlicePosition) {

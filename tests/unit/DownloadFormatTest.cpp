@@ -1,14 +1,18 @@
-// Size texts, CDN addresses and MD5 helpers of the download engine.
+// Size texts, retry pauses, CDN addresses, MD5 helpers and the target
+// file's operations of the download engine (the latter also under wine).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "download/CDownloader.h"
 #include "download/DownLoadImpl.h"
 #include "TempFolder.h"
 #include "platform/PinnedFile.h"
 #include "platform/Platform.h"
+#include "platform/Process.h"
 
 TEST(FormatSize, UnitsAreStrictlyGreater) {
   EXPECT_EQ(CDownloader::formatSizeUnits(1024), "1024B");
@@ -29,6 +33,51 @@ TEST(FormatSize, TwoUnitsGiveOneNumber) {
   EXPECT_EQ(CDownloader::formatSize(1073741824LL + 1048576 + 5 * 1024), "1G");
   // Hundredths are cut, not rounded: 1023/1024 K = 0.999 -> 0.99.
   EXPECT_EQ(CDownloader::formatSize(1048576 + 1047552 + 1048576), "2.99M");
+}
+
+// Pauses double from 250 ms up to 16 s, each drawn from half to one and a
+// half of its length; a server's Retry-After wins when longer, up to 30 s.
+TEST(RetryDelay, DoublesWithJitterAndHonoursRetryAfterUpToACap) {
+  const uint32_t lowest = 0, highest = 0xffffffff;
+  EXPECT_EQ(CDownloader::retryDelayMs(1, 0, lowest), 125u);
+  EXPECT_EQ(CDownloader::retryDelayMs(2, 0, lowest), 250u);
+  EXPECT_EQ(CDownloader::retryDelayMs(3, 0, lowest), 500u);
+  EXPECT_EQ(CDownloader::retryDelayMs(20, 0, lowest), 8000u);
+  EXPECT_EQ(CDownloader::retryDelayMs(20, 0, 16000), 24000u);
+  EXPECT_LE(CDownloader::retryDelayMs(1, 0, highest), 375u);
+  EXPECT_EQ(CDownloader::retryDelayMs(0, 0, lowest), 125u);
+  EXPECT_EQ(CDownloader::retryDelayMs(1, 5000, highest), 5000u);
+  EXPECT_EQ(CDownloader::retryDelayMs(1, 86400000, lowest), 30000u);
+}
+
+// The target file is sized (cut and extended, the gap reading as zeros),
+// flushed, and a write that cannot happen says so with an error.
+TEST(TargetFile, SizedFlushedAndWritesReportTheirErrors) {
+  TempFolder folder;
+  const std::string path = (folder.path() / "target.bin").string();
+  uint32_t error = 0;
+  FILE* file = platform::OpenFile(path, "wb+", &error);
+  ASSERT_NE(file, nullptr);
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  ASSERT_EQ(platform::WriteFileAt(file, 0, "0123456789", 10, &error), 10u);
+  ASSERT_TRUE(platform::SetFileLength(file, 4, &error)) << error;
+  EXPECT_EQ(platform::FileSize(path), 4);
+  ASSERT_TRUE(platform::SetFileLength(file, 3 * 1048576 + 5, &error)) << error;
+  EXPECT_EQ(platform::FileSize(path), 3 * 1048576 + 5);
+  EXPECT_TRUE(platform::SyncFile(file));
+  std::fclose(file);
+  std::ifstream in(path, std::ios::binary);
+  char head[6] = {};
+  in.read(head, 6);
+  EXPECT_EQ(std::string(head, 6), std::string("0123\0\0", 6));
+  in.close();
+
+  FILE* readOnly = platform::OpenFile(path, "rb", &error);
+  ASSERT_NE(readOnly, nullptr);
+  error = 0;
+  EXPECT_EQ(platform::WriteFileAt(readOnly, 0, "x", 1, &error), 0u);
+  EXPECT_NE(error, 0u);
+  std::fclose(readOnly);
 }
 
 TEST(CdnUrl, CdnOrDlHostOnly) {

@@ -46,12 +46,15 @@ class TaskManagerTest : public ::testing::Test {
     for (const auto& task : manager.tasks()) ranges.push_back({task->StartPos, task->EndPos});
     return ranges;
   }
-  // A saved task file of a fresh plan of `length` bytes.
+  // A saved task file of a fresh plan of `length` bytes, beside a target
+  // sized to that length (as a download sizes it).
   void savePlan(int64_t length) {
     CSingleUserLog::GetInstance().SetCachedValue(url_, length);
     CDownloadTaskManager manager(url_, target_, taskFile_);
     ASSERT_EQ(manager.generateDownloadTask(false, "", 0), 1);
     manager.saveTaskToFile();
+    std::ofstream(target_, std::ios::app).close();
+    std::filesystem::resize_file(target_, static_cast<uintmax_t>(length));
   }
   std::string taskFileText() const {
     std::ifstream in(taskFile_, std::ios::binary);
@@ -242,6 +245,8 @@ TEST_F(TaskManagerTest, SplitSlicesKeepThePlannedLayoutInTheTaskFile) {
   CSingleUserLog::GetInstance().SetCachedValue(url_, 10485760);
   CDownloadTaskManager manager(url_, target_, taskFile_);
   ASSERT_EQ(manager.generateDownloadTask(false, "", 0), 1);
+  std::ofstream(target_).close();
+  std::filesystem::resize_file(target_, 10485760);
   CTask* slice = manager.getOneTaskTodo();
   slice->DownloadedPos = 1048576;
   CTask* farSlice = manager.splitTask(slice);
@@ -270,4 +275,114 @@ TEST_F(TaskManagerTest, SplitSlicesKeepThePlannedLayoutInTheTaskFile) {
   farSlice->DownloadedPos = 4194304;
   EXPECT_EQ(reload(), std::make_pair(int64_t{4194304}, size_t{1}));
   EXPECT_TRUE(flowErrors_.empty());
+}
+
+// Task files a user or another program may have written: more tasks than a
+// plan makes, positions near INT64_MAX, thousands of one-byte tasks that
+// all claim to be the first, a file too big to read. None is loaded beyond
+// the bounds, each starts over with a fresh plan.
+TEST_F(TaskManagerTest, HostileTaskFilesStartOver) {
+  const auto oneByteTasks = [](int count) {
+    std::string tasks;
+    for (int i = 0; i < count; ++i)
+      tasks += "<Task><StartPos>" + std::to_string(i) + "</StartPos><EndPos>" + std::to_string(i) +
+               "</EndPos><DownloadedPos>" + std::to_string(i) + "</DownloadedPos><TaskId>1</TaskId></Task>";
+    return tasks;
+  };
+  // Slices that cover the file without a gap, each with TaskId 1.
+  const auto firstTasks = [](int count) {
+    const int64_t size = 10485760 / count;
+    std::string tasks;
+    for (int64_t i = 0; i < count; ++i)
+      tasks += "<Task><StartPos>" + std::to_string(i * size) + "</StartPos><EndPos>" +
+               std::to_string(i + 1 == count ? 10485760 : (i + 1) * size - 1) + "</EndPos><DownloadedPos>" +
+               std::to_string(i * size) + "</DownloadedPos><TaskId>1</TaskId></Task>";
+    return tasks;
+  };
+  const std::string head = "<TaskInfo><TasksCount>2</TasksCount><ContentLength>10485760</ContentLength>";
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"5000 tasks", head + oneByteTasks(5000) + "</TaskInfo>"},
+      {"4000 tasks that all claim to be the first", head + firstTasks(4000) + "</TaskInfo>"},
+      {"INT64_MAX", head + "<Task><StartPos>0</StartPos><EndPos>9223372036854775807</EndPos>"
+                           "<DownloadedPos>9223372036854775807</DownloadedPos><TaskStatus>1</TaskStatus>"
+                           "<TaskId>1</TaskId></Task></TaskInfo>"},
+      {"negative", head + "<Task><StartPos>-4194304</StartPos><EndPos>-1</EndPos><TaskId>1</TaskId></Task>"
+                          "<Task><StartPos>0</StartPos><EndPos>10485760</EndPos><TaskId>2</TaskId></Task></TaskInfo>"},
+      {"9 MiB", head + std::string(9 << 20, ' ') + "</TaskInfo>"},
+  };
+  for (const auto& [what, text] : files) {
+    flowErrors_.clear();
+    savePlan(10485760);
+    std::ofstream(taskFile_, std::ios::binary) << text;
+    CDownloadTaskManager manager(url_, target_, taskFile_);
+    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1) << what;
+    ASSERT_EQ(flowErrors_.size(), 1u) << what;
+    EXPECT_TRUE(flowErrors_[0] == "DL025" || flowErrors_[0] == "DL026") << what << " " << flowErrors_[0];
+    ASSERT_EQ(manager.tasks().size(), 2u) << what;
+    EXPECT_EQ(manager.tasks()[1]->EndPos, 10485760) << what;
+    EXPECT_EQ(manager.tasks()[0]->DownloadedPos.load(), 0) << what;
+  }
+}
+
+// A target that lost bytes the task file counts (deleted by a clean-up,
+// cut by another program) makes the download start over: the task file
+// would otherwise call missing bytes done.
+TEST_F(TaskManagerTest, TargetWithoutTheClaimedBytesStartsOver) {
+  const std::vector<std::pair<std::string, std::string>> done = {
+      {"<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>4194304</DownloadedPos>"},
+      {"<TaskStatus>0</TaskStatus>", "<TaskStatus>1</TaskStatus>"}};
+  for (const int64_t size : {int64_t{-1}, int64_t{4194303}, int64_t{4194304}}) {
+    flowErrors_.clear();
+    savePlanEdited(done);
+    if (size < 0) std::filesystem::remove(target_);
+    else std::filesystem::resize_file(target_, static_cast<uintmax_t>(size));
+    CDownloadTaskManager manager(url_, target_, taskFile_);
+    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+    const bool kept = size == 4194304;
+    EXPECT_EQ(flowErrors_, kept ? std::vector<std::string>{} : std::vector<std::string>{"DL026"}) << size;
+    EXPECT_EQ(manager.doneTasks().size(), kept ? 1u : 0u) << size;
+  }
+}
+
+// A resumed task asks this run's address (the probe's redirect target),
+// never the one the file names, and carries the file's validator; a
+// validator that could not travel in a header is none.
+TEST_F(TaskManagerTest, ResumedTasksTakeThisRunsAddressAndTheFilesValidator) {
+  for (const std::string& validator : {std::string("\"5f1-a00000\""), std::string(201, 'v'), std::string("a\tb")}) {
+    savePlanEdited({{".bin</RemotePath>", ".bin?old</RemotePath>"},
+                    {"<DownloadTime>0</DownloadTime>", "<DownloadTime>0</DownloadTime><Validator>" + validator + "</Validator>"}});
+    CDownloadTaskManager manager(url_, target_, taskFile_);
+    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+    const std::string kept = validator.size() < 20 && validator.find('\t') == std::string::npos ? validator : "";
+    EXPECT_EQ(manager.Validator, kept);
+    for (const auto& task : manager.tasks()) {
+      EXPECT_EQ(task->RemotePath, url_);
+      EXPECT_EQ(task->Validator, kept);
+    }
+    manager.saveTaskToFile();
+    EXPECT_EQ(taskFileText().find("?old"), std::string::npos);
+    EXPECT_EQ(taskFileText().find("<Validator>") != std::string::npos, !kept.empty());
+  }
+  EXPECT_TRUE(flowErrors_.empty());
+}
+
+// The target's bytes reach the device before the task file claims them:
+// the flush comes after the progress is read (a block written meanwhile is
+// not claimed), and a failed flush leaves the old task file.
+TEST_F(TaskManagerTest, SaveFlushesTheTargetBeforeClaimingItsBytes) {
+  savePlan(10485760);
+  const std::string before = taskFileText();
+  CDownloadTaskManager manager(url_, target_, taskFile_);
+  ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  CTask& first = *manager.tasks()[0];
+  first.DownloadedPos = 1000;
+  manager.saveTaskToFile([&first] {
+    first.DownloadedPos = 2000;  // written after the progress was read
+    return true;
+  });
+  EXPECT_NE(taskFileText().find("<DownloadedPos>1000</DownloadedPos>"), std::string::npos);
+  const std::string saved = taskFileText();
+  manager.saveTaskToFile([] { return false; });
+  EXPECT_EQ(taskFileText(), saved);
+  EXPECT_NE(saved, before);
 }

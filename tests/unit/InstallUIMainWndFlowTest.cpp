@@ -196,7 +196,8 @@ TEST_F(InstallFlowTest, EachFailureShowsItsBoxAndTheFailurePage) {
   };
   const Case cases[] = {{MSG_DOWNLOAD_FAILED, 9, kMsgInternetFail},    {MSG_DOWNLOAD_FAILED, 10, kMsgInternetTimeout},
                         {MSG_DOWNLOAD_FAILED, 11, kMsgInternetTimeout}, {MSG_DOWNLOAD_FAILED, 14, kMsgUrlFail},
-                        {MSG_DOWNLOAD_FAILED, 1, kMsgUrlFail},          {MSG_SIGNATURE_INVALID, 0, kMsgMd5Fail},
+                        {MSG_DOWNLOAD_FAILED, 1, kMsgUrlFail},          {MSG_DOWNLOAD_FAILED, 17, kMsgNoEnoughSpace},
+                        {MSG_SIGNATURE_INVALID, 0, kMsgMd5Fail},
                         {MSG_INSTALL_FAILED, 0, kNoBox}};
   for (const Case& c : cases) {
     LogCapture log;  // before the worker starts, which logs as it ends

@@ -156,6 +156,17 @@ TEST_F(InstallWorkerTest, TwelveFailuresEndWithTheLastCode) {
   EXPECT_EQ(host_.Posts(), (std::vector<std::pair<unsigned, intptr_t>>{{MSG_DOWNLOAD_FAILED, NoSpeedTimeout}}));
 }
 
+// A package that cannot be written (a full disk) fails the download at
+// once with its own label: another attempt could not write either.
+TEST_F(InstallWorkerTest, AWriteFailureEndsTheAttemptsAtOnce) {
+  results_ = {NetworkDown, WriteFailed, DownloadOk};
+  EXPECT_EQ(Run(), -1);
+  EXPECT_EQ(downloads_.size(), 2u);
+  EXPECT_EQ(host_.CountEvent("Other/FlowError/DL033"), 1u);
+  EXPECT_EQ(host_.CountEvent("Other/DownErrorCode/error_17"), 1u);
+  EXPECT_EQ(host_.Posts(), (std::vector<std::pair<unsigned, intptr_t>>{{MSG_DOWNLOAD_FAILED, WriteFailed}}));
+}
+
 TEST_F(InstallWorkerTest, NoUsableAddressFailsWithCode14) {
   LogCapture log;
   host_.record.downloadUrlList = {L"https://cdn.example/setup.exe", L"https://dl.example/setup.exe"};

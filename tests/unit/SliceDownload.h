@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "download/CDownloadThread.h"
 #include "download/CLibcurlTool.h"
@@ -21,7 +22,7 @@ class SliceDownload {
   SliceDownload(const std::filesystem::path& target, const std::string& url, int64_t from,
                 int64_t to, int64_t contentLength)
       : target_(target), file_(std::fopen(target.string().c_str(), "wb+")),
-        thread_(platform::OpenSharedMutex(L"mutex_for_downloadthread"), file_, &signals_) {
+        thread_(fileMutex_, file_, &signals_) {
     task_.TaskId = 1;
     task_.RemotePath = url;
     task_.StartPos = task_.DownloadedPos = from;
@@ -38,11 +39,17 @@ class SliceDownload {
     return tool.httpDownloadContent(task_.RemotePath.c_str(), task_.DownloadedPos, task_.EndPos, 0, &thread_);
   }
   // A new request from the task's DownloadedPos, as the transfer starts one.
-  void Request() { thread_.answer() = SliceAnswer{task_.DownloadedPos}; }
+  void Request() { thread_.answer() = SliceAnswer(task_.DownloadedPos); }
   // The callbacks as libcurl calls them during the transfer.
   size_t Header(const std::string& line) {
     std::string copy = line;  // libcurl's buffer is writable and unterminated
     return CLibcurlTool::HeaderCallback(&copy[0], 1, copy.size(), &thread_);
+  }
+  // An answer's header lines, then the blank line that ends them: what the
+  // blank line returned (0 aborts the transfer).
+  size_t Answer(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) Header(line);
+    return Header("\r\n");
   }
   // The headers of a well-formed partial answer for the task's range.
   void AcceptPartial() {
@@ -71,6 +78,7 @@ class SliceDownload {
  private:
   std::filesystem::path target_;
   FILE* file_;
+  std::mutex fileMutex_;
   PoolSignals signals_;
   CTask task_;
   CDownloadThread thread_;

@@ -13,7 +13,7 @@ namespace {
 class GateThread : public CThread {
  public:
   explicit GateThread(std::atomic<int>* runs)
-      : CThread(platform::OpenSharedMutex(L"pool_test")), runs_(runs) {}
+      : runs_(runs) {}
   int taskBusiness() override {
     entered.Set();
     gate_.Wait();

@@ -2,15 +2,20 @@
 // reached without following a link, the held package and private folders.
 #include <gtest/gtest.h>
 
+// Before windows.h: libcurl's winsock2.h must come first.
+#include "unit/SliceDownload.h"
 #include "WinTestUtil.h"
 
 #include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -305,6 +310,37 @@ TEST(Win32PrivateFolder, FoldersAreMadeJudgedAndRemoved) {
   EXPECT_FALSE(platform::FileExists(open));
   folder.WriteFile(L"RIVovaravizu\\setup_1.0.exe", "x");
   EXPECT_FALSE(platform::RemoveFolderOrLink(mine));  // not empty
+}
+
+// The download pool's file lock is its own: another program that holds
+// the name "mutex_for_downloadthread" (here a thread that owns a mutex of
+// that name) blocks no write into a download's target.
+TEST(Win32Files, ANamedMutexElsewhereBlocksNoDownloadWrite) {
+  HANDLE owned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread owner([&] {
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"mutex_for_downloadthread");
+    SetEvent(owned);
+    WaitForSingleObject(release, INFINITE);
+    if (mutex) {
+      ReleaseMutex(mutex);
+      CloseHandle(mutex);
+    }
+  });
+  WaitForSingleObject(owned, INFINITE);
+  wintest::WinTempFolder folder(L"DownloadLock");
+  auto written = std::async(std::launch::async, [&] {
+    SliceDownload slice(std::filesystem::path(folder.path()) / L"target.bin", "http://host/file.bin", 0, 9, 10);
+    slice.AcceptPartial();
+    return slice.Write("0123456789");
+  });
+  // Without the lock of its own, the write would wait for the owner forever.
+  EXPECT_EQ(written.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  SetEvent(release);
+  owner.join();
+  EXPECT_EQ(written.get(), 10u);
+  CloseHandle(owned);
+  CloseHandle(release);
 }
 
 }  // namespace

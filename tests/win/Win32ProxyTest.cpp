@@ -2,6 +2,7 @@
 // WinHTTP. The test writes the connection settings WinHTTP reads (a manual
 // proxy per scheme and a bypass list, automatic detection off) and puts the
 // user's own back afterwards.
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -80,6 +81,18 @@ TEST_F(Win32Proxy, ManualProxyPerSchemeWithItsBypassList) {
   EXPECT_EQ(ProxyResolver::Shared().RouteFor("https://files.example/b.exe").proxy,
             "http://secure.corp.example:8443/");
   EXPECT_EQ(ProxyResolver::Shared().RouteFor("https://wiki.intra.example/b.exe").proxy, "");
+}
+
+// A corporate proxy that asks for Negotiate or NTLM is answered as the
+// logged-on user (libcurl's SSPI, which this build has) when the setting
+// names no user; with a user in the setting, basic or NTLM as that user.
+TEST_F(Win32Proxy, ProxyAuthenticationTakesTheLogonUserUnlessTheSettingNamesOne) {
+  EXPECT_TRUE(platform::ProxyLogonAvailable());
+  EXPECT_NE(curl_version_info(CURLVERSION_NOW)->features & CURL_VERSION_SSPI, 0);
+  EXPECT_EQ(ProxyRoute::Parse("proxy.corp.example:8080").AuthMethods(), CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
+  EXPECT_EQ(ProxyRoute::Parse("http://CORP%5Cann:pw@proxy.corp.example:8080").AuthMethods(),
+            CURLAUTH_BASIC | CURLAUTH_NTLM);
+  EXPECT_EQ(ProxyRoute::Parse("").AuthMethods(), 0u);
 }
 
 TEST_F(Win32Proxy, NoProxyNamedGoesDirect) {

@@ -1,4 +1,4 @@
-// posix backend of the process, named-mutex and file services.
+// posix backend of the process and file services.
 #include "platform/Process.h"
 
 #include <dirent.h>
@@ -12,8 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <map>
-#include <mutex>
 #include <thread>
 
 #include "platform/Platform.h"
@@ -22,15 +20,6 @@
 namespace platform {
 
 namespace {
-
-class ProcessLocalMutex : public SharedMutex {
- public:
-  void Lock() override { mutex_.lock(); }
-  void Unlock() override { mutex_.unlock(); }
-
- private:
-  std::mutex mutex_;
-};
 
 std::string ReadLink(const std::string& path) {
   char buffer[4096];
@@ -58,7 +47,9 @@ uint32_t Win32ErrorOf(int error) {
     case EPERM:
     case EROFS: return kErrorAccessDenied;
     case ENOENT: return kErrorFileNotFound;
-    case ENOSPC: return 112;  // ERROR_DISK_FULL
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return kErrorDiskFull;
     case ENOEXEC: return 193;  // ERROR_BAD_EXE_FORMAT
     case ELOOP: return kErrorLinkRefused;
     case EMLINK: return 1142;  // ERROR_TOO_MANY_LINKS
@@ -69,15 +60,6 @@ uint32_t Win32ErrorOf(int error) {
 }  // namespace posix
 
 using posix::Win32ErrorOf;
-
-std::shared_ptr<SharedMutex> OpenSharedMutex(const std::wstring& name) {
-  static std::mutex registryLock;
-  static std::map<std::wstring, std::shared_ptr<SharedMutex>> registry;
-  std::lock_guard<std::mutex> lock(registryLock);
-  std::shared_ptr<SharedMutex>& mutex = registry[name];
-  if (!mutex) mutex = std::make_shared<ProcessLocalMutex>();
-  return mutex;
-}
 
 int ProcessorCount() {
   long count = sysconf(_SC_NPROCESSORS_ONLN);
@@ -133,13 +115,17 @@ FILE* OpenFile(const std::wstring& path, const char* mode, uint32_t* lastError) 
   return OpenFile(posix::NativePath(path), mode, lastError);
 }
 
-size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size) {
+size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size, uint32_t* lastError) {
   size_t done = 0;
   while (done < size) {
     ssize_t written = pwrite(fileno(file), static_cast<const char*>(data) + done, size - done,
                              static_cast<off_t>(offset + static_cast<int64_t>(done)));
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) break;
+    if (written <= 0) {
+      // A write of nothing without an error is a full device as well.
+      if (lastError) *lastError = written < 0 ? Win32ErrorOf(errno) : kErrorDiskFull;
+      break;
+    }
     done += static_cast<size_t>(written);
   }
   return done;
@@ -147,6 +133,18 @@ size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size) {
 
 bool SyncFile(FILE* file) {
   return std::fflush(file) == 0 && fdatasync(fileno(file)) == 0;
+}
+
+// The blocks are reserved as well (where the file system can): a disk
+// without room says so before the first byte arrives, and writing the file
+// later allocates nothing.
+bool SetFileLength(FILE* file, int64_t length, uint32_t* lastError) {
+  const int fd = fileno(file);
+  bool set = ftruncate(fd, static_cast<off_t>(length)) == 0;
+  if (set && length > 0 && fallocate(fd, 0, 0, static_cast<off_t>(length)) != 0)
+    set = errno == EOPNOTSUPP || errno == ENOSYS;
+  *lastError = set ? 0 : Win32ErrorOf(errno);
+  return set;
 }
 
 int64_t FileSize(const std::string& path) {

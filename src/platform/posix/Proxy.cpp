@@ -16,6 +16,9 @@ std::string Variable(const char* lower, const char* upper) {
 
 }  // namespace
 
+// No logon session to borrow: NTLM needs the user and password of the setting.
+bool ProxyLogonAvailable() { return false; }
+
 std::string SystemProxyFor(const std::string&, const std::string& scheme, const std::string& host, int port) {
   const std::string proxy =
       scheme == "https" ? Variable("https_proxy", "HTTPS_PROXY") : Variable("http_proxy", "HTTP_PROXY");

@@ -1,4 +1,4 @@
-// win32 backend of the process, named-mutex and file services.
+// win32 backend of the process and file services.
 #include "platform/Process.h"
 
 #include "platform/win32/Win32Common.h"
@@ -19,25 +19,7 @@ namespace {
 
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-class Win32Mutex : public SharedMutex {
- public:
-  explicit Win32Mutex(HANDLE handle) : handle_(handle) {}
-  ~Win32Mutex() override {
-    if (handle_) CloseHandle(handle_);
-  }
-  // WAIT_ABANDONED also hands the mutex over (its holder died).
-  void Lock() override { WaitForSingleObject(handle_, INFINITE); }
-  void Unlock() override { ReleaseMutex(handle_); }
-
- private:
-  HANDLE handle_;
-};
-
 }  // namespace
-
-std::shared_ptr<SharedMutex> OpenSharedMutex(const std::wstring& name) {
-  return std::make_shared<Win32Mutex>(CreateMutexW(NULL, FALSE, name.c_str()));
-}
 
 int ProcessorCount() {
   SYSTEM_INFO info;
@@ -120,11 +102,29 @@ FILE* OpenFile(const std::string& path, const char* mode, uint32_t* lastError) {
   return OpenFile(AnsiToWide(path), mode, lastError);
 }
 
-size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size) {
-  return _fseeki64(file, offset, SEEK_SET) == 0 ? std::fwrite(data, 1, size, file) : 0;
+size_t WriteFileAt(FILE* file, int64_t offset, const void* data, size_t size, uint32_t* lastError) {
+  SetLastError(0);
+  const size_t written = _fseeki64(file, offset, SEEK_SET) == 0 ? std::fwrite(data, 1, size, file) : 0;
+  if (written < size && lastError) {
+    const DWORD error = GetLastError();
+    *lastError = error == ERROR_HANDLE_DISK_FULL || error == 0 ? kErrorDiskFull : error;
+  }
+  return written;
 }
 
 bool SyncFile(FILE* file) { return std::fflush(file) == 0 && _commit(_fileno(file)) == 0; }
+
+// SetEndOfFile rather than _chsize_s, which extends a file by writing zeros.
+bool SetFileLength(FILE* file, int64_t length, uint32_t* lastError) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  LARGE_INTEGER end;
+  end.QuadPart = length;
+  const bool set = handle != INVALID_HANDLE_VALUE && SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) &&
+                   SetEndOfFile(handle);
+  const DWORD error = set ? 0 : GetLastError();
+  *lastError = error == ERROR_HANDLE_DISK_FULL ? kErrorDiskFull : error;
+  return set;
+}
 
 int64_t FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;

@@ -83,6 +83,8 @@ bool AskAutoProxy(const WinHttp& api, const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG
 
 }  // namespace
 
+bool ProxyLogonAvailable() { return true; }
+
 std::string SystemProxyFor(const std::string& url, const std::string& scheme, const std::string& host, int port) {
   const WinHttp& api = WinHttp::Get();
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG settings{};
