@@ -1,7 +1,8 @@
 // Draws a window's control tree with GDI+, in tree order, each visible
 // control as: background colour, background picture, the picture of its
 // state (normal, hot, pushed, disabled; selected for options and check
-// boxes), the progress of a progress bar, its border, its text, the focus
+// boxes), the progress of a progress bar (from the right in a right-to-left
+// window), its border, its text, the focus
 // cue; then its children clipped to it and, for a scrolling layout, its bar.
 // Coordinates are layout pixels; the Graphics' transform scales them.
 #pragma once
@@ -26,8 +27,9 @@ struct PaintState {
   TextHover link;
 };
 
-// The rail and the thumb of a scrolling layout's bar, in layout pixels;
-// false when its content fits and no bar is shown.
+// The rail and the thumb of a scrolling layout's bar, in layout pixels, at
+// its right (its left in a right-to-left window); false when its content
+// fits and no bar is shown.
 bool ScrollBarRects(const Control& layout, const WindowLayout& window, Rect* rail, Rect* thumb);
 
 Gdiplus::RectF ToRectF(const Rect& rect);
