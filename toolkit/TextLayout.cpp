@@ -91,12 +91,37 @@ class LineFiller {
   std::vector<LogicalLine>& lines() { return lines_; }
 
  private:
-  // A group goes on the current line when its ink fits (its trailing blanks
-  // may pass the edge), else it starts the next.
   void AddGroup(std::vector<Piece>* group) {
     if (group->empty()) return;
     float width = 0;
     for (Piece& piece : *group) width += (piece.extent = measure_(piece.text, *piece.font)).width;
+    if (options_.wrap && group->size() == 1 && Ink(group->front()).width > options_.width)
+      return AddOverlong(group->front());
+    Place(group, width);
+  }
+
+  // A word wider than a whole line (Thai where the library knows no words)
+  // is cut where a character ends, each part as long as a line holds.
+  void AddOverlong(const Piece& word) {
+    const std::vector<bool> stops = CharacterStops(word.text);
+    for (size_t start = 0; start < word.text.size();) {
+      size_t end = start + 1;  // a line holds one character at least
+      while (end < word.text.size() && !stops[end]) ++end;
+      for (size_t next = end + 1; next <= word.text.size(); ++next) {
+        if (next < word.text.size() && !stops[next]) continue;
+        if (measure_(word.text.substr(start, next - start), *word.font).width > options_.width) break;
+        end = next;
+      }
+      std::vector<Piece> part{Piece{word.text.substr(start, end - start), word.font, word.style, {}}};
+      part[0].extent = measure_(part[0].text, *word.font);
+      Place(&part, part[0].extent.width);
+      start = end;
+    }
+  }
+
+  // A group goes on the current line when its ink fits (its trailing blanks
+  // may pass the edge), else it starts the next.
+  void Place(std::vector<Piece>* group, float width) {
     const Piece& last = group->back();
     const size_t ink = last.text.find_last_not_of(L" \t\u3000") + 1;
     const float trailing = ink == last.text.size() ? 0 : last.extent.width - Ink(last).width;

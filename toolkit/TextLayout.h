@@ -2,7 +2,8 @@
 // the overflow check on every backend: the runs of its markup (a plain text
 // is one run) in their fonts; lines ended by "{n}", "{p}" and line feeds and,
 // when the text wraps, where the next piece would pass the edge, pieces being
-// cut where the platform's text library lets a line break (LineBreak.h);
+// cut where the platform's text library lets a line break (LineBreak.h), a
+// word longer than a line where a character ends;
 // each line's pieces in the order they are shown, by the platform's
 // bidirectional algorithm (Bidi.h) in a paragraph of the window's direction;
 // and the lines placed by the text's alignment, which a right-to-left window

@@ -18,7 +18,7 @@ MeasureFunction Measure(WindowBackend& backend, const std::string& language) {
   };
 }
 
-// A text without a place to break may pass the edge of a wrapping text too.
+// A wrapping text passes the edge only with a character wider than its area.
 bool Overflows(const std::string& name, const TextBlock& block, const Rect& area, bool wrapped) {
   const int width = Ceil(block.width), height = Ceil(block.height);
   if (width <= area.Width() && (!wrapped || height <= area.Height())) return false;

@@ -69,7 +69,10 @@ TEST(TextLayoutTest, ThaiBreaksBetweenWordsNeverInsideOne) {
 }
 
 TEST(TextLayoutTest, WordsKeepTheirSpacesAndLineEndsStartLines) {
-  EXPECT_EQ(Lines(LayOut(L"abcdefghijklmnopqrstuvwxyz", 100)), (Texts{L"abcdefghijklmnopqrstuvwxyz"}));
+  // A word longer than a line is cut where the line is full, at a character's end.
+  EXPECT_EQ(Lines(LayOut(L"abcdefghijklmnopqrstuvwxyz", 100)), (Texts{L"abcdefghijklmnop", L"qrstuvwxyz"}));
+  // A mark stays with its letter (each code point advances 6 pixels here).
+  EXPECT_EQ(Lines(LayOut(L"ae\u0301io\u0301u", 12)), (Texts{L"a", L"e\u0301", L"i", L"o\u0301", L"u"}));
   EXPECT_EQ(Lines(LayOut(L"abcdefgh abcdefgh", 100)), (Texts{L"abcdefgh", L"abcdefgh"}));
   EXPECT_EQ(Lines(LayOut(L"abcdefgh abcdefg   ", 100)), (Texts{L"abcdefgh abcdefg   "}));  // blanks may pass the edge
   const toolkit::TextBlock feeds = LayOut(L"abc\n\nabc abc", 100);

@@ -50,25 +50,25 @@ struct BidiClose {
   void operator()(UBiDi* bidi) const { ubidi_close(bidi); }
 };
 
-// One line break iterator per thread: opening one loads its rules.
-UBreakIterator* LineIterator() {
-  thread_local std::unique_ptr<UBreakIterator, BreakIteratorClose> iterator;
+// One break iterator of each kind per thread: opening one loads its rules.
+UBreakIterator* Iterator(UBreakIteratorType type) {
+  thread_local std::unique_ptr<UBreakIterator, BreakIteratorClose> iterators[2];
+  std::unique_ptr<UBreakIterator, BreakIteratorClose>& iterator = iterators[type == UBRK_LINE ? 0 : 1];
   if (!iterator) {
     UErrorCode status = U_ZERO_ERROR;
-    iterator.reset(ubrk_open(UBRK_LINE, "", nullptr, 0, &status));
+    iterator.reset(ubrk_open(type, "", nullptr, 0, &status));
     if (U_FAILURE(status)) {
-      LOG(WARNING) << " ICU line breaks unavailable: " << u_errorName(status);
+      LOG(WARNING) << " ICU breaks unavailable: " << u_errorName(status);
       iterator.reset();
     }
   }
   return iterator.get();
 }
 
-}  // namespace
-
-std::vector<bool> LineBreaks(const std::wstring& text) {
+// Where the iterator of `type` finds a boundary inside the text.
+std::vector<bool> Boundaries(const std::wstring& text, UBreakIteratorType type) {
   std::vector<bool> breaks(text.size(), false);
-  UBreakIterator* iterator = text.size() > 1 ? LineIterator() : nullptr;
+  UBreakIterator* iterator = text.size() > 1 ? Iterator(type) : nullptr;
   if (!iterator) return breaks;
   const Utf16Text utf16(text);
   UErrorCode status = U_ZERO_ERROR;
@@ -78,6 +78,16 @@ std::vector<bool> LineBreaks(const std::wstring& text) {
     breaks[utf16.index[static_cast<size_t>(at)]] = true;
   ubrk_setText(iterator, nullptr, 0, &status);  // the iterator must not keep the text
   return breaks;
+}
+
+}  // namespace
+
+std::vector<bool> LineBreaks(const std::wstring& text) { return Boundaries(text, UBRK_LINE); }
+
+std::vector<bool> CharacterStops(const std::wstring& text) {
+  std::vector<bool> stops = Boundaries(text, UBRK_CHARACTER);
+  if (!stops.empty()) stops[0] = true;
+  return stops;
 }
 
 std::vector<DirectionRun> VisualRuns(const std::wstring& text, bool rightToLeft) {

@@ -55,6 +55,19 @@ std::vector<bool> LineBreaks(const std::wstring& text) {
   return breaks;
 }
 
+// Every item starts a character; inside one, its script's rules decide.
+std::vector<bool> CharacterStops(const std::wstring& text) {
+  std::vector<bool> stops(text.size(), true);
+  const std::vector<SCRIPT_ITEM> items = Itemize(text, false);
+  std::vector<SCRIPT_LOGATTR> attributes;
+  for (size_t i = 0; i + 1 < items.size(); ++i) {
+    const size_t start = static_cast<size_t>(items[i].iCharPos), end = static_cast<size_t>(items[i + 1].iCharPos);
+    if (Break(text, start, end - start, items[i].a, &attributes))
+      for (size_t k = 1; k < attributes.size(); ++k) stops[start + k] = attributes[k].fCharStop != 0;
+  }
+  return stops;
+}
+
 std::vector<DirectionRun> VisualRuns(const std::wstring& text, bool rightToLeft) {
   if (text.empty()) return {};
   const std::vector<SCRIPT_ITEM> items = Itemize(text, rightToLeft);
