@@ -10,10 +10,13 @@ pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 # Windows builds decode without them.
 pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(STB REQUIRED IMPORTED_TARGET stb)
+# The toolkit's line breaks and bidirectional order on Linux (Windows builds
+# ask Uniscribe).
+pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc)
 find_path(ELPP_INCLUDE_DIR easylogging++.h REQUIRED)
 set(ELPP_SOURCE ${ELPP_INCLUDE_DIR}/easylogging++.cc)
 set(SETUP_DEP_LIBS PkgConfig::CURL PkgConfig::JSONCPP PkgConfig::TINYXML2
-  PkgConfig::MINIZIP PkgConfig::PNG PkgConfig::STB OpenSSL::SSL OpenSSL::Crypto ${CMAKE_DL_LIBS})
+  PkgConfig::MINIZIP PkgConfig::PNG PkgConfig::STB PkgConfig::ICU OpenSSL::SSL OpenSSL::Crypto ${CMAKE_DL_LIBS})
 if(SETUP_BUILD_TESTS)
   find_package(GTest REQUIRED)
   set(SETUP_GTEST_LIBS GTest::gtest GTest::gmock)

@@ -67,7 +67,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/DelayLoad.cmake)
 # The system DLLs off the KnownDLLs list are linked through delay-load
 # libraries only (see DelayLoad.cmake); libcurl's Schannel uses two of them.
 setup_delay_libs(SETUP_WIN_CURL_DELAYED crypt32 bcrypt)
-setup_delay_libs(SETUP_WIN_DELAYED gdiplus wintrust iphlpapi version sensapi urlmon oleacc)
+setup_delay_libs(SETUP_WIN_DELAYED gdiplus usp10 wintrust iphlpapi version sensapi urlmon oleacc)
 list(APPEND SETUP_WIN_DELAYED ${SETUP_WIN_CURL_DELAYED})
 
 set(SETUP_WIN_SYSTEM_LIBS

@@ -14,12 +14,12 @@ set -euo pipefail
 packages=(
   cmake ninja-build make pkg-config g++ binutils zip unzip
   libcurl4-openssl-dev libjsoncpp-dev libtinyxml2-dev libeasyloggingpp-dev
-  libminizip-dev libpng-dev libstb-dev zlib1g-dev libssl-dev googletest libgtest-dev libgmock-dev
+  libminizip-dev libpng-dev libstb-dev libicu-dev zlib1g-dev libssl-dev googletest libgtest-dev libgmock-dev
   libcpp-httplib-dev nginx-light tinyproxy squid aria2 curl openssl iproute2 procps bc time
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   libz-mingw-w64-dev mingw-w64-tools dpkg-dev bzip2 xz-utils python3 file xvfb xauth wine wine64
   osslsigncode ccache fontconfig fonts-wine fonts-dejavu-core fonts-noto-core fonts-noto-cjk
-  fonts-tlwg-garuda-ttf xdotool imagemagick locales-all
+  fonts-tlwg-garuda-ttf fonts-lohit-deva xdotool imagemagick locales-all
 )
 for group in "$@"; do
   case $group in

@@ -134,6 +134,12 @@ void Arrange(Control* control, const Rect& rect) {
   if (control->layout.vscrollbar) Scroll(control);
 }
 
+void Mirror(Control* control, int width) {
+  if (control->rect == Rect{}) return;  // not shown: stays empty
+  control->rect = Rect{width - control->rect.right, control->rect.top, width - control->rect.left, control->rect.bottom};
+  for (const auto& child : control->children()) Mirror(child.get(), width);
+}
+
 }  // namespace
 
 int ScrollLimit(const Control& layout) {
@@ -167,9 +173,15 @@ Rect ShownRect(Control* control) {
   return rect;
 }
 
-void ArrangeWindow(Control* root, Size size) {
+Rect ShownInset(const Control& control, bool mirrored) {
+  const Rect& inset = control.layout.inset;
+  return mirrored ? Rect{inset.right, inset.top, inset.left, inset.bottom} : inset;
+}
+
+void ArrangeWindow(Control* root, Size size, bool mirrored) {
   if (!root->state.visible) return Clear(root);
   Arrange(root, Rect{0, 0, size.width, size.height});
+  if (mirrored) Mirror(root, size.width);
 }
 
 }  // namespace toolkit

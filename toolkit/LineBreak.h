@@ -1,6 +1,9 @@
-// Where a wrapping line of text may break, for every backend that wraps text
-// itself: after a word and its trailing spaces, around each CJK ideograph,
-// and before a Thai character cluster (Thai writes no spaces between words).
+// Where a wrapping line of text may break, as the platform's text library
+// says (ICU on Linux, Uniscribe's ScriptBreak on Windows, each backend
+// folder defining LineBreaks): after a word and its spaces, between CJK
+// ideographs but never before closing punctuation such as "、" and "。",
+// between Thai words but never inside one. A word wider than a whole line
+// is cut where a character (a letter with its marks) ends.
 #pragma once
 
 #include <string>
@@ -8,10 +11,9 @@
 
 namespace toolkit {
 
-// CJK ideographs, their punctuation and full-width forms.
-bool IsIdeograph(wchar_t c);
-// The text cut into the pieces a line may break after, in order; joined
-// they give the text again.
-std::vector<std::wstring> BreakPieces(const std::wstring& text);
+// breaks[i] is true when a line may break before text[i]; never before the first.
+std::vector<bool> LineBreaks(const std::wstring& text);
+// stops[i] is true when a character with its marks starts at text[i].
+std::vector<bool> CharacterStops(const std::wstring& text);
 
 }  // namespace toolkit

@@ -52,8 +52,7 @@ bool SkinWindow::Create(const ResourceArchive& archive, const std::wstring& fold
     LOG(ERROR) << " Window layout " << platform::WideToUtf8(file) << ": " << parser.error();
     return false;
   }
-  ArrangeWindow(&layout_.root, layout_.size);
-  LogTextOverflows(layout_, loop_.backend());
+  ArrangeWindow(&layout_.root, layout_.size, layout_.rightToLeft);
   handle_ = loop_.AddWindow(
       [this](unsigned message, intptr_t wparam, intptr_t lparam) { Deliver(message, wparam, lparam); },
       [this](unsigned id) { Send("timer", nullptr, static_cast<int>(id)); });
@@ -64,12 +63,13 @@ bool SkinWindow::Create(const ResourceArchive& archive, const std::wstring& fold
     return false;
   }
   Send("windowinit", nullptr);
+  LogTextOverflows(layout_, loop_.backend());  // in the texts the window chose
   return true;
 }
 
 void SkinWindow::Arrange() {
   const Rect rect = WindowRect();
-  ArrangeWindow(&layout_.root, Size{rect.Width(), rect.Height()});
+  ArrangeWindow(&layout_.root, Size{rect.Width(), rect.Height()}, layout_.rightToLeft);
   Invalidate();
 }
 

@@ -31,8 +31,8 @@ class SkinWindow {
   SkinWindow& operator=(const SkinWindow&) = delete;
 
   // Parses `file` from `folder` of the archive, arranges it at the layout's
-  // size, logs text that overflows, joins the loop, creates the screen
-  // window (hidden) and sends "windowinit". False, with the reason logged,
+  // size, joins the loop, creates the screen window (hidden), sends
+  // "windowinit" and then logs text that overflows. False, with the reason logged,
   // for a layout that does not parse, a window the system refuses or a
   // second call.
   bool Create(const ResourceArchive& archive, const std::wstring& folder, const std::wstring& file,

@@ -9,6 +9,7 @@
 #include "toolkit/Geometry.h"
 #include "toolkit/Image.h"
 #include "toolkit/PictureCache.h"
+#include "toolkit/TextLayout.h"
 #include "toolkit/WindowLayout.h"
 #include "toolkit/WindowSpec.h"
 
@@ -25,6 +26,8 @@ struct Caption {
   uint32_t color = 0; // ARGB
   Rect box;
   unsigned align = kAlignCenter | kAlignTop;
+  std::string language;      // as WindowLayout's
+  bool rightToLeft = false;  // as WindowLayout's
 };
 
 class WindowBackend {
@@ -36,11 +39,9 @@ class WindowBackend {
   virtual void Wait(int timeoutMs) = 0;
   // Any thread: ends the current or the next Wait.
   virtual void Wake() = 0;
-  // The extent of one line of text drawn in `font`.
-  virtual Size MeasureText(const std::wstring& text, const FontSpec& font) = 0;
-  // The height of `text` in `font` wrapped at `width` pixels as a multi-line
-  // plain text control draws it; a line feed starts a new line.
-  virtual int MeasureWrapped(const std::wstring& text, const FontSpec& font, int width) = 0;
+  // The extent of one line of text drawn in `font` in a window of
+  // `language` (WindowLayout::language); TextLayout lays texts out with it.
+  virtual TextExtent MeasureText(const std::wstring& text, const FontSpec& font, const std::string& language) = 0;
 
   // Creates the screen window of `window` (already in the loop), hidden and
   // at the layout's size; user input on it reaches `window`. False when the

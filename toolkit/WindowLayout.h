@@ -25,7 +25,13 @@ struct WindowLayout {
   Size minSize, maxSize;  // 0: no limit
   bool shadow = false;
   uint32_t linkColor = 0, linkHoverColor = 0;
-  bool rightToLeft = false;  // read from the right: the keyboard's order runs that way
+  // The language of the window's texts as the program names it ("ja",
+  // "zh-tw", "ko", "ar"...): a script several languages write in their own
+  // glyph forms (Han) is drawn in a face of that language. Empty: unknown.
+  std::string language;
+  // Right to left (Arabic): the layout is mirrored, texts read from the right,
+  // and the keyboard's order runs that way.
+  bool rightToLeft = false;
   std::vector<FontSpec> fonts;
   int defaultFont = -1;   // id of the font marked default, -1 when none is
   Control root{ControlKind::kWindow};

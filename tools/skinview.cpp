@@ -11,8 +11,10 @@
 //                 [--progress percent]
 //                 [--splash frames] [--png file.png] [--accessibility file.txt]
 //                 [--wait ms]
-//   --lang also puts the language's licence into "license_text", in an area
-//   as high as the main window makes it; --set copies the text of `key` (a
+//   --lang also gives the window the language's faces and direction (Arabic
+//   mirrored) and puts the language's licence into "license_text", in an
+//   area as high as the main window makes it; texts that do not fit are
+//   logged once the state is applied; --set copies the text of `key` (a
 //   language entry, else a control of the layout) into `control`; --msgbox
 //   opens the installer's own message box of that kind (EnumMsgType) in the
 //   language instead of a layout, --text being its text argument; --image
@@ -52,6 +54,7 @@
 #include "toolkit/Markup.h"
 #include "toolkit/SkinWindow.h"
 #include "toolkit/SteadyClock.h"
+#include "toolkit/TextOverflow.h"
 #include "toolkit/win32/Win32Backend.h"
 #include "window/CAlientWnd.h"
 #include "window/CAnima.h"
@@ -134,16 +137,6 @@ EnumLanguage LanguageNamed(const std::wstring& name) {
   return static_cast<EnumLanguage>(0);
 }
 
-// The licence of the language, in the area the main window would give it,
-// from the configuration labels of the layout.
-void ApplyLicense(EnumLanguage language, toolkit::SkinWindow& window) {
-  const ConfigEntry entry = [&window](const std::wstring& name) {
-    const toolkit::Control* label = window.Find(platform::WideToUtf8(name));
-    return label ? label->look.text : std::wstring();
-  };
-  ShowLicense(window, language, std::atoi(platform::WideToUtf8(entry(L"Site_id")).c_str()), entry);
-}
-
 void CollectTexts(const toolkit::Control& control, std::map<std::string, std::wstring>* texts) {
   if (!control.name().empty() && !control.look.text.empty()) (*texts)[control.name()] = control.look.text;
   for (const auto& child : control.children()) CollectTexts(*child, texts);
@@ -160,9 +153,10 @@ bool ApplyLanguage(const toolkit::ResourceArchive& archive, const Options& optio
       return false;
     }
     CollectTexts(holder, &texts);
+    SetWindowLanguage(&window.layout(), LanguageNamed(options.lang));
     for (const auto& [name, text] : texts) ApplyLanguageLabel(window.layout().root, name, text);
     NameCarouselOptions(window.layout().root);
-    ApplyLicense(LanguageNamed(options.lang), window);
+    ShowLicense(window, LanguageNamed(options.lang));
   }
   for (const auto& [name, key] : options.sets) {
     toolkit::Control* control = window.Find(name);
@@ -539,6 +533,7 @@ int wmain(int argc, wchar_t** argv) {
   spec.title = L"skinview - " + options.layout;
   if (!window.Create(archive, L"", options.layout, spec) || !ApplyLanguage(archive, options, window)) return 1;
   ApplyState(options, window);
+  toolkit::LogTextOverflows(window.layout(), backend);  // in the language's texts, as arranged
   std::unique_ptr<CAnima> carousel;
   if (!options.carousel.empty()) carousel = ShowCarousel(window, archive, backend, options);
   window.Center();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "window/Language.h"
 #include "window/MessageBoxWnd.h"
 
 namespace {
@@ -53,6 +54,8 @@ void CAlientWnd::InitWindow() {
   foreImage_ = Find("foreImage");
   version_ = Find("version");
   if (version_ && !productName_.empty()) version_->look.text = productName_;
+  SetWindowLanguage(&layout(), language_);
+  Arrange();
   SetTimer(kFrameTimer, kFrameMs);
   starter_.Start([this] { Post(kStartedMessage, FuntionImpl::StartTargetMainExe(command_, adminFlag_, report_)); });
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/Platform.h"
+#include "toolkit/TextOverflow.h"
 
 namespace {
 
@@ -143,6 +144,7 @@ void CAnima::DrawCaptions(int n, toolkit::Image* picture) {
     caption.font.bold = true;
     caption.box = toolkit::Rect{30, 40, kWidth - 30, 140};
     caption.align = toolkit::kAlignCenter | toolkit::kAlignTop;
+    toolkit::CaptionFits(caption, "anima_text_" + std::to_string(n), backend);
     backend.DrawCaption(*picture, caption);
   }
   if (k < extraCaptions_.size() && !extraCaptions_[k].empty()) {
@@ -152,6 +154,7 @@ void CAnima::DrawCaptions(int n, toolkit::Image* picture) {
     extra.font.bold = false;
     extra.box = toolkit::Rect{194, 40, 194 + 178, 40 + 65};
     extra.align = toolkit::kAlignCenter | toolkit::kAlignVCenter;
+    toolkit::CaptionFits(extra, "anima_text_extra_" + std::to_string(n), backend);
     backend.DrawCaption(*picture, extra);
   }
 }

@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "startup/LocalSettings.h"
 #include "system/FuntionImpl.h"
+#include "toolkit/TextOverflow.h"
 #include "window/CAlientWnd.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/Language.h"
@@ -63,6 +64,7 @@ void InstallUIMainWnd::OnItemSelect(const toolkit::Notification& notification) {
   HandOverToAnalytics(ProductVersion());
   LOG(INFO) << " ChangeLanguageTo: " << platform::WideToUtf8(GetLanguageFileName(currentLanguage_));
   ApplyLanguage();
+  toolkit::LogTextOverflows(layout(), loop().backend());
 }
 
 // A click opens the lower panel on the control's tab, unless the panel

@@ -93,6 +93,8 @@ void InstallUIMainWnd::OnBannerReady() {
 toolkit::Caption InstallUIMainWnd::CaptionStyle() const {
   toolkit::Caption caption;
   caption.font.face = GetLicenseFontName(currentLanguage_);
+  caption.language = GetLanguageCode(currentLanguage_);
+  caption.rightToLeft = IsRightToLeft(currentLanguage_);
   caption.color = configure_ && configure_->getSoftwareId() == 10 ? 0xFFFFFFFF : 0xFF4A4A4A;
   return caption;
 }

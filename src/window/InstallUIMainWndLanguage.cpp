@@ -37,6 +37,7 @@ void InstallUIMainWnd::SelectLanguageItem(EnumLanguage language) {
 }
 
 void InstallUIMainWnd::ApplyLanguage() {
+  SetWindowLanguage(&layout(), currentLanguage_);
   ApplyLicense();
   LanguagePage labels;
   if (LoadLanguagePage(currentLanguage_, "install_page", &labels, archive_)) {
@@ -53,10 +54,7 @@ void InstallUIMainWnd::ApplyLanguage() {
   Arrange();
 }
 
-void InstallUIMainWnd::ApplyLicense() {
-  ShowLicense(*this, currentLanguage_, configure_ ? configure_->siteId : siteId_,
-              [this](const std::wstring& name) { return ReadEntry(name); });
-}
+void InstallUIMainWnd::ApplyLicense() { ShowLicense(*this, currentLanguage_); }
 
 void InstallUIMainWnd::HandOverToAnalytics(const std::wstring& productVersion) {
   {

@@ -1,7 +1,5 @@
 #include "window/Language.h"
 
-#include <set>
-
 #include "toolkit/LayoutParser.h"
 
 namespace {
@@ -11,32 +9,31 @@ struct LanguageRow {
   const wchar_t* file;
   const char* code;
   const char* licenseControl;
-  int licenseHeight;  // 0 for Chinese, whose height depends on the site id
   const char* captionFont;
 };
 
 const LanguageRow kRows[kLanguageCount] = {
-    {"English", L"language_english.xml", "en", "license_english", 1370, "Microsoft YaHei"},
-    {"Japanese", L"language_japanese.xml", "ja", "license_japanese", 1320, "Meiryo UI"},
-    {"Chinese", L"language_chinese.xml", "zh-cn", "license_chinese", 0, "Microsoft YaHei"},
-    {"Spanish", L"language_spanish.xml", "es", "license_spanish", 1440, "Times New Roman"},
-    {"German", L"language_german.xml", "de", "license_german", 1485, "Times New Roman"},
-    {"French", L"language_french.xml", "fr", "license_french", 1410, "Times New Roman"},
-    {"Russian", L"language_russian.xml", "ru", "license_russian", 1445, "Times New Roman"},
-    {"Portuguese", L"language_portuguese.xml", "pt", "license_portuguese", 1295, "Times New Roman"},
-    {"Arabic", L"language_arabic.xml", "ar", "license_arabic", 1195, "Times New Roman"},
-    {"Italiano", L"language_italiano.xml", "it", "license_italiano", 1345, "Times New Roman"},
-    {"ChineseTrad", L"language_chinesetrad.xml", "zh-tw", "license_chinesetrad", 1095, "Microsoft YaHei"},
-    {"Korean", L"language_korean.xml", "ko", "license_korean", 1175, "batang"},
-    {"Nederlands", L"language_nederland.xml", "nl", "license_nederlands", 1485, "Microsoft YaHei"},
-    {"Indonesian", L"language_indonesian.xml", "id", "license_indonesian", 1370, "Microsoft YaHei"},
-    {"Turkish", L"language_turkish.xml", "tr", "license_turkish", 1370, "Microsoft YaHei"},
-    {"Hindi", L"language_hindi.xml", "hi", "license_hindi", 1370, "Microsoft YaHei"},
-    {"Thai", L"language_thai.xml", "th", "license_thai", 1175, "Microsoft YaHei"},
-    {"Malay", L"language_malay.xml", "my", "license_malay", 1410, "Microsoft YaHei"},
-    {"Swedish", L"language_swedish.xml", "se", "license_swedish", 1410, "Microsoft YaHei"},
-    {"Czech", L"language_czech.xml", "cz", "license_czech", 1410, "Microsoft YaHei"},
-    {"Vietnamese", L"language_vietnamese.xml", "vi", "license_vietnamese", 1410, "Microsoft YaHei"},
+    {"English", L"language_english.xml", "en", "license_english", "Microsoft YaHei"},
+    {"Japanese", L"language_japanese.xml", "ja", "license_japanese", "Meiryo UI"},
+    {"Chinese", L"language_chinese.xml", "zh-cn", "license_chinese", "Microsoft YaHei"},
+    {"Spanish", L"language_spanish.xml", "es", "license_spanish", "Times New Roman"},
+    {"German", L"language_german.xml", "de", "license_german", "Times New Roman"},
+    {"French", L"language_french.xml", "fr", "license_french", "Times New Roman"},
+    {"Russian", L"language_russian.xml", "ru", "license_russian", "Times New Roman"},
+    {"Portuguese", L"language_portuguese.xml", "pt", "license_portuguese", "Times New Roman"},
+    {"Arabic", L"language_arabic.xml", "ar", "license_arabic", "Times New Roman"},
+    {"Italiano", L"language_italiano.xml", "it", "license_italiano", "Times New Roman"},
+    {"ChineseTrad", L"language_chinesetrad.xml", "zh-tw", "license_chinesetrad", "Microsoft YaHei"},
+    {"Korean", L"language_korean.xml", "ko", "license_korean", "batang"},
+    {"Nederlands", L"language_nederland.xml", "nl", "license_nederlands", "Microsoft YaHei"},
+    {"Indonesian", L"language_indonesian.xml", "id", "license_indonesian", "Microsoft YaHei"},
+    {"Turkish", L"language_turkish.xml", "tr", "license_turkish", "Microsoft YaHei"},
+    {"Hindi", L"language_hindi.xml", "hi", "license_hindi", "Microsoft YaHei"},
+    {"Thai", L"language_thai.xml", "th", "license_thai", "Microsoft YaHei"},
+    {"Malay", L"language_malay.xml", "my", "license_malay", "Microsoft YaHei"},
+    {"Swedish", L"language_swedish.xml", "se", "license_swedish", "Microsoft YaHei"},
+    {"Czech", L"language_czech.xml", "cz", "license_czech", "Microsoft YaHei"},
+    {"Vietnamese", L"language_vietnamese.xml", "vi", "license_vietnamese", "Microsoft YaHei"},
 };
 
 bool Known(EnumLanguage language) { return language >= 0 && language < kLanguageCount; }
@@ -54,15 +51,14 @@ std::wstring GetLanguageFileName(EnumLanguage language) { return RowOf(language)
 
 std::string GetLicenseControlName(EnumLanguage language) { return RowOf(language).licenseControl; }
 
-int GetLicenseHeight(EnumLanguage language, int32_t siteId) {
-  if (!Known(language)) return 1765;
-  if (language != Chinese) return kRows[language].licenseHeight;
-  static const std::set<int32_t> kTallSites = {54, 93, 118, 127, 133, 290, 550};
-  if (kTallSites.count(siteId)) return 1900;
-  return siteId == 521 ? 1300 : 1095;
-}
-
 std::string GetLicenseFontName(EnumLanguage language) { return RowOf(language).captionFont; }
+
+bool IsRightToLeft(EnumLanguage language) { return language == Arabic; }
+
+void SetWindowLanguage(toolkit::WindowLayout* layout, EnumLanguage language) {
+  layout->language = GetLanguageCode(language);
+  layout->rightToLeft = IsRightToLeft(language);
+}
 
 bool LoadLanguagePage(EnumLanguage language, const std::string& page, LanguagePage* labels,
                       const toolkit::ResourceArchive& archive) {

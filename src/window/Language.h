@@ -14,6 +14,7 @@
 
 #include "system/EnumLanguage.h"
 #include "toolkit/ResourceArchive.h"
+#include "toolkit/WindowLayout.h"
 
 // "English", "Japanese", ...; any value outside 1 to 20 gives "English".
 std::string GetLanguageEnglishName(EnumLanguage language);
@@ -24,10 +25,13 @@ std::string GetLanguageCode(EnumLanguage language);
 std::wstring GetLanguageFileName(EnumLanguage language);
 // The main window's rich-edit control holding the licence in the language.
 std::string GetLicenseControlName(EnumLanguage language);
-// Base height in pixels of the licence text; Chinese depends on the site id.
-int GetLicenseHeight(EnumLanguage language, int32_t siteId);
 // The face the carousel draws its captions in.
 std::string GetLicenseFontName(EnumLanguage language);
+// Whether the language reads right to left (Arabic).
+bool IsRightToLeft(EnumLanguage language);
+// Gives a window the language of its texts: the faces of its script and
+// its direction. The window must be arranged again.
+void SetWindowLanguage(toolkit::WindowLayout* layout, EnumLanguage language);
 
 // The labels of one page of a language file, in file order (key, text).
 using LanguagePage = std::vector<std::pair<std::string, std::wstring>>;

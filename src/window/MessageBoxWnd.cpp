@@ -97,9 +97,11 @@ void MessageBoxWnd::InitWindow() {
   describe_ = Find("msg_describe");
   question_ = Find("msg_question");
   icon_ = Find("iconimage");
+  SetWindowLanguage(&layout(), language_);
   if (kind_ != kMsgDownloadNotice) FillTexts();
   if (closeBtn_) closeBtn_->look.tooltip = GetLanguageText("install_page", "closebtn_tooltip", language_, archive_);
   SetPrimaryButtons({btnYes_});
+  Arrange();
   if (LocalSettings::IsAutoRun() && !(btnNo_ && btnNo_->state.visible)) SetTimer(kAutoYesTimer, 1000);
 }
 
@@ -122,10 +124,7 @@ void MessageBoxWnd::FillTexts() {
   SetText(btnNo_, KeyText(labels, row->no));
   SetText(describe_, describe);
   SetText(question_, KeyText(labels, row->question));
-  if (btnNo_ && !row->noShown) {
-    btnNo_->state.visible = false;
-    Arrange();
-  }
+  if (btnNo_ && !row->noShown) btnNo_->state.visible = false;
 }
 
 void MessageBoxWnd::OnClick(const toolkit::Notification& notification) {

@@ -69,14 +69,8 @@ TEST(Language, ValuesOutsideTheTableFallBackToEnglish) {
   EXPECT_EQ(GetLanguageCode(outside), "en");
   EXPECT_EQ(GetLanguageEnglishName(static_cast<EnumLanguage>(-1)), "English");
   EXPECT_EQ(GetLanguageFileName(outside), L"language_english.xml");
-  EXPECT_EQ(GetLicenseHeight(outside, 10), 1765);
   EXPECT_EQ(GetLicenseFontName(Korean), "batang");
   EXPECT_EQ(GetLicenseFontName(outside), "Microsoft YaHei");
-  // Chinese: the licence height follows the site id.
-  EXPECT_EQ(GetLicenseHeight(Chinese, 54), 1900);
-  EXPECT_EQ(GetLicenseHeight(Chinese, 550), 1900);
-  EXPECT_EQ(GetLicenseHeight(Chinese, 521), 1300);
-  EXPECT_EQ(GetLicenseHeight(Chinese, 10), 1095);
 }
 
 }  // namespace

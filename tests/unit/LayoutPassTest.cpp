@@ -73,6 +73,23 @@ TEST(LayoutPassTest, HorizontalSharesTheRestWithinMinAndMax) {
   EXPECT_EQ(floored->rect.Width(), 300);
 }
 
+// Right to left, the row starts at the window's right edge: each rectangle
+// is reflected, a hidden control stays empty, and the inset swaps sides.
+TEST(LayoutPassTest, AMirroredWindowReflectsEveryRectangle) {
+  Control root(ControlKind::kWindow);
+  Control* row = AddChild(&root, ControlKind::kHorizontalLayout, "height=28;inset=4,0,10,0");
+  Control* box = AddChild(row, ControlKind::kCheckBox, "width=20");
+  Control* hidden = AddChild(row, ControlKind::kLabel, "width=50;visible=false");
+  Control* label = AddChild(row, ControlKind::kLabel, "");
+  toolkit::ArrangeWindow(&root, {200, 100}, true);
+  EXPECT_EQ(row->rect, (Rect{0, 0, 200, 28}));
+  EXPECT_EQ(box->rect, (Rect{176, 0, 196, 28}));
+  EXPECT_EQ(label->rect, (Rect{10, 0, 176, 28}));
+  EXPECT_EQ(hidden->rect, Rect{});
+  EXPECT_EQ(toolkit::ShownInset(*row, true), (Rect{10, 0, 4, 0}));
+  EXPECT_EQ(toolkit::ShownInset(*row, false), (Rect{4, 0, 10, 0}));
+}
+
 TEST(LayoutPassTest, TabsShowOnePageFloatsSitAtTheirPosAndComboItemsTakeNoSpace) {
   Control root(ControlKind::kWindow);
   Control* tab = AddChild(&root, ControlKind::kTabLayout, "height=200;inset=1,1,1,1;selectedid=1");

@@ -205,7 +205,7 @@ std::vector<std::pair<std::string, std::wstring>> EnglishTexts(const std::string
 // a wrapping control's height holds.
 bool RoomForTranslations(const Control& control, const WindowLayout& layout, toolkit::WindowBackend& backend) {
   const toolkit::FontSpec* font = layout.FindFont(control.look.font);
-  const int lineHeight = font ? backend.MeasureText(L"x", *font).height : 16;
+  const int lineHeight = font ? static_cast<int>(backend.MeasureText(L"x", *font, layout.language).height) : 16;
   const int lines = control.look.multiline ? std::max(1, control.rect.Height() / lineHeight) : 1;
   return toolkit::TextWidth(control, layout, backend) * 7 / 5 <= control.rect.Width() * lines;
 }

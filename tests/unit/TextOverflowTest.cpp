@@ -1,6 +1,7 @@
-// Text wider than its control is logged, measured in the fonts its markup
-// picks, line by line, with the headless backend's metrics (a character
-// advances half the font size).
+// Text that does not fit its control is logged, measured in the fonts its
+// markup picks, line by line, and a wrapping text by its lines' height, with
+// the headless backend's metrics (a character advances half the font size,
+// a line is the font size and a third).
 #include <gtest/gtest.h>
 
 #include "LogCapture.h"
@@ -23,11 +24,12 @@ const char kLayout[] = R"(<Window size="100,300">
     <Label name="big" height="20" showhtml="true" text="{c #FF0000}{f 1}abcdefghijk{/f}{/c}"/>
     <Label name="bigfont" height="20" font="1" text="abcdefghijk"/>
     <Label name="hidden" height="20" visible="false" text="abcdefghijklmnopqrstuvwxyz"/>
-    <Text name="wrapped" height="60" multiline="true" text="abcdefghijklmnopqrstuvwxyz"/>
+    <Text name="wrapped" height="48" multiline="true" text="abcdefgh abcdefgh abcdefgh"/>
+    <Text name="tall" height="32" multiline="true" text="abcdefgh abcdefgh abcdefgh"/>
   </VerticalLayout>
 </Window>)";
 
-TEST(TextOverflowTest, LogsTextWiderThanItsControlInTheFontsOfItsRuns) {
+TEST(TextOverflowTest, LogsTextWiderOrTallerThanItsControlInTheFontsOfItsRuns) {
   const std::string zip = ZipBytes({{"skin/main.xml", kLayout}});
   toolkit::ResourceArchive archive;
   ASSERT_TRUE(archive.Open(zip.data(), zip.size()));
@@ -39,23 +41,12 @@ TEST(TextOverflowTest, LogsTextWiderThanItsControlInTheFontsOfItsRuns) {
 
   EXPECT_EQ(toolkit::TextWidth(*layout.root.Find("lines"), layout, backend), 100);
   LogCapture log;
-  EXPECT_EQ(toolkit::LogTextOverflows(layout, backend), 3);
-  EXPECT_EQ(log.Lines(), (std::vector<std::string>{" Text overflows wide: text width 66, rectangle width 60",
-                                                   " Text overflows big: text width 110, rectangle width 100",
-                                                   " Text overflows bigfont: text width 110, rectangle width 100"}));
-}
-
-// Wrapped as the painter wraps: words with their spaces, a word that does
-// not fit starting the next line, a line feed too; 16 pixels a line.
-TEST(TextOverflowTest, WrappedTextTakesALineForEachWrapAndLineFeed) {
-  toolkit::HeadlessBackend backend;
-  const toolkit::FontSpec font{0, "Tahoma", 12};
-  EXPECT_EQ(backend.MeasureWrapped(L"abcdefghijklmnopqrstuvwxyz", font, 100), 16);  // no place to break
-  EXPECT_EQ(backend.MeasureWrapped(L"abcdefgh abcdefgh", font, 100), 2 * 16);
-  EXPECT_EQ(backend.MeasureWrapped(L"abcdefgh abcdefg   ", font, 100), 16);  // trailing spaces may pass the edge
-  EXPECT_EQ(backend.MeasureWrapped(L"abc\n\nabc abc", font, 100), 3 * 16);
-  EXPECT_EQ(backend.MeasureWrapped(L"使用Quenlo软件使用软件使用软件", font, 60), 2 * 16);  // 16 characters
-  EXPECT_EQ(backend.MeasureWrapped(L"", font, 100), 0);
+  EXPECT_EQ(toolkit::TextHeight(*layout.root.Find("tall"), 100, layout, backend), 3 * 16);
+  EXPECT_EQ(toolkit::LogTextOverflows(layout, backend), 4);
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{" Text overflows wide: text 66 x 16, room 60 x 20",
+                                                   " Text overflows big: text 110 x 26, room 100 x 20",
+                                                   " Text overflows bigfont: text 110 x 26, room 100 x 20",
+                                                   " Text overflows tall: text 48 x 48, room 100 x 32"}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "unit/ShippedSkin.h"
 #include "unit/ZipBytes.h"
 #include "toolkit/LayoutParser.h"
+#include "toolkit/LineBreak.h"
 #include "toolkit/LayoutPass.h"
 #include "toolkit/SkinWindow.h"
 #include "toolkit/SteadyClock.h"
@@ -166,23 +167,41 @@ TEST(Win32TextTest, WidthsGrowWithTextAndSizeAndMissingFacesFallBack) {
   toolkit::ResourceArchive archive;
   toolkit::Win32Backend backend(archive);
   const toolkit::FontSpec small{0, "Tahoma", 12}, large{1, "Tahoma", 20};
-  const toolkit::Size one = backend.MeasureText(L"Install", small);
-  const toolkit::Size two = backend.MeasureText(L"Install location", small);
-  const toolkit::Size big = backend.MeasureText(L"Install", large);
+  const toolkit::TextExtent one = backend.MeasureText(L"Install", small, "en");
+  const toolkit::TextExtent two = backend.MeasureText(L"Install location", small, "en");
+  const toolkit::TextExtent big = backend.MeasureText(L"Install", large, "en");
   EXPECT_GT(one.width, 20);
   EXPECT_GT(two.width, one.width * 3 / 2);
   EXPECT_GT(big.width, one.width * 3 / 2);
   EXPECT_GE(big.height, 20);
   EXPECT_LT(big.height, 40);
+  EXPECT_GT(big.ascent, 0);
+  EXPECT_LT(big.ascent, big.height);
   // A face the system lacks draws in one that covers the text's script.
   toolkit::TextPainter text;
   for (const std::wstring sample : {L"Quenlo", L"\u65E5\u672C\u8A9E", L"\u0E44\u0E17\u0E22", L"\uD55C\uAD6D\uC5B4"}) {
-    const std::wstring face = text.ResolveFace("No Such Face Anywhere", sample);
+    const std::wstring face = text.ResolveFace("No Such Face Anywhere", sample, "en");
     EXPECT_FALSE(face.empty());
     EXPECT_NE(face, L"No Such Face Anywhere");
-    EXPECT_GT(backend.MeasureText(sample, toolkit::FontSpec{0, "No Such Face Anywhere", 12}).width, 10)
+    EXPECT_GT(backend.MeasureText(sample, toolkit::FontSpec{0, "No Such Face Anywhere", 12}, "en").width, 10)
         << platform::WideToUtf8(face);
   }
+  // Han characters take the glyph forms of the window's language: Japanese
+  // and Traditional Chinese in faces of their own, whatever the layout names.
+  const std::wstring han = L"\u9AA8\u76F4\u9055";
+  const std::wstring japanese = text.ResolveFace("Microsoft YaHei", han, "ja");
+  const std::wstring traditional = text.ResolveFace("Microsoft YaHei", han, "zh-tw");
+  EXPECT_NE(japanese, traditional);
+  EXPECT_EQ(text.ResolveFace("Microsoft YaHei", L"Quenlo", "ja"), text.ResolveFace("Microsoft YaHei", L"Quenlo", "en"));
+}
+
+// Uniscribe's breaks: between Japanese characters but never before "、" or
+// "。", after a word and its space.
+TEST(Win32TextTest, LinesBreakWhereUniscribeLetsThem) {
+  const std::vector<bool> japanese = toolkit::LineBreaks(L"\u3053\u308C\u3001\u65E5\u672C\u3002");
+  EXPECT_EQ(japanese, (std::vector<bool>{false, true, false, true, true, false}));
+  const std::vector<bool> words = toolkit::LineBreaks(L"Read it");
+  EXPECT_EQ(words, (std::vector<bool>{false, false, false, false, false, true, false}));
 }
 
 TEST(Win32DecoderTest, ReadsTheShippedPicturesAndRefusesOthers) {

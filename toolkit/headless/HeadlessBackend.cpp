@@ -6,7 +6,6 @@
 
 #include "platform/Platform.h"
 
-#include "toolkit/LineBreak.h"
 #include "toolkit/MessageLoop.h"
 #include "toolkit/PlatformBackend.h"
 #include "toolkit/SkinWindow.h"
@@ -101,28 +100,10 @@ void HeadlessBackend::Wake() {
   woken_.notify_all();
 }
 
-Size HeadlessBackend::MeasureText(const std::wstring& text, const FontSpec& font) {
+TextExtent HeadlessBackend::MeasureText(const std::wstring& text, const FontSpec& font, const std::string&) {
   const int advance = std::max(font.size / 2, 1);
-  return Size{advance * static_cast<int>(text.size()), font.size + font.size / 3};
-}
-
-// Each paragraph is laid out piece by piece: a piece whose text (its
-// trailing spaces aside) would pass the edge starts a new line.
-int HeadlessBackend::MeasureWrapped(const std::wstring& text, const FontSpec& font, int width) {
-  if (text.empty() || width <= 0) return 0;
-  int lines = 0;
-  for (size_t start = 0; start <= text.size();) {
-    const size_t end = std::min(text.find(L'\n', start), text.size());
-    int line = 0;
-    ++lines;
-    for (const std::wstring& piece : BreakPieces(text.substr(start, end - start))) {
-      const int ink = MeasureText(piece.substr(0, piece.find_last_not_of(L' ') + 1), font).width;
-      if (line > 0 && line + ink > width) ++lines, line = 0;
-      line += MeasureText(piece, font).width;
-    }
-    start = end + 1;
-  }
-  return lines * MeasureText(L"", font).height;
+  return TextExtent{static_cast<float>(advance * static_cast<int>(text.size())), static_cast<float>(font.size),
+                    static_cast<float>(font.size + font.size / 3)};
 }
 
 bool HeadlessBackend::CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) {

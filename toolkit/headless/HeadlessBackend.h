@@ -1,8 +1,8 @@
 // The backend of Linux builds and tests: no screen, only the state a screen
 // would show (which windows exist, where, enabled, visible, minimised, the
 // taskbar progress, the icon), no user, a real wait, and text metrics of a monospaced font:
-// every character advances half the font size and a line is the font size
-// and a third high. Its picture cache decodes with the platform's decoder;
+// every character advances half the font size, a line is the font size and
+// a third high, its ascent the font size. Its picture cache decodes with the platform's decoder;
 // captions leave the pixels as they are and are only recorded.
 #pragma once
 
@@ -44,8 +44,7 @@ class HeadlessBackend : public WindowBackend {
   void SetWindowVisible(int window, bool visible) override;
   void Wait(int timeoutMs) override;
   void Wake() override;
-  Size MeasureText(const std::wstring& text, const FontSpec& font) override;
-  int MeasureWrapped(const std::wstring& text, const FontSpec& font, int width) override;
+  TextExtent MeasureText(const std::wstring& text, const FontSpec& font, const std::string& language) override;
   bool CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) override;
   void DestroyNativeWindow(int window) override;
   Rect WindowRect(int window) override;

@@ -166,9 +166,10 @@ void ComboDropDown::Paint() {
         Gdiplus::SolidBrush hot(Gdiplus::Color(255, 232, 240, 254));
         graphics.FillRectangle(&hot, box);
       }
-      const Gdiplus::RectF text(box.X + combo_->layout.inset.left, box.Y, box.Width - combo_->layout.inset.left, box.Height);
-      text_.DrawPlain(graphics, combo_->children()[items_[row]]->look.text, font, color, text,
-                      kAlignLeft | kAlignVCenter, false, true);
+      const float inset = static_cast<float>(combo_->layout.inset.left);  // at the side the text starts at
+      const Gdiplus::RectF text(box.X + (layout_.rightToLeft ? 0 : inset), box.Y, box.Width - inset, box.Height);
+      const TextPainter::PlainStyle style{kAlignLeft | kAlignVCenter, false, true, layout_.language, layout_.rightToLeft};
+      text_.DrawPlain(graphics, combo_->children()[items_[row]]->look.text, font, color, text, style);
     }
     Gdiplus::Pen border(Gdiplus::Color(255, 200, 205, 210), 1.0f);
     graphics.DrawRectangle(&border, 0.5f, 0.5f, width - 1.5f, kItemHeight * static_cast<float>(items_.size()) + 1);

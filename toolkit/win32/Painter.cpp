@@ -46,8 +46,9 @@ std::wstring ShownText(const Control& control) {
   return control.look.text;
 }
 
-void PaintArrow(Gdiplus::Graphics& graphics, const Gdiplus::RectF& rect, uint32_t color) {
-  const float x = rect.GetRight() - 15, y = rect.Y + rect.Height / 2;
+// At the combo's far end: its right, or its left in a right-to-left window.
+void PaintArrow(Gdiplus::Graphics& graphics, const Gdiplus::RectF& rect, uint32_t color, bool rightToLeft) {
+  const float x = rightToLeft ? rect.X + 15 : rect.GetRight() - 15, y = rect.Y + rect.Height / 2;
   Gdiplus::Pen pen(Gdiplus::Color(static_cast<Gdiplus::ARGB>(color)), 1.5f);
   const Gdiplus::PointF points[] = {{x - 4, y - 2}, {x, y + 2}, {x + 4, y - 2}};
   graphics.DrawLines(&pen, points, 3);
@@ -78,7 +79,8 @@ bool ScrollBarRects(const Control& layout, const WindowLayout& window, Rect* rai
   if (!layout.layout.vscrollbar || limit <= 0 || !layout.state.visible) return false;
   const int width = window.scrollBar.layout.width > 0 ? window.scrollBar.layout.width : 8;
   const Rect& r = layout.rect;
-  *rail = Rect{r.right - width - 3, r.top + layout.layout.inset.top, r.right - 3, r.bottom - layout.layout.inset.bottom};
+  const int left = window.rightToLeft ? r.left + 3 : r.right - width - 3;  // at the far side of the text
+  *rail = Rect{left, r.top + layout.layout.inset.top, left + width, r.bottom - layout.layout.inset.bottom};
   const int view = rail->Height();
   const int length = std::max(view * view / (view + limit), std::min(20, view));
   const int top = rail->top + static_cast<int>(static_cast<int64_t>(view - length) * layout.state.scrollY / limit);
@@ -180,7 +182,9 @@ void Painter::PaintControl(Gdiplus::Graphics& graphics, const Control& control, 
   if (control.kind() == ControlKind::kProgress && control.state.max > control.state.min) {
     const float span = static_cast<float>(control.state.max - control.state.min);
     const float done = std::min(std::max((control.state.value - control.state.min) / span, 0.0f), 1.0f);
-    DrawPicture(graphics, look.foreImage, Gdiplus::RectF(rect.X, rect.Y, std::round(rect.Width * done), rect.Height));
+    const float filled = std::round(rect.Width * done);  // from the side the window's texts start at
+    const float x = layout.rightToLeft ? rect.GetRight() - filled : rect.X;
+    DrawPicture(graphics, look.foreImage, Gdiplus::RectF(x, rect.Y, filled, rect.Height));
   }
   if (look.borderSize > 0 && look.borderColor) {
     const float half = look.borderSize / 2.0f;
@@ -189,7 +193,7 @@ void Painter::PaintControl(Gdiplus::Graphics& graphics, const Control& control, 
   }
   if (ShowsText(control.kind())) PaintText(graphics, control, layout, state, links);
   if (control.kind() == ControlKind::kCombo && look.images[kImageNormal].file.empty())
-    PaintArrow(graphics, rect, look.textColor ? look.textColor : 0xFF606060u);
+    PaintArrow(graphics, rect, look.textColor ? look.textColor : 0xFF606060u, layout.rightToLeft);
   if (!HoldsChildren(control.kind()) || control.kind() == ControlKind::kCombo) return;
   const Gdiplus::GraphicsState saved = graphics.Save();
   graphics.IntersectClip(rect);
@@ -218,7 +222,7 @@ void Painter::PaintText(Gdiplus::Graphics& graphics, const Control& control, con
   const Gdiplus::RectF rect = ToRectF(control.rect);
   const Gdiplus::GraphicsState saved = graphics.Save();
   graphics.IntersectClip(rect);
-  text_.Draw(graphics, control, text, layout, Deflate(rect, control.layout.inset), state.link, links);
+  text_.Draw(graphics, control, text, layout, Deflate(rect, ShownInset(control, layout.rightToLeft)), state.link, links);
   graphics.Restore(saved);
 }
 

@@ -1,9 +1,10 @@
 // Draws a window's control tree with GDI+, in tree order, each visible
 // control as: background colour, background picture, the picture of its
 // state (normal, hot, pushed, disabled; selected for options and check
-// boxes), the progress of a progress bar, its border, its text; then its
-// children clipped to it and, for a scrolling layout, its bar. Last, above
-// everything, the focus mark around the focused control or link.
+// boxes), the progress of a progress bar (from the right in a right-to-left
+// window), its border, its text; then its children clipped to it and, for a
+// scrolling layout, its bar. Last, above everything, the focus mark around
+// the focused control or link.
 // Coordinates are layout pixels; the Graphics' transform scales them.
 #pragma once
 
@@ -28,8 +29,9 @@ struct PaintState {
   TextHover link;
 };
 
-// The rail and the thumb of a scrolling layout's bar, in layout pixels;
-// false when its content fits and no bar is shown.
+// The rail and the thumb of a scrolling layout's bar, in layout pixels, at
+// its right (its left in a right-to-left window); false when its content
+// fits and no bar is shown.
 bool ScrollBarRects(const Control& layout, const WindowLayout& window, Rect* rail, Rect* thumb);
 
 Gdiplus::RectF ToRectF(const Rect& rect);

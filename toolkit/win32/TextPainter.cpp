@@ -6,14 +6,18 @@
 #include <cmath>
 
 #include "platform/Platform.h"
-#include "toolkit/LineBreak.h"
-#include "toolkit/Markup.h"
 
 namespace toolkit {
 
 namespace {
 
 enum Script { kLatin, kHan, kHangul, kThai, kDevanagari, kArabic, kScripts };
+
+// CJK ideographs, kana, their punctuation and full-width forms.
+bool IsIdeograph(wchar_t c) {
+  const bool hangulJamo = c >= 0x3130 && c <= 0x318F;
+  return (c >= 0x2E80 && c <= 0x9FFF && !hangulJamo) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
 
 Script ScriptOfChar(wchar_t c) {
   if (c >= 0x0600 && c <= 0x08FF) return kArabic;
@@ -29,16 +33,6 @@ Script ScriptOf(const std::wstring& text) {
   for (wchar_t c : text)
     if (ScriptOfChar(c) != kLatin) return ScriptOfChar(c);
   return kLatin;
-}
-
-bool IsRtlChar(wchar_t c) { return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFE); }
-
-// A text with right-to-left letters flows from the right when laid out
-// piece by piece; GDI+ orders the letters within each piece.
-bool IsRtl(const std::wstring& text) {
-  for (wchar_t c : text)
-    if (IsRtlChar(c)) return true;
-  return false;
 }
 
 // Faces tried after the layout's own, by script: Windows' faces first, then
@@ -57,6 +51,25 @@ const std::vector<std::wstring>& ScriptFaces(Script script) {
       {L"Tahoma", L"Segoe UI", L"Arial", L"Noto Sans Arabic UI", L"Noto Naskh Arabic", L"DejaVu Sans"},
   };
   return faces[script];
+}
+
+// Han characters take the glyph forms of the face's language: Japanese,
+// Traditional and Simplified Chinese and Korean each draw in a face of
+// their own before any other (Windows' faces, then fonts-noto-cjk's for Wine).
+const std::vector<std::wstring>& LanguageFaces(const std::string& language) {
+  static const std::vector<std::wstring> japanese{L"Meiryo UI", L"Yu Gothic UI", L"Meiryo", L"MS UI Gothic",
+                                                  L"Noto Sans CJK JP"};
+  static const std::vector<std::wstring> traditional{L"Microsoft JhengHei", L"Microsoft JhengHei UI", L"PMingLiU",
+                                                     L"Noto Sans CJK TC"};
+  static const std::vector<std::wstring> korean{L"Malgun Gothic", L"Gulim", L"Noto Sans CJK KR"};
+  static const std::vector<std::wstring> simplified{L"Microsoft YaHei", L"Microsoft YaHei UI", L"SimSun",
+                                                    L"Noto Sans CJK SC"};
+  static const std::vector<std::wstring> none;
+  if (language == "ja") return japanese;
+  if (language == "zh-tw" || language == "zh-hk") return traditional;
+  if (language == "ko") return korean;
+  if (language == "zh-cn") return simplified;
+  return none;
 }
 
 // A serif face keeps to serif faces where it can.
@@ -83,34 +96,37 @@ std::wstring GenericFace() {
 Gdiplus::Color ColorOf(uint32_t argb) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(argb)); }
 
 // The format of all text: typographic (no padding around the glyphs, so
-// that widths add up), trailing spaces counted, one line unless wrapping.
-// No reading direction is set: GDI+ orders right-to-left runs by itself, and
-// near and far stay left and right as the layout means them (Wine would
-// otherwise place them differently from Windows).
-void SetUpFormat(Gdiplus::StringFormat* format, bool wrap) {
-  INT flags = Gdiplus::StringFormatFlagsMeasureTrailingSpaces | Gdiplus::StringFormatFlagsNoClip;
-  if (!wrap) flags |= Gdiplus::StringFormatFlagsNoWrap;
+// that widths add up), trailing spaces counted, one line (TextLayout makes
+// the lines), right to left where asked. The pieces are placed by
+// TextLayout, so GDI+'s alignment (which Wine reads differently from
+// Windows for right-to-left text) never moves them.
+void SetUpFormat(Gdiplus::StringFormat* format, bool rightToLeft) {
+  INT flags = Gdiplus::StringFormatFlagsMeasureTrailingSpaces | Gdiplus::StringFormatFlagsNoClip |
+              Gdiplus::StringFormatFlagsNoWrap;
+  if (rightToLeft) flags |= Gdiplus::StringFormatFlagsDirectionRightToLeft;
   format->SetFormatFlags(flags);
   format->SetTrimming(Gdiplus::StringTrimmingNone);
 }
 
-Gdiplus::StringAlignment Horizontal(unsigned align) {
-  if (align & kAlignCenter) return Gdiplus::StringAlignmentCenter;
-  return align & kAlignRight ? Gdiplus::StringAlignmentFar : Gdiplus::StringAlignmentNear;
+// A run handed over reversed shows its brackets turned the other way.
+wchar_t Mirrored(wchar_t c) {
+  static const wchar_t pairs[] = L"()[]{}<>\u00AB\u00BB\u2039\u203A";
+  for (size_t i = 0; pairs[i]; ++i)
+    if (pairs[i] == c) return pairs[i ^ 1];
+  return c;
 }
 
-Gdiplus::StringAlignment Vertical(unsigned align) {
-  if (align & kAlignVCenter) return Gdiplus::StringAlignmentCenter;
-  return align & kAlignBottom ? Gdiplus::StringAlignmentFar : Gdiplus::StringAlignmentNear;
+float Scale(Gdiplus::Graphics& graphics) {
+  Gdiplus::Matrix matrix;
+  graphics.GetTransform(&matrix);
+  Gdiplus::REAL elements[6] = {1, 0, 0, 1, 0, 0};
+  matrix.GetElements(elements);
+  return elements[0];
 }
+
+constexpr size_t kMaxWidths = 50000;  // cached piece widths; beyond, they are measured anew
 
 }  // namespace
-
-const FontSpec& LayoutFont(int id, const WindowLayout& layout) {
-  static const FontSpec kSystem{0, "Tahoma", 12};
-  const FontSpec* font = layout.FindFont(id);
-  return font ? *font : kSystem;
-}
 
 void PrepareGraphics(Gdiplus::Graphics& graphics, float scale) {
   graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
@@ -121,23 +137,13 @@ void PrepareGraphics(Gdiplus::Graphics& graphics, float scale) {
   graphics.ScaleTransform(scale, scale);
 }
 
-struct TextPainter::Piece {
-  std::wstring text;
-  const Font* font = nullptr;
-  uint32_t color = 0;
-  int link = -1;
-  float x = 0, width = 0;
-};
-
-struct TextPainter::Line {
-  std::vector<Piece> pieces;
-  float width = 0, ascent = 0, height = 0;
-};
-
 TextPainter::TextPainter() : probe_(CreateCompatibleDC(nullptr)) {}
 
 TextPainter::~TextPainter() {
+  widths_.clear();
   fonts_.clear();  // before the session ends
+  measureGraphics_.reset();
+  measureSurface_.reset();
   if (probe_) DeleteDC(probe_);
 }
 
@@ -182,13 +188,16 @@ void TextPainter::CheckGlyphs(const Control& control, const std::wstring& face, 
                << platform::WideToUtf8(face) << ", text \"" << platform::WideToUtf8(text) << "\"";
 }
 
-std::wstring TextPainter::ResolveFace(const std::string& face, const std::wstring& text) {
+std::wstring TextPainter::ResolveFace(const std::string& face, const std::wstring& text, const std::string& language) {
   const Script script = ScriptOf(text);
-  const auto key = std::make_pair(face, static_cast<int>(script));
+  const bool cjk = script == kHan || script == kHangul;
+  const auto key = std::make_tuple(face, static_cast<int>(script), cjk ? language : std::string());
   const auto found = faces_.find(key);
   if (found != faces_.end()) return found->second;
   const std::wstring wide = platform::Utf8ToWide(face);
-  std::vector<std::wstring> candidates{wide};
+  std::vector<std::wstring> candidates;
+  if (cjk) candidates = LanguageFaces(language);
+  candidates.push_back(wide);
   for (const auto& list : {Alternatives(wide), ScriptFaces(script), ScriptFaces(kLatin)})
     candidates.insert(candidates.end(), list.begin(), list.end());
   // The first face that exists and covers the text; else the first that
@@ -202,8 +211,9 @@ std::wstring TextPainter::ResolveFace(const std::string& face, const std::wstrin
   return faces_[key] = existing.empty() ? GenericFace() : existing;
 }
 
-const TextPainter::Font& TextPainter::FontFor(const FontSpec& spec, const std::wstring& text, bool underline) {
-  const std::wstring face = ResolveFace(spec.face, text);
+const TextPainter::Font& TextPainter::FontFor(const FontSpec& spec, const std::wstring& text,
+                                              const std::string& language, bool underline) {
+  const std::wstring face = ResolveFace(spec.face, text, language);
   const int style = (spec.bold ? Gdiplus::FontStyleBold : 0) | (spec.italic ? Gdiplus::FontStyleItalic : 0) |
                     (spec.underline || underline ? Gdiplus::FontStyleUnderline : 0);
   Font& font = fonts_[std::make_tuple(face, spec.size, style)];
@@ -219,34 +229,57 @@ const TextPainter::Font& TextPainter::FontFor(const FontSpec& spec, const std::w
 
 float TextPainter::Width(Gdiplus::Graphics& graphics, const std::wstring& text, const Font& font) {
   if (text.empty()) return 0;
+  const auto key = std::make_tuple(&font, Scale(graphics), text);
+  const auto found = widths_.find(key);
+  if (found != widths_.end()) return found->second;
+  if (widths_.size() >= kMaxWidths) widths_.clear();
   Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
   SetUpFormat(&format, false);
   Gdiplus::RectF box;
   graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), font.font.get(), Gdiplus::PointF(0, 0),
                          &format, &box);
-  return box.Width;
+  return widths_[key] = box.Width;
 }
 
-Size TextPainter::Measure(const std::wstring& text, const FontSpec& spec, float scale) {
-  Gdiplus::Bitmap surface(1, 1, PixelFormat32bppPARGB);
-  Gdiplus::Graphics graphics(&surface);
-  PrepareGraphics(graphics, scale);
-  const Font& font = FontFor(spec, text);
-  return Size{static_cast<int>(std::ceil(Width(graphics, text, font))), static_cast<int>(std::ceil(font.lineHeight))};
+MeasureFunction TextPainter::MeasureOn(Gdiplus::Graphics& graphics, const std::string& language) {
+  return [this, &graphics, language](const std::wstring& text, const FontSpec& spec) {
+    const Font& font = FontFor(spec, text, language);
+    return TextExtent{Width(graphics, text, font), font.ascent, font.lineHeight};
+  };
 }
 
-int TextPainter::MeasureWrapped(const std::wstring& text, const FontSpec& spec, int width, float scale) {
-  if (text.empty() || width <= 0) return 0;
-  Gdiplus::Bitmap surface(1, 1, PixelFormat32bppPARGB);
-  Gdiplus::Graphics graphics(&surface);
-  PrepareGraphics(graphics, scale);
+TextExtent TextPainter::Measure(const std::wstring& text, const FontSpec& spec, const std::string& language,
+                                float scale) {
+  if (!measureGraphics_ || measureScale_ != scale) {
+    measureGraphics_.reset();
+    measureSurface_ = std::make_unique<Gdiplus::Bitmap>(1, 1, PixelFormat32bppPARGB);
+    measureGraphics_ = std::make_unique<Gdiplus::Graphics>(measureSurface_.get());
+    PrepareGraphics(*measureGraphics_, scale);
+    measureScale_ = scale;
+  }
+  return MeasureOn(*measureGraphics_, language)(text, spec);
+}
+
+// Two letters that do not join: GDI+ orders them itself when the first
+// ends up to the right of the second.
+bool TextPainter::OrdersRightToLeft(Gdiplus::Graphics& graphics) {
+  if (ordersRightToLeft_ >= 0) return ordersRightToLeft_ == 1;
+  const wchar_t sample[] = L"\u062F\u0631";
+  const FontSpec spec{0, "Tahoma", 20};
+  const Font& font = FontFor(spec, sample, "");
   Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
   SetUpFormat(&format, true);
-  const Gdiplus::RectF area(0, 0, static_cast<Gdiplus::REAL>(width), 1e6f);
-  Gdiplus::RectF box;
-  graphics.MeasureString(text.c_str(), static_cast<INT>(text.size()), FontFor(spec, text).font.get(), area, &format,
-                         &box);
-  return static_cast<int>(std::ceil(box.Height));
+  const Gdiplus::CharacterRange ranges[] = {Gdiplus::CharacterRange(0, 1), Gdiplus::CharacterRange(1, 1)};
+  format.SetMeasurableCharacterRanges(2, ranges);
+  Gdiplus::Region regions[2];
+  Gdiplus::RectF first, second;
+  const Gdiplus::RectF box(0, 0, 200, 50);
+  ordersRightToLeft_ = 1;
+  if (graphics.MeasureCharacterRanges(sample, 2, font.font.get(), box, &format, 2, regions) == Gdiplus::Ok &&
+      regions[0].GetBounds(&first, &graphics) == Gdiplus::Ok && regions[1].GetBounds(&second, &graphics) == Gdiplus::Ok)
+    ordersRightToLeft_ = first.X > second.X ? 1 : 0;
+  if (!ordersRightToLeft_) LOG(INFO) << " GDI+ shows right-to-left runs in reading order: they are handed over reversed";
+  return ordersRightToLeft_ == 1;
 }
 
 void TextPainter::Draw(Gdiplus::Graphics& graphics, const Control& control, const std::wstring& text,
@@ -255,101 +288,71 @@ void TextPainter::Draw(Gdiplus::Graphics& graphics, const Control& control, cons
   if (text.empty() || area.Width <= 0 || area.Height <= 0) return;
   uint32_t color = control.look.textColor ? control.look.textColor : 0xFF000000u;
   if (!control.state.enabled) color = control.look.disabledTextColor ? control.look.disabledTextColor : 0xFFA0A0A0u;
-  if (control.look.markup) {
-    DrawMarkup(graphics, control, text, layout, color, area, hover, links);
-    return;
-  }
-  const FontSpec& spec = LayoutFont(control.look.font, layout);
-  CheckGlyphs(control, ResolveFace(spec.face, text), text);
-  DrawPlain(graphics, text, spec, color, area, control.look.align, control.look.multiline, control.look.endEllipsis);
+  const TextBlock block = LayOutControlText(control, text, layout, area.Width, MeasureOn(graphics, layout.language));
+  const PieceColor pieceColor = [&](const PlacedText& piece) {
+    const bool link = piece.style.link >= 0;
+    const bool hovered = link && hover.text == &control && hover.link == piece.style.link;
+    if (link && layout.linkColor) return hovered && layout.linkHoverColor ? layout.linkHoverColor : layout.linkColor;
+    return piece.style.hasColor ? piece.style.color : color;
+  };
+  DrawBlock(graphics, block, area, control.look.align, layout.language, layout.rightToLeft, pieceColor, &control,
+            links);
 }
 
 void TextPainter::DrawPlain(Gdiplus::Graphics& graphics, const std::wstring& text, const FontSpec& spec,
-                            uint32_t color, const Gdiplus::RectF& area, unsigned align, bool multiline,
-                            bool ellipsis) {
-  Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
-  SetUpFormat(&format, multiline);
-  format.SetAlignment(Horizontal(align));
-  format.SetLineAlignment(Vertical(align));
-  if (ellipsis) format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
-  Gdiplus::SolidBrush brush(ColorOf(color));
-  const Font& font = FontFor(spec, text);
-  graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), font.font.get(), area, &format, &brush);
-}
-
-// Markup is laid out piece by piece: each run in its own font and colour,
-// lines broken at "{n}", "{p}" and, for multi-line texts, where the next
-// piece would pass the right edge. A right-to-left text flows from the right.
-std::vector<TextPainter::Line> TextPainter::LayOut(Gdiplus::Graphics& graphics, const Control& control,
-                                                   const std::wstring& text, const WindowLayout& layout,
-                                                   float width, uint32_t color, const TextHover& hover) {
-  std::vector<Line> lines(1);
-  for (const TextRun& run : ParseMarkup(text).runs) {
-    const FontSpec& spec = LayoutFont(run.style.font >= 0 ? run.style.font : control.look.font, layout);
-    if (run.kind != TextRun::Kind::kText) {  // an empty line still takes the font's height
-      const Font& font = FontFor(spec, L"");
-      Line& line = lines.back();
-      line.ascent = std::max(line.ascent, font.ascent);
-      line.height = std::max(line.height, font.lineHeight);
-      if (run.kind == TextRun::Kind::kParagraph) line.height += font.lineHeight / 2;
-      lines.emplace_back();
-      continue;
-    }
-    const bool link = run.style.link >= 0;
-    const bool hovered = link && hover.text == &control && hover.link == run.style.link;
-    const Font& font = FontFor(spec, run.text, run.style.underline || link);
-    CheckGlyphs(control, ResolveFace(spec.face, run.text), run.text);
-    uint32_t pieceColor = run.style.hasColor ? run.style.color : color;
-    if (link && layout.linkColor) pieceColor = hovered && layout.linkHoverColor ? layout.linkHoverColor : layout.linkColor;
-    const std::vector<std::wstring> pieces =
-        control.look.multiline ? BreakPieces(run.text) : std::vector<std::wstring>{run.text};
-    for (const std::wstring& piece : pieces) {
-      const float pieceWidth = Width(graphics, piece, font);
-      const size_t inkEnd = piece.find_last_not_of(L' ') + 1;  // trailing spaces may pass the edge
-      const float inkWidth = inkEnd == piece.size() ? pieceWidth : Width(graphics, piece.substr(0, inkEnd), font);
-      Line* line = &lines.back();
-      if (control.look.multiline && !line->pieces.empty() && line->width + inkWidth > width) {
-        lines.emplace_back();
-        line = &lines.back();
-      }
-      line->pieces.push_back(Piece{piece, &font, pieceColor, run.style.link, line->width, pieceWidth});
-      line->width += pieceWidth;
-      line->ascent = std::max(line->ascent, font.ascent);
-      line->height = std::max(line->height, font.lineHeight);
-    }
+                            uint32_t color, const Gdiplus::RectF& area, const PlainStyle& style) {
+  if (text.empty() || area.Width <= 0) return;
+  const std::vector<TextRun> runs{TextRun{TextRun::Kind::kText, text, {}}};
+  const TextOptions options{area.Width, style.multiline, style.align, style.rightToLeft};
+  const TextBlock block = LayOutRuns(
+      runs, [&spec](const TextStyle&) -> const FontSpec& { return spec; }, options,
+      MeasureOn(graphics, style.language));
+  if (style.ellipsis && !style.multiline && block.width > area.Width) {  // GDI+ trims the one line
+    Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+    SetUpFormat(&format, style.rightToLeft);
+    format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
+    format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    Gdiplus::SolidBrush brush(ColorOf(color));
+    graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), FontFor(spec, text, style.language).font.get(),
+                        area, &format, &brush);
+    return;
   }
-  return lines;
+  DrawBlock(graphics, block, area, style.align, style.language, style.rightToLeft,
+            [color](const PlacedText&) { return color; }, nullptr, nullptr);
 }
 
-void TextPainter::DrawMarkup(Gdiplus::Graphics& graphics, const Control& control, const std::wstring& text,
-                             const WindowLayout& layout, uint32_t color, const Gdiplus::RectF& area,
-                             const TextHover& hover, std::vector<LinkBox>* links) {
-  const std::vector<Line> lines = LayOut(graphics, control, text, layout, area.Width, color, hover);
-  const bool rtl = IsRtl(text);
-  float total = 0;
-  for (const Line& line : lines) total += line.height;
+void TextPainter::DrawBlock(Gdiplus::Graphics& graphics, const TextBlock& block, const Gdiplus::RectF& area,
+                            unsigned align, const std::string& language, bool rightToLeft, const PieceColor& color,
+                            const Control* control, std::vector<LinkBox>* links) {
   float y = area.Y;
-  if (control.look.align & kAlignVCenter) y += (area.Height - total) / 2;
-  else if (control.look.align & kAlignBottom) y += area.Height - total;
-  for (const Line& line : lines) {
-    float left = area.X;  // where the line starts
-    const Gdiplus::StringAlignment align = Horizontal(control.look.align);
-    if (align == Gdiplus::StringAlignmentCenter) left += (area.Width - line.width) / 2;
-    else if (align == Gdiplus::StringAlignmentFar) left += area.Width - line.width;
-    for (const Piece& piece : line.pieces) {
-      const float x = rtl ? left + line.width - piece.x - piece.width : left + piece.x;
-      const float top = y + line.ascent - piece.font->ascent;
-      const Gdiplus::RectF box(x, top, piece.width + 1, piece.font->lineHeight);
-      Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
-      SetUpFormat(&format, false);
-      Gdiplus::SolidBrush brush(ColorOf(piece.color));
-      graphics.DrawString(piece.text.c_str(), static_cast<INT>(piece.text.size()), piece.font->font.get(), box,
-                          &format, &brush);
-      if (piece.link >= 0 && links)
-        links->push_back(LinkBox{const_cast<Control*>(&control), piece.link,
+  if (align & kAlignVCenter) y += (area.Height - block.height) / 2;
+  else if (align & kAlignBottom) y += area.Height - block.height;
+  Gdiplus::RectF clip;
+  graphics.GetClipBounds(&clip);
+  for (const TextLine& line : block.lines) {
+    const bool shown = y + line.height >= clip.Y && y <= clip.GetBottom();
+    for (const PlacedText& piece : line.pieces) {
+      if (!shown && !(piece.style.link >= 0 && links)) continue;
+      const Font& font = FontFor(*piece.font, piece.text, language, piece.style.underline || piece.style.link >= 0);
+      const float x = area.X + piece.x;
+      const float top = y + line.ascent - font.ascent;
+      if (piece.style.link >= 0 && links && control)
+        links->push_back(LinkBox{const_cast<Control*>(control), piece.style.link,
                                  Rect{static_cast<int>(std::floor(x)), static_cast<int>(std::floor(top)),
-                                      static_cast<int>(std::ceil(x + piece.width)),
-                                      static_cast<int>(std::ceil(top + piece.font->lineHeight))}});
+                                      static_cast<int>(std::ceil(x + piece.extent.width)),
+                                      static_cast<int>(std::ceil(top + font.lineHeight))}});
+      if (!shown) continue;
+      if (control) CheckGlyphs(*control, ResolveFace(piece.font->face, piece.text, language), piece.text);
+      std::wstring text = piece.text;
+      if (piece.rightToLeft && !OrdersRightToLeft(graphics)) {
+        std::reverse(text.begin(), text.end());
+        std::transform(text.begin(), text.end(), text.begin(), Mirrored);
+      }
+      Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+      SetUpFormat(&format, rightToLeft || piece.rightToLeft);
+      Gdiplus::SolidBrush brush(ColorOf(color(piece)));
+      const Gdiplus::RectF box(x, top, piece.extent.width, font.lineHeight);
+      graphics.DrawString(text.c_str(), static_cast<INT>(text.size()), font.font.get(), box, &format, &brush);
     }
     y += line.height;
   }

@@ -100,12 +100,8 @@ void Win32Backend::Wait(int timeoutMs) {
 
 void Win32Backend::Wake() { SetEvent(wake_); }
 
-Size Win32Backend::MeasureText(const std::wstring& text, const FontSpec& font) {
-  return text_.Measure(text, font, scale_.factor());
-}
-
-int Win32Backend::MeasureWrapped(const std::wstring& text, const FontSpec& font, int width) {
-  return text_.MeasureWrapped(text, font, width, scale_.factor());
+TextExtent Win32Backend::MeasureText(const std::wstring& text, const FontSpec& font, const std::string& language) {
+  return text_.Measure(text, font, language, scale_.factor());
 }
 
 bool Win32Backend::CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) {
@@ -201,8 +197,8 @@ void Win32Backend::DrawCaption(Image& image, const Caption& caption) {
   {
     Gdiplus::Graphics graphics(bitmap.get());
     PrepareGraphics(graphics, 1.0f);
-    text_.DrawPlain(graphics, caption.text, caption.font, caption.color, ToRectF(caption.box), caption.align, true,
-                    false);
+    const TextPainter::PlainStyle style{caption.align, true, false, caption.language, caption.rightToLeft};
+    text_.DrawPlain(graphics, caption.text, caption.font, caption.color, ToRectF(caption.box), style);
   }
   ImageOfBitmap(*bitmap, &image);
 }

@@ -36,8 +36,7 @@ class Win32Backend : public WindowBackend {
   void SetWindowVisible(int window, bool visible) override;
   void Wait(int timeoutMs) override;
   void Wake() override;
-  Size MeasureText(const std::wstring& text, const FontSpec& font) override;
-  int MeasureWrapped(const std::wstring& text, const FontSpec& font, int width) override;
+  TextExtent MeasureText(const std::wstring& text, const FontSpec& font, const std::string& language) override;
   bool CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) override;
   void DestroyNativeWindow(int window) override;
   Rect WindowRect(int window) override;

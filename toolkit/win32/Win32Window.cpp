@@ -591,7 +591,7 @@ HWND Win32Window::CreateEdit(Control* control) {
       SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProcedure)));
   if (system != &EditProcedure) g_editProcedure = system;
   const FontSpec& spec = LayoutFont(control->look.font, window_.layout());
-  const std::wstring face = text_.ResolveFace(spec.face, control->look.text);
+  const std::wstring face = text_.ResolveFace(spec.face, control->look.text, window_.layout().language);
   HFONT font = CreateFontW(-scale_.ToScreen(spec.size), 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic,
                            spec.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                            CLEARTYPE_QUALITY, DEFAULT_PITCH, face.c_str());
