@@ -32,6 +32,10 @@ add_link_options(-Wl,--dynamicbase -Wl,--nxcompat)
 if(SETUP_WIN_TRIPLE MATCHES "^x86_64")
   add_link_options(-Wl,--high-entropy-va)
 endif()
+# Only what is reached is linked: every function and datum in a section of
+# its own, and the linker drops the sections nothing refers to.
+add_compile_options(-ffunction-sections -fdata-sections)
+add_link_options(-Wl,--gc-sections)
 
 # easylogging++ is shipped as source by Debian (libeasyloggingpp-dev); copy
 # it out of /usr/include so that the cross compiler never sees glibc headers.

@@ -27,7 +27,7 @@ stamps=$out/stamps
 bld=$out/build
 jobs=${JOBS:-2}
 # Bump when a recipe below changes so that existing caches are rebuilt.
-recipe=4
+recipe=5
 
 mkdir -p "$deps"
 exec 9>"$deps/.lock"
@@ -141,7 +141,15 @@ prepare_jsoncpp_amalgamation() {
 curl_features="-DCURL_STATICLIB -DUNICODE -D_UNICODE -DCURL_DISABLE_LDAP -DCURL_DISABLE_LDAPS \
   -DCURL_DISABLE_DICT -DCURL_DISABLE_GOPHER -DCURL_DISABLE_IMAP -DCURL_DISABLE_MQTT \
   -DCURL_DISABLE_POP3 -DCURL_DISABLE_RTSP -DCURL_DISABLE_SMB -DCURL_DISABLE_SMTP \
-  -DCURL_DISABLE_TELNET -DCURL_DISABLE_TFTP"
+  -DCURL_DISABLE_TELNET -DCURL_DISABLE_TFTP -DCURL_DISABLE_FTP -DCURL_DISABLE_FILE \
+  -DCURL_DISABLE_COOKIES -DCURL_DISABLE_DOH -DCURL_DISABLE_NETRC -DCURL_DISABLE_ALTSVC \
+  -DCURL_DISABLE_GETOPTIONS -DCURL_DISABLE_HEADERS_API -DCURL_DISABLE_PROGRESS_METER"
+
+# The libraries Setup.exe links are built for size: -Os, and every function
+# and datum in a section of its own so that the linker keeps only what is
+# reached. C code gets no unwind tables (no exception passes through it).
+size_flags=(-Os -ffunction-sections -fdata-sections)
+c_size_flags=("${size_flags[@]}" -fno-asynchronous-unwind-tables)
 
 build_curl() {
   local d key inc=$out/include lib=$out/lib b=$bld/curl
@@ -153,7 +161,7 @@ build_curl() {
   # Variables from the environment, so that the make file's own += additions
   # (include paths, feature macros) stay; the two := ones on the command line.
   TRIPLET=$triple CC=$CC AR=$AR CFG=-zlib-sspi-schannel-ipv6 ZLIB_PATH=$sysroot \
-  CFLAGS="-O2" CPPFLAGS="$curl_features" \
+  CFLAGS="${c_size_flags[*]}" CPPFLAGS="$curl_features" \
     make -C "$d/lib" -f Makefile.mk -j "$jobs" \
       OBJ_DIR="$b/obj" libcurl_a_LIBRARY="$b/libcurl.a" "$b/libcurl.a" \
       >"$b.build.log" 2>&1 || { tail -40 "$b.build.log" >&2; die "libcurl build failed"; }
@@ -165,6 +173,7 @@ build_curl() {
 }
 
 # Compiles sources to objects and archives them. args: lib-name flags-var srcs...
+# The flags follow -O2, so a library built for size passes its own -Os.
 compile_lib() {
   local name=$1 flagsvar=$2; shift 2
   local -n flags=$flagsvar
@@ -187,7 +196,7 @@ build_jsoncpp() {
   done_already jsoncpp "$key" "$out/lib/libjsoncpp.a" "$out/include/json/json.h" && return 0
   log "jsoncpp"
   prepare_jsoncpp_amalgamation
-  local f=(-I"$d/dist" -w)
+  local f=("${size_flags[@]}" -I"$d/dist" -w)
   compile_lib jsoncpp f "$d/dist/jsoncpp.cpp"
   rm -rf "$out/include/json"; mkdir -p "$out/include/json"
   # The single headers too, so that <json/value.h> works as on Linux; the
@@ -201,7 +210,7 @@ build_tinyxml2() {
   local d key; d=$(srcdir tinyxml2); key="$recipe $(basename "$d")"
   done_already tinyxml2 "$key" "$out/lib/libtinyxml2.a" "$out/include/tinyxml2.h" && return 0
   log "tinyxml2"
-  local f=(-w)
+  local f=("${size_flags[@]}" -w)
   compile_lib tinyxml2 f "$d/tinyxml2.cpp"
   mkdir -p "$out/include"; cp "$d/tinyxml2.h" "$out/include/"
   mark_done tinyxml2 "$key"
@@ -211,7 +220,7 @@ build_minizip() {
   local d key m; d=$(srcdir zlib); key="$recipe $(basename "$d")"; m=$d/contrib/minizip
   done_already minizip "$key" "$out/lib/libminizip.a" "$out/include/minizip/unzip.h" && return 0
   log "minizip"
-  local f=(-DNOCRYPT -DNOUNCRYPT -I"$m" -w)
+  local f=("${c_size_flags[@]}" -DNOCRYPT -DNOUNCRYPT -I"$m" -w)
   compile_lib minizip f "$m/zip.c" "$m/unzip.c" "$m/ioapi.c" "$m/iowin32.c"
   rm -rf "$out/include/minizip"; mkdir -p "$out/include/minizip"
   cp "$m"/{zip.h,unzip.h,ioapi.h,iowin32.h} "$out/include/minizip/"
