@@ -218,8 +218,8 @@ for language in english german; do
     view "a11y-$page-$language" --lang "$language" "$@" \
       --accessibility "$(winepath_of "$out/accessibility-$page-$language.txt")" || true
   }
-  read_page settings --height 360
-  read_page panel --select set_layout=1 --height 560
+  read_page settings --height 360 --hide license_link
+  read_page panel --select set_layout=1 --height 560 --hide license_link
   read_page running --select main_tablayout=1 --height 360 --progress 42 --carousel 1
   read_page finished --select page_layout=1 --height 360 --show finish_label
   read_page failure --select page_layout=1 --height 360 --show text_fail_retry --show text_fail_advice --show img_warning
