@@ -1,8 +1,8 @@
 // The desktop shell's ShellExecute, for what must not run with Setup's
 // rights: Explorer runs as the user who signed in, so a browser it starts
 // for a link is that user's, not an elevated one. The shell object is
-// reached through the desktop's shell view, the way a program elevated by
-// UAC asks for "run as the original user".
+// reached through the desktop's shell view: the usual way for an elevated
+// program to start something as the signed-in user.
 #include "platform/win32/Win32Common.h"
 
 #include <exdisp.h>
