@@ -19,7 +19,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   libz-mingw-w64-dev mingw-w64-tools dpkg-dev bzip2 xz-utils python3 file xvfb xauth wine wine64
   osslsigncode ccache fontconfig fonts-wine fonts-dejavu-core fonts-noto-core fonts-noto-cjk
-  fonts-tlwg-garuda-ttf fonts-lohit-deva xdotool imagemagick locales-all
+  fonts-tlwg-garuda-ttf fonts-lohit-deva xdotool imagemagick locales-all mount
 )
 for group in "$@"; do
   case $group in

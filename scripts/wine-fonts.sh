@@ -3,10 +3,12 @@
 # tests and screenshots under Wine draw every language without empty boxes:
 # Wine's own Tahoma (Debian's Wine does not read its fonts folder by itself).
 # Other scripts come from faces the toolkit picks by script among those Wine
-# finds through fontconfig: Garuda for Thai, Lohit Devanagari for Hindi, Droid Sans Fallback for
-# CJK. Font links cannot serve: Wine's GDI+ opens no Noto face
-# by name (their full names end in "Regular"), and Wine rewrites the links
-# of Tahoma whenever the locale's code page changes.
+# finds through fontconfig: Garuda for Thai, Lohit Devanagari for Hindi, the
+# Noto Sans CJK faces for Chinese, Japanese and Korean, and DejaVu Sans for
+# what Wine's Tahoma lacks (Vietnamese). Font links cannot serve: Wine's
+# GDI+ opens no fonts-noto-core face by name (their full names end in
+# "Regular"), and Wine rewrites the links of Tahoma whenever the locale's
+# code page changes.
 #
 # usage: scripts/wine-fonts.sh <wine64>     (quick when already done)
 set -euo pipefail

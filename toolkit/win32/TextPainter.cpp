@@ -192,8 +192,10 @@ std::wstring TextPainter::ResolveFace(const std::string& face, const std::wstrin
   const Script script = ScriptOf(text);
   const bool cjk = script == kHan || script == kHangul;
   const auto key = std::make_tuple(face, static_cast<int>(script), cjk ? language : std::string());
+  // A script's face serves its later texts unless one holds a character the
+  // face lacks (Vietnamese among Latin texts): that text looks further.
   const auto found = faces_.find(key);
-  if (found != faces_.end()) return found->second;
+  if (found != faces_.end() && Uncovered(found->second, text).empty()) return found->second;
   const std::wstring wide = platform::Utf8ToWide(face);
   std::vector<std::wstring> candidates;
   if (cjk) candidates = LanguageFaces(language);
@@ -202,13 +204,17 @@ std::wstring TextPainter::ResolveFace(const std::string& face, const std::wstrin
     candidates.insert(candidates.end(), list.begin(), list.end());
   // The first face that exists and covers the text; else the first that
   // exists, so that at least the text's other characters draw.
-  std::wstring existing;
+  std::wstring chosen;
   for (const std::wstring& candidate : candidates) {
     if (!FamilyExists(candidate)) continue;
-    if (Uncovered(candidate, text).empty()) return faces_[key] = candidate;
-    if (existing.empty()) existing = candidate;
+    if (Uncovered(candidate, text).empty()) {
+      chosen = candidate;
+      break;
+    }
+    if (chosen.empty()) chosen = candidate;
   }
-  return faces_[key] = existing.empty() ? GenericFace() : existing;
+  if (chosen.empty()) chosen = GenericFace();
+  return found != faces_.end() ? chosen : faces_[key] = chosen;
 }
 
 const TextPainter::Font& TextPainter::FontFor(const FontSpec& spec, const std::wstring& text,
