@@ -16,6 +16,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "integration/TestPki.h"
 
@@ -58,6 +59,34 @@ inline bool Accepts(int port) {
   return connected;
 }
 
+// A program run as the test's child until this goes, then stopped with
+// SIGTERM and reaped. The program is looked up on PATH.
+class ChildProgram {
+ public:
+  ChildProgram() = default;
+  ~ChildProgram() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  ChildProgram(const ChildProgram&) = delete;
+  ChildProgram& operator=(const ChildProgram&) = delete;
+
+  void Start(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
 // nginx serving the folder `www` on an HTTP and an HTTPS (HTTP/2) port;
 // `http` is added to the http block, `server` to both server blocks.
 class Nginx {
@@ -78,19 +107,10 @@ class Nginx {
         << "  server { listen 127.0.0.1:" << httpsPort_ << " ssl http2; root " << dir << "/www;\n"
         << "    ssl_certificate " << tls.cert.string() << "; ssl_certificate_key " << tls.key.string()
         << ";\n" << server << " }\n}\n";
-    pid_ = fork();
-    if (pid_ == 0) {
-      execl("/usr/sbin/nginx", "nginx", "-e", (dir + "/error.log").c_str(), "-p", dir.c_str(), "-c",
-            (dir + "/nginx.conf").c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    nginx_.Start({"/usr/sbin/nginx", "-e", dir + "/error.log", "-p", dir, "-c", dir + "/nginx.conf"});
     for (int i = 0; i < 250 && !(Accepts(httpPort_) && Accepts(httpsPort_)); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-  }
-  ~Nginx() {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
   }
   std::string Http(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(httpPort_) + path;
@@ -101,7 +121,7 @@ class Nginx {
 
  private:
   int httpPort_, httpsPort_;
-  pid_t pid_ = -1;
+  ChildProgram nginx_;
 };
 
 }  // namespace nginx_test

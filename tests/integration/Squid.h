@@ -35,20 +35,10 @@ class Squid {
         << "shutdown_lifetime 0 seconds\npinger_enable off\nstrip_query_terms off\n"
         << "auth_param ntlm program /usr/lib/squid/ntlm_fake_auth -S\nauth_param ntlm children 4\n"
         << "acl users proxy_auth_regex ^installer\nhttp_access deny !users\nhttp_access allow users\n";
-    pid_ = fork();
-    if (pid_ == 0) {
-      execlp("squid", "squid", "-N", "-f", (dir + "/squid.conf").c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    squid_.Start({"squid", "-N", "-f", dir + "/squid.conf"});
     for (int attempt = 0; attempt < 200 && !nginx_test::Accepts(port_); ++attempt)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(nginx_test::Accepts(port_)) << "squid did not start (is it installed?)";
-  }
-  ~Squid() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
   }
   Squid(const Squid&) = delete;
   Squid& operator=(const Squid&) = delete;
@@ -81,5 +71,5 @@ class Squid {
  private:
   std::filesystem::path folder_;
   int port_;
-  pid_t pid_ = -1;
+  nginx_test::ChildProgram squid_;
 };

@@ -28,18 +28,8 @@ class Tinyproxy {
                           << "Allow 127.0.0.1\nLogLevel Info\nLogFile \"" << log_.string() << "\"\n"
                           << (user.empty() ? "" : "BasicAuth " + user + " " + password + "\n");
     credentials_ = user.empty() ? "" : user + ":" + password + "@";
-    pid_ = fork();
-    if (pid_ == 0) {
-      execlp("tinyproxy", "tinyproxy", "-d", "-c", config.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    tinyproxy_.Start({"tinyproxy", "-d", "-c", config.string()});
     EXPECT_TRUE(WaitForPort()) << "tinyproxy did not start (is it installed?)";
-  }
-  ~Tinyproxy() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
   }
   Tinyproxy(const Tinyproxy&) = delete;
   Tinyproxy& operator=(const Tinyproxy&) = delete;
@@ -72,5 +62,5 @@ class Tinyproxy {
   std::filesystem::path log_;
   int port_;
   std::string credentials_;
-  pid_t pid_ = -1;
+  nginx_test::ChildProgram tinyproxy_;
 };
