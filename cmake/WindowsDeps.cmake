@@ -36,6 +36,12 @@ endif()
 # its own, and the linker drops the sections nothing refers to.
 add_compile_options(-ffunction-sections -fdata-sections)
 add_link_options(-Wl,--gc-sections)
+# On i686 GNU ld keeps every unwind record and, with it, its function:
+# scripts/link-pe-gc.sh lets the collection drop the unused ones.
+if(SETUP_WIN_TRIPLE MATCHES "^i686")
+  set(CMAKE_C_LINKER_LAUNCHER ${CMAKE_SOURCE_DIR}/scripts/link-pe-gc.sh)
+  set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_SOURCE_DIR}/scripts/link-pe-gc.sh)
+endif()
 
 # easylogging++ is shipped as source by Debian (libeasyloggingpp-dev); copy
 # it out of /usr/include so that the cross compiler never sees glibc headers.
