@@ -2,7 +2,8 @@
 #   - the skin archive ${SKIN_ZIP} as resource type "ZIPRES", integer id 138
 #     (found by FindResourceW(NULL, MAKEINTRESOURCEW(138), L"ZIPRES"));
 #   - the window icon ${SETUP_ICON}, id 143 (by default src/platform/win32/Setup.ico,
-#     made from the skin's logo: convert skin/skin/logo.png -define icon:auto-resize=64,48,32,16);
+#     made from the skin's logo: convert skin/skin/logo.png -define icon:auto-resize=64,48,32,16;
+#     its four pictures are stored as PNG, optipng'd, a third of the bitmaps' size);
 #   - a VERSIONINFO resource (file and product version from PROJECT_VERSION,
 #     ProductName, ProductVersion, LegalCopyright, FileDescription, ...);
 #   - an application manifest (requestedExecutionLevel requireAdministrator
