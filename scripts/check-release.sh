@@ -32,4 +32,8 @@ if ((${#found[@]})); then
   printf '    %s\n' "${found[@]}" >&2
   exit 1
 fi
-echo "$(basename "$exe") holds no test switch, no layout report and no test signing root"
+if ((layout_report)); then
+  echo "$(basename "$exe") holds no test switch and no test signing root (a layout report may be in it)"
+else
+  echo "$(basename "$exe") holds no test switch, no layout report and no test signing root"
+fi
