@@ -115,7 +115,7 @@ click() {
   xdotool mousemove --sync "$x" "$y" click 1
 }
 wait_log() {  # log text seconds
-  wait_for "$3" grep -q "$2" "$1"
+  wait_for "$3" grep -qs "$2" "$1"
 }
 # start_run NAME PACKAGE: serves the package, starts Setup.exe (its output in
 # $log) and waits for its window ($main).
