@@ -3,19 +3,25 @@
 # the test switches of the files beside it holds their names as UTF-16 texts
 # ("ov_downloader.cfg": TestEnv, AutoRun, CrashTest, CaBundle, TlsVerify,
 # ServiceHost, AnalyticsHost; the SDK's "test.wk": TestEnv), and one that
-# trusts a test signing root holds it as hexadecimal DER. Names everything it finds.
+# trusts a test signing root holds it as hexadecimal DER, and one whose windows
+# write where their controls are holds the name of that report
+# ("setup-layout.txt", UTF-16). Names everything it finds.
 #
-# usage: scripts/check-release.sh <program.exe> [test root .der...]
+# usage: scripts/check-release.sh [--layout-report] <program.exe> [test root .der...]
+#   --layout-report: the release is for a test bed whose script clicks its
+#   controls (scripts/make-installer.sh --layout-report): the report may be in it.
 set -euo pipefail
-exe=${1:?usage: $0 <program.exe> [test root .der...]}
+layout_report=0
+[ "${1:-}" = --layout-report ] && { layout_report=1; shift; }
+exe=${1:?usage: $0 [--layout-report] <program.exe> [test root .der...]}
 shift
 [ -f "$exe" ] || { echo "check-release: $exe does not exist" >&2; exit 1; }
 found=()
+holds_utf16() { LC_ALL=C grep -qaP "$(printf '%s' "$1" | sed 's/./&\\x00/g')" "$exe"; }
 for name in TestEnv AutoRun CrashTest CaBundle TlsVerify ServiceHost AnalyticsHost; do
-  if LC_ALL=C grep -qaP "$(printf '%s' "$name" | sed 's/./&\\x00/g')" "$exe"; then
-    found+=("the test switch $name")
-  fi
+  if holds_utf16 "$name"; then found+=("the test switch $name"); fi
 done
+if ((!layout_report)) && holds_utf16 setup-layout.txt; then found+=("the layout report"); fi
 for root in "$@"; do
   if LC_ALL=C grep -qa "$(od -An -tx1 -v -N32 "$root" | tr -d ' \n')" "$exe"; then
     found+=("the test signing root $root")
@@ -26,4 +32,8 @@ if ((${#found[@]})); then
   printf '    %s\n' "${found[@]}" >&2
   exit 1
 fi
-echo "$(basename "$exe") holds no test switch and no test signing root"
+if ((layout_report)); then
+  echo "$(basename "$exe") holds no test switch and no test signing root (a layout report may be in it)"
+else
+  echo "$(basename "$exe") holds no test switch, no layout report and no test signing root"
+fi

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole job on Windows, as shipped: a release Setup.exe (no test
-# switches, no test PKI; scripts/make-installer.sh --x86_64 --for-tests builds it into
+# switches, no test PKI; scripts/make-installer.sh --x86_64 --for-tests
+# --layout-report builds it into
 # build/installer-e2e from a publisher's folder whose hosts are the loopback
 # peers) under wine64 on a virtual X screen installs the signed stand-in (a
 # PE program) from them, driven with xdotool by a user who has only the
@@ -15,6 +16,11 @@
 # stop of the settings page and of its panel with its focus mark
 # (e2e-focus-*.png), the settings panel, the running page mid-download, the
 # product's window, the signature box and the failure page.
+# The mouse clicks each control at the centre of the rectangle where the
+# windows report it ("setup-layout.txt", written by this build only, see
+# toolkit/win32/LayoutReport.h), and each step waits for what it should bring
+# about (a focus that moved, a control or a window that shows, a log line),
+# never for a fixed time.
 #
 # The publisher is the win64 build's throwaway test publisher: it signed the
 # stand-in package, signs Setup.exe and is the one pinned. Its root is no
@@ -49,10 +55,6 @@ say() { echo "[e2e-windows] $*"; }
 # shellcheck source=loopback-services.sh
 . "$root/scripts/loopback-services.sh"
 
-# Points in the 650-pixel-wide window, as the Linux demo's scripted user
-# reports them for the same layouts ("setup-ui: click <control> at x,y").
-declare -A at=([license_checkbox]="32,330" [install_btn]="325,232" [btn_yes]="200,150")
-
 say "building the release installer"
 # A release names its hosts at build time: a port of its own keeps this run
 # apart from any other on the machine.
@@ -60,7 +62,7 @@ SERVICES_PORT=$(loopback_free_port)
 loopback_timestamps "$dir/timestamps" || fail "the time-stamp server did not start"
 loopback_publisher "$dir/publisher" "$win64/test-pki"
 release=$root/build/installer-e2e
-"$root/scripts/make-installer.sh" --x86_64 --for-tests "$dir/publisher" "$release" >"$dir/make-installer.log" 2>&1 ||
+"$root/scripts/make-installer.sh" --x86_64 --for-tests --layout-report "$dir/publisher" "$release" >"$dir/make-installer.log" 2>&1 ||
   { tail -30 "$dir/make-installer.log" >&2; fail "the release installer was not built (see $dir/make-installer.log)"; }
 
 loopback_start "$dir/services" "$linux/bin/refservices" 150k || fail "the loopback peers did not start"
@@ -74,36 +76,52 @@ printf '[Settings]\nTestEnv=1\nAutoRun=1\nCrashTest=1\nTlsVerify=0\nCaBundle=Z:\
   >"$dir/setup/ov_downloader.cfg"
 printf '[Configs]\nTestEnv=1\n' >"$dir/setup/test.wk"
 
+# wait_for SECONDS COMMAND...: polls the command until it succeeds, for at
+# most that long.
+wait_for() {
+  local tries=$(( $1 * 10 )); shift
+  until "$@"; do
+    (( --tries > 0 )) || return 1
+    sleep 0.1
+  done
+}
+# The windows' report of their controls: "<window> <control> <left> <top>
+# <width> <height>[ focused][ <n>%]", one line each, for the windows that show.
+layout=$dir/setup/setup-layout.txt
+shows() { awk -v name="$1" '$2 == name { found = 1 } END { exit !found }' "$layout" 2>/dev/null; }
+# under_way CONTROL: the progress bar shows more than 0 %.
+under_way() { awk -v name="$1" '$2 == name && $NF ~ /^[0-9]+%$/ && $NF + 0 > 0 { found = 1 } END { exit !found }' "$layout" 2>/dev/null; }
+focused() { awk '$7 == "focused" { print $2 }' "$layout" 2>/dev/null; }
+focus_on() { [ "$(focused)" = "$1" ]; }
+focus_left() { [ "$(focused)" != "$1" ]; }
 # The visible windows of Setup.exe, newest last.
 setup_windows() { xdotool search --onlyvisible --classname setup.exe 2>/dev/null || true; }
-# Waits until `count` windows of Setup.exe are up; prints the newest.
-wait_windows() {
-  local count=$1 ids
-  for _ in $(seq 120); do
-    ids=$(setup_windows)
-    [ "$(echo "$ids" | grep -c .)" -ge "$count" ] && { echo "$ids" | tail -1; return 0; }
-    sleep 0.5
-  done
-  return 1
-}
+windows_up() { [ "$(setup_windows | grep -c .)" -ge "$1" ]; }
+# wait_windows COUNT: waits until that many windows of Setup.exe are up;
+# prints the newest.
+wait_windows() { wait_for 60 windows_up "$1" && setup_windows | tail -1; }
+height_is() { eval "$(xdotool getwindowgeometry --shell "$1")"; [ "$HEIGHT" = "$2" ]; }
+# The windows report a drawing once it is done: what the report names is on
+# the screen.
 shoot() {  # window file
   eval "$(xdotool getwindowgeometry --shell "$1")"
-  sleep 1
   import -window root -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage "$out/e2e-$2.png"
 }
-click() {  # window control
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  local point=${at[$2]}
-  xdotool mousemove $((X + ${point%,*})) $((Y + ${point#*,})) sleep 0.2 click 1
+# click CONTROL: at the centre of the control, once a window shows it.
+click() {
+  wait_for 30 shows "$1" || fail "no window shows $1 (see $layout)"
+  local x y
+  read -r x y < <(awk -v name="$1" '$2 == name { print $3 + int($5 / 2), $4 + int($6 / 2); exit }' "$layout")
+  xdotool mousemove --sync "$x" "$y" click 1
 }
 wait_log() {  # log text seconds
-  for _ in $(seq $(( $3 * 2 ))); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.5; done
-  return 1
+  wait_for "$3" grep -qs "$2" "$1"
 }
 # start_run NAME PACKAGE: serves the package, starts Setup.exe (its output in
 # $log) and waits for its window ($main).
 start_run() {
   loopback_serve "$2"
+  rm -f "$layout"
   log=$dir/setup-$1.log
   (cd "$dir/setup" && LANG=en_US.UTF-8 STANDIN_SECONDS=2 STANDIN_PRODUCT_SECONDS=5 exec "$wine" "$dir/setup/Setup.exe") >"$log" 2>&1 &
   setup_pid=$!
@@ -117,50 +135,55 @@ start_run good "$good"
 # them: minimize, close, Install, the licence box, its two links and
 # Customize; with the panel open, then the language, the folder and Browse.
 # Each is photographed with its focus mark.
-keys() { xdotool key --delay 150 "$@"; sleep 0.5; }
+keys() { xdotool key --delay 150 "$@"; }
+# tab: one Tab, then waits until the focus has moved.
+tab() {
+  local from; from=$(focused)
+  keys Tab
+  wait_for 10 focus_left "$from" || fail "Tab did not move the focus from ${from:-nothing} (see $layout)"
+}
 # focus_shots NAME COUNT: the focus now and after each of COUNT-1 Tabs.
 focus_shots() {
   shoot "$main" "focus-$1-1"
-  for n in $(seq 2 "$2"); do keys Tab; shoot "$main" "focus-$1-$n"; done
+  for n in $(seq 2 "$2"); do tab; shoot "$main" "focus-$1-$n"; done
 }
-sleep 1
+# The page takes keys once it is drawn with Install focused.
+wait_for 30 focus_on install_btn || fail "the settings page did not show with Install focused (see $layout)"
 keys Escape
 box=$(wait_windows 2) || fail "Escape asked no close question"
+wait_for 10 shows btn_no || fail "the close question shows no No (see $layout)"
 shoot "$box" close-confirmation
 keys Escape   # the box's No
-for _ in $(seq 20); do [ "$(setup_windows | grep -c .)" = 1 ] && break; sleep 0.5; done
-[ "$(setup_windows | grep -c .)" = 1 ] || fail "Escape did not answer the close question"
+wait_for 10 eval '! windows_up 2' || fail "Escape did not answer the close question"
+wait_for 10 eval '! shows btn_no' || fail "the close question still shows (see $layout)"
 focus_shots settings 7
-keys Tab Tab Tab Tab Tab Return   # from close round to Install, on to Customize: the panel opens
-eval "$(xdotool getwindowgeometry --shell "$main")"
-[ "$HEIGHT" = 560 ] || fail "Enter on Customize did not open the window to 560 pixels (${HEIGHT})"
+keys Tab Tab Tab Tab Tab   # from close round to Install, on to Customize
+wait_for 10 focus_on install_setting || fail "five Tabs did not reach Customize (see $layout)"
+keys Return                # the panel opens
+wait_for 10 height_is "$main" 560 || fail "Enter on Customize did not open the window to 560 pixels (${HEIGHT})"
+wait_for 10 shows browser_btn || fail "the panel shows no Browse (see $layout)"
 shoot "$main" settings-panel
-keys Tab
+tab
 focus_shots panel 3   # the language, the folder, Browse (the statistics box, when shown, comes after)
-keys shift+Tab shift+Tab shift+Tab Return   # back to Customize: the panel closes
-eval "$(xdotool getwindowgeometry --shell "$main")"
-[ "$HEIGHT" = 360 ] || fail "Enter on Customize did not close the panel (${HEIGHT})"
-keys shift+Tab shift+Tab shift+Tab space   # the licence box: ticked
-keys shift+Tab Return                      # Install
-sleep 4
+keys shift+Tab shift+Tab shift+Tab   # back to Customize
+wait_for 10 focus_on install_setting || fail "three Shift+Tabs did not come back to Customize (see $layout)"
+keys Return                          # the panel closes
+wait_for 10 height_is "$main" 360 || fail "Enter on Customize did not close the panel (${HEIGHT})"
+keys shift+Tab shift+Tab shift+Tab   # the licence box
+wait_for 10 focus_on license_checkbox || fail "three Shift+Tabs did not reach the licence box (see $layout)"
+keys space shift+Tab Return          # ticked; Install
+wait_for 60 under_way install_progress || fail "Install did not start downloading (see $log)"
 shoot "$main" running
 wait_log "$log" "Install Totally Take" 120 || fail "the install did not finish (see $log)"
-product=""
-for _ in $(seq 60); do
-  product=$(xdotool search --onlyvisible --name "Quenlo PDF Editor" 2>/dev/null | head -1 || true)
-  [ -n "$product" ] && break
-  sleep 0.5
-done
-[ -n "$product" ] || fail "the product did not start by itself (see $log)"
+product=$(timeout 30 xdotool search --sync --onlyvisible --name "Quenlo PDF Editor" 2>/dev/null | head -1) ||
+  fail "the product did not start by itself (see $log)"
 shoot "$product" product
-for _ in $(seq 60); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.5; done
-kill -0 "$setup_pid" 2>/dev/null && fail "Setup.exe still runs after starting the product"
+setup_ended() { ! kill -0 "$setup_pid" 2>/dev/null; }
+wait_for 30 setup_ended || fail "Setup.exe still runs after starting the product"
 # The product closes itself after a few seconds; a running product would
 # stop the next install (message box 3).
-for _ in $(seq 40); do
-  [ -z "$(xdotool search --onlyvisible --name "Quenlo PDF Editor" 2>/dev/null)" ] && break
-  sleep 0.5
-done
+product_gone() { [ -z "$(xdotool search --onlyvisible --name "Quenlo PDF Editor" 2>/dev/null)" ]; }
+wait_for 20 product_gone || fail "the product did not close itself"
 say "installed, started the product, Setup ended"
 # The dropped switches changed nothing: the configuration came over HTTPS from
 # the built-in host (the reference services speak nothing else), and the
@@ -181,16 +204,17 @@ PY
 
 say "run 2: a tampered package"
 start_run tampered "$dir/tampered.exe"
-click "$main" license_checkbox
-click "$main" install_btn
+click license_checkbox
+click install_btn
 box=$(wait_windows 2) || fail "no message box for the tampered package (see $log)"
+wait_for 10 shows btn_yes || fail "the signature box shows no button (see $layout)"
 shoot "$box" signature-box
-click "$box" btn_yes
-sleep 1
+click btn_yes
+wait_for 10 shows text_fail_advice || fail "the failure page did not show (see $layout)"
 shoot "$main" failure
-grep -q "DL014" "$log" || fail "no DL014 in $log"
+wait_log "$log" DL014 10 || fail "no DL014 in $log"
 xdotool mousemove 100 100 click 1 key alt+F4
-for _ in $(seq 60); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.5; done
+wait_for 30 setup_ended || true
 kill "$setup_pid" 2>/dev/null || true
 "$wineserver" -w 2>/dev/null || true
 say "the tampered package was refused with DL014; pictures in $out/e2e-*.png"

@@ -4,13 +4,15 @@
 # README.md describes each file). It is a release: no test switches, the
 # folder's publisher pin, signed with the folder's key and time-stamp server.
 #
-# usage: scripts/make-installer.sh [--x86_64] [--for-tests] FOLDER [BUILDDIR]
+# usage: scripts/make-installer.sh [--x86_64] [--for-tests] [--layout-report] FOLDER [BUILDDIR]
 #   BUILDDIR: build/installer, or build/installer-x86_64 with --x86_64, which
 #   builds the same release for x86_64 (it runs under wine64, where 32-bit
 #   programs cannot; scripts/e2e-windows.sh runs one).
 #   --for-tests: the release is for a test bed, so the check lets its hosts be
 #   this machine's and its GA4 measurement id the test one, which it refuses
 #   for a release users get.
+#   --layout-report: the windows write where their controls are, for a script
+#   that clicks them (scripts/e2e-windows.sh); the release check lets it pass.
 #
 # The folder is checked first (build/linux/bin/publishercheck, built when
 # missing): every problem is reported by file and line and nothing is built.
@@ -23,16 +25,17 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 triple=i686-w64-mingw32 default_build=installer
-check_options=()
+check_options=() build_options=()
 while [[ "${1:-}" == --* ]]; do
   case $1 in
     --x86_64) triple=x86_64-w64-mingw32 default_build=installer-x86_64 ;;
     --for-tests) check_options+=(--for-tests) ;;
+    --layout-report) build_options+=(-DSETUP_LAYOUT_REPORT=ON) ;;
     *) echo "make-installer: unknown option $1" >&2; exit 2 ;;
   esac
   shift
 done
-folder=${1:?usage: $0 [--x86_64] [--for-tests] FOLDER [BUILDDIR]}
+folder=${1:?usage: $0 [--x86_64] [--for-tests] [--layout-report] FOLDER [BUILDDIR]}
 builddir=${2:-$root/build/$default_build}
 [ -d "$folder" ] || { echo "make-installer: no folder $folder" >&2; exit 2; }
 folder=$(cd "$folder" && pwd)
@@ -74,7 +77,7 @@ log "checking $folder"
 
 # KEY=value lines of a settings file as CMake settings.
 settings() { grep -vE '^[[:space:]]*(#|$)' "$1" | sed -E 's/^[[:space:]]*([A-Z0-9_]+)[[:space:]]*=[[:space:]]*/-D\1=/; s/[[:space:]]*$//'; }
-args=("-DSETUP_SKIN_DIR=$staged"
+args=("${build_options[@]}" "-DSETUP_SKIN_DIR=$staged"
       "-DSETUP_SIGNING_KEY=$folder/signing/key.pem" "-DSETUP_SIGNING_CERT=$folder/signing/cert.pem")
 [ -f "$folder/setup.ico" ] && args+=("-DSETUP_ICON=$folder/setup.ico")
 mapfile -t -O ${#args[@]} args < <(settings "$folder/hosts.txt"; settings "$folder/publisher.txt")

@@ -15,7 +15,7 @@
 #     installer's own check accepts (a changed copy it refuses), time-stamped
 #     by a stand-in time-stamp server on loopback;
 #  4. the release check (scripts/check-release.sh) passes that Setup.exe and
-#     refuses it with any one of the test switch names in it.
+#     refuses it with any one of the test switch names or the layout report in it.
 #
 # usage: scripts/test-installer.sh [BUILDDIR]      (BUILDDIR: build/installer-test)
 set -euo pipefail
@@ -139,7 +139,8 @@ grep -q '^Timestamp Server Signature verification: ok' <<<"$verified" ||
 grep -q ' answered$' "$work/timestamps/queries.log" 2>/dev/null || fail "the time-stamp server was not asked"
 
 # 4. The release check: it passes the release and fails on each test switch
-# name (as a program that honours the switch holds it: UTF-16) put into it.
+# name (as a program that honours the switch holds it: UTF-16) put into it,
+# and on the layout report's, unless told the release is one that reports.
 "$root/scripts/check-release.sh" "$setup" >/dev/null || fail "the release check refuses a release"
 for name in TestEnv AutoRun CrashTest CaBundle TlsVerify ServiceHost AnalyticsHost; do
   cp "$setup" "$work/switch.exe"
@@ -150,6 +151,12 @@ for name in TestEnv AutoRun CrashTest CaBundle TlsVerify ServiceHost AnalyticsHo
     fail "the release check does not name $name: $out"
   fi
 done
+cp "$setup" "$work/report.exe"
+printf 'setup-layout.txt' | iconv -t UTF-16LE >>"$work/report.exe"
+out=$("$root/scripts/check-release.sh" "$work/report.exe" 2>&1) && fail "the release check passes a layout report"
+grep -q 'the layout report$' <<<"$out" || fail "the release check does not name the layout report: $out"
+"$root/scripts/check-release.sh" --layout-report "$work/report.exe" >/dev/null ||
+  fail "the release check refuses the layout report of a release for a test bed"
 
 [ "$failures" -eq 0 ] || { log "$failures failure(s)"; exit 1; }
 log "passed"

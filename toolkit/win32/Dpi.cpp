@@ -42,4 +42,11 @@ Rect DpiScale::ToLayout(const Rect& screen) const {
   return Rect{ToLayout(screen.left), ToLayout(screen.top), ToLayout(screen.right), ToLayout(screen.bottom)};
 }
 
+RECT ScreenRect(HWND hwnd, const DpiScale& scale, const Rect& layout) {
+  const Rect screen = scale.ToScreen(layout);
+  POINT origin{0, 0};
+  if (hwnd) ClientToScreen(hwnd, &origin);
+  return RECT{origin.x + screen.left, origin.y + screen.top, origin.x + screen.right, origin.y + screen.bottom};
+}
+
 }  // namespace toolkit

@@ -4,6 +4,8 @@
 // positions are divided back.
 #pragma once
 
+#include <windows.h>
+
 #include "toolkit/Geometry.h"
 
 namespace toolkit {
@@ -30,5 +32,8 @@ class DpiScale {
  private:
   int dpi_;
 };
+
+// A rectangle of the window's client area, in layout pixels, on the screen.
+RECT ScreenRect(HWND hwnd, const DpiScale& scale, const Rect& layout);
 
 }  // namespace toolkit

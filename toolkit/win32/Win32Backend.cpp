@@ -105,7 +105,7 @@ TextExtent Win32Backend::MeasureText(const std::wstring& text, const FontSpec& f
 }
 
 bool Win32Backend::CreateNativeWindow(SkinWindow& window, const WindowSpec& spec) {
-  auto native = std::make_unique<Win32Window>(window, painter_, text_, scale_, keyboardCues_);
+  auto native = std::make_unique<Win32Window>(window, painter_, text_, scale_, keyboardCues_, layoutReport_);
   if (!native->Create(spec, NativeHandle(spec.owner))) return false;
   windows_[window.handle()] = std::move(native);
   return true;

@@ -16,6 +16,7 @@
 #include "toolkit/WindowBackend.h"
 #include "toolkit/win32/Dpi.h"
 #include "toolkit/win32/Gdiplus.h"
+#include "toolkit/win32/LayoutReport.h"
 #include "toolkit/win32/Painter.h"
 #include "toolkit/win32/TextPainter.h"
 
@@ -76,6 +77,7 @@ class Win32Backend : public WindowBackend {
   ITaskbarList3* taskbar_ = nullptr;
   bool taskbarTried_ = false;
   bool keyboardCues_ = false;  // the focus mark shows: the keyboard was used last
+  LayoutReport layoutReport_;  // declared before windows_, which report to it until they go
   std::map<int, std::unique_ptr<Win32Window>> windows_;
 };
 

@@ -118,12 +118,13 @@ std::wstring WindowText(HWND hwnd) {
 }  // namespace
 
 Win32Window::Win32Window(SkinWindow& window, Painter& painter, TextPainter& text, const DpiScale& scale,
-                         bool& keyboardCues)
+                         bool& keyboardCues, LayoutReport& report)
     : window_(window),
       painter_(painter),
       text_(text),
       scale_(scale),
       keyboardCues_(keyboardCues),
+      report_(report),
       dropDown_(text, window.layout(), scale, [this](Control* combo, int index) { window_.ChooseItem(combo, index); }) {}
 
 Win32Window::~Win32Window() {
@@ -202,6 +203,9 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       ApplyRegion();
       if (layered_) UpdateLayered();
       return 0;
+    case WM_WINDOWPOSCHANGED:  // moved, shown, hidden or destroyed; then DefWindowProc sends WM_SIZE
+      report_.Moved(window_, hwnd_, scale_, links_);
+      break;
     case WM_NCHITTEST: return HitTestFrame(lparam);
     case WM_SETCURSOR:
       if (LOWORD(lparam) == HTCLIENT) {
@@ -537,6 +541,7 @@ void Win32Window::Paint() {
     BitBlt(dc, 0, 0, client.right, client.bottom, bufferDc_, 0, 0, SRCCOPY);
   }
   EndPaint(hwnd_, &paint);
+  report_.Update(window_, hwnd_, scale_, links_);
 }
 
 // A layered window shows the premultiplied buffer with its alpha.
@@ -551,6 +556,7 @@ void Win32Window::UpdateLayered() {
   HDC screen = GetDC(nullptr);
   UpdateLayeredWindow(hwnd_, screen, &origin, &size, bufferDc_, &source, 0, &blend, ULW_ALPHA);
   ReleaseDC(nullptr, screen);
+  report_.Update(window_, hwnd_, scale_, links_);
 }
 
 void Win32Window::ApplyRegion() {
@@ -680,13 +686,6 @@ long Win32Window::IdOf(const FocusTarget& target) {
   return nextId_++;
 }
 
-RECT Win32Window::ScreenRect(const Rect& layout) const {
-  const Rect screen = scale_.ToScreen(layout);
-  POINT origin{0, 0};
-  if (hwnd_) ClientToScreen(hwnd_, &origin);
-  return RECT{origin.x + screen.left, origin.y + screen.top, origin.x + screen.right, origin.y + screen.bottom};
-}
-
 // A link is where it was drawn; a combo says whether its list is open.
 AccessibleNode Win32Window::NodeOf(const AccessibleItem& item) {
   AccessibleNode node;
@@ -711,7 +710,7 @@ AccessibleNode Win32Window::NodeOf(const AccessibleItem& item) {
                 : link.box;
     drawn = true;
   }
-  node.location = ScreenRect(box);
+  node.location = ScreenRect(hwnd_, scale_, box);
   return node;
 }
 
@@ -731,7 +730,7 @@ AccessibleNode Win32Window::Self() {
   if (hwnd_ && !IsWindowEnabled(hwnd_)) self.states |= STATE_SYSTEM_UNAVAILABLE;
   RECT client{};
   if (hwnd_) GetClientRect(hwnd_, &client);
-  self.location = ScreenRect(scale_.ToLayout(Rect{client.left, client.top, client.right, client.bottom}));
+  self.location = ScreenRect(hwnd_, scale_, scale_.ToLayout(Rect{client.left, client.top, client.right, client.bottom}));
   return self;
 }
 

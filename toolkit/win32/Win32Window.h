@@ -20,6 +20,7 @@
 #include "toolkit/win32/ComboDropDown.h"
 #include "toolkit/win32/Dpi.h"
 #include "toolkit/win32/Gdiplus.h"
+#include "toolkit/win32/LayoutReport.h"
 #include "toolkit/win32/Painter.h"
 
 namespace toolkit {
@@ -27,8 +28,10 @@ namespace toolkit {
 class Win32Window : private AccessibleSource {
  public:
   // `keyboardCues` is shared by the windows of the program: the focus mark
-  // shows once the keyboard was used, until the next mouse press.
-  Win32Window(SkinWindow& window, Painter& painter, TextPainter& text, const DpiScale& scale, bool& keyboardCues);
+  // shows once the keyboard was used, until the next mouse press; so is
+  // `report`, which a build for tests writes after each drawing.
+  Win32Window(SkinWindow& window, Painter& painter, TextPainter& text, const DpiScale& scale, bool& keyboardCues,
+              LayoutReport& report);
   ~Win32Window();
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
@@ -84,7 +87,6 @@ class Win32Window : private AccessibleSource {
   void SyncAccessibility();
   long IdOf(const FocusTarget& target);
   AccessibleNode NodeOf(const AccessibleItem& item);
-  RECT ScreenRect(const Rect& layout) const;
   std::wstring NameOf(const Control* control);
   bool ShownTarget(long id, FocusTarget* target);
   void DoDefaultActionNow(long id);
@@ -114,6 +116,7 @@ class Win32Window : private AccessibleSource {
 
   PaintState state_;  // hot and pushed; the focus is the model's
   bool& keyboardCues_;
+  LayoutReport& report_;
   bool tracking_ = false;  // TrackMouseEvent asked for WM_MOUSELEAVE
   std::vector<LinkBox> links_;
   TextHover pressedLink_;
