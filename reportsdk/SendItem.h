@@ -25,7 +25,7 @@ struct SendItem {
   SendKind kind = kSendKindUnknown;
   std::string content;
   // The queue file that holds the item's entry; null when none does.
-  std::shared_ptr<CQueueFile> entryFile;
+  std::shared_ptr<CQueueFile> entryFile{};
   int refusedRounds = 0;
 };
 

@@ -145,6 +145,19 @@ class DownloadEngine : public ::testing::Test {
       EXPECT_EQ(written.compare(from, to - from, expected, from, to - from), 0) << from << "-" << to;
     }
   }
+  // Waits until the task file holds bytes of every slice, as the engine
+  // saves it at each tenth of the file.
+  void waitForBytesOfEverySlice() {
+    for (int i = 0; i < 600; ++i) {
+      std::ifstream in(target_ + ".xml");
+      const std::string text((std::istreambuf_iterator<char>(in)), {});
+      if (text.find("<DownloadedPos>") != std::string::npos &&
+          text.find("<DownloadedPos>0</DownloadedPos>") == std::string::npos)
+        return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    FAIL() << "no bytes of every slice saved in 30 s";
+  }
   // Runs the attempt on another thread; moves the clock on by a minute as
   // soon as `when` holds, so the stall rule fires without waiting.
   template <class Condition>
@@ -179,7 +192,7 @@ int CountPrefix(const std::vector<std::string>& requests, const std::string& pre
 TEST_F(DownloadEngine, DownloadsByteIdenticalAndResumesWithoutRequests) {
   const int64_t size = 10 * 1048576 + 12345;
   const std::string url = services_->Url(generated(size));
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
   // Slices plus one probe of the first byte: the length is measured once.
   EXPECT_EQ(CountPrefix(Requests(*services_), "GET " + generated(size) + " bytes=0-0"), 1);
@@ -190,7 +203,7 @@ TEST_F(DownloadEngine, DownloadsByteIdenticalAndResumesWithoutRequests) {
   CDownLoadImpl::SetProgressCallback([&](int64_t done, int64_t total) {
     progress = {done, total};
   });
-  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(download(url), DownloadOk);
   EXPECT_TRUE(Requests(*services_).empty());
   EXPECT_EQ(progress, (std::vector<int64_t>{size, size}));
 }
@@ -202,7 +215,7 @@ TEST_F(DownloadEngine, IdleWorkersTakeTheRestOfRunningSlices) {
   const int64_t size = 6 * 1048576;
   CSingleUserLog::GetInstance().SetSliceNum(2);
   const std::string url = services_->Url(generated(size, "rate=3000000"));
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
   int insideSlices = 0;
   for (const std::string& request : Requests(*services_))
@@ -211,7 +224,7 @@ TEST_F(DownloadEngine, IdleWorkersTakeTheRestOfRunningSlices) {
                     request.find(" bytes=3145728-") == std::string::npos;
   EXPECT_GE(insideSlices, 2);
   services_->ClearRequests();
-  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(download(url), DownloadOk);
   EXPECT_TRUE(Requests(*services_).empty());
 }
 
@@ -219,7 +232,7 @@ TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
   const int64_t size = 4 * 1048576;
   CSingleUserLog::GetInstance().SetSliceNum(4);
   const std::string url = services_->Url(generated(size));
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   // Forget the second half of slice 2 and all of slice 4, and spoil those bytes.
   std::ifstream in(target_ + ".xml");
   std::string text((std::istreambuf_iterator<char>(in)), {});
@@ -238,7 +251,7 @@ TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
     file.write(zeros.data(), zeros.size());
   }
   services_->ClearRequests();
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   // The ranges asked, joined, are exactly the forgotten ones.
   ByteRanges ranges;
   const std::regex range("^GET " + generated(size) + R"( bytes=(\d+)-(\d+)$)");
@@ -254,7 +267,7 @@ TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
 
 TEST_F(DownloadEngine, RedirectSwitchesTheAddressOfTheSlices) {
   const int64_t size = 2 * 1048576;
-  ASSERT_EQ(download(services_->Url("/redirect/3" + generated(size))), 1);
+  ASSERT_EQ(download(services_->Url("/redirect/3" + generated(size))), DownloadOk);
   std::ifstream in(target_ + ".xml");
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_NE(text.find("<RemotePath>" + services_->Url(generated(size)) + "</RemotePath>"), std::string::npos);
@@ -263,19 +276,19 @@ TEST_F(DownloadEngine, RedirectSwitchesTheAddressOfTheSlices) {
 }
 
 TEST_F(DownloadEngine, ProbeFailuresEndWithTheirCodes) {
-  EXPECT_EQ(download(services_->Url(generated(1048576, "status=503"))), 6);
-  EXPECT_EQ(download(services_->Url("/loop/0")), 13);
+  EXPECT_EQ(download(services_->Url(generated(1048576, "status=503"))), GetLengthFailed);
+  EXPECT_EQ(download(services_->Url("/loop/0")), TooManyRedirects);
   EXPECT_TRUE(sawEvent("Other/Download/error:47/error:47/error:47/error:47/error:47/error:47/"
                        "error:47/error:47/error:47/error:47"));
   EXPECT_FALSE(std::filesystem::exists(target_ + ".xml"));
 }
 
 TEST_F(DownloadEngine, SmallMainDownloadFailsButSmallBannerSucceeds) {
-  EXPECT_EQ(download(services_->Url(generated(512000)), false), 1);
+  EXPECT_EQ(download(services_->Url(generated(512000)), false), DownloadOk);
   EXPECT_EQ(FileMd5(target_), sourceMd5(512000));
   std::filesystem::remove(target_);
   std::filesystem::remove(target_ + ".xml");
-  EXPECT_EQ(download(services_->Url(generated(512000)), true), 15);
+  EXPECT_EQ(download(services_->Url(generated(512000)), true), FileTooSmall);
 }
 
 // Faults that every request meets end the attempt: answers that fail at
@@ -305,7 +318,7 @@ TEST_F(DownloadEngine, TransientFaultsSucceedByteIdentical) {
   for (const std::string faults : {"drop=150000", "rate=4000000", "cfray=1a2b-FRA,cfcache=HIT"}) {
     std::filesystem::remove(target_);
     std::filesystem::remove(target_ + ".xml");
-    EXPECT_EQ(download(services_->Url(generated(size, faults))), 1) << faults;
+    EXPECT_EQ(download(services_->Url(generated(size, faults))), DownloadOk) << faults;
     EXPECT_EQ(FileMd5(target_), sourceMd5(size)) << faults;
   }
 }
@@ -328,7 +341,7 @@ TEST_F(DownloadEngine, CdnAddressEndsAtTheThirteenthFailureWithFourSlices) {
   CSingleUserLog::GetInstance().SetSliceNum(4);
   const std::string path = generated(2 * 1048576, "skip=1,total=5");
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(download(CdnUrl(*services_, path)), 11);
+  EXPECT_EQ(download(CdnUrl(*services_, path)), CdnRequestFailed);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   int failures = CountPrefix(Requests(*services_), "GET");
   EXPECT_GE(failures, 13);
@@ -344,11 +357,11 @@ TEST_F(DownloadEngine, NetworkLossStopsThenPauses) {
   const std::string url = services_->Url(generated(4 * 1048576, "rate=2000000"));
   std::atomic<int> result{-1};
   std::thread attempt([&] { result = download(url); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  waitForBytesOfEverySlice();
   const auto lost = std::chrono::steady_clock::now();
   g_networkAlive = false;
   attempt.join();
-  EXPECT_EQ(result, 9);
+  EXPECT_EQ(result, NetworkDown);
   EXPECT_GE(std::chrono::steady_clock::now() - lost, std::chrono::milliseconds(1100));
   // The task file holds what arrived before the loss.
   std::ifstream in(target_ + ".xml");
@@ -357,7 +370,7 @@ TEST_F(DownloadEngine, NetworkLossStopsThenPauses) {
   EXPECT_EQ(text.find("<DownloadedPos>0</DownloadedPos>"), std::string::npos);
 
   g_networkAlive = true;
-  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(download(url), DownloadOk);
   EXPECT_EQ(FileMd5(target_), sourceMd5(4 * 1048576));
 }
 
@@ -367,7 +380,7 @@ TEST_F(DownloadEngine, ACancelledAttemptEndsSoonAndResumesLater) {
   std::atomic<bool> cancel{false};
   std::atomic<int> result{-1};
   std::thread attempt([&] { result = download(url, true, &cancel); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  waitForBytesOfEverySlice();
   const auto cancelled = std::chrono::steady_clock::now();
   cancel = true;
   attempt.join();
@@ -376,13 +389,13 @@ TEST_F(DownloadEngine, ACancelledAttemptEndsSoonAndResumesLater) {
   std::ifstream in(target_ + ".xml");
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(text.find("<DownloadedPos>0</DownloadedPos>"), std::string::npos);
-  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(download(url), DownloadOk);
   EXPECT_EQ(FileMd5(target_), sourceMd5(2 * 1048576));
 }
 
 TEST_F(DownloadEngine, NoNetworkAtTheStart) {
   g_networkAlive = false;
-  EXPECT_EQ(download(services_->Url(generated(1048576))), 9);
+  EXPECT_EQ(download(services_->Url(generated(1048576))), NetworkDown);
 }
 
 // Part of the ranged requests answered with an error page, a wrong total or
@@ -397,7 +410,7 @@ TEST_F(DownloadEngine, SomeWrongAnswersNeverLeaveWrongBytes) {
       std::filesystem::remove(target_);
       std::filesystem::remove(target_ + ".xml");
       const std::string path = "/dl/" + faults + "/gen/" + std::to_string(size) + "/" + name;
-      EXPECT_EQ(download(services_->Url(path)), 1) << path;
+      EXPECT_EQ(download(services_->Url(path)), DownloadOk) << path;
       EXPECT_EQ(FileMd5(target_), sourceMd5(size)) << path;
     }
   }
@@ -414,19 +427,19 @@ TEST_F(DownloadEngine, ServerIgnoringRangesIsReadInOneStream) {
   CDownLoadImpl::SetProgressCallback([](int64_t done, int64_t) {
     if (done > 0) g_networkAlive = false;
   });
-  EXPECT_EQ(download(url), 9);
+  EXPECT_EQ(download(url), NetworkDown);
   EXPECT_TRUE(sawEvent("Download/OneStream/NoRanges"));
   CDownLoadImpl::SetProgressCallback(nullptr);
   g_networkAlive = true;
   services_->ClearRequests();
-  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(download(url), DownloadOk);
   EXPECT_EQ(CountPrefix(Requests(*services_), "GET"), 1);
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
 
   std::filesystem::remove(target_);
   std::filesystem::remove(target_ + ".xml");
   CSingleUserLog::GetInstance().SetSliceSize(1048576);
-  EXPECT_EQ(download(services_->Url(generated(size, "skip=1,range=lie"))), 1);
+  EXPECT_EQ(download(services_->Url(generated(size, "skip=1,range=lie"))), DownloadOk);
   EXPECT_TRUE(sawEvent("Download/OneStream/RangeIgnored"));
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
 }
@@ -442,11 +455,11 @@ TEST_F(DownloadEngine, RelativeRedirectsResolveAndContentLocationIsNone) {
     const size_t from = text.find("<RemotePath>") + 12;
     return text.substr(from, text.find("</RemotePath>") - from);
   };
-  for (const std::string path : {"/pub/" + resource, "/gen/" + std::to_string(size) + "/was-relative.bin",
+  for (const std::string& path : {"/pub/" + resource, "/gen/" + std::to_string(size) + "/was-relative.bin",
                                  "/dl/cloc=elsewhere.bin/" + resource}) {
     std::filesystem::remove(target_);
     std::filesystem::remove(target_ + ".xml");
-    ASSERT_EQ(download(services_->Url(path)), 1) << path;
+    ASSERT_EQ(download(services_->Url(path)), DownloadOk) << path;
     EXPECT_EQ(FileMd5(target_), sourceMd5(size)) << path;
     EXPECT_EQ(remotePath(), services_->Url(path.rfind("/dl/", 0) == 0 ? path : "/" + resource));
   }
@@ -512,7 +525,7 @@ TEST_F(DownloadEngine, ReplacedFileIsDetectedAndDownloadedAgain) {
   const std::string replacement = RandomBytes(size, 2);
   WriteAll(served, replacement);
   services_->ClearRequests();
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   EXPECT_TRUE(ReadAll(target_) == replacement);
   EXPECT_TRUE(sawEvent("Other/FlowError/DL025"));
   bool askedIfRange = false;
@@ -526,7 +539,7 @@ TEST_F(DownloadEngine, ReplacedFileIsDetectedAndDownloadedAgain) {
     events_.clear();
   }
   services_->ClearRequests();
-  ASSERT_EQ(download(services_->Url(generated(size, "etag=flaky"))), 1);
+  ASSERT_EQ(download(services_->Url(generated(size, "etag=flaky"))), DownloadOk);
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
   int restarts = 0;
   {
@@ -545,7 +558,7 @@ TEST_F(DownloadEngine, ResumedSlicesAskThisRunsRedirectTarget) {
   const int64_t size = 2 * 1048576;
   CSingleUserLog::GetInstance().SetSliceNum(4);
   const std::string url = services_->Url("/redirect/1" + generated(size));
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   std::string text = ReadAll(target_ + ".xml");
   const std::string fresh = services_->Url(generated(size));
   for (size_t at; (at = text.find(fresh)) != std::string::npos;) text.replace(at, fresh.size(), "http://127.0.0.1:9/expired");
@@ -553,7 +566,7 @@ TEST_F(DownloadEngine, ResumedSlicesAskThisRunsRedirectTarget) {
   text.replace(text.find(half), half.size(), "<DownloadedPos>" + std::to_string(size - 4096) + "</DownloadedPos>");
   WriteAll(target_ + ".xml", text);
   services_->ClearRequests();
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   EXPECT_EQ(Requests(*services_).back(), "GET " + generated(size) + " bytes=" + std::to_string(size - 4096) + "-" +
                                              std::to_string(size));
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
@@ -565,18 +578,18 @@ TEST_F(DownloadEngine, ResumedSlicesAskThisRunsRedirectTarget) {
 TEST_F(DownloadEngine, TargetThatLostItsBytesStartsOver) {
   const int64_t size = 2 * 1048576 + 3;
   const std::string url = services_->Url(generated(size));
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   for (const int64_t left : {int64_t{-1}, size / 2}) {
     if (left < 0) std::filesystem::remove(target_);
     else std::filesystem::resize_file(target_, static_cast<uintmax_t>(left));
     services_->ClearRequests();
-    EXPECT_EQ(download(url), 1) << left;
+    EXPECT_EQ(download(url), DownloadOk) << left;
     EXPECT_GT(CountPrefix(Requests(*services_), "GET"), 0) << left;
     EXPECT_EQ(FileMd5(target_), sourceMd5(size)) << left;
   }
   std::filesystem::remove(target_ + ".xml");
   WriteAll(target_, RandomBytes(static_cast<size_t>(size) + 1048576, 3));
-  EXPECT_EQ(download(url), 1);
+  EXPECT_EQ(download(url), DownloadOk);
   EXPECT_EQ(std::filesystem::file_size(target_), static_cast<uintmax_t>(size));
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
 }
@@ -620,7 +633,7 @@ TEST_F(DownloadEngine, RetriesAreBoundedAndCompletionComesBeforeTheCdnRule) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     held = true;
   });
-  EXPECT_EQ(download(CdnUrl(*services_, path)), 1);
+  EXPECT_EQ(download(CdnUrl(*services_, path)), DownloadOk);
   EXPECT_EQ(CountPrefix(Requests(*services_), "GET"), 6);  // the probe, four refusals, the slice
   EXPECT_EQ(FileMd5(target_), sourceMd5(1048576));
 }
@@ -630,7 +643,7 @@ TEST_F(DownloadEngine, RetriesAreBoundedAndCompletionComesBeforeTheCdnRule) {
 TEST_F(DownloadEngine, RangesServedWithoutAcceptRangesAreUsed) {
   const int64_t size = 3 * 1048576;
   CSingleUserLog::GetInstance().SetSliceNum(3);
-  ASSERT_EQ(download(services_->Url(generated(size, "accept=none"))), 1);
+  ASSERT_EQ(download(services_->Url(generated(size, "accept=none"))), DownloadOk);
   int insideTheFile = 0;
   for (const std::string& request : Requests(*services_))
     insideTheFile += request.find(" bytes=") != std::string::npos && request.find(" bytes=0-") == std::string::npos;
@@ -649,7 +662,7 @@ TEST_F(DownloadEngine, ProgressCountsWhileSlicesBecomeOneStream) {
   CDownLoadImpl::SetProgressCallback([&](int64_t done, int64_t) {
     if (!sawEvent("Download/OneStream/RangeIgnored")) beforeSwitch.push_back(done);
   });
-  ASSERT_EQ(download(services_->Url(generated(size, "skip=1,range=lie,rate=1000000"))), 1);
+  ASSERT_EQ(download(services_->Url(generated(size, "skip=1,range=lie,rate=1000000"))), DownloadOk);
   EXPECT_TRUE(sawEvent("Download/OneStream/RangeIgnored"));
   std::sort(beforeSwitch.begin(), beforeSwitch.end());
   beforeSwitch.erase(std::unique(beforeSwitch.begin(), beforeSwitch.end()), beforeSwitch.end());

@@ -144,11 +144,11 @@ TEST_F(DownloadNginx, ErrorAnswersAndIgnoredRangesNeverLeaveWrongBytes) {
       std::filesystem::remove(target_.string() + ".xml");
       const std::string path = location + "package.exe";
       int result = 0;
-      for (int attempt = 0; attempt < 4 && result != 1; ++attempt) {
+      for (int attempt = 0; attempt < 4 && result != DownloadOk; ++attempt) {
         result = download(tls ? nginx_->Https(path) : nginx_->Http(path));
-        EXPECT_TRUE(result == 1 || result == LengthShort) << path << " tls " << tls << ": " << result;
+        EXPECT_TRUE(result == DownloadOk || result == LengthShort) << path << " tls " << tls << ": " << result;
       }
-      EXPECT_EQ(result, 1) << path << " tls " << tls;
+      EXPECT_EQ(result, DownloadOk) << path << " tls " << tls;
       EXPECT_TRUE(written() == content_) << path << " tls " << tls;
     }
   }
@@ -170,6 +170,6 @@ TEST_F(DownloadNginx, PythonServerWithoutRangesServesOneStream) {
   const int result = download("http://127.0.0.1:" + std::to_string(port) + "/package.exe");
   kill(server, SIGTERM);
   waitpid(server, nullptr, 0);
-  EXPECT_EQ(result, 1);
+  EXPECT_EQ(result, DownloadOk);
   EXPECT_TRUE(written() == content_);
 }

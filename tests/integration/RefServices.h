@@ -17,9 +17,9 @@
 
 class RefServices {
  public:
-  struct Options {
-    std::filesystem::path answers, files, data;
-    std::filesystem::path cert, key;  // both set: HTTPS
+  struct Options {  // what is left out is not served
+    std::filesystem::path answers{}, files{}, data{};
+    std::filesystem::path cert{}, key{};  // both set: HTTPS
   };
 
   explicit RefServices(const Options& options) : https_(!options.cert.empty()) {

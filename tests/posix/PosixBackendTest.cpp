@@ -197,7 +197,9 @@ TEST(PosixSystem, ModulePathEnvironmentAndWow64) {
   EXPECT_FALSE(found);
 
   EXPECT_EQ(sizeof(void*) == 4 && false, RealSystem().IsWow64());  // 64-bit build here
-  if (sizeof(void*) == 8) EXPECT_FALSE(FuntionImpl::IsWow64());
+  if (sizeof(void*) == 8) {
+    EXPECT_FALSE(FuntionImpl::IsWow64());
+  }
 }
 
 TEST(PosixSystem, ClocksWithMilliseconds) {
@@ -239,8 +241,9 @@ TEST(PosixSystem, OsVersionIsTheDistributionName) {
   EXPECT_FALSE(os.linuxName.empty());
   const std::string release = ReadText("/etc/os-release");
   std::smatch match;
-  if (std::regex_search(release, match, std::regex("(^|\\n)PRETTY_NAME=\"?([^\"\\n]*)\"?")))
+  if (std::regex_search(release, match, std::regex("(^|\\n)PRETTY_NAME=\"?([^\"\\n]*)\"?"))) {
     EXPECT_EQ(match[2].str(), os.linuxName);
+  }
   float number = 42;
   if (!FuntionImpl::IsWindows11()) {
     EXPECT_EQ(os.linuxName, FuntionImpl::GetOSVersionName(&number));
@@ -344,11 +347,15 @@ TEST(PosixDrives, SystemVolumeGuidIsAUuid) {
   const std::wstring guid = FuntionImpl::GetSystemVolumeGuid();
   const std::string text = platform::WideToUtf8(guid);
   const std::regex uuid("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
-  if (!text.empty()) EXPECT_TRUE(std::regex_match(text, uuid)) << text;
+  if (!text.empty()) {
+    EXPECT_TRUE(std::regex_match(text, uuid)) << text;
+  }
   EXPECT_EQ(text, platform::posix::RootFilesystemUuid());
   // Some answer exists whenever udev's links or a machine id do.
   std::string machineId = ReadText("/etc/machine-id");
-  if (fs::exists("/dev/disk/by-uuid") || machineId.size() >= 32) EXPECT_FALSE(text.empty());
+  if (fs::exists("/dev/disk/by-uuid") || machineId.size() >= 32) {
+    EXPECT_FALSE(text.empty());
+  }
   // The same answer every time.
   EXPECT_EQ(guid, RealSystem().SystemVolumeGuid());
 }
@@ -474,7 +481,9 @@ TEST(PosixResources, OwnVersionRecord) {
   EXPECT_FALSE(description.empty());
   // The installer itself carries the same record.
   const std::wstring setup = W(std::string(SETUP_BIN_DIR) + "/Setup");
-  if (platform::FileExists(setup)) EXPECT_EQ(SETUP_VERSION_TEXT, FuntionImpl::GetFileVersion(setup));
+  if (platform::FileExists(setup)) {
+    EXPECT_EQ(SETUP_VERSION_TEXT, FuntionImpl::GetFileVersion(setup));
+  }
 }
 
 TEST(PosixResources, FilesWithoutARecord) {

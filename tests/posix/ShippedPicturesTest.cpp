@@ -72,7 +72,9 @@ TEST_F(ShippedPicturesTest, EveryPictureDecodesAndEverySourceLiesWithinIt) {
   for (const Picture& picture : shipped_skin::LayoutPictures()) {
     PictureView view;
     ASSERT_TRUE(cache_.Resolve(picture, &view)) << picture.file;
-    if (picture.hasSource) EXPECT_EQ(view.source, picture.source) << picture.file << " is cut by its image's edge";
+    if (picture.hasSource) {
+      EXPECT_EQ(view.source, picture.source) << picture.file << " is cut by its image's edge";
+    }
     EXPECT_LE(view.corner.left + view.corner.right, view.source.Width()) << picture.file;
     EXPECT_LE(view.corner.top + view.corner.bottom, view.source.Height()) << picture.file;
   }
@@ -99,8 +101,11 @@ TEST_F(ShippedPicturesTest, PicturesWithoutCornersAreDrawnAtTheirControlsSize) {
 TEST_F(ShippedPicturesTest, PicturesTheCodeSwapsInMatchTheOnesTheyReplace) {
   // The carousel composes its pictures at 650 by 300.
   for (int i = 1; i <= 5; ++i) EXPECT_EQ(SizeOf("skin/anima/" + std::to_string(i) + ".png"), "650x300") << i;
-  for (const std::string& name : shipped_skin::CodePictures())
-    if (name.rfind("skin/gif/", 0) == 0) EXPECT_EQ(SizeOf(name), SizeOf("skin/gif/bg00.png")) << name;
+  for (const std::string& name : shipped_skin::CodePictures()) {
+    if (name.rfind("skin/gif/", 0) == 0) {
+      EXPECT_EQ(SizeOf(name), SizeOf("skin/gif/bg00.png")) << name;
+    }
+  }
   EXPECT_EQ(SizeOf("skin/backgroud_complete.png"), SizeOf("skin/backgroud.png"));
   EXPECT_EQ(SizeOf("skin/message_exclamation.png"), SizeOf("skin/message_help.png"));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "download/CDownloadTaskManager.h"
+#include "download/CDownloader.h"
 #include "download/DownloadEvents.h"
 #include "analytics/SingleUserLog.h"
 #include "TempFolder.h"
@@ -41,7 +42,7 @@ class TaskManagerTest : public ::testing::Test {
   std::vector<Range> plan(int64_t length) {
     CSingleUserLog::GetInstance().SetCachedValue(url_, length);
     CDownloadTaskManager manager(url_, target_, taskFile_);
-    EXPECT_EQ(manager.generateDownloadTask(false, "", 0), 1);
+    EXPECT_EQ(manager.generateDownloadTask(false, "", 0), DownloadOk);
     std::vector<Range> ranges;
     for (const auto& task : manager.tasks()) ranges.push_back({task->StartPos, task->EndPos});
     return ranges;
@@ -51,7 +52,7 @@ class TaskManagerTest : public ::testing::Test {
   void savePlan(int64_t length) {
     CSingleUserLog::GetInstance().SetCachedValue(url_, length);
     CDownloadTaskManager manager(url_, target_, taskFile_);
-    ASSERT_EQ(manager.generateDownloadTask(false, "", 0), 1);
+    ASSERT_EQ(manager.generateDownloadTask(false, "", 0), DownloadOk);
     manager.saveTaskToFile();
     std::ofstream(target_, std::ios::app).close();
     std::filesystem::resize_file(target_, static_cast<uintmax_t>(length));
@@ -108,7 +109,7 @@ TEST_F(TaskManagerTest, ServerControlledSizesAreBounded) {
 
   CSingleUserLog::GetInstance().SetCachedValue(url_, 9000000000000000000);
   CDownloadTaskManager manager(url_, target_, taskFile_);
-  EXPECT_EQ(manager.generateDownloadTask(false, "", 0), 6);
+  EXPECT_EQ(manager.generateDownloadTask(false, "", 0), GetLengthFailed);
   EXPECT_TRUE(manager.tasks().empty());
 }
 
@@ -119,7 +120,7 @@ TEST_F(TaskManagerTest, FailedProbeKeepsTheProgress) {
   std::ofstream(target_) << "partial";
   const std::string saved = taskFileText();
   CDownloadTaskManager manager(url_ + "?moved", target_, taskFile_);
-  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 6);
+  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), GetLengthFailed);
   EXPECT_TRUE(flowErrors_.empty());
   EXPECT_TRUE(manager.tasks().empty());
   EXPECT_EQ(taskFileText(), saved);
@@ -168,7 +169,7 @@ TEST_F(TaskManagerTest, ResumeKeepsProgressAndRestartsRequestCount) {
                   {"<RequestTimes>0</RequestTimes>", "<RequestTimes>7</RequestTimes>"},
                   {"<DownloadTime>0</DownloadTime>", "<DownloadTime>1234</DownloadTime>"}});
   CDownloadTaskManager manager(url_, target_, taskFile_);
-  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
   ASSERT_EQ(manager.tasks().size(), 2u);
   EXPECT_EQ(manager.DownloadTime, 1234);
   EXPECT_EQ(manager.tasks()[0]->RequestTimes, 0);
@@ -181,7 +182,7 @@ TEST_F(TaskManagerTest, SliceMissingItsLastByteIsNotComplete) {
   savePlanEdited({{"<DownloadedPos>0</DownloadedPos>", "<DownloadedPos>4194303</DownloadedPos>"},
                   {"<TaskStatus>0</TaskStatus>", "<TaskStatus>1</TaskStatus>"}});
   CDownloadTaskManager manager(url_, target_, taskFile_);
-  ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  ASSERT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
   EXPECT_EQ(manager.todoTasks().size(), 2u);
   EXPECT_EQ(manager.tasks()[0]->remainingBytes(), 1);
 }
@@ -194,7 +195,7 @@ TEST_F(TaskManagerTest, ChangedLengthIsRejectedWithDl025) {
   CDownloadTaskManager manager(url_, target_, taskFile_);
   std::ofstream(target_) << "partial";
   ASSERT_TRUE(manager.taskFileExists());
-  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
   EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL025"});
   EXPECT_FALSE(std::filesystem::exists(target_));
   EXPECT_EQ(manager.ContentLength, 10485761);
@@ -212,7 +213,7 @@ TEST_F(TaskManagerTest, WrongLayoutIsRejectedWithDl026) {
     flowErrors_.clear();
     savePlanEdited({damage});
     CDownloadTaskManager manager(url_, target_, taskFile_);
-    EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+    EXPECT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
     EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL026"}) << damage.second;
   }
 }
@@ -221,7 +222,7 @@ TEST_F(TaskManagerTest, OtherSliceSizeStartsOver) {
   savePlan(10485760);
   CSingleUserLog::GetInstance().SetSliceSize(1048576);
   CDownloadTaskManager manager(url_, target_, taskFile_);
-  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  EXPECT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
   EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL026"});
   EXPECT_EQ(manager.tasks().size(), 10u);
 }
@@ -233,7 +234,7 @@ TEST_F(TaskManagerTest, UnreadableFilesStartOver) {
     savePlanEdited({});
     std::ofstream(taskFile_, std::ios::binary) << text;
     CDownloadTaskManager manager(url_, target_, taskFile_);
-    EXPECT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+    EXPECT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
     EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL025"});
     EXPECT_EQ(manager.tasks().size(), 2u);
   }
@@ -244,7 +245,7 @@ TEST_F(TaskManagerTest, UnreadableFilesStartOver) {
 TEST_F(TaskManagerTest, SplitSlicesKeepThePlannedLayoutInTheTaskFile) {
   CSingleUserLog::GetInstance().SetCachedValue(url_, 10485760);
   CDownloadTaskManager manager(url_, target_, taskFile_);
-  ASSERT_EQ(manager.generateDownloadTask(false, "", 0), 1);
+  ASSERT_EQ(manager.generateDownloadTask(false, "", 0), DownloadOk);
   std::ofstream(target_).close();
   std::filesystem::resize_file(target_, 10485760);
   CTask* slice = manager.getOneTaskTodo();
@@ -264,7 +265,7 @@ TEST_F(TaskManagerTest, SplitSlicesKeepThePlannedLayoutInTheTaskFile) {
   auto reload = [&] {
     manager.saveTaskToFile();
     CDownloadTaskManager loaded(url_, target_, taskFile_);
-    EXPECT_EQ(loaded.loadDownloadTask(false, "", 0), 1);
+    EXPECT_EQ(loaded.loadDownloadTask(false, "", 0), DownloadOk);
     return std::make_pair(loaded.tasks()[0]->DownloadedPos.load(), loaded.doneTasks().size());
   };
   EXPECT_EQ(reload(), std::make_pair(int64_t{1048576}, size_t{0}));
@@ -315,7 +316,7 @@ TEST_F(TaskManagerTest, HostileTaskFilesStartOver) {
     savePlan(10485760);
     std::ofstream(taskFile_, std::ios::binary) << text;
     CDownloadTaskManager manager(url_, target_, taskFile_);
-    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1) << what;
+    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk) << what;
     ASSERT_EQ(flowErrors_.size(), 1u) << what;
     EXPECT_TRUE(flowErrors_[0] == "DL025" || flowErrors_[0] == "DL026") << what << " " << flowErrors_[0];
     ASSERT_EQ(manager.tasks().size(), 2u) << what;
@@ -337,7 +338,7 @@ TEST_F(TaskManagerTest, TargetWithoutTheClaimedBytesStartsOver) {
     if (size < 0) std::filesystem::remove(target_);
     else std::filesystem::resize_file(target_, static_cast<uintmax_t>(size));
     CDownloadTaskManager manager(url_, target_, taskFile_);
-    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
     const bool kept = size == 4194304;
     EXPECT_EQ(flowErrors_, kept ? std::vector<std::string>{} : std::vector<std::string>{"DL026"}) << size;
     EXPECT_EQ(manager.doneTasks().size(), kept ? 1u : 0u) << size;
@@ -352,7 +353,7 @@ TEST_F(TaskManagerTest, ResumedTasksTakeThisRunsAddressAndTheFilesValidator) {
     savePlanEdited({{".bin</RemotePath>", ".bin?old</RemotePath>"},
                     {"<DownloadTime>0</DownloadTime>", "<DownloadTime>0</DownloadTime><Validator>" + validator + "</Validator>"}});
     CDownloadTaskManager manager(url_, target_, taskFile_);
-    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+    ASSERT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
     const std::string kept = validator.size() < 20 && validator.find('\t') == std::string::npos ? validator : "";
     EXPECT_EQ(manager.Validator, kept);
     for (const auto& task : manager.tasks()) {
@@ -373,7 +374,7 @@ TEST_F(TaskManagerTest, SaveFlushesTheTargetBeforeClaimingItsBytes) {
   savePlan(10485760);
   const std::string before = taskFileText();
   CDownloadTaskManager manager(url_, target_, taskFile_);
-  ASSERT_EQ(manager.loadDownloadTask(false, "", 0), 1);
+  ASSERT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
   CTask& first = *manager.tasks()[0];
   first.DownloadedPos = 1000;
   manager.saveTaskToFile([&first] {

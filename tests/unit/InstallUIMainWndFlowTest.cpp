@@ -210,7 +210,9 @@ TEST_F(InstallFlowTest, EachFailureShowsItsBoxAndTheFailurePage) {
     bed_.PumpAll();
     const std::string name = std::to_string(c.message) + "/" + std::to_string(c.code);
     EXPECT_EQ(log.Count(" ShowMsgBox: "), c.box == kNoBox ? 0 : 1) << name;
-    if (c.box != kNoBox) EXPECT_TRUE(log.Has(" ShowMsgBox: " + std::to_string(c.box))) << name;
+    if (c.box != kNoBox) {
+      EXPECT_TRUE(log.Has(" ShowMsgBox: " + std::to_string(c.box))) << name;
+    }
     EXPECT_TRUE(OnFailurePage(*window)) << name;
     EXPECT_FALSE(Visible(*window, "finish_label")) << name;
     ASSERT_FALSE(bed_.backend.Announcements().empty());

@@ -13,7 +13,6 @@
 
 #include "RecordingReport.h"
 #include "WindowTestBed.h"
-#include "toolkit/SteadyClock.h"
 #include "window/InstallUIMainWnd.h"
 
 class MainWindowTest : public ::testing::Test {
@@ -32,9 +31,9 @@ class MainWindowTest : public ::testing::Test {
     context.className = className;
     context.archive = &archive;
     context.analytics = &analytics_;
-    context.clock = realTime_ ? static_cast<const toolkit::Clock*>(&steadyClock_) : &bed_.clock;
+    context.clock = &bed_.clock;
     context.configHosts = CConfigure::Hosts{"127.0.0.1:9", {"127.0.0.1:9"}};
-    auto window = std::make_unique<InstallUIMainWnd>(realTime_ ? realLoop_ : bed_.loop, context);
+    auto window = std::make_unique<InstallUIMainWnd>(bed_.loop, context);
     EXPECT_TRUE(window->CreateMainWindow());
     EXPECT_TRUE(window->WaitForAllThreadExit(30000));
     return window;
@@ -70,8 +69,4 @@ class MainWindowTest : public ::testing::Test {
   CSingleUserLog analytics_{&report_};
   InstallUIMainWnd::Context context_;
   std::atomic<int> workerStarts_{0};
-  // Windows opened while this is set run on a loop of the steady clock.
-  bool realTime_ = false;
-  toolkit::SteadyClock steadyClock_;
-  toolkit::MessageLoop realLoop_{bed_.backend, steadyClock_};
 };

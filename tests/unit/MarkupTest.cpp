@@ -89,8 +89,9 @@ TEST(MarkupTest, TruncatedAndCorruptedMarkupNeverBreaksTheParser) {
     const std::wstring prefix = valid.substr(0, length);
     const auto result = ParseMarkup(prefix);
     EXPECT_LE(result.PlainText().size(), prefix.size());
-    if (length == valid.size() || valid[length] == L'{')
+    if (length == valid.size() || valid[length] == L'{') {
       EXPECT_EQ(full.compare(0, result.PlainText().size(), result.PlainText()), 0) << length;
+    }
   }
   std::mt19937 random(7);
   const std::wstring alphabet = L"{}/fcaunp #0F1 x";

@@ -88,10 +88,12 @@ TEST_F(ResourceArchiveTest, TruncatedOrDamagedArchivesNeverCrash) {
     damaged[at] = static_cast<char>(damaged[at] ^ 0x5A);
     // The CRC check keeps damaged data from being handed out as content.
     if (archive.Open(damaged.data(), damaged.size())) {
-      if (archive.ReadMember(L"configure/configure.xml", &content))
+      if (archive.ReadMember(L"configure/configure.xml", &content)) {
         EXPECT_EQ(content, layout_) << "damage at " << at;
-      if (archive.ReadMember(L"skin/stored/back.png", &content))
+      }
+      if (archive.ReadMember(L"skin/stored/back.png", &content)) {
         EXPECT_EQ(content, std::string(5000, 'x')) << "damage at " << at;
+      }
     }
   }
 }

@@ -206,7 +206,9 @@ TEST_F(SdkQueueFile, EveryCutKeepsTheEntriesCompleteBeforeIt) {
       }
       for (const std::string& guid : waiting) {
         if (!waitingAfter.count(guid)) continue;  // delivered by this change: either is right
-        if (complete(guid)) EXPECT_TRUE(found.count(guid)) << guid << " lost at " << at << " of " << after.size();
+        if (complete(guid)) {
+          EXPECT_TRUE(found.count(guid)) << guid << " lost at " << at << " of " << after.size();
+        }
       }
       if (at % 37 == 0) {
         ASSERT_TRUE(reader.Add("2::1700000009999::Cut::Repair", "repair content"));

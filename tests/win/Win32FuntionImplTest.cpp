@@ -14,7 +14,9 @@ TEST(Win32FuntionImpl, UiLanguageNameComesFromTheTable) {
   EXPECT_EQ(name, FuntionImpl::LanguageNameOf(id));
   EXPECT_NE(name.find('_'), std::string::npos) << name;
   // Wine's default prefix runs in English (United States) unless LANG says otherwise.
-  if (id == 0x0409) EXPECT_EQ(name, "English_United States");
+  if (id == 0x0409) {
+    EXPECT_EQ(name, "English_United States");
+  }
   EXPECT_EQ(FuntionImpl::LanguageNameOf(0x0C0A), "Spanish_Spain (International sort)");
   EXPECT_EQ(FuntionImpl::LanguageNameOf(0x0C1B), "0x0c1b_0x0c1b");
 }

@@ -124,7 +124,9 @@ TEST(Win32OsVersion, ReportsVersionNumbersAndBuild) {
   EXPECT_EQ(info.platformId, 2u);             // VER_PLATFORM_WIN32_NT
   EXPECT_EQ(info.processorArchitecture, 9u);  // PROCESSOR_ARCHITECTURE_AMD64 (x86_64 test program)
   EXPECT_EQ(info.currentBuild, ExpectedCurrentBuild());
-  if (!info.currentBuild.empty()) EXPECT_GT(_wtoi(info.currentBuild.c_str()), 0);
+  if (!info.currentBuild.empty()) {
+    EXPECT_GT(_wtoi(info.currentBuild.c_str()), 0);
+  }
 }
 
 }  // namespace

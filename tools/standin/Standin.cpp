@@ -80,7 +80,7 @@ std::vector<std::wstring> Tokens(const std::wstring& line) {
 bool TakeValue(const std::wstring& token, const std::wstring& name, std::wstring* value) {
   if (token.size() < name.size()) return false;
   for (size_t i = 0; i < name.size(); ++i)
-    if (std::towupper(token[i]) != name[i]) return false;
+    if (static_cast<wchar_t>(std::towupper(token[i])) != name[i]) return false;
   *value = token.substr(name.size());
   return true;
 }
