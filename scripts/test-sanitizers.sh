@@ -36,9 +36,13 @@ build() {
   cmake --build "$dir" -j "$jobs" ${1:+--target "$@"}
 }
 
+# The crash test writes through a null pointer on purpose for the program's
+# own crash handler, which the sanitizers stop first.
+asan_skipped='^CrashUploadITest\.CrashTestReportArrivesAtTheLogCollectionService$'
+
 run_asan() {
   build build/asan address,undefined
-  (cd build/asan && ctest --output-on-failure -j "$jobs")
+  (cd build/asan && ctest --output-on-failure -j "$jobs" -E "$asan_skipped")
 }
 
 run_tsan() {
