@@ -36,9 +36,12 @@ build() {
   cmake --build "$dir" -j "$jobs" ${1:+--target "$@"}
 }
 
-# The crash test writes through a null pointer on purpose for the program's
-# own crash handler, which the sanitizers stop first.
-asan_skipped='^CrashUploadITest\.CrashTestReportArrivesAtTheLogCollectionService$'
+# Left out: the crash test writes through a null pointer on purpose for the
+# program's own crash handler, which the sanitizers stop first; the kill test
+# kills its children 30-400 ms after their start, before an instrumented
+# child has queued anything.
+asan_skipped='^(CrashUploadITest\.CrashTestReportArrivesAtTheLogCollectionService'
+asan_skipped+='|SdkSendRestLogs\.NothingAcceptedBeforeAKillIsLost)$'
 
 run_asan() {
   build build/asan address,undefined
