@@ -281,12 +281,14 @@ class PosixSystem : public ISystem {
 
 }  // namespace
 
+// Never destroyed: the reporting SDK's sender thread is never joined and
+// may still ask for the program's path while the exit handlers run.
 ISystem& RealSystem() {
-  static PosixSystem system;
+  static PosixSystem* system = new PosixSystem();
   // Keeps the version record referenced even under --gc-sections.
   static const char* volatile record = setup_version_record;
   (void)record;
-  return system;
+  return *system;
 }
 
 }  // namespace platform
