@@ -15,6 +15,7 @@ demo: linux
 	scripts/demo.sh
 
 test: linux win64
+	scripts/include-cycles.py
 	$(MAKE) win32 PIN=$$(scripts/test-signing.sh pin build/win32/test-pki)
 	$(MAKE) test-linux
 	$(MAKE) test-win

@@ -25,6 +25,6 @@ endif()
 # crashprobe.exe crashes on purpose under the installer's crash handling
 # (tests/win/Win32CrashTest.cpp).
 add_executable(crashprobe ${CMAKE_SOURCE_DIR}/tests/win/probe/CrashProbe.cpp)
-target_link_libraries(crashprobe PRIVATE ${SETUP_SDK_LIB} setupcore)
+target_link_libraries(crashprobe PRIVATE setupcore)
 target_link_options(crashprobe PRIVATE -municode)
 add_dependencies(setup_tests crashprobe)

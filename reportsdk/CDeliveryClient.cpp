@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "SdkLog.h"
-#include "download/CLibcurlTool.h"
-#include "startup/LocalSettings.h"
+#include "net/HttpTransport.h"
+#include "settings/LocalSettings.h"
 
 // The deployment's hosts; a publisher's build sets its own (hosts.txt).
 #ifndef SETUP_COLLECTOR_HOST
@@ -36,6 +36,11 @@ int ResultOf(int status, int success) {
   return refused ? kDeliveryRefused : kDeliveryFailed;
 }
 
+// libcurl calls it at least once a second: a stopping sender ends its request.
+int CancelCallback(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(cancel)->load() ? 1 : 0;
+}
+
 long LimitedMs(long seconds, int limitMs) {
   const long configured = seconds * 1000;
   return limitMs > 0 && limitMs < configured ? limitMs : configured;
@@ -57,8 +62,9 @@ DeliveryConfig DeliveryConfig::BuiltIn() {
   return config;
 }
 
-CDeliveryClient::CDeliveryClient(DeliveryConfig config, std::wstring installerDir, bool testEnv)
-    : config_(std::move(config)), installerDir_(std::move(installerDir)), testEnv_(testEnv) {}
+CDeliveryClient::CDeliveryClient(DeliveryConfig config, std::wstring installerDir, bool testEnv,
+                                 const std::atomic<bool>* cancel)
+    : config_(std::move(config)), installerDir_(std::move(installerDir)), testEnv_(testEnv), cancel_(cancel) {}
 
 int CDeliveryClient::Attempt(const SendItem& item, int limitMs) const {
   switch (item.kind) {
@@ -106,10 +112,14 @@ int CDeliveryClient::PostDataError(const std::string& url, const std::string& bo
   curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, LimitedMs(config_.totalTimeoutSeconds, limitMs));
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectAnswer);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer);
-  // "proxy.txt" overrides the system's proxy for the analytics alone. This
-  // thread may run during the exit handlers, so it keeps out of the
-  // installer's log.
-  CURLcode result = CLibcurlTool::ApplyTransport(handle, url, Proxy(), CLibcurlTool::TransportLog::kQuiet);
+  if (cancel_) {
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, CancelCallback);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, cancel_);
+  }
+  // "proxy.txt" overrides the system's proxy for the analytics alone. The
+  // SDK keeps its own log, not the installer's.
+  CURLcode result = HttpTransport::Apply(handle, url, Proxy(), HttpTransport::Log::kQuiet);
   if (result == CURLE_OK) result = curl_easy_perform(handle);
   long status = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);

@@ -7,6 +7,8 @@
 // installer names another.
 #pragma once
 
+#include <atomic>
+
 #include <string>
 
 #include "SendItem.h"
@@ -27,7 +29,9 @@ struct DeliveryConfig {
 class CDeliveryClient {
  public:
   // `installerDir` holds "proxy.txt"; `testEnv` picks the test collector.
-  CDeliveryClient(DeliveryConfig config, std::wstring installerDir, bool testEnv);
+  // A request in flight ends within a second once *cancel turns true (null: never).
+  CDeliveryClient(DeliveryConfig config, std::wstring installerDir, bool testEnv,
+                  const std::atomic<bool>* cancel = nullptr);
 
   const DeliveryConfig& Config() const { return config_; }
   // One attempt; a DeliveryResult: accepted when the endpoint answered
@@ -43,4 +47,5 @@ class CDeliveryClient {
   DeliveryConfig config_;
   std::wstring installerDir_;
   bool testEnv_;
+  const std::atomic<bool>* cancel_;
 };

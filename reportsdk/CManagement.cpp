@@ -9,7 +9,7 @@
 
 #include "IWebLogNew.h"
 #include "SdkLog.h"
-#include "analytics/JsonText.h"
+#include "base/JsonText.h"
 #include "platform/DeviceIdentity.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
@@ -67,11 +67,10 @@ std::string CrossEndIdFromSpFile(const std::wstring& installerDir) {
 
 }  // namespace
 
-// Never destroyed, like the sender thread that logs through it; every log
-// line is flushed when it is written.
+// Constructed before the runtime whose sender reads it, so destroyed after it.
 CManagement& CManagement::Get() {
-  static CManagement* record = new CManagement();
-  return *record;
+  static CManagement record;
+  return record;
 }
 
 CManagement::CManagement()
@@ -93,25 +92,7 @@ void CManagement::OpenLog(int32_t id) {
   wchar_t name[32];
   std::swprintf(name, 32, L"%4d%02d%02d.log", today.year, today.month, today.day);
   const std::wstring path = PrepareDataFolder(id) + platform::kPathSep + L"logs" + platform::kPathSep + name;
-  std::lock_guard<std::mutex> hold(logLock_);
-  log_.reset();
-  // Text mode: a line feed is stored the platform's way (CR LF on Windows).
-  uint32_t error = 0;
-  log_.reset(platform::OpenFile(path, "a", &error));
-  if (log_) logFilePath_ = path;
-}
-
-bool CManagement::IsLogOpen() {
-  std::lock_guard<std::mutex> hold(logLock_);
-  return log_ != nullptr;
-}
-
-int CManagement::WriteLogLine(const std::string& line) {
-  std::lock_guard<std::mutex> hold(logLock_);
-  if (!log_) return -1;
-  std::fwrite(line.data(), 1, line.size(), log_.get());
-  std::fflush(log_.get());
-  return 0;
+  OpenSdkLog(path);
 }
 
 int CManagement::SetExtraCommon(const std::string& json) {

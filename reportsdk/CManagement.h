@@ -6,8 +6,6 @@
 #include <json/json.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <mutex>
 #include <string>
 
@@ -24,9 +22,6 @@ class CManagement {
   // Closes an open log and opens the day's log of the main product id;
   // logging stays off when it cannot be opened.
   void OpenLog(int32_t mainPid);
-  bool IsLogOpen();
-  // Appends one finished line and flushes; -1 when no log is open.
-  int WriteLogLine(const std::string& line);
 
   // Copies the JSON object's members, except the reserved identity names,
   // into the extra common. -1 for a text shorter than 2 bytes, else 0.
@@ -54,15 +49,6 @@ class CManagement {
 
   std::wstring installerDir_;  // with a trailing separator
   bool testEnv_ = false;
-
-  struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-  };
-  std::mutex logLock_;
-  // Opened without following a link (platform::OpenFile): the folder lies
-  // under the user's APPDATA.
-  std::unique_ptr<FILE, FileCloser> log_;
-  std::wstring logFilePath_;
 
   mutable std::mutex sharedLock_;  // extra common and cross-end id
   Json::Value extraCommon_;

@@ -2,7 +2,7 @@
 
 #include "EventRecord.h"
 #include "SdkLog.h"
-#include "analytics/JsonText.h"
+#include "base/JsonText.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -47,12 +47,23 @@ int CSendQueue::QueueSendItem(const std::string& key, const std::string& content
   return DeliverItem(std::move(item), kWaitBudgetMs) ? 0 : -2;
 }
 
-void CSendQueue::Pause() const { std::this_thread::sleep_for(std::chrono::milliseconds(retryPauseMs_)); }
+void CSendQueue::Pause() const {
+  std::unique_lock<std::mutex> hold(pauseLock_);
+  pauseEnd_.wait_for(hold, std::chrono::milliseconds(retryPauseMs_.load()), [this] { return stopping_.load(); });
+}
+
+void CSendQueue::Stop() {
+  {
+    std::lock_guard<std::mutex> hold(pauseLock_);
+    stopping_ = true;
+  }
+  pauseEnd_.notify_all();
+}
 
 // A refusal for good ends the round: asking again changes nothing.
 int CSendQueue::Round(const SendItem& item) {
   int result = kDeliveryFailed;
-  for (int i = 0; i < kAttempts; ++i) {
+  for (int i = 0; i < kAttempts && !stopping_; ++i) {
     result = attempt_(item, 0);
     if (result == kDeliveryAccepted) break;
     Pause();

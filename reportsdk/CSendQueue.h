@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -36,6 +37,11 @@ class CSendQueue {
 
   // Pause after every failed attempt (2000 ms; tests shorten it).
   void SetRetryPause(int milliseconds) { retryPauseMs_ = milliseconds; }
+  // Ends a pause at once, and a round after its current attempt: what was
+  // not delivered stays queued (and in the queue file). For good.
+  void Stop();
+  // True once Stop was called; a delivery in flight watches it.
+  const std::atomic<bool>& Stopping() const { return stopping_; }
 
   // The queue file of the current main product id (set by Init).
   void SetQueueFile(const std::wstring& path);
@@ -71,6 +77,9 @@ class CSendQueue {
 
   Attempt attempt_;
   std::atomic<int> retryPauseMs_{2000};
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex pauseLock_;
+  mutable std::condition_variable pauseEnd_;
   CRepeatHistory history_;
 
   mutable std::mutex lock_;  // the queue lock

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "analytics/JsonText.h"
+#include "base/JsonText.h"
 #include "platform/Platform.h"
 
 namespace EventRecord {

@@ -2,9 +2,10 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <string>
 
-#include "CManagement.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
 
@@ -13,11 +14,49 @@ namespace {
 constexpr size_t kMessageChars = 4095;  // the message buffer of 4096 characters
 constexpr size_t kLineChars = 1023;     // wsprintfW's limit of 1024 with the NUL
 
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+
+struct LogFile {
+  std::mutex lock;
+  std::unique_ptr<FILE, FileCloser> file;
+};
+
+LogFile& Log() {
+  static LogFile log;
+  return log;
+}
+
+// Appends one finished line and flushes; -1 when no log is open.
+int WriteLine(const std::string& line) {
+  LogFile& log = Log();
+  std::lock_guard<std::mutex> hold(log.lock);
+  if (!log.file) return -1;
+  std::fwrite(line.data(), 1, line.size(), log.file.get());
+  std::fflush(log.file.get());
+  return 0;
+}
+
+bool IsOpen() {
+  LogFile& log = Log();
+  std::lock_guard<std::mutex> hold(log.lock);
+  return log.file != nullptr;
+}
+
 }  // namespace
 
+void OpenSdkLog(const std::wstring& path) {
+  LogFile& log = Log();
+  std::lock_guard<std::mutex> hold(log.lock);
+  log.file.reset();
+  // Text mode: a line feed is stored the platform's way (CR LF on Windows).
+  uint32_t error = 0;
+  log.file.reset(platform::OpenFile(path, "a", &error));
+}
+
 int WriteSdkLog(const char* format, ...) {
-  CManagement& settings = CManagement::Get();
-  if (!settings.IsLogOpen()) return -1;
+  if (!IsOpen()) return -1;
   char buffer[16384];
   va_list args;
   va_start(args, format);
@@ -33,5 +72,5 @@ int WriteSdkLog(const char* format, ...) {
                 now.hour, now.minute, now.second, now.millisecond,
                 static_cast<unsigned>(platform::CurrentProcessId()));
   const std::wstring line = (head + message).substr(0, kLineChars - 1) + L"\n";
-  return settings.WriteLogLine(platform::WideToUtf8(line));
+  return WriteLine(platform::WideToUtf8(line));
 }

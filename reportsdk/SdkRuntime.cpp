@@ -2,12 +2,14 @@
 
 #include "CManagement.h"
 
-// Never destroyed: the sender thread is never joined and may still run
-// while the process's exit handlers do.
+// The program's shut-down stops the sender (StopSender) before the log and
+// the objects it reaches end; the destructor stops it at the latest.
 SdkRuntime& SdkRuntime::Get() {
-  static SdkRuntime* runtime = new SdkRuntime();
-  return *runtime;
+  static SdkRuntime runtime;
+  return runtime;
 }
+
+SdkRuntime::~SdkRuntime() { StopSender(); }
 
 SdkRuntime::SdkRuntime()
     : queue_([this](const SendItem& item, int limitMs) { return Attempt(item, limitMs); }), sender_(queue_) {
@@ -16,7 +18,8 @@ SdkRuntime::SdkRuntime()
 
 void SdkRuntime::Configure(const DeliveryConfig& config, const SdkTiming& timing) {
   const CManagement& settings = CManagement::Get();
-  auto client = std::make_shared<const CDeliveryClient>(config, settings.InstallerDir(), settings.IsTestEnv());
+  auto client = std::make_shared<const CDeliveryClient>(config, settings.InstallerDir(), settings.IsTestEnv(),
+                                                        &queue_.Stopping());
   {
     std::lock_guard<std::mutex> hold(clientLock_);
     client_ = std::move(client);

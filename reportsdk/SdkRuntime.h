@@ -1,7 +1,7 @@
 // The process-wide machinery behind WebLog: the send queue with its queue
 // file and repeat history, the delivery client and the sender thread. It is
-// created on first use and lives until the process ends; destroying the
-// WebLog object leaves it running.
+// created on first use; destroying the WebLog object leaves it running. The
+// program stops its sender thread when it shuts down.
 #pragma once
 
 #include <memory>
@@ -26,6 +26,9 @@ class SdkRuntime {
   CSendQueue& Queue() { return queue_; }
   // Starts the sender thread once per process.
   void EnsureSenderRunning() { sender_.EnsureRunning(); }
+  // Ends the sender thread for good (within about a second); undelivered
+  // items stay in the queue and its file for the next run.
+  void StopSender() { sender_.Stop(); }
 
   // Where to deliver and how long to pause; the built-in deployment
   // settings until a caller (a test or tool) replaces them.
@@ -34,6 +37,7 @@ class SdkRuntime {
   int RestPollMs() const { return restPollMs_; }
   int RestLimitMs() const { return restLimitMs_; }
 
+  ~SdkRuntime();
   SdkRuntime(const SdkRuntime&) = delete;
   SdkRuntime& operator=(const SdkRuntime&) = delete;
 

@@ -77,6 +77,7 @@ void WebLog::SendRestLogsAndExit() {
     std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(runtime.RestPollMs())));
   }
   WriteSdkLog("Send rest logs, wait end");
+  runtime.StopSender();
   platform::host::EndProcess(0);
 }
 

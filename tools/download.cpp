@@ -15,7 +15,7 @@
 #include <string>
 
 #include "download/DownLoadImpl.h"
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
   }
   SetUpLog(options.log);
   curl_global_init(CURL_GLOBAL_ALL);
-  CSingleUserLog::GetInstance().SetSliceSize(options.sliceSize);
-  CSingleUserLog::GetInstance().SetSliceNum(options.sliceNum);
+  RunState::Shared().SetSliceSize(options.sliceSize);
+  RunState::Shared().SetSliceNum(options.sliceNum);
   if (!options.quiet) {
     CDownLoadImpl::SetProgressCallback([](int64_t done, int64_t total) {
       std::printf("progress %lld %lld\n", static_cast<long long>(done), static_cast<long long>(total));

@@ -5,11 +5,11 @@
 #include <cstdio>
 
 #include "analytics/AnalyticsChannels.h"
-#include "download/CLibcurlTool.h"
+#include "net/HttpTransport.h"
 #include "system/FuntionImpl.h"
 #include "IWebLogNew.h"
-#include "analytics/JsonText.h"
-#include "startup/LocalSettings.h"
+#include "base/JsonText.h"
+#include "settings/LocalSettings.h"
 #include "platform/DeviceIdentity.h"
 #include "platform/Platform.h"
 #include "platform/SharedFile.h"
@@ -21,49 +21,33 @@ CSingleUserLog& CSingleUserLog::GetInstance() {
 
 // ---- per-run paths ------------------------------------------------------------
 
-// Year to millisecond, 17 digits: two runs in the same second still differ.
-std::wstring FormatRunTimestamp(const platform::LocalTime& t) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.4d%.2d%.2d%.2d%.2d%.2d%.3d", t.year, t.month, t.day,
-                t.hour, t.minute, t.second, t.millisecond);
-  return std::wstring(text, text + std::char_traits<char>::length(text));
-}
-
 void CSingleUserLog::SetupPaths(const std::wstring& logStem) {
   const std::wstring sep(1, platform::kPathSep);
-  runTimestamp_ = FormatRunTimestamp(platform::System().Now());
+  RunState::Paths paths;
+  paths.runTimestamp = FormatRunTimestamp(platform::System().Now());
 
   // Without APPDATA the folder is relative to the current drive; set-up goes on.
-  logFolder_ = platform::AppDataFolder() + sep + L"RIVovaravizu" + sep + L"logs" + sep + logStem;
-  FuntionImpl::CreateDirectories(logFolder_);
-  logFile_ = logFolder_ + sep + logStem + L"_" + runTimestamp_ + L".log";
+  paths.logFolder = platform::AppDataFolder() + sep + L"RIVovaravizu" + sep + L"logs" + sep + logStem;
+  FuntionImpl::CreateDirectories(paths.logFolder);
+  paths.logFile = paths.logFolder + sep + logStem + L"_" + paths.runTimestamp + L".log";
 
   // The drive root of APPDATA ("C:\\", the first three characters, on
   // Windows) stands in until MoveToRoomiestDrive puts the roomiest fixed
   // drive's root in its place.
-  pathNotes_.clear();
-  downloadFolder_ = FuntionImpl::PreparePrivateFolder(
-      FuntionImpl::MoveToRoomiestDrive(FuntionImpl::DriveRootOf(logFolder_) + L"RIVovaravizu" + sep + logStem),
-      &pathNotes_);
+  paths.downloadFolder = FuntionImpl::PreparePrivateFolder(
+      FuntionImpl::MoveToRoomiestDrive(FuntionImpl::DriveRootOf(paths.logFolder) + L"RIVovaravizu" + sep + logStem),
+      &paths.notes);
+  state_.SetPaths(std::move(paths));
 }
 
-std::wstring CSingleUserLog::GetLogFilePath() const { return logFile_; }
-std::wstring CSingleUserLog::GetLogFolder() const { return logFolder_; }
-std::wstring CSingleUserLog::GetDownloadFolder() const { return downloadFolder_; }
-std::wstring CSingleUserLog::GetRunTimestamp() const { return runTimestamp_; }
-
-// ---- content-length cache -------------------------------------------------------
-
-void CSingleUserLog::SetCachedValue(const std::string& key, int64_t value) {
-  if (key.empty() || value == 0) return;
-  std::lock_guard<std::mutex> guard(cacheLock_);
-  lengthCache_[key] = value;
+int CSingleUserLog::ReportEvent(const std::string& category, const std::string& action, const std::string& label,
+                                bool wait) {
+  return AddUserLogEvent(category, action, label, wait);
 }
 
-int64_t CSingleUserLog::GetCachedValue(const std::string& key) const {
-  std::lock_guard<std::mutex> guard(cacheLock_);
-  const auto found = lengthCache_.find(key);
-  return found == lengthCache_.end() ? 0 : found->second;
+int CSingleUserLog::ReportFunnel(const std::string& category, const std::string& action,
+                                 const std::map<std::string, std::string>& members, bool wait) {
+  return AddUserLog_funnelEx(category, action, members, wait);
 }
 
 // ---- analytics front end ----------------------------------------------------------
@@ -101,10 +85,15 @@ const char* const kCoreFuncEvent = "CoreFuncEvent";
 
 }  // namespace
 
-CSingleUserLog::CSingleUserLog() : CSingleUserLog(GetReportObj()) {}
+CSingleUserLog::CSingleUserLog() : CSingleUserLog(GetReportObj(), RunState::Shared()) {}
 
 CSingleUserLog::CSingleUserLog(IWebLogNew* report)
-    : report_(report), installerVersion_(InstallerVersion()), fileNameId_(FileNameIdOfProgram()) {
+    : CSingleUserLog(report, *new RunState) {
+  ownState_.reset(&state_);
+}
+
+CSingleUserLog::CSingleUserLog(IWebLogNew* report, RunState& state)
+    : state_(state), report_(report), installerVersion_(InstallerVersion()), fileNameId_(FileNameIdOfProgram()) {
   osText_ = FuntionImpl::GetOSVersionName(nullptr) + (FuntionImpl::IsWow64() ? " 64bit" : " 32bit");
   const std::string language = FuntionImpl::GetUILanguageName();
   const size_t underscore = language.find('_');
@@ -129,7 +118,8 @@ void CSingleUserLog::InitUserLog(int32_t downloaderId, int32_t siteId, const std
 // ---- galog.json ----
 
 std::wstring CSingleUserLog::GalogPath() const {
-  return logFolder_.empty() ? std::wstring() : logFolder_ + platform::kPathSep + L"galog.json";
+  const std::wstring folder = state_.GetLogFolder();
+  return folder.empty() ? std::wstring() : folder + platform::kPathSep + L"galog.json";
 }
 
 // True on the first run of a local day; without a log folder every run is new.
@@ -165,7 +155,7 @@ void CSingleUserLog::UpdateGalogVersion() {
 // parameter; the SDK keeps the escapes as they are.
 std::string CSingleUserLog::Ga4Parameters(const std::string& category, const std::string& action,
                                           const std::string& label) const {
-  const auto value = [](const std::string& text) { return CLibcurlTool::Escape(text); };
+  const auto value = [](const std::string& text) { return HttpTransport::Escape(text); };
   const std::string dimensions =
       "&ep.cd1=" + value(installerVersion_) + "&ep.cd2=" + value(AnalyticsChannels::ChannelGroup(siteId_)) +
       "&ep.cd3=" + value(AnalyticsChannels::ChannelName(siteId_, startupUrl_)) + "&ep.cd4=" + value(productName_) +

@@ -1,69 +1,37 @@
-// The one process-wide CSingleUserLog: the run state (per-run paths, copies
-// of the download settings, the content-length cache, the background flag)
-// and, on top of it, the analytics front end.
+// The one process-wide CSingleUserLog: the analytics front end, holding the
+// process's run state.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include <json/json.h>
 
+#include "runstate/EventSink.h"
+#include "runstate/RunState.h"
+
 class IWebLogNew;
 
-namespace platform {
-struct LocalTime;
-}
-
-// "%.4d%.2d%.2d%.2d%.2d%.2d%.3d" of the time: the run timestamp's form, also
-// used by the upload archives.
-std::wstring FormatRunTimestamp(const platform::LocalTime& time);
-
-class CSingleUserLog {
+class CSingleUserLog : public EventSink {
  public:
   // The one instance, constructed on first use.
   static CSingleUserLog& GetInstance();
 
-  // ---- per-run paths ----
-  // Fills the run timestamp, log folder, log file and download folder from the
-  // log stem and creates both folders. Runs once, on the main thread. The
-  // download folder is made of folders only this program may change
-  // (FuntionImpl::PreparePrivateFolder); empty when none could be made.
+  // The run state it holds: the process's for the process's instance, its
+  // own for a separate one.
+  RunState& State() { return state_; }
+  const RunState& State() const { return state_; }
+  // Fills the run timestamp, log folder, log file and download folder of
+  // the run state from the log stem and creates both folders. Runs once, on
+  // the main thread. The download folder is made of folders only this
+  // program may change (FuntionImpl::PreparePrivateFolder); empty when none
+  // could be made.
   void SetupPaths(const std::wstring& logStem);
-  std::wstring GetLogFilePath() const;
-  std::wstring GetLogFolder() const;
-  std::wstring GetDownloadFolder() const;
-  std::wstring GetRunTimestamp() const;
-  // The log lines of the set-up (a download folder not used as it was found),
-  // for the log once it is configured.
-  std::vector<std::string> GetPathNotes() const { return pathNotes_; }
-
-  // ---- copies of the download settings ----
-  void SetDownloaderConfig(int32_t v) { downloaderConfig_ = v; }
-  int32_t GetDownloaderConfig() const { return downloaderConfig_; }
-  void SetSliceNum(int32_t v) { sliceNum_ = v; }
-  int32_t GetSliceNum() const { return sliceNum_; }
-  void SetSliceSize(int32_t v) { sliceSize_ = v; }
-  int32_t GetSliceSize() const { return sliceSize_; }
-  void SetAdditionalTime(int32_t v) { additionalTime_ = v; }
-  int32_t GetAdditionalTime() const { return additionalTime_; }
-  void SetBackRunning(int32_t v) { backRunning_ = v; }
-  int32_t GetBackRunning() const { return backRunning_; }
-  void SetConnectTimeout(int32_t v) { connectTimeout_ = v; }
-  int32_t GetConnectTimeout() const { return connectTimeout_; }
-  void SetTransferTimeout(int32_t v) { transferTimeout_ = v; }
-  int32_t GetTransferTimeout() const { return transferTimeout_; }
-
-  // ---- content-length cache (URL text in UTF-8 -> length) ----
-  void SetCachedValue(const std::string& key, int64_t value);
-  int64_t GetCachedValue(const std::string& key) const;
-
-  // ---- background mode: set once, never cleared ----
-  void SetBackgroundMode() { backgroundMode_ = true; }
-  bool IsBackgroundMode() const { return backgroundMode_; }
 
   // ---- analytics front end ----
   // Results: 0 accepted by the SDK; -99 analytics off (AutoRun); -1 no
@@ -97,6 +65,12 @@ class CSingleUserLog {
   int AddUserLog_funnelPair(const std::string& category, const std::string& action,
                             const std::string& key, const std::string& value, bool wait = false,
                             bool kitOverride = false);
+  // The event sink of the layers below: AddUserLogEvent and
+  // AddUserLog_funnelEx.
+  int ReportEvent(const std::string& category, const std::string& action, const std::string& label,
+                  bool wait) override;
+  int ReportFunnel(const std::string& category, const std::string& action,
+                   const std::map<std::string, std::string>& members, bool wait) override;
   // Sends tools_lang (a language code) and product_version to the SDK's
   // extra common fields.
   void UpdateExtraCommon(const std::string& languageCode, const std::string& productVersion);
@@ -132,6 +106,7 @@ class CSingleUserLog {
 
  private:
   CSingleUserLog();
+  CSingleUserLog(IWebLogNew* report, RunState& state);
 
   int SendGa4Event(const std::string& category, const std::string& action,
                    const std::string& label, bool wait);
@@ -147,17 +122,8 @@ class CSingleUserLog {
   bool IsNewDay();
   void UpdateGalogVersion();
 
-  // Written once on the main thread before any worker exists.
-  std::wstring runTimestamp_, logFolder_, logFile_, downloadFolder_;
-  std::vector<std::string> pathNotes_;
-
-  std::atomic<int32_t> downloaderConfig_{0}, sliceNum_{0}, sliceSize_{0},
-      additionalTime_{0}, backRunning_{0}, connectTimeout_{3}, transferTimeout_{20};
-
-  mutable std::mutex cacheLock_;
-  std::map<std::string, int64_t> lengthCache_;
-
-  std::atomic<bool> backgroundMode_{false};
+  std::unique_ptr<RunState> ownState_;  // a separate instance's
+  RunState& state_;
 
   // ---- analytics: fixed at construction ----
   IWebLogNew* report_ = nullptr;

@@ -10,11 +10,11 @@
 #include <cstdlib>
 
 #include "download/CLibcurlTool.h"
-#include "startup/LocalSettings.h"
+#include "settings/LocalSettings.h"
 #include "system/FuntionImpl.h"
-#include "startup/LocalSettings.h"
-#include "config/ScrambledText.h"
-#include "analytics/SingleUserLog.h"
+#include "settings/LocalSettings.h"
+#include "base/ScrambledText.h"
+#include "runstate/RunState.h"
 #include "platform/Platform.h"
 
 // The deployment's configuration hosts, "main[,other...]" (each "host" or
@@ -68,15 +68,15 @@ void ReadTimeoutCfg(CConfigure& record, const std::string& text) {
   }
   record.connectTimeout = connect < 1 ? 3 : connect;
   record.transferTimeout = transfer < 1 ? 20 : transfer;
-  CSingleUserLog& runState = CSingleUserLog::GetInstance();
+  RunState& runState = RunState::Shared();
   runState.SetConnectTimeout(record.connectTimeout);
   runState.SetTransferTimeout(record.transferTimeout);
 }
 
 // An integer element that the run state also keeps a copy of.
-template <int32_t CConfigure::*Field, void (CSingleUserLog::*Copy)(int32_t)>
+template <int32_t CConfigure::*Field, void (RunState::*Copy)(int32_t)>
 void ReadSetting(CConfigure& record, const std::string& text) {
-  if (ParseNumber(text, &(record.*Field))) (CSingleUserLog::GetInstance().*Copy)(record.*Field);
+  if (ParseNumber(text, &(record.*Field))) (RunState::Shared().*Copy)(record.*Field);
 }
 
 template <int32_t CConfigure::*Field>
@@ -117,11 +117,11 @@ const std::map<std::string, ElementReader>& ElementReaders() {
       {"Extra_download_url", &ReadAnsiOneLine<&CConfigure::extraDownloadUrl>},
       {"Filesize", [](CConfigure& r, const std::string& t) { ParseNumber(t, &r.fileSize); }},
       {"Downloader_type", &ReadInteger<&CConfigure::downloaderType>},
-      {"Downloader_config", &ReadSetting<&CConfigure::downloaderConfig, &CSingleUserLog::SetDownloaderConfig>},
-      {"Slice_num", &ReadSetting<&CConfigure::sliceNum, &CSingleUserLog::SetSliceNum>},
-      {"Slice_size", &ReadSetting<&CConfigure::sliceSize, &CSingleUserLog::SetSliceSize>},
-      {"Additional_time", &ReadSetting<&CConfigure::additionalTime, &CSingleUserLog::SetAdditionalTime>},
-      {"Back_running", &ReadSetting<&CConfigure::backRunning, &CSingleUserLog::SetBackRunning>},
+      {"Downloader_config", &ReadSetting<&CConfigure::downloaderConfig, &RunState::SetDownloaderConfig>},
+      {"Slice_num", &ReadSetting<&CConfigure::sliceNum, &RunState::SetSliceNum>},
+      {"Slice_size", &ReadSetting<&CConfigure::sliceSize, &RunState::SetSliceSize>},
+      {"Additional_time", &ReadSetting<&CConfigure::additionalTime, &RunState::SetAdditionalTime>},
+      {"Back_running", &ReadSetting<&CConfigure::backRunning, &RunState::SetBackRunning>},
       {"TimeoutCfg", &ReadTimeoutCfg},
   };
   return readers;
@@ -242,18 +242,18 @@ bool CConfigure::queryHost(const std::string& host, bool sync, const char* label
     CLibcurlTool tool(curl_easy_init());
     result = tool.httpGet(url, body, false);
   }
-  CSingleUserLog& analytics = CSingleUserLog::GetInstance();
-  if (result == CURLE_COULDNT_RESOLVE_HOST) analytics.AddUserLogEvent("Other", "FlowError", "DL003");
-  if (result == CURLE_OPERATION_TIMEDOUT) analytics.AddUserLogEvent("Other", "FlowError", "DL002");
+  const RunState& events = RunState::Shared();
+  if (result == CURLE_COULDNT_RESOLVE_HOST) events.ReportEvent("Other", "FlowError", "DL003");
+  if (result == CURLE_OPERATION_TIMEDOUT) events.ReportEvent("Other", "FlowError", "DL002");
   LOG(INFO) << " GetCbsInfo New interface V2(" << (sync ? "Sync " : "Async ") << label << "): " << result
             << ", " << body.size() << ", " << windowsName << ", " << windowsNumber;
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-  analytics.AddUserLogEvent("Other", sync ? "SyncGetCbsTime" : "AsyncGetCbsTime",
-                            std::to_string(static_cast<int>(seconds.count())));
+  events.ReportEvent("Other", sync ? "SyncGetCbsTime" : "AsyncGetCbsTime",
+                     std::to_string(static_cast<int>(seconds.count())));
 
   if (!storeAnswer(body)) return false;
-  analytics.AddUserLog_funnelEx("Download", "Get download configuration",
-                                {{"Download configurationType", "Success"}, {"Configuration URL", host}});
+  events.ReportFunnel("Download", "Get download configuration",
+                      {{"Download configurationType", "Success"}, {"Configuration URL", host}});
   return true;
 }
 

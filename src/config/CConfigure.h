@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "startup/IConfigEntryReader.h"
+#include "config/IConfigEntryReader.h"
 
 class CConfigure {
  public:

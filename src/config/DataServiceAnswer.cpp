@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "analytics/JsonText.h"
+#include "base/JsonText.h"
 
 namespace DataServiceAnswer {
 namespace {

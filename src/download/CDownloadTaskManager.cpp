@@ -13,15 +13,13 @@
 #include "download/CDownloader.h"
 #include "download/CLibcurlTool.h"
 #include "download/DownloadEvents.h"
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 #include "platform/Process.h"
 
 namespace {
 
 constexpr int kProbeCalls = 10;
 constexpr size_t kMaxValidator = 200;
-
-CSingleUserLog& RunState() { return CSingleUserLog::GetInstance(); }
 
 // A decimal 64-bit number after optional blanks; 0 when there is none.
 int64_t NumberAt(const std::string& text, size_t from) {
@@ -100,15 +98,15 @@ CDownloadTaskManager::CDownloadTaskManager(const std::string& url, const std::st
     : RemotePath(url), LocalPath(localPath), TaskFilePath(taskFile) {}
 
 int64_t CDownloadTaskManager::planSliceSize(int64_t contentLength) {
-  const int32_t count = RunState().GetSliceNum();
-  const int32_t size = RunState().GetSliceSize();
+  const int32_t count = RunState::Shared().GetSliceNum();
+  const int32_t size = RunState::Shared().GetSliceSize();
   const int64_t planned = count > 0 ? contentLength / count : size > 0 ? size : kDefaultSliceSize;
   const int64_t fewestTasks = (contentLength + kMaxTasks - 1) / kMaxTasks;
   return std::max({planned, kMinSliceSize, fewestTasks});
 }
 
 int64_t CDownloadTaskManager::getContentLength(CURLcode& result, std::string& cdn, int verbose) {
-  const int64_t cached = RunState().GetCachedValue(RemotePath);
+  const int64_t cached = RunState::Shared().GetCachedValue(RemotePath);
   if (cached == 0) return measureContentLength(result, cdn, verbose);
   cdn.clear();
   probedValidator_.clear();
@@ -153,7 +151,7 @@ int64_t CDownloadTaskManager::measuredLength(const std::string& headers, long st
   if (length <= 0) return 0;
   probedValidator_ = ValidatorOf(headers);
   if (verbose) LOG(INFO) << " Get Contentlength = " << length;
-  RunState().SetCachedValue(RemotePath, length);
+  RunState::Shared().SetCachedValue(RemotePath, length);
   return length;
 }
 

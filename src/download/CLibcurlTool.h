@@ -2,16 +2,7 @@
 // request made through the object (each request starts with curl_easy_reset,
 // so options never carry over while connections and DNS answers do).
 //
-// Every request is restricted to HTTP and HTTPS, redirects included, and a
-// request to an HTTPS address is never redirected to plain HTTP.
-// Every HTTPS request verifies the server's certificate and host name against
-// the system's store, with revocation checked where it can be (a revocation
-// server out of reach does not fail the request); the local settings file
-// may add a CA bundle or, for a test environment, switch the checks off
-// (LocalSettings::CaBundle, LocalSettings::IsTlsVerifyOff).
-//
-// Every request goes through the proxy the system names for its URL
-// (ProxyResolver), authenticated as ProxyRoute::AuthMethods says. Redirects
+// Every request is set up by HttpTransport (protocols, TLS trust, proxy). Redirects
 // are followed hop by hop (at most five), so that each address gets the
 // proxy the system names for it.
 #pragma once
@@ -40,22 +31,6 @@ class CLibcurlTool {
   ~CLibcurlTool();
   CLibcurlTool(const CLibcurlTool&) = delete;
   CLibcurlTool& operator=(const CLibcurlTool&) = delete;
-
-  // Sets up `handle` for a request to `url`: the protocols, the TLS trust
-  // and the proxy.
-  // Every libcurl handle of the installer passes here once its options are
-  // set, right before curl_easy_perform. A non-empty `proxy` (a URL or
-  // "host:port") replaces the system's choice. Non-zero: the request must
-  // not be made. The choices go to the installer's log, except for a
-  // kQuiet caller: the reporting SDK's thread, which may still run while the
-  // process's exit handlers tear that log down.
-  enum class TransportLog { kInstallerLog, kQuiet };
-  static CURLcode ApplyTransport(CURL* handle, const std::string& url, const std::string& proxy = std::string(),
-                                 TransportLog log = TransportLog::kInstallerLog);
-  // One value of a query or form, percent-encoded (curl_easy_escape): only
-  // letters, digits and "-._~" stay, so that an "&" or "=" in it never
-  // starts another field. Empty when libcurl fails.
-  static std::string Escape(const std::string& value);
 
   // Every later request of this object ends (CURLE_ABORTED_BY_CALLBACK)
   // within a second once *cancel turns true. Null: none.

@@ -42,22 +42,6 @@ void ReportProgress(bool mainDownload, int64_t downloaded, int64_t total) {
   if (g_progress) g_progress(downloaded, total);
 }
 
-std::string HexOf(const std::vector<uint8_t>& digest) {
-  std::string text;
-  char pair[3];
-  for (uint8_t byte : digest) {
-    std::snprintf(pair, sizeof pair, "%.2x", byte);
-    text += pair;
-  }
-  return text;
-}
-
-std::string HexDigestOf(platform::Digest::Algorithm algorithm, const std::string& data) {
-  platform::Digest hasher(algorithm);
-  hasher.Update(data.data(), data.size());
-  return HexOf(hasher.Final());
-}
-
 // Speeds of the attempt in MB/s.
 struct SpeedRange {
   double lowest = 102400.0;
@@ -214,8 +198,8 @@ int CDownLoadImpl::checkMD5(const platform::PinnedFile& file, const std::wstring
     md5Hasher.Update(block.data(), got);
     if (withSha256) sha256Hasher.Update(block.data(), got);
   }
-  const std::string digest = HexOf(md5Hasher.Final());
-  const std::string sha256Digest = withSha256 ? HexOf(sha256Hasher.Final()) : std::string();
+  const std::string digest = platform::Digest::Hex(md5Hasher.Final());
+  const std::string sha256Digest = withSha256 ? platform::Digest::Hex(sha256Hasher.Final()) : std::string();
   LOG(INFO) << " MD5 of file " << platform::WideToUtf8(file.Path()) << " is " << digest;
   if (withSha256) LOG(INFO) << " SHA-256 of the file is " << sha256Digest;
   uint32_t error = 0;
@@ -238,6 +222,3 @@ bool isCdnUrl(const std::wstring& url) {
   return url.find(L"//cdn.") != std::wstring::npos || url.find(L"//dl.") != std::wstring::npos;
 }
 
-std::string md5Hex(const std::string& data) { return HexDigestOf(platform::Digest::kMd5, data); }
-
-std::string sha256Hex(const std::string& data) { return HexDigestOf(platform::Digest::kSha256, data); }

@@ -46,7 +46,3 @@ class CDownLoadImpl {
 // True when the address contains "//cdn." or "//dl.".
 bool isCdnUrl(const std::string& url);
 bool isCdnUrl(const std::wstring& url);
-// MD5 of the bytes as 32 lower-case hex digits.
-std::string md5Hex(const std::string& data);
-// SHA-256 of the bytes as 64 lower-case hex digits.
-std::string sha256Hex(const std::string& data);

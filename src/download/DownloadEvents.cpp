@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 
 namespace DownloadEvents {
 
@@ -20,9 +20,9 @@ void Send(const std::string& kind, const std::string& category, const std::strin
     return;
   }
   if (kind == "event")
-    CSingleUserLog::GetInstance().AddUserLogEvent(category, action, label);
+    RunState::Shared().ReportEvent(category, action, label);
   else
-    CSingleUserLog::GetInstance().AddUserLog_funnelEx(category, action, {{key, value}});
+    RunState::Shared().ReportFunnel(category, action, {{key, value}});
 }
 
 }  // namespace

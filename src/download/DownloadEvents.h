@@ -1,6 +1,6 @@
 // The analytics reports of the download engine (event and pair funnel). They
 // go through one replaceable sink so that tests can see them; the default
-// sink is the analytics front end (CSingleUserLog).
+// sink is the run state's event sink.
 #pragma once
 
 #include <functional>

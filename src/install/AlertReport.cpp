@@ -1,9 +1,9 @@
 #include "install/AlertReport.h"
 
 #include "config/CConfigure.h"
-#include "config/ScrambledText.h"
-#include "download/CLibcurlTool.h"
-#include "startup/LocalSettings.h"
+#include "base/ScrambledText.h"
+#include "net/HttpTransport.h"
+#include "settings/LocalSettings.h"
 
 // The deployment's alert host; a demo or test build may set another.
 #ifndef SETUP_ALERT_HOST
@@ -26,6 +26,6 @@ std::string AlertServiceUrl() {
 
 std::string AlertReportBody(int32_t pid, const std::string& exceptionCode, const std::string& queryUrl,
                             const std::string& packageUrl) {
-  return "pid=" + std::to_string(pid) + "&type=2&exception_code=" + CLibcurlTool::Escape(exceptionCode) +
-         "&other=" + CLibcurlTool::Escape(queryUrl) + "," + CLibcurlTool::Escape(packageUrl);
+  return "pid=" + std::to_string(pid) + "&type=2&exception_code=" + HttpTransport::Escape(exceptionCode) +
+         "&other=" + HttpTransport::Escape(queryUrl) + "," + HttpTransport::Escape(packageUrl);
 }

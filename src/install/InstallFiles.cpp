@@ -87,7 +87,7 @@ PackageFiles::PackageFiles(const std::wstring& downloadFolder, const std::wstrin
       marker(package.empty() ? std::wstring() : package + L".db") {}
 
 PackageFiles PackageFilesOf(InstallHost& host) {
-  return PackageFiles(host.Analytics().GetDownloadFolder(),
+  return PackageFiles(host.Analytics().State().GetDownloadFolder(),
                       PackageFileName(host.Entry(L"Extra_download_url"), host.Configure().productVersion));
 }
 

@@ -6,15 +6,15 @@
 #include <cstdlib>
 #include <thread>
 
-#include "config/ScrambledText.h"
+#include "base/ScrambledText.h"
 #include "download/DownLoadImpl.h"
 #include "install/InstallMessages.h"
 #include "install/InstallWorker.h"
 #include "install/InstallerExitCode.h"
 #include "install/InstallerLanguage.h"
 #include "platform/Platform.h"
-#include "startup/InstanceMutex.h"
-#include "startup/LocalSettings.h"
+#include "system/InstanceMutex.h"
+#include "settings/LocalSettings.h"
 #include "system/FuntionImpl.h"
 
 #include <easylogging++.h>
@@ -116,7 +116,7 @@ std::wstring InstallWorker::CommandLine() {
   const std::wstring ownName = FileNameOf(platform::System().ModulePath());
   const std::wstring line =
       L" /VERYSILENT /SP- /NORESTART /DIR=\"" + host_.InstallPath() + L"\\\" /LANG=" +
-      InstallerLanguageCode(host_.Language(), record_.downloaderId) + L" /LOG=\"" + analytics_.GetLogFolder() +
+      InstallerLanguageCode(host_.Language(), record_.downloaderId) + L" /LOG=\"" + analytics_.State().GetLogFolder() +
       platform::kPathSep + InstallerLogName(record_.productName) + L"\"" + SCRAMBLED_WTEXT(" /EXTRA=") + L"\"" +
       (ownName.find(L'_') != std::wstring::npos ? WithoutQuotes(ownName) : L"null") + L"\"";
   host_.State().installerStartTick = Now();
@@ -197,7 +197,7 @@ int InstallWorker::Complete() {
   host_.InstallerEnded();
   Event("Download", "6.ProgramFinsh", FirstOrRetry(), true);
   Funnel("Installing", 0, "Download", "CoreFuncEnd");
-  if (analytics_.IsBackgroundMode())
+  if (analytics_.State().IsBackgroundMode())
     FunnelPair("InstallationSuccessful", "ProgramInstallSuccess", "PSuccessbackend", "");
   Event("Other", "InstallTime", seconds);
   if (!record_.productVersion.empty()) Event("Other", "ProductVersion", platform::WideToAnsi(record_.productVersion));

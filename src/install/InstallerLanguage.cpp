@@ -1,6 +1,6 @@
 #include "install/InstallerLanguage.h"
 
-#include "config/ScrambledText.h"
+#include "base/ScrambledText.h"
 #include "install/InstallFiles.h"
 #include "platform/Platform.h"
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -23,6 +24,8 @@ class Digest {
   std::vector<uint8_t> Final();
 
   static size_t SizeOf(Algorithm algorithm) { return algorithm == kSha256 ? 32 : 16; }
+  // The bytes as lower-case hex digits, two per byte.
+  static std::string Hex(const std::vector<uint8_t>& digest);
 
  private:
   struct State;
@@ -31,3 +34,8 @@ class Digest {
 };
 
 }  // namespace platform
+
+// MD5 of the bytes as 32 lower-case hex digits.
+std::string md5Hex(const std::string& data);
+// SHA-256 of the bytes as 64 lower-case hex digits.
+std::string sha256Hex(const std::string& data);

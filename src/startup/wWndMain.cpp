@@ -9,9 +9,10 @@
 #include <optional>
 
 #include "startup/CommandLineMode.h"
-#include "startup/InstanceMutex.h"
-#include "startup/LocalSettings.h"
+#include "system/InstanceMutex.h"
+#include "settings/LocalSettings.h"
 #include "startup/RunLog.h"
+#include "startup/SetupApplication.h"
 #include "startup/UnattendedClose.h"
 #include "analytics/SingleUserLog.h"
 #include "startup/StartupConfig.h"
@@ -55,22 +56,22 @@ void SetUpRunLog(const StartupConfig& config) {
   if (!stem) return;
   CSingleUserLog& runState = CSingleUserLog::GetInstance();
   runState.SetupPaths(*stem);
-  ConfigureRunLog(runState.GetLogFilePath());
-  for (const std::string& note : runState.GetPathNotes()) LOG(INFO) << note;
+  ConfigureRunLog(runState.State().GetLogFilePath());
+  for (const std::string& note : runState.State().GetPathNotes()) LOG(INFO) << note;
 }
 
 // One file of the log folder goes to the log collection service; the result
 // only shows in the log.
 void RunUploadMode(const CommandLineMode& mode) {
   LOG(INFO) << " Upload mode: category " << mode.category << " file " << Narrow(mode.fileName);
-  CLogUpload upload(CSingleUserLog::GetInstance().GetLogFolder(), LogUploadUrl());
+  CLogUpload upload(CSingleUserLog::GetInstance().State().GetLogFolder(), LogUploadUrl());
   upload.Upload(mode.fileName, mode.category);
 }
 
 // A crash of this run leaves its crash file beside the log, named as the
 // log without its extension. Without a log there is nowhere to put it.
 void InstallCrashHandler() {
-  const std::wstring logFile = CSingleUserLog::GetInstance().GetLogFilePath();
+  const std::wstring logFile = CSingleUserLog::GetInstance().State().GetLogFilePath();
   if (!logFile.empty()) platform::InstallCrashHandler(logFile.substr(0, logFile.rfind(L'.')));
 }
 
@@ -169,10 +170,13 @@ bool RunMainWindow(InteractiveRun& run) {
 // Each waiter in turn, then the mutex, then the libraries: a new copy may
 // start only once this one's install has stopped. When a worker outlives its
 // wait, the window and its loop stay alive until the process ends, since the
-// worker may still reach them.
-void ShutDown(std::unique_ptr<InteractiveRun> run) {
+// worker may still reach them, and the process ends without destructors.
+void ShutDown(std::unique_ptr<InteractiveRun> run, SetupApplication& app) {
   LOG(INFO) << " Wait exit 1";
-  if (!run->window->WaitForAllThreadExit()) (void)run.release();
+  if (!run->window->WaitForAllThreadExit()) {
+    (void)run.release();
+    app.NoteWorkerOutlived();
+  }
   CInstanceMutex::GetInstance().ReleaseForStartup();
   LOG(INFO) << " Wait exit 2";
   CSingleUserLog::GetInstance().WaitThreadForExit();
@@ -200,7 +204,7 @@ class FirewallEntry {
 };
 
 // The start-up steps in their fixed order; every early end returns 0.
-int RunStartup(const std::wstring& commandLine) {
+int RunStartup(const std::wstring& commandLine, SetupApplication& app) {
   // First of all: every copy of itself the program starts comes from this file.
   const bool programHeld = platform::HoldOwnProgram();
   InstallResourceArchive();                                                    // 1
@@ -209,7 +213,7 @@ int RunStartup(const std::wstring& commandLine) {
   curl_global_init(CURL_GLOBAL_ALL);                                           // 3
   SetUpRunLog(config);                                                         // 4
   LOG(INFO) << " Setup " << SETUP_VERSION_TEXT << " started, command line \"" << Narrow(commandLine)
-            << "\", download folder " << Narrow(CSingleUserLog::GetInstance().GetDownloadFolder());
+            << "\", download folder " << Narrow(CSingleUserLog::GetInstance().State().GetDownloadFolder());
   if (!programHeld) LOG(INFO) << " [Warning]: the program file cannot be held; no copy of it will be started";
 
   const CommandLineMode mode = ParseCommandLine(commandLine);                  // 5
@@ -220,6 +224,7 @@ int RunStartup(const std::wstring& commandLine) {
   InstallCrashHandler();
   if (!SendsRestLogs(commandLine) && !GuardSingleInstance(config)) return 0;   // 6, 7
   InitAnalytics(config);                                                       // 8
+  app.AttachAnalytics(CSingleUserLog::GetInstance());
   if (config.Refuses32BitSystem(SystemIs64Bit())) {                           // 9
     CSingleUserLog::GetInstance().AddUserLogEvent("Other", "32bitStartupForbided", "", true);
     LOG(INFO) << " [Error]: 32-bit system forbidden (message box 13)";
@@ -233,7 +238,7 @@ int RunStartup(const std::wstring& commandLine) {
   const FirewallEntry firewall;                                                // 11
   auto run = std::make_unique<InteractiveRun>();                               // 12
   if (!RunMainWindow(*run)) return 0;
-  ShutDown(std::move(run));                                                    // 13
+  ShutDown(std::move(run), app);                                               // 13
   return 0;
 }
 
@@ -245,11 +250,12 @@ std::wstring MainWindowClassName() {
 }
 
 int RunSetup(const std::wstring& commandLine) {
-  const int result = RunStartup(commandLine);
-  const std::wstring logFile = CSingleUserLog::GetInstance().GetLogFilePath();
+  SetupApplication app;
+  const int result = RunStartup(commandLine, app);
+  const std::wstring logFile = CSingleUserLog::GetInstance().State().GetLogFilePath();
   if (!logFile.empty()) {
     std::printf("Setup log: %s\n", platform::WideToAnsi(logFile).c_str());
     std::fflush(stdout);
   }
-  return result;
+  return app.End(result);
 }

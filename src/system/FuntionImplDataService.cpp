@@ -5,9 +5,9 @@
 #include <ctime>
 #include <string>
 
-#include "config/ScrambledText.h"
-#include "download/DownLoadImpl.h"
-#include "startup/LocalSettings.h"
+#include "base/ScrambledText.h"
+#include "platform/Digest.h"
+#include "settings/LocalSettings.h"
 #include "system/FuntionImpl.h"
 
 // The deployment's data-service hosts; a demo or test build may set others.

@@ -5,7 +5,7 @@
 #include <string>
 
 // libcurl's winsock2.h must come before easylogging++'s windows.h.
-#include "download/WebUrl.h"
+#include "net/WebUrl.h"
 
 #include <easylogging++.h>
 

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "config/ScrambledText.h"
+#include "base/ScrambledText.h"
 #include "download/CLibcurlTool.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
-#include "startup/LocalSettings.h"
+#include "settings/LocalSettings.h"
 #include "system/FuntionImpl.h"
 #include "upload/CUploadArchive.h"
 #include "upload/UploadNames.h"

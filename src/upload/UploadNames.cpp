@@ -1,6 +1,6 @@
 #include "upload/UploadNames.h"
 
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 #include "system/FuntionImpl.h"
 
 namespace upload {

@@ -3,7 +3,7 @@
 #include <easylogging++.h>
 
 #include "platform/Platform.h"
-#include "startup/CEmbeddedConfigReader.h"
+#include "config/CEmbeddedConfigReader.h"
 #include "window/Language.h"
 #include "window/MessageBoxWnd.h"
 #include "install/InstallMessages.h"
@@ -96,7 +96,7 @@ void InstallUIMainWnd::RunPostedTasks() {
 
 int InstallUIMainWnd::ShowMessageBox(EnumMsgType kind, const std::wstring& text) {
   LOG(INFO) << " ShowMsgBox: " << kind;
-  if (analytics_.IsBackgroundMode()) {
+  if (analytics_.State().IsBackgroundMode()) {
     autoAnsweredKind_ = kind;
     return kMsgResultYes;
   }

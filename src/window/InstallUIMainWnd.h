@@ -37,7 +37,7 @@
 #include "config/CConfigure.h"
 #include "platform/Process.h"
 #include "install/InstallHost.h"
-#include "startup/IConfigEntryReader.h"
+#include "config/IConfigEntryReader.h"
 #include "system/EnumLanguage.h"
 #include "system/FuntionImpl.h"
 #include "toolkit/Clock.h"

@@ -6,7 +6,7 @@
 
 #include "install/InstallFiles.h"
 #include "platform/Platform.h"
-#include "startup/LocalSettings.h"
+#include "settings/LocalSettings.h"
 #include "system/FuntionImpl.h"
 #include "toolkit/TextOverflow.h"
 #include "window/CAlientWnd.h"

@@ -57,14 +57,14 @@ bool InstallUIMainWnd::OnClose() {
   bool runOn = false;
   if (at.running) {
     analytics_.AddUserLog_funnelPair("CloseDownloader", "Close", "ClosePosition", std::to_string(progress) + "%");
-    runOn = analytics_.GetBackRunning() != 0 && !analytics_.IsBackgroundMode();
+    runOn = analytics_.State().GetBackRunning() != 0 && !analytics_.State().IsBackgroundMode();
     if (runOn) {
       LOG(INFO) << " Close and run background at: " << progress;
-      analytics_.SetBackgroundMode();
+      analytics_.State().SetBackgroundMode();
     }
   }
   if (runOn) Show(false);
-  else if (analytics_.GetDownloaderConfig() == 2) StartCloseUpload(at.position);
+  else if (analytics_.State().GetDownloaderConfig() == 2) StartCloseUpload(at.position);
   if (at.durationName)
     analytics_.AddUserLog_funnelPair("RunningTime", at.durationName, at.reason,
                                      std::to_string((NowMs() - at.since) / 1000));
@@ -79,7 +79,7 @@ bool InstallUIMainWnd::OnClose() {
 // A hidden copy of the installer uploads this run's log ("-close0N name.ext").
 void InstallUIMainWnd::StartCloseUpload(const std::string& position) {
   const std::wstring parameters =
-      L" -" + platform::Utf8ToWide(position) + L" " + FileNameOf(analytics_.GetLogFilePath());
+      L" -" + platform::Utf8ToWide(position) + L" " + FileNameOf(analytics_.State().GetLogFilePath());
   LOG(INFO) << " Close upload: " << platform::WideToUtf8(parameters);
   if (!platform::System().StartOwnCopy(parameters, false)) LOG(INFO) << " [Error]: the uploading copy did not start";
 }

@@ -8,10 +8,10 @@
 #include <string>
 #include <utility>
 
-#include "config/ScrambledText.h"
+#include "base/ScrambledText.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
-#include "startup/LocalSettings.h"
+#include "settings/LocalSettings.h"
 #include "system/FuntionImpl.h"
 #include "window/InstallUIMainWnd.h"
 
@@ -44,7 +44,7 @@ void InstallUIMainWnd::InitWindow() {
   ReadProductValues();
   ApplyLicenseChoice();                                                    // 8, 9
   CreateConfigure();                                                       // 10
-  downloadFolder_ = analytics_.GetDownloadFolder();                        // 11
+  downloadFolder_ = analytics_.State().GetDownloadFolder();                        // 11
   defaultInstallPath_ = platform::ProgramFilesFolder() + platform::kPathSep + L"Vantrel";  // 12
   if (installPathEdit_) installPathEdit_->look.text = defaultInstallPath_;
   StartWorkerThreads();                                                    // 13

@@ -11,7 +11,7 @@
 #include "install/InstallFiles.h"
 #include "install/InstallWorker.h"
 #include "install/InstallerLanguage.h"
-#include "startup/LocalSettings.h"
+#include "settings/LocalSettings.h"
 #include "toolkit/Markup.h"
 #include "window/InstallUIMainWnd.h"
 #include "window/Language.h"
@@ -177,7 +177,7 @@ void InstallUIMainWnd::OnInstallFinished() {
     AnnouncePage(L"finished page", finishLabel_);
   }
   SetTaskbarProgress(0, toolkit::TaskbarState::kNoProgress);
-  if (!analytics_.IsBackgroundMode()) return;
+  if (!analytics_.State().IsBackgroundMode()) return;
   LOG(INFO) << " BgMode will auto exit when success";
   SetTimer(TIMER_BACKGROUNDEXIT_ID, 3000);
 }
@@ -308,7 +308,7 @@ void InstallUIMainWnd::DownLoadFail() {
   Arrange();
   AnnouncePage(L"failure page", failRetry_);
   if (LocalSettings::IsAutoRun()) SetTimer(TIMER_AUTORETRY_ID, 1000);
-  if (!analytics_.IsBackgroundMode()) return;
+  if (!analytics_.State().IsBackgroundMode()) return;
   analytics_.AddUserLog_funnelPair("DownFail", "DownFailReason", "DownFailError",
                                    "error_page_" + std::to_string(autoAnsweredKind_));
   LOG(INFO) << " BgMode will auto exit when fail";

@@ -2,7 +2,7 @@
 
 #include <easylogging++.h>
 
-#include "startup/LocalSettings.h"
+#include "settings/LocalSettings.h"
 #include "toolkit/Markup.h"
 #include "window/Language.h"
 #include "install/InstallMessages.h"

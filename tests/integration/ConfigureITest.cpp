@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "analytics/SingleUserLog.h"
 #include "config/CConfigure.h"
 #include "integration/Nginx.h"
 #include "integration/RefServices.h"
@@ -54,7 +55,10 @@ class ConfigureITest : public ::testing::Test {
     std::ofstream(answers / "578.xml") << kAnswer;
     options_.answers = answers;
     settings_.system().SetOsVersion(Windows(10, 0, L"19045"));
+    // As the program does at start-up: the configuration's events reach analytics.
+    RunState::Shared().SetEventSink(&CSingleUserLog::GetInstance());
   }
+  void TearDown() override { RunState::Shared().SetEventSink(nullptr); }
   // The server over plain HTTP, reached through the test environment switch.
   void ServeHttp() {
     services_ = std::make_unique<RefServices>(options_);
@@ -91,7 +95,7 @@ TEST_F(ConfigureITest, QueryCarriesTheIdsAndReportsItsOutcome) {
   ASSERT_EQ(record_.readDownloadInfoFromXml(), 1);
   EXPECT_EQ(record_.productVersion, L"3.2.1.0");
   EXPECT_EQ(record_.connectTimeout, 5);
-  EXPECT_EQ(CSingleUserLog::GetInstance().GetTransferTimeout(), 60);
+  EXPECT_EQ(RunState::Shared().GetTransferTimeout(), 60);
 
   // A stored answer is never asked for again.
   EXPECT_EQ(record_.getDownloadInfoXml(true, true), 0);

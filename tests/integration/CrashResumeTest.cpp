@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/Digest.h"
 #include "download/DownLoadImpl.h"
 #include "RefServices.h"
 #include "services/GeneratedContent.h"

@@ -34,7 +34,7 @@ class DataServiceITest : public MainWindowTest {
     bed_.fake.SetEnv(L"APPDATA", (bed_.temp.path() / "appdata").wstring());
     bed_.fake.AddDrive(bed_.temp.path().wstring() + L"/", 100ull << 30);
     analytics_.SetupPaths(L"QuenloSetupTest");
-    downloadFolder_ = fs::path(analytics_.GetDownloadFolder());
+    downloadFolder_ = fs::path(analytics_.State().GetDownloadFolder());
   }
 
   void WriteBanners(const std::string& json) { std::ofstream(data_ / "banners.json") << json; }

@@ -22,11 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/Digest.h"
 #include "download/CLibcurlTool.h"
 #include "download/CDownloader.h"
 #include "download/DownLoadImpl.h"
 #include "download/DownloadEvents.h"
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 #include "platform/Network.h"
 #include "platform/Platform.h"
 #include "ByteRanges.h"
@@ -85,7 +86,7 @@ class DownloadEngine : public ::testing::Test {
     platform::SetNetworkProbe(&SwitchedNetwork);
     g_tickOffset = 0;
     g_networkAlive = true;
-    CSingleUserLog::GetInstance().SetTransferTimeout(2);
+    RunState::Shared().SetTransferTimeout(2);
     DownloadEvents::SetSink([this](const std::string&, const std::string& category,
                                    const std::string& action, const std::string& label,
                                    const std::string&, const std::string&) {
@@ -103,9 +104,9 @@ class DownloadEngine : public ::testing::Test {
     platform::SetNetworkProbe(nullptr);
     DownloadEvents::SetSink(nullptr);
     CDownLoadImpl::SetProgressCallback(nullptr);
-    CSingleUserLog::GetInstance().SetSliceNum(0);
-    CSingleUserLog::GetInstance().SetSliceSize(0);
-    CSingleUserLog::GetInstance().SetTransferTimeout(20);
+    RunState::Shared().SetSliceNum(0);
+    RunState::Shared().SetSliceSize(0);
+    RunState::Shared().SetTransferTimeout(20);
     std::filesystem::remove_all(folder_);
   }
   int download(const std::string& url, bool mainDownload = true, const std::atomic<bool>* cancel = nullptr) {
@@ -213,7 +214,7 @@ TEST_F(DownloadEngine, DownloadsByteIdenticalAndResumesWithoutRequests) {
 // task file says so.
 TEST_F(DownloadEngine, IdleWorkersTakeTheRestOfRunningSlices) {
   const int64_t size = 6 * 1048576;
-  CSingleUserLog::GetInstance().SetSliceNum(2);
+  RunState::Shared().SetSliceNum(2);
   const std::string url = services_->Url(generated(size, "rate=3000000"));
   ASSERT_EQ(download(url), DownloadOk);
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
@@ -230,7 +231,7 @@ TEST_F(DownloadEngine, IdleWorkersTakeTheRestOfRunningSlices) {
 
 TEST_F(DownloadEngine, HalfDoneTaskFileRequestsOnlyMissingBytes) {
   const int64_t size = 4 * 1048576;
-  CSingleUserLog::GetInstance().SetSliceNum(4);
+  RunState::Shared().SetSliceNum(4);
   const std::string url = services_->Url(generated(size));
   ASSERT_EQ(download(url), DownloadOk);
   // Forget the second half of slice 2 and all of slice 4, and spoil those bytes.
@@ -297,7 +298,7 @@ TEST_F(DownloadEngine, SmallMainDownloadFailsButSmallBannerSucceeds) {
 // the task file keeps them.
 TEST_F(DownloadEngine, PersistentFaultsEndTheAttemptAndKeepOnlyRightBytes) {
   const int64_t size = 2 * 1048576;
-  CSingleUserLog::GetInstance().SetSliceNum(2);
+  RunState::Shared().SetSliceNum(2);
   for (const std::string faults : {"length=-7", "skip=1,total=5", "skip=1,stall=30"}) {
     std::filesystem::remove(target_);
     std::filesystem::remove(target_ + ".xml");
@@ -314,7 +315,7 @@ TEST_F(DownloadEngine, PersistentFaultsEndTheAttemptAndKeepOnlyRightBytes) {
 // Faults that let some bytes through: retries within the attempt finish it.
 TEST_F(DownloadEngine, TransientFaultsSucceedByteIdentical) {
   const int64_t size = 1048576 + 4096;
-  CSingleUserLog::GetInstance().SetSliceSize(262144);
+  RunState::Shared().SetSliceSize(262144);
   for (const std::string faults : {"drop=150000", "rate=4000000", "cfray=1a2b-FRA,cfcache=HIT"}) {
     std::filesystem::remove(target_);
     std::filesystem::remove(target_ + ".xml");
@@ -324,7 +325,7 @@ TEST_F(DownloadEngine, TransientFaultsSucceedByteIdentical) {
 }
 
 TEST_F(DownloadEngine, CdnSummaryListsSlicesServedUnlikeTheProbe) {
-  CSingleUserLog::GetInstance().SetSliceNum(2);
+  RunState::Shared().SetSliceNum(2);
   std::string cdnInfo;
   const std::wstring target = platform::AnsiToWide(target_);
   const std::string cf = services_->Url(generated(1048576, "cfray=1a2b-FRA,cfcache=HIT"));
@@ -338,7 +339,7 @@ TEST_F(DownloadEngine, CdnSummaryListsSlicesServedUnlikeTheProbe) {
 }
 
 TEST_F(DownloadEngine, CdnAddressEndsAtTheThirteenthFailureWithFourSlices) {
-  CSingleUserLog::GetInstance().SetSliceNum(4);
+  RunState::Shared().SetSliceNum(4);
   const std::string path = generated(2 * 1048576, "skip=1,total=5");
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(download(CdnUrl(*services_, path)), CdnRequestFailed);
@@ -403,7 +404,7 @@ TEST_F(DownloadEngine, NoNetworkAtTheStart) {
 // others alike.
 TEST_F(DownloadEngine, SomeWrongAnswersNeverLeaveWrongBytes) {
   const int64_t size = 1048576 + 4096;
-  CSingleUserLog::GetInstance().SetSliceSize(262144);
+  RunState::Shared().SetSliceSize(262144);
   for (const std::string faults :
        {"every=2,status=503", "every=3,status=404", "skip=1,every=2,range=lie", "skip=1,every=2,total=5"}) {
     for (const std::string name : {"pkg.exe", "pkg.bin"}) {
@@ -438,7 +439,7 @@ TEST_F(DownloadEngine, ServerIgnoringRangesIsReadInOneStream) {
 
   std::filesystem::remove(target_);
   std::filesystem::remove(target_ + ".xml");
-  CSingleUserLog::GetInstance().SetSliceSize(1048576);
+  RunState::Shared().SetSliceSize(1048576);
   EXPECT_EQ(download(services_->Url(generated(size, "skip=1,range=lie"))), DownloadOk);
   EXPECT_TRUE(sawEvent("Download/OneStream/RangeIgnored"));
   EXPECT_EQ(FileMd5(target_), sourceMd5(size));
@@ -467,7 +468,7 @@ TEST_F(DownloadEngine, RelativeRedirectsResolveAndContentLocationIsNone) {
 
 // A stop ends a transfer at once, whatever time limit the server configured.
 TEST_F(DownloadEngine, StopEndsStalledTransfersAtOnce) {
-  CSingleUserLog::GetInstance().SetTransferTimeout(3600);
+  RunState::Shared().SetTransferTimeout(3600);
   CDownloader downloader(services_->Url(generated(1048576, "stall=20")).c_str(), target_.c_str(),
                          (target_ + ".xml").c_str(), 4);
   ASSERT_EQ(downloader.downloadInit(false, "", 0), 1);
@@ -512,7 +513,7 @@ TEST_F(DownloadEngine, ReplacedFileIsDetectedAndDownloadedAgain) {
   const std::filesystem::path served = files_ / "replaced.bin";
   WriteAll(served, RandomBytes(size, 1));
   std::filesystem::last_write_time(served, std::filesystem::file_time_type::clock::now() - std::chrono::hours(48));
-  CSingleUserLog::GetInstance().SetSliceNum(3);
+  RunState::Shared().SetSliceNum(3);
   const std::string url = services_->Url("/dl/rate=600000/files/replaced.bin");
   std::atomic<bool> cancel{false};
   CDownLoadImpl::SetProgressCallback([&cancel, size](int64_t done, int64_t) {
@@ -556,7 +557,7 @@ TEST_F(DownloadEngine, ReplacedFileIsDetectedAndDownloadedAgain) {
 // (a signed CDN address that expires), never the one the task file names.
 TEST_F(DownloadEngine, ResumedSlicesAskThisRunsRedirectTarget) {
   const int64_t size = 2 * 1048576;
-  CSingleUserLog::GetInstance().SetSliceNum(4);
+  RunState::Shared().SetSliceNum(4);
   const std::string url = services_->Url("/redirect/1" + generated(size));
   ASSERT_EQ(download(url), DownloadOk);
   std::string text = ReadAll(target_ + ".xml");
@@ -616,7 +617,7 @@ TEST_F(DownloadEngine, TargetWithoutRoomFailsAtOnce) {
 // A CDN download that completes after more failures than the CDN rule
 // allows is a success: completion is judged first.
 TEST_F(DownloadEngine, RetriesAreBoundedAndCompletionComesBeforeTheCdnRule) {
-  CSingleUserLog::GetInstance().SetSliceNum(1);
+  RunState::Shared().SetSliceNum(1);
   const std::string refusing = generated(1048576, "skip=1,status=503,retry=0");
   EXPECT_EQ(download(services_->Url(refusing)), LengthShort);
   EXPECT_EQ(CountPrefix(Requests(*services_), "GET " + refusing + " bytes=0-"), 7);  // the probe and six slices
@@ -642,7 +643,7 @@ TEST_F(DownloadEngine, RetriesAreBoundedAndCompletionComesBeforeTheCdnRule) {
 // is read in slices: the probe's own range decides.
 TEST_F(DownloadEngine, RangesServedWithoutAcceptRangesAreUsed) {
   const int64_t size = 3 * 1048576;
-  CSingleUserLog::GetInstance().SetSliceNum(3);
+  RunState::Shared().SetSliceNum(3);
   ASSERT_EQ(download(services_->Url(generated(size, "accept=none"))), DownloadOk);
   int insideTheFile = 0;
   for (const std::string& request : Requests(*services_))
@@ -657,7 +658,7 @@ TEST_F(DownloadEngine, RangesServedWithoutAcceptRangesAreUsed) {
 // (a minute of that is no stall).
 TEST_F(DownloadEngine, ProgressCountsWhileSlicesBecomeOneStream) {
   const int64_t size = 3 * 1048576;
-  CSingleUserLog::GetInstance().SetSliceNum(3);
+  RunState::Shared().SetSliceNum(3);
   std::vector<int64_t> beforeSwitch;
   CDownLoadImpl::SetProgressCallback([&](int64_t done, int64_t) {
     if (!sawEvent("Download/OneStream/RangeIgnored")) beforeSwitch.push_back(done);

@@ -18,7 +18,7 @@
 #include "download/CDownloader.h"
 #include "download/DownLoadImpl.h"
 #include "download/DownloadEvents.h"
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 #include "integration/ByteRanges.h"
 #include "integration/Nginx.h"
 #include "integration/TestPki.h"
@@ -63,8 +63,8 @@ class DownloadNginx : public ::testing::Test {
   void TearDown() override {
     nginx_.reset();
     DownloadEvents::SetSink(nullptr);
-    CSingleUserLog::GetInstance().SetSliceNum(0);
-    CSingleUserLog::GetInstance().SetSliceSize(0);
+    RunState::Shared().SetSliceNum(0);
+    RunState::Shared().SetSliceSize(0);
     curl_global_cleanup();
   }
   int download(const std::string& url) {
@@ -115,7 +115,7 @@ TEST_F(DownloadNginx, WholePackageOverHttp2WithTls) {
 }
 
 TEST_F(DownloadNginx, ResumeAsksOnlyForTheMissingBytes) {
-  CSingleUserLog::GetInstance().SetSliceNum(3);
+  RunState::Shared().SetSliceNum(3);
   const std::string url = nginx_->Http("/package.exe?resume");
   ASSERT_EQ(download(url), 1);
   // Slice 3 lost its second half, and its bytes on disk are spoiled.
@@ -137,7 +137,7 @@ TEST_F(DownloadNginx, ResumeAsksOnlyForTheMissingBytes) {
 // A slice refused six times ends its attempt short (12), and the next
 // attempt resumes, as the install worker's attempts do.
 TEST_F(DownloadNginx, ErrorAnswersAndIgnoredRangesNeverLeaveWrongBytes) {
-  CSingleUserLog::GetInstance().SetSliceSize(262144);
+  RunState::Shared().SetSliceSize(262144);
   for (const std::string location : {"/err503/", "/err404/", "/whole/", "/norange/", "/limited/"}) {
     for (const bool tls : {false, true}) {
       std::filesystem::remove(target_);

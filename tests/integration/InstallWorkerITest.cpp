@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Digest.h"
 #include "download/CDownloader.h"
 #include "download/DownLoadImpl.h"
 #include "install/InstallMessages.h"
@@ -118,7 +119,7 @@ TEST_F(InstallWorkerITest, DownloadsVerifiesAndRunsTheSignedInstaller) {
       L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{Quenlo}_is1", L"Inno Setup: Language", &language));
   EXPECT_EQ(language, L"en");
   EXPECT_TRUE(services_->AlertReports().empty());
-  EXPECT_FALSE(fs::exists(fs::path(host_->analytics.GetDownloadFolder()) / "quenlo_setup_1.0.0.0.exe"));
+  EXPECT_FALSE(fs::exists(fs::path(host_->analytics.State().GetDownloadFolder()) / "quenlo_setup_1.0.0.0.exe"));
 }
 
 // A SHA-256 in the answer is checked beside the MD5: a match installs

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "download/CLibcurlTool.h"
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 #include "integration/RefServices.h"
 #include "integration/TestSettings.h"
 #include "services/GeneratedContent.h"
@@ -67,8 +67,8 @@ class LibcurlToolITest : public ::testing::Test {
 };
 
 TEST_F(LibcurlToolITest, SliceRequestCarriesRangeUserAgentAndTimeouts) {
-  CSingleUserLog::GetInstance().SetConnectTimeout(4);
-  CSingleUserLog::GetInstance().SetTransferTimeout(9);
+  RunState::Shared().SetConnectTimeout(4);
+  RunState::Shared().SetTransferTimeout(9);
   SliceDownload slice = Slice("/files/app.exe", 10, 19);
   slice.task().Verbose = 1;
   LogCapture log;
@@ -160,7 +160,7 @@ TEST_F(LibcurlToolITest, DroppedConnectionKeepsWhatArrived) {
 }
 
 TEST_F(LibcurlToolITest, SliceTransferTimeoutIsTheConfiguredOne) {
-  CSingleUserLog::GetInstance().SetTransferTimeout(1);
+  RunState::Shared().SetTransferTimeout(1);
   SliceDownload stalled = Slice("/dl/stall=4/files/data.bin", 0, 99);
   LogCapture log;
   const auto start = std::chrono::steady_clock::now();
@@ -178,7 +178,7 @@ TEST_F(LibcurlToolITest, SliceTransferTimeoutIsTheConfiguredOne) {
 // One stream over the whole file is limited by stalls, not by its length:
 // it runs as long as bytes arrive.
 TEST_F(LibcurlToolITest, OneStreamEndsOnAStallOnly) {
-  CSingleUserLog::GetInstance().SetTransferTimeout(1);
+  RunState::Shared().SetTransferTimeout(1);
   SliceDownload slow = Slice("/dl/rate=50000/files/data.bin", 0, kFileSize);
   EXPECT_EQ(slow.Run(tool_), CURLE_OK);
   EXPECT_TRUE(slow.task().isComplete());

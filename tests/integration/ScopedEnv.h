@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "download/ProxyResolver.h"
+#include "net/ProxyResolver.h"
 
 class ScopedEnv {
  public:

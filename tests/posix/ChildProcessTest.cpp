@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/Digest.h"
 #include "download/DownLoadImpl.h"
 #include "platform/PinnedFile.h"
 #include "platform/Process.h"

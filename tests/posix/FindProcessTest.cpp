@@ -115,7 +115,7 @@ class RunningProduct : public MainWindowTest {};
 
 // The product's process name as the configuration gives it.
 TEST_F(RunningProduct, ARunningCopyStopsTheInstallUntilItEnds) {
-  analytics_.SetBackgroundMode();
+  analytics_.State().SetBackgroundMode();
   auto window = Open();
   EXPECT_TRUE(window->AppIsRunning());
   RunningCopy product(bed_.temp.path() / "Quenlo PDF Editor.exe");

@@ -107,7 +107,7 @@ TEST_F(InstallPathTest, TheInstallDriveNeedsTwiceThePackageOrThriceBesideTheDown
   SetUpDownloadFolder(c);
   const std::wstring d = AddDrive("d", 2 * kGB + 1);
   auto window = OpenWithPackage(kGB);
-  analytics_.SetBackgroundMode();
+  analytics_.State().SetBackgroundMode();
 
   SetBox(*window, d + L"Vantrel");  // 2 GB needed, one byte more free
   EXPECT_TRUE(window->IsCorrectInstallPath());
@@ -127,7 +127,7 @@ TEST_F(InstallPathTest, ADownloadDriveWithExactlyThePackageFreeIsTooFull) {
   SetUpDownloadFolder(c);
   const std::wstring d = AddDrive("d", 100 * kGB);
   auto window = OpenWithPackage(kGB);
-  analytics_.SetBackgroundMode();
+  analytics_.State().SetBackgroundMode();
   SetBox(*window, d + L"Vantrel");
   EXPECT_FALSE(window->IsCorrectInstallPath());
   EXPECT_TRUE(Sent("Other/NoEnoughSpace/download_" + std::to_string(kGB)));
@@ -143,7 +143,7 @@ TEST_F(InstallPathTest, UnknownAndHugeSizes) {
   const std::wstring ssd = AddDrive("ssd", 500 * kGB, 0, true);
   SetUpDownloadFolder(ssd);
   const std::wstring c = AddDrive("c", 1);
-  analytics_.SetBackgroundMode();
+  analytics_.State().SetBackgroundMode();
   auto unknown = OpenWithPackage(-1);
   SetBox(*unknown, c + L"Vantrel");
   EXPECT_TRUE(unknown->IsCorrectInstallPath());
@@ -165,7 +165,7 @@ TEST_F(InstallPathTest, AFailedCheckFixesNothingAndWithoutACandidateTheBoxStays)
   bed_.fake.FindDrive(c)->freeReadable = false;
   const std::wstring usb = AddDrive("u", kGB, platform::kBusTypeUsb);
   auto window = OpenWithPackage(kGB);
-  analytics_.SetBackgroundMode();
+  analytics_.State().SetBackgroundMode();
 
   SetBox(*window, usb + L"Vantrel");
   EXPECT_FALSE(window->IsCorrectInstallPath());
@@ -198,7 +198,7 @@ TEST_F(InstallPathTest, AnSsdWithRoomIsSuggestedAndNoKeepsThePath) {
   EXPECT_TRUE(log.Has(" Judge space ok, can use ssd: " + platform::WideToUtf8(ssd)));
   EXPECT_EQ(no->GetInstallPath(), onHdd + kSep + L"Quenlo");
 
-  analytics_.SetBackgroundMode();  // answers Yes
+  analytics_.State().SetBackgroundMode();  // answers Yes
   auto yes = OpenWithPackage(kGB, archive);
   SetBox(*yes, onHdd);
   EXPECT_TRUE(yes->IsCorrectInstallPath());
@@ -218,7 +218,7 @@ TEST_F(InstallPathTest, AnSsdWithRoomIsSuggestedAndNoKeepsThePath) {
 TEST_F(InstallPathTest, PathsWhoseDriveCannotBeJudgedAreRefused) {
   const std::wstring c = AddDrive("c", kGB / 2);
   SetUpDownloadFolder(c);
-  analytics_.SetBackgroundMode();
+  analytics_.State().SetBackgroundMode();
   for (const wchar_t* path : {L"foo", L"\\\\srv\\x", L"C:foo"}) {
     auto window = OpenWithPackage(kGB);
     SetBox(*window, path);
@@ -289,7 +289,7 @@ TEST_F(InstallPathTest, ARunningProductStopsTheInstallAndAnUnreadableListDoesNot
     *processes = running;
     return readable;
   };
-  analytics_.SetBackgroundMode();
+  analytics_.State().SetBackgroundMode();
   auto window = Open();
   EXPECT_TRUE(window->AppIsRunning());
   EXPECT_EQ(window->AutoAnsweredKind(), -1);

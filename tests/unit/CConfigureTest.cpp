@@ -8,8 +8,8 @@
 #include <string>
 
 #include "config/CConfigure.h"
-#include "startup/CEmbeddedConfigReader.h"
-#include "analytics/SingleUserLog.h"
+#include "config/CEmbeddedConfigReader.h"
+#include "runstate/RunState.h"
 #include "platform/Platform.h"
 #include "toolkit/ResourceArchive.h"
 #include "unit/LogCapture.h"
@@ -80,7 +80,7 @@ TEST_F(CConfigureXml, EveryElementReachesItsField) {
   EXPECT_EQ(record_.downloadUrlList,
             (std::vector<std::wstring>{L"https://a.example/setup.exe", L"https://e.example/setup.exe"}));
 
-  CSingleUserLog& runState = CSingleUserLog::GetInstance();
+  RunState& runState = RunState::Shared();
   EXPECT_EQ(runState.GetDownloaderConfig(), 2);
   EXPECT_EQ(runState.GetSliceNum(), 6);
   EXPECT_EQ(runState.GetSliceSize(), 1048576);
@@ -99,11 +99,11 @@ TEST_F(CConfigureXml, TimeoutCfgNeedsTwoNumbersAboveZero) {
 
   CConfigure noComma(578, 1033, 10);
   noComma.storeAnswer(Answer("<TimeoutCfg>30</TimeoutCfg>"));
-  CSingleUserLog::GetInstance().SetConnectTimeout(7);
+  RunState::Shared().SetConnectTimeout(7);
   ASSERT_EQ(noComma.readDownloadInfoFromXml(), 1);
   EXPECT_EQ(noComma.connectTimeout, 3);
   EXPECT_EQ(noComma.transferTimeout, 20);
-  EXPECT_EQ(CSingleUserLog::GetInstance().GetConnectTimeout(), 7);  // not copied
+  EXPECT_EQ(RunState::Shared().GetConnectTimeout(), 7);  // not copied
 }
 
 TEST_F(CConfigureXml, OnlyTheDownloaderPartOfTheBodyCounts) {
@@ -128,7 +128,7 @@ TEST_F(CConfigureXml, CdnAddressesAreKeptButNotListed) {
 }
 
 TEST_F(CConfigureXml, UnparsableOrMissingValuesLeaveFieldsAndCopiesAlone) {
-  CSingleUserLog::GetInstance().SetSliceNum(4);
+  RunState::Shared().SetSliceNum(4);
   ASSERT_EQ(Parse(Answer("<Downloader_id>abc</Downloader_id><Slice_num></Slice_num>"
                          "<Filesize>big</Filesize><Software_name>" + std::string(400, 'n') +
                          "</Software_name>")),
@@ -137,8 +137,8 @@ TEST_F(CConfigureXml, UnparsableOrMissingValuesLeaveFieldsAndCopiesAlone) {
   EXPECT_EQ(record_.sliceNum, 0);
   EXPECT_EQ(record_.fileSize, 0);
   EXPECT_EQ(record_.productName, std::wstring(259, L'n'));
-  EXPECT_EQ(CSingleUserLog::GetInstance().GetSliceNum(), 4);
-  EXPECT_EQ(CSingleUserLog::GetInstance().GetTransferTimeout(), 20);
+  EXPECT_EQ(RunState::Shared().GetSliceNum(), 4);
+  EXPECT_EQ(RunState::Shared().GetTransferTimeout(), 20);
 }
 
 TEST_F(CConfigureXml, NothingStoredOrMalformedLeavesTheRecordUnloaded) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/Digest.h"
 #include "download/CDownloader.h"
 #include "download/DownLoadImpl.h"
 #include "TempFolder.h"

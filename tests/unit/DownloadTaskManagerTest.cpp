@@ -9,7 +9,7 @@
 #include "download/CDownloadTaskManager.h"
 #include "download/CDownloader.h"
 #include "download/DownloadEvents.h"
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 #include "TempFolder.h"
 #include "platform/Platform.h"
 
@@ -33,14 +33,14 @@ class TaskManagerTest : public ::testing::Test {
   }
   void TearDown() override {
     DownloadEvents::SetSink(nullptr);
-    CSingleUserLog::GetInstance().SetSliceNum(0);
-    CSingleUserLog::GetInstance().SetSliceSize(0);
+    RunState::Shared().SetSliceNum(0);
+    RunState::Shared().SetSliceSize(0);
   }
   static const ::testing::TestInfo* info() {
     return ::testing::UnitTest::GetInstance()->current_test_info();
   }
   std::vector<Range> plan(int64_t length) {
-    CSingleUserLog::GetInstance().SetCachedValue(url_, length);
+    RunState::Shared().SetCachedValue(url_, length);
     CDownloadTaskManager manager(url_, target_, taskFile_);
     EXPECT_EQ(manager.generateDownloadTask(false, "", 0), DownloadOk);
     std::vector<Range> ranges;
@@ -50,7 +50,7 @@ class TaskManagerTest : public ::testing::Test {
   // A saved task file of a fresh plan of `length` bytes, beside a target
   // sized to that length (as a download sizes it).
   void savePlan(int64_t length) {
-    CSingleUserLog::GetInstance().SetCachedValue(url_, length);
+    RunState::Shared().SetCachedValue(url_, length);
     CDownloadTaskManager manager(url_, target_, taskFile_);
     ASSERT_EQ(manager.generateDownloadTask(false, "", 0), DownloadOk);
     manager.saveTaskToFile();
@@ -87,27 +87,27 @@ TEST_F(TaskManagerTest, DefaultPlanCutsFourMegabyteSlices) {
 
 TEST_F(TaskManagerTest, ConfiguredSliceCountAndSize) {
   const int64_t length = 3 * 1048576 + 10, third = length / 3;
-  CSingleUserLog::GetInstance().SetSliceNum(3);
+  RunState::Shared().SetSliceNum(3);
   EXPECT_EQ(plan(length), (std::vector<Range>{{0, third - 1}, {third, 2 * third - 1}, {2 * third, length}}));
-  CSingleUserLog::GetInstance().SetSliceNum(0);
-  CSingleUserLog::GetInstance().SetSliceSize(1048576);
+  RunState::Shared().SetSliceNum(0);
+  RunState::Shared().SetSliceSize(1048576);
   EXPECT_EQ(plan(2097157), (std::vector<Range>{{0, 1048575}, {1048576, 2097157}}));
 }
 
 // Sizes a server sends can neither cut slices below 256 KiB, nor make more
 // than 4096 tasks, nor plan a file beyond 1 TiB.
 TEST_F(TaskManagerTest, ServerControlledSizesAreBounded) {
-  CSingleUserLog::GetInstance().SetSliceSize(1);
+  RunState::Shared().SetSliceSize(1);
   EXPECT_EQ(plan(1048576).size(), 4u);
-  CSingleUserLog::GetInstance().SetSliceSize(0);
-  CSingleUserLog::GetInstance().SetSliceNum(2000000000);
+  RunState::Shared().SetSliceSize(0);
+  RunState::Shared().SetSliceNum(2000000000);
   EXPECT_EQ(plan(int64_t{1} << 30).size(), 4096u);
-  CSingleUserLog::GetInstance().SetSliceNum(0);
+  RunState::Shared().SetSliceNum(0);
   const std::vector<Range> huge = plan(int64_t{1} << 40);
   ASSERT_EQ(huge.size(), 4096u);
   EXPECT_EQ(huge.back().end, int64_t{1} << 40);
 
-  CSingleUserLog::GetInstance().SetCachedValue(url_, 9000000000000000000);
+  RunState::Shared().SetCachedValue(url_, 9000000000000000000);
   CDownloadTaskManager manager(url_, target_, taskFile_);
   EXPECT_EQ(manager.generateDownloadTask(false, "", 0), GetLengthFailed);
   EXPECT_TRUE(manager.tasks().empty());
@@ -129,7 +129,7 @@ TEST_F(TaskManagerTest, FailedProbeKeepsTheProgress) {
 
 TEST_F(TaskManagerTest, PlanOffsetsAreSixtyFourBit) {
   const int64_t length = 5LL * 1024 * 1024 * 1024 + 7;  // 5 GiB + 7
-  CSingleUserLog::GetInstance().SetSliceNum(2);
+  RunState::Shared().SetSliceNum(2);
   const std::vector<Range> ranges = plan(length);
   ASSERT_EQ(ranges.size(), 2u);
   EXPECT_EQ(ranges[1], (Range{length / 2, length}));
@@ -191,7 +191,7 @@ TEST_F(TaskManagerTest, ChangedLengthIsRejectedWithDl025) {
   // The slices were fetched from another address; the manager's own
   // address now measures a different length.
   savePlanEdited({{".bin</RemotePath>", ".old</RemotePath>"}, {".bin</RemotePath>", ".old</RemotePath>"}});
-  CSingleUserLog::GetInstance().SetCachedValue(url_, 10485761);
+  RunState::Shared().SetCachedValue(url_, 10485761);
   CDownloadTaskManager manager(url_, target_, taskFile_);
   std::ofstream(target_) << "partial";
   ASSERT_TRUE(manager.taskFileExists());
@@ -220,7 +220,7 @@ TEST_F(TaskManagerTest, WrongLayoutIsRejectedWithDl026) {
 
 TEST_F(TaskManagerTest, OtherSliceSizeStartsOver) {
   savePlan(10485760);
-  CSingleUserLog::GetInstance().SetSliceSize(1048576);
+  RunState::Shared().SetSliceSize(1048576);
   CDownloadTaskManager manager(url_, target_, taskFile_);
   EXPECT_EQ(manager.loadDownloadTask(false, "", 0), DownloadOk);
   EXPECT_EQ(flowErrors_, std::vector<std::string>{"DL026"});
@@ -243,7 +243,7 @@ TEST_F(TaskManagerTest, UnreadableFilesStartOver) {
 // The rest of a running slice goes to helpers; the task file keeps the
 // planned layout and counts the slice complete only when every part is.
 TEST_F(TaskManagerTest, SplitSlicesKeepThePlannedLayoutInTheTaskFile) {
-  CSingleUserLog::GetInstance().SetCachedValue(url_, 10485760);
+  RunState::Shared().SetCachedValue(url_, 10485760);
   CDownloadTaskManager manager(url_, target_, taskFile_);
   ASSERT_EQ(manager.generateDownloadTask(false, "", 0), DownloadOk);
   std::ofstream(target_).close();

@@ -271,14 +271,14 @@ TEST_F(InstallFlowTest, CdnFailuresAreCountedAndBlockTheCdnFromTheFourth) {
 // the install goes on; then no box shows, a failure reports the box it
 // would have shown, and the process ends.
 TEST_F(InstallFlowTest, ABackgroundRunAnswersItsBoxesAndEndsAfterAFailure) {
-  analytics_.SetBackRunning(1);
+  analytics_.State().SetBackRunning(1);
   auto window = Open();
   StartInstall(*window);
   window->SetProgress(50);
   report_.calls.clear();
   window->Close();
   EXPECT_FALSE(bed_.backend.IsVisible(window->handle()));
-  EXPECT_TRUE(analytics_.IsBackgroundMode());
+  EXPECT_TRUE(analytics_.State().IsBackgroundMode());
   EXPECT_FALSE(window->State().closing);
   EXPECT_TRUE(Sent("pair CloseDownloader/Close/ClosePosition=50%"));
   EXPECT_TRUE(Sent("CrashRate/Close/close02"));
@@ -293,7 +293,7 @@ TEST_F(InstallFlowTest, ABackgroundRunAnswersItsBoxesAndEndsAfterAFailure) {
 
 // A background run that succeeds ends the process three seconds later.
 TEST_F(InstallFlowTest, ABackgroundRunEndsAfterSuccess) {
-  analytics_.SetBackRunning(1);
+  analytics_.State().SetBackRunning(1);
   auto window = Open();  // NeedStart_flag 1, Gif_duration 3: the finished page
   StartInstall(*window);
   window->Close();
@@ -311,11 +311,11 @@ TEST_F(InstallFlowTest, ABackgroundRunEndsAfterSuccess) {
 // the close that follows the start ends the process, never staying hidden.
 // The product starts before any event that waits for its delivery.
 TEST_F(InstallFlowTest, ABackgroundRunEndsWhenItStartsTheProduct) {
-  analytics_.SetBackRunning(1);
+  analytics_.State().SetBackRunning(1);
   auto window = Open(bed_.ChangedSkin(WindowTestBed::Entries({{"Gif_duration", "0"}, {"NeedStart_flag", "1"}})));
   StartInstall(*window);
   window->Close();
-  ASSERT_TRUE(analytics_.IsBackgroundMode());
+  ASSERT_TRUE(analytics_.State().IsBackgroundMode());
   const std::filesystem::path folder = bed_.temp.path() / "Quenlo";
   std::ofstream(folder / "Quenlo PDF Editor.exe") << "program";
   window->Configure().loadState = CConfigure::kLoaded;
@@ -344,7 +344,7 @@ TEST_F(InstallFlowTest, ABackgroundRunEndsWhenItStartsTheProduct) {
 }
 
 TEST_F(InstallFlowTest, ClosingReportsWhereAndHowLongTheUserStayed) {
-  analytics_.SetDownloaderConfig(2);
+  analytics_.State().SetDownloaderConfig(2);
   auto settings = Open();
   bed_.clock.now += 4000;
   settings->Close();
@@ -630,7 +630,7 @@ TEST_F(InstallFlowTest, BrowseChoosesTheFolderThroughTheDialog) {
 // A worker waiting for the bar is released when the window closes for good,
 // not when it runs on hidden, so that the exit's wait for it ends.
 TEST_F(InstallFlowTest, ClosingForGoodReleasesTheWorkerWaitingForTheBar) {
-  analytics_.SetBackRunning(1);
+  analytics_.State().SetBackRunning(1);
   ManualResetEvent waiting;
   std::atomic<bool> sawClosing{false};
   context_.runInstall = [&](InstallHost& host) {

@@ -291,7 +291,7 @@ TEST_F(MainWindowTest, TheWindowIsTitledWithTheEmbeddedProductName) {
 
 TEST_F(MainWindowTest, InBackgroundModeMessageBoxesAnswerYesUnseen) {
   auto window = Open();
-  analytics_.SetBackgroundMode();
+  analytics_.State().SetBackgroundMode();
   LogCapture log;
   EXPECT_EQ(window->ShowMessageBox(kMsgCancel, L""), kMsgResultYes);
   EXPECT_EQ(window->ShowMessageBox(kMsgAgree, L""), kMsgResultYes);

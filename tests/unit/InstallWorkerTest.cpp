@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Digest.h"
 #include "FakeInstallHost.h"
 #include "FakeSystem.h"
 #include "LogCapture.h"
@@ -100,7 +101,7 @@ class InstallWorkerTest : public ::testing::Test {
     record.installTimeout = 240;
   }
   int Run() { return InstallWorker(host_, deps_).Run(); }
-  fs::path DownloadFolder() const { return fs::path(host_.analytics.GetDownloadFolder()); }
+  fs::path DownloadFolder() const { return fs::path(host_.analytics.State().GetDownloadFolder()); }
   std::wstring PackagePath() const { return (DownloadFolder() / "setup_1.0.0.0.exe").wstring(); }
 
   TempFolder folder_;
@@ -228,7 +229,7 @@ TEST_F(InstallWorkerTest, AVerifiedPackageIsInstalledAndHandedBack) {
   const std::wstring sep(1, platform::kPathSep);
   ASSERT_EQ(started_.size(), 1u);
   EXPECT_EQ(started_[0], PackagePath() + L"| /VERYSILENT /SP- /NORESTART /DIR=\"" + host_.installPath +
-                             L"\\\" /LANG=jp /LOG=\"" + host_.analytics.GetLogFolder() + sep +
+                             L"\\\" /LANG=jp /LOG=\"" + host_.analytics.State().GetLogFolder() + sep +
                              L"Quenlo_Setup_20260102030405.log\" /EXTRA=\"quenlo_setup.exe\"");
   EXPECT_EQ(host_.PostedMessages(),
             (std::vector<unsigned>{MSG_VERIFY_STARTED, MSG_INSTALLER_STARTED, MSG_INSTALL_FINISHED}));

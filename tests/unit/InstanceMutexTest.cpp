@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "startup/InstanceMutex.h"
+#include "system/InstanceMutex.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FakeSystem.h"
-#include "startup/LocalSettings.h"
+#include "settings/LocalSettings.h"
 #include "TempFolder.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "startup/IConfigEntryReader.h"
+#include "config/IConfigEntryReader.h"
 
 class MapConfigReader : public IConfigEntryReader {
  public:

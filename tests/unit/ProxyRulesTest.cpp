@@ -2,7 +2,7 @@
 // systems, the choice from a WinHTTP proxy list, and reading a proxy setting.
 #include <gtest/gtest.h>
 
-#include "download/ProxyResolver.h"
+#include "net/ProxyResolver.h"
 #include "platform/Proxy.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 
 class RunStateGuard {
  public:
@@ -16,12 +16,12 @@ class RunStateGuard {
 
  private:
   static std::vector<int32_t> Get() {
-    CSingleUserLog& s = CSingleUserLog::GetInstance();
+    RunState& s = RunState::Shared();
     return {s.GetDownloaderConfig(), s.GetSliceNum(), s.GetSliceSize(), s.GetAdditionalTime(),
             s.GetBackRunning(), s.GetConnectTimeout(), s.GetTransferTimeout()};
   }
   static void Set(const std::vector<int32_t>& v) {
-    CSingleUserLog& s = CSingleUserLog::GetInstance();
+    RunState& s = RunState::Shared();
     s.SetDownloaderConfig(v[0]);
     s.SetSliceNum(v[1]);
     s.SetSliceSize(v[2]);

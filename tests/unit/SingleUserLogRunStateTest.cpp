@@ -6,6 +6,7 @@
 
 #include "FakeSystem.h"
 #include "analytics/SingleUserLog.h"
+#include "runstate/RunState.h"
 #include "TempFolder.h"
 
 namespace {
@@ -42,14 +43,14 @@ TEST_F(RunPathsTest, LogFileIsNamedAfterStemAndMillisecondTimestamp) {
   fake_.AddDrive(DriveRoot("c"), 1ull << 30);
   runState_.SetupPaths(L"setup");
   const std::wstring folder = appData_ + sep_ + L"RIVovaravizu" + sep_ + L"logs" + sep_ + L"setup";
-  EXPECT_EQ(runState_.GetRunTimestamp(), L"20240102030405006");
-  EXPECT_EQ(runState_.GetLogFolder(), folder);
-  EXPECT_EQ(runState_.GetLogFilePath(), folder + sep_ + L"setup_20240102030405006.log");
+  EXPECT_EQ(runState_.State().GetRunTimestamp(), L"20240102030405006");
+  EXPECT_EQ(runState_.State().GetLogFolder(), folder);
+  EXPECT_EQ(runState_.State().GetLogFilePath(), folder + sep_ + L"setup_20240102030405006.log");
   EXPECT_TRUE(std::filesystem::is_directory(folder));
 
   fake_.SetLocalTime(At(5, 7));
   runState_.SetupPaths(L"setup");
-  EXPECT_EQ(runState_.GetLogFilePath(), folder + sep_ + L"setup_20240102030405007.log");
+  EXPECT_EQ(runState_.State().GetLogFilePath(), folder + sep_ + L"setup_20240102030405007.log");
 }
 
 TEST_F(RunPathsTest, DownloadFolderGoesToTheRoomiestFixedDrive) {
@@ -59,7 +60,7 @@ TEST_F(RunPathsTest, DownloadFolderGoesToTheRoomiestFixedDrive) {
   fake_.AddDrive(DriveRoot("e"), 2000ull << 30, platform::kDriveFixed, platform::kBusTypeUsb);
   runState_.SetupPaths(L"setup");
   const std::wstring expected = roomiest + L"RIVovaravizu" + sep_ + L"setup";
-  EXPECT_EQ(runState_.GetDownloadFolder(), expected);
+  EXPECT_EQ(runState_.State().GetDownloadFolder(), expected);
   EXPECT_TRUE(std::filesystem::is_directory(expected));
 }
 
@@ -71,12 +72,12 @@ TEST_F(RunPathsTest, WithoutACandidateDriveTheDownloadFolderStaysOnTheAppDataDri
   fake_.AddDrive(root, 100ull << 30, platform::kDriveFixed, platform::kBusTypeUsb);
   runState_.SetupPaths(L"setup");
   const std::wstring expected = root + L"RIVovaravizu" + sep_ + L"setup";
-  EXPECT_EQ(runState_.GetDownloadFolder(), expected);
+  EXPECT_EQ(runState_.State().GetDownloadFolder(), expected);
   EXPECT_TRUE(std::filesystem::is_directory(expected));
 }
 
 TEST(RunStateCache, KeepsOnlyNonEmptyKeysWithNonZeroLengths) {
-  CSingleUserLog& runState = CSingleUserLog::GetInstance();
+  RunState& runState = RunState::Shared();
   const std::string url = "https://download.example.com/cache-test.exe";
   EXPECT_EQ(runState.GetCachedValue(url), 0);
   runState.SetCachedValue(url, 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 // Before windows.h: libcurl's winsock2.h must come first.
+#include "platform/Digest.h"
 #include "unit/SliceDownload.h"
 #include "WinTestUtil.h"
 

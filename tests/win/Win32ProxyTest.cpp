@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "WinTestUtil.h"
-#include "download/ProxyResolver.h"
+#include "net/ProxyResolver.h"
 #include "platform/Proxy.h"
 
 namespace {

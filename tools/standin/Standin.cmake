@@ -6,7 +6,8 @@
 #    system runs (an ARM PE image on Windows, a bare ELF header on Linux).
 file(GLOB _standin_backend CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/${SETUP_BACKEND}/*.cpp)
 add_executable(standin ${CMAKE_CURRENT_LIST_DIR}/Standin.cpp ${_standin_backend})
-target_link_libraries(standin PRIVATE ${SETUP_SDK_LIB} setupcore)
+target_link_libraries(standin PRIVATE setupcore)
+target_include_directories(standin PRIVATE ${CMAKE_SOURCE_DIR})
 if(WIN32)
   set_target_properties(standin PROPERTIES WIN32_EXECUTABLE ON)
 endif()

@@ -281,8 +281,8 @@ class PosixSystem : public ISystem {
 
 }  // namespace
 
-// Never destroyed: the reporting SDK's sender thread is never joined and
-// may still ask for the program's path while the exit handlers run.
+// Constructed before the reporting SDK's runtime (whose construction asks
+// for the program's path), so destroyed after it has joined its sender.
 ISystem& RealSystem() {
   static PosixSystem* system = new PosixSystem();
   // Keeps the version record referenced even under --gc-sections.

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "startup/IConfigEntryReader.h"
+#include "config/IConfigEntryReader.h"
 #include "toolkit/ResourceArchive.h"
 
 class CEmbeddedConfigReader : public IConfigEntryReader {

@@ -1,4 +1,4 @@
-#include "startup/LocalSettings.h"
+#include "settings/LocalSettings.h"
 
 #include "platform/Platform.h"
 

@@ -1,4 +1,4 @@
-#include "download/WebUrl.h"
+#include "net/WebUrl.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "startup/InstanceMutex.h"
+#include "system/InstanceMutex.h"
 
 CInstanceMutex& CInstanceMutex::GetInstance() {
   static CInstanceMutex instance;

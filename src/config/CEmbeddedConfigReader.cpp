@@ -1,4 +1,4 @@
-#include "startup/CEmbeddedConfigReader.h"
+#include "config/CEmbeddedConfigReader.h"
 
 #include <tinyxml2.h>
 

@@ -1,5 +1,5 @@
 // The one place that decides the proxy of a request: every libcurl handle
-// of the installer asks it (CLibcurlTool::ApplyTransport). The system names
+// of the installer asks it (HttpTransport::Apply). The system names
 // the proxy (platform::SystemProxyFor); the answer is kept per scheme, host
 // and port for a few minutes, since asking may take long (automatic proxy
 // detection) and an installer talks to a handful of hosts many times.

@@ -1,6 +1,6 @@
-#include "download/ProxyResolver.h"
+#include "net/ProxyResolver.h"
 
-#include "download/WebUrl.h"
+#include "net/WebUrl.h"
 
 #include <easylogging++.h>
 
@@ -47,8 +47,8 @@ ProxyRoute ProxyRoute::Parse(const std::string& setting) {
 }
 
 ProxyResolver& ProxyResolver::Shared() {
-  static ProxyResolver* const shared = new ProxyResolver;
-  return *shared;
+  static ProxyResolver shared;
+  return shared;
 }
 
 ProxyRoute ProxyResolver::RouteFor(const std::string& url, bool quiet) {

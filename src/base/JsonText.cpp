@@ -1,4 +1,4 @@
-#include "analytics/JsonText.h"
+#include "base/JsonText.h"
 
 #include <filesystem>
 #include <fstream>
