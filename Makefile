@@ -3,6 +3,8 @@
 # Everything else here is a step of those.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
+# WERROR=ON (CI) turns every compiler warning of our code into an error.
+WERROR ?= OFF
 # ccache (scripts/install-deps.sh) lets the build trees of a checkout share
 # their objects: the publisher's build of `make test` reuses build/win32's.
 export CMAKE_C_COMPILER_LAUNCHER ?= ccache
@@ -26,7 +28,7 @@ deps:
 
 # The Linux build is made for tests (the shipped program is Windows').
 linux: deps
-	cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_TRUST_SWITCHES=ON >/dev/null
+	cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSETUP_TRUST_SWITCHES=ON -DSETUP_WERROR=$(WERROR) >/dev/null
 	cmake --build build/linux -j $(JOBS)
 
 windeps: deps
@@ -37,10 +39,10 @@ windeps: deps
 # packages (make win32 PIN=<hex SHA-256>; see publisher-example/README.md).
 # `make test` gives it the pin of build/win32's test publisher.
 win32: windeps
-	scripts/build-windows.sh i686-w64-mingw32 build/win32 $(if $(PIN),-DSETUP_PUBLISHER_PIN=$(PIN))
+	scripts/build-windows.sh i686-w64-mingw32 build/win32 -DSETUP_WERROR=$(WERROR) $(if $(PIN),-DSETUP_PUBLISHER_PIN=$(PIN))
 
 win64: windeps
-	scripts/build-windows.sh --tests x86_64-w64-mingw32 build/win64
+	scripts/build-windows.sh --tests x86_64-w64-mingw32 build/win64 -DSETUP_WERROR=$(WERROR)
 
 test-linux:
 	cd build/linux && ctest --output-on-failure -j $(JOBS)

@@ -40,13 +40,13 @@ void CSingleUserLog::SetupPaths(const std::wstring& logStem) {
   state_.SetPaths(std::move(paths));
 }
 
-int CSingleUserLog::ReportEvent(const std::string& category, const std::string& action, const std::string& label,
-                                bool wait) {
+int CSingleUserLog::Event(const std::string& category, const std::string& action, const std::string& label,
+                          bool wait) {
   return AddUserLogEvent(category, action, label, wait);
 }
 
-int CSingleUserLog::ReportFunnel(const std::string& category, const std::string& action,
-                                 const std::map<std::string, std::string>& members, bool wait) {
+int CSingleUserLog::Funnel(const std::string& category, const std::string& action,
+                           const std::map<std::string, std::string>& members, bool wait) {
   return AddUserLog_funnelEx(category, action, members, wait);
 }
 

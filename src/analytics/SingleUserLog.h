@@ -67,10 +67,10 @@ class CSingleUserLog : public EventSink {
                             bool kitOverride = false);
   // The event sink of the layers below: AddUserLogEvent and
   // AddUserLog_funnelEx.
-  int ReportEvent(const std::string& category, const std::string& action, const std::string& label,
-                  bool wait) override;
-  int ReportFunnel(const std::string& category, const std::string& action,
-                   const std::map<std::string, std::string>& members, bool wait) override;
+  int Event(const std::string& category, const std::string& action, const std::string& label,
+            bool wait) override;
+  int Funnel(const std::string& category, const std::string& action,
+             const std::map<std::string, std::string>& members, bool wait) override;
   // Sends tools_lang (a language code) and product_version to the SDK's
   // extra common fields.
   void UpdateExtraCommon(const std::string& languageCode, const std::string& productVersion);

@@ -243,16 +243,16 @@ bool CConfigure::queryHost(const std::string& host, bool sync, const char* label
     result = tool.httpGet(url, body, false);
   }
   const RunState& events = RunState::Shared();
-  if (result == CURLE_COULDNT_RESOLVE_HOST) events.ReportEvent("Other", "FlowError", "DL003");
-  if (result == CURLE_OPERATION_TIMEDOUT) events.ReportEvent("Other", "FlowError", "DL002");
+  if (result == CURLE_COULDNT_RESOLVE_HOST) events.SendEvent("Other", "FlowError", "DL003");
+  if (result == CURLE_OPERATION_TIMEDOUT) events.SendEvent("Other", "FlowError", "DL002");
   LOG(INFO) << " GetCbsInfo New interface V2(" << (sync ? "Sync " : "Async ") << label << "): " << result
             << ", " << body.size() << ", " << windowsName << ", " << windowsNumber;
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-  events.ReportEvent("Other", sync ? "SyncGetCbsTime" : "AsyncGetCbsTime",
+  events.SendEvent("Other", sync ? "SyncGetCbsTime" : "AsyncGetCbsTime",
                      std::to_string(static_cast<int>(seconds.count())));
 
   if (!storeAnswer(body)) return false;
-  events.ReportFunnel("Download", "Get download configuration",
+  events.SendFunnel("Download", "Get download configuration",
                       {{"Download configurationType", "Success"}, {"Configuration URL", host}});
   return true;
 }

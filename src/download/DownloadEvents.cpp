@@ -20,9 +20,9 @@ void Send(const std::string& kind, const std::string& category, const std::strin
     return;
   }
   if (kind == "event")
-    RunState::Shared().ReportEvent(category, action, label);
+    RunState::Shared().SendEvent(category, action, label);
   else
-    RunState::Shared().ReportFunnel(category, action, {{key, value}});
+    RunState::Shared().SendFunnel(category, action, {{key, value}});
 }
 
 }  // namespace

@@ -13,9 +13,9 @@ class EventSink {
   virtual ~EventSink() = default;
   // A simple event (category, action, label); `wait` asks for delivery
   // before returning, as far as the receiver waits at all.
-  virtual int ReportEvent(const std::string& category, const std::string& action, const std::string& label,
-                          bool wait) = 0;
+  virtual int Event(const std::string& category, const std::string& action, const std::string& label,
+                    bool wait) = 0;
   // A funnel event with its members.
-  virtual int ReportFunnel(const std::string& category, const std::string& action,
-                           const std::map<std::string, std::string>& members, bool wait) = 0;
+  virtual int Funnel(const std::string& category, const std::string& action,
+                     const std::map<std::string, std::string>& members, bool wait) = 0;
 };

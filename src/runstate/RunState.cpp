@@ -31,14 +31,14 @@ int64_t RunState::GetCachedValue(const std::string& key) const {
   return found == lengthCache_.end() ? 0 : found->second;
 }
 
-int RunState::ReportEvent(const std::string& category, const std::string& action, const std::string& label,
-                          bool wait) const {
+int RunState::SendEvent(const std::string& category, const std::string& action, const std::string& label,
+                        bool wait) const {
   EventSink* sink = events_;
-  return sink ? sink->ReportEvent(category, action, label, wait) : 0;
+  return sink ? sink->Event(category, action, label, wait) : 0;
 }
 
-int RunState::ReportFunnel(const std::string& category, const std::string& action,
-                           const std::map<std::string, std::string>& members, bool wait) const {
+int RunState::SendFunnel(const std::string& category, const std::string& action,
+                         const std::map<std::string, std::string>& members, bool wait) const {
   EventSink* sink = events_;
-  return sink ? sink->ReportFunnel(category, action, members, wait) : 0;
+  return sink ? sink->Funnel(category, action, members, wait) : 0;
 }

@@ -75,10 +75,10 @@ class RunState {
   // attachment.
   void SetEventSink(EventSink* sink) { events_ = sink; }
   // To the attached sink (its result), or dropped (0).
-  int ReportEvent(const std::string& category, const std::string& action, const std::string& label,
-                  bool wait = false) const;
-  int ReportFunnel(const std::string& category, const std::string& action,
-                   const std::map<std::string, std::string>& members, bool wait = false) const;
+  int SendEvent(const std::string& category, const std::string& action, const std::string& label,
+                bool wait = false) const;
+  int SendFunnel(const std::string& category, const std::string& action,
+                 const std::map<std::string, std::string>& members, bool wait = false) const;
 
  private:
   Paths paths_;
