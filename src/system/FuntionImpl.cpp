@@ -13,6 +13,7 @@
 
 #include <easylogging++.h>
 
+#include "net/WebUrl.h"
 #include "platform/Platform.h"
 
 namespace FuntionImpl {
@@ -593,17 +594,18 @@ std::string GetChinaStandardTime() {
 
 // ---- URLs, folders, files -------------------------------------------------------
 
+// libcurl's reading of the address, as the request itself will read it: the
+// host in lower case with the port the address names. Empty when the text
+// is no URL or its host has no "." (no address of a server on the network).
 std::wstring GetHostOfUrl(const std::wstring& url) {
-  const size_t dot = url.find(L'.');
-  if (dot == std::wstring::npos) return std::wstring();
-  const size_t slashAfter = url.find(L'/', dot);
-  if (slashAfter == std::wstring::npos) return std::wstring();
-  const size_t slashBefore = url.rfind(L'/', dot);
-  if (slashBefore == std::wstring::npos) return std::wstring();
-  std::wstring host = url.substr(slashBefore + 1, slashAfter - slashBefore - 1);
-  for (wchar_t& c : host)
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  return host;
+  WebUrl::Parsed parsed(platform::WideToUtf8(url));
+  if (!parsed.ok()) return std::wstring();
+  std::string host = parsed.Get(CURLUPART_HOST);
+  if (host.find('.') == std::string::npos) return std::wstring();
+  for (char& c : host)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string port = parsed.Get(CURLUPART_PORT);
+  return platform::Utf8ToWide(port.empty() ? host : host + ":" + port);
 }
 
 uint32_t CreateDirectoriesWith(const std::wstring& path,

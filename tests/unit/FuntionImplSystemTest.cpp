@@ -295,8 +295,12 @@ TEST(FuntionImplHost, HostOfUrl) {
   EXPECT_EQ(L"cdn.example.com", FuntionImpl::GetHostOfUrl(L"http://CDN.Example.Com/a/b.exe?x=1"));
   EXPECT_EQ(L"", FuntionImpl::GetHostOfUrl(L"http://localhost/path"));  // no "."
   EXPECT_EQ(L"", FuntionImpl::GetHostOfUrl(L""));
-  EXPECT_EQ(L"", FuntionImpl::GetHostOfUrl(L"https://example.com"));   // no "/" after "."
-  EXPECT_EQ(L"", FuntionImpl::GetHostOfUrl(L"example.com/path"));      // no "/" before "."
+  EXPECT_EQ(L"example.com", FuntionImpl::GetHostOfUrl(L"https://example.com"));  // no path
+  EXPECT_EQ(L"", FuntionImpl::GetHostOfUrl(L"example.com/path"));                // no scheme
+  // The host libcurl will ask, not the text before the first ".": no user
+  // name, none of the path's dots.
+  EXPECT_EQ(L"dl.example.com", FuntionImpl::GetHostOfUrl(L"https://user.name@dl.example.com/a.b/c"));
+  EXPECT_EQ(L"", FuntionImpl::GetHostOfUrl(L"http://localhost/setup.exe"));
   EXPECT_EQ(L"127.0.0.1:8080", FuntionImpl::GetHostOfUrl(L"http://127.0.0.1:8080/x"));
 }
 
