@@ -9,6 +9,7 @@
 
 #include "IWebLogNew.h"
 #include "SdkLog.h"
+#include "base/AsciiText.h"
 #include "base/JsonText.h"
 #include "platform/DeviceIdentity.h"
 #include "platform/Platform.h"
@@ -40,13 +41,11 @@ bool ReadTestEnv(const std::wstring& installerDir) {
 bool ReadTestEnv(const std::wstring&) { return false; }
 #endif
 
-bool IsReservedName(std::string name) {
+bool IsReservedName(const std::string& name) {
   static const std::set<std::string> reserved = {"session_id", "uid", "os", "os_version", "mac",
                                                  "brand", "model", "cross_end_id", "rnclid",
                                                  "source_type"};
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return reserved.count(name) != 0;
+  return reserved.count(AsciiLower(name)) != 0;
 }
 
 // A product names its cross-end id in "SP.dat" beside it: the first line of

@@ -1,4 +1,5 @@
 #include "download/CLibcurlTool.h"
+#include "base/AsciiText.h"
 
 #include <easylogging++.h>
 
@@ -43,13 +44,8 @@ void SetGetOptions(CURL* handle, long timeoutSeconds) {
   curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
 }
 
-std::string LowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 bool IsStatusLine(const char* data, size_t length) {
-  return length >= 5 && LowerCase(std::string(data, 5)) == "http/";
+  return length >= 5 && AsciiLower(std::string(data, 5)) == "http/";
 }
 
 // An authentication challenge of the server (401) or of the proxy (407),
@@ -566,7 +562,7 @@ size_t CLibcurlTool::HeaderCallback(char* data, size_t size, size_t nitems, void
 
 bool CLibcurlTool::HeaderValue(const std::string& line, const char* name, std::string* value) {
   const size_t colon = line.find(':');
-  if (colon == std::string::npos || LowerCase(line.substr(0, colon)) != LowerCase(name)) return false;
+  if (colon == std::string::npos || AsciiLower(line.substr(0, colon)) != AsciiLower(name)) return false;
   const size_t first = line.find_first_not_of(" \t", colon + 1);
   const size_t last = line.find_last_not_of(" \t\r\n");
   *value = first == std::string::npos || last < first ? std::string() : line.substr(first, last - first + 1);

@@ -5,14 +5,10 @@
 #include <vector>
 
 #include "platform/Proxy.h"
+#include "base/AsciiText.h"
 
 namespace platform {
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 std::vector<std::string> Entries(const std::string& list, const char* separators) {
   std::vector<std::string> entries;
@@ -50,8 +46,8 @@ int SplitPort(std::string& entry) {
 }  // namespace
 
 bool NoProxyMatches(const std::string& list, const std::string& host, int port) {
-  const std::string name = Lower(host);
-  for (std::string entry : Entries(Lower(list), ", \t")) {
+  const std::string name = AsciiLower(host);
+  for (std::string entry : Entries(AsciiLower(list), ", \t")) {
     if (entry == "*") return true;
     const int entryPort = SplitPort(entry);
     if (entryPort != 0 && entryPort != port) continue;
@@ -62,9 +58,9 @@ bool NoProxyMatches(const std::string& list, const std::string& host, int port) 
 }
 
 bool WindowsBypassMatches(const std::string& list, const std::string& host, int port) {
-  const std::string name = Lower(host);
+  const std::string name = AsciiLower(host);
   const std::string nameAndPort = name + ":" + std::to_string(port);
-  for (std::string entry : Entries(Lower(list), ";, \t\r\n")) {
+  for (std::string entry : Entries(AsciiLower(list), ";, \t\r\n")) {
     const size_t scheme = entry.find("://");
     if (scheme != std::string::npos) entry.erase(0, scheme + 3);
     if (entry == "<local>") {
@@ -78,10 +74,10 @@ bool WindowsBypassMatches(const std::string& list, const std::string& host, int 
 }
 
 std::string ProxyForScheme(const std::string& list, const std::string& scheme) {
-  const std::string wanted = Lower(scheme) + "=";
+  const std::string wanted = AsciiLower(scheme) + "=";
   std::string unnamed;
   for (const std::string& entry : Entries(list, "; \t")) {
-    if (Lower(entry.substr(0, wanted.size())) == wanted) return entry.substr(wanted.size());
+    if (AsciiLower(entry.substr(0, wanted.size())) == wanted) return entry.substr(wanted.size());
     if (unnamed.empty() && entry.find('=') == std::string::npos) unnamed = entry;
   }
   return unnamed;

@@ -6,6 +6,7 @@
 
 // libcurl's winsock2.h must come before easylogging++'s windows.h.
 #include "net/WebUrl.h"
+#include "base/AsciiText.h"
 
 #include <easylogging++.h>
 
@@ -18,12 +19,6 @@ namespace FuntionImpl {
 namespace {
 
 // ASCII letters only, as the runtime's tolower does in the C locale.
-std::wstring LowerAscii(std::wstring text) {
-  for (wchar_t& c : text)
-    if (c < 128) c = static_cast<wchar_t>(std::tolower(static_cast<int>(c)));
-  return text;
-}
-
 std::wstring FileNameOf(const std::wstring& path) {
   size_t sep = path.find_last_of(L"\\/");
   return sep == std::wstring::npos ? path : path.substr(sep + 1);
@@ -82,8 +77,8 @@ bool OpenWebLink(const std::wstring& url) {
 }
 
 int FindProcessByFullPath(std::wstring fullPath, bool kill, bool withTmp) {
-  const std::wstring lowerPath = LowerAscii(fullPath);
-  const std::wstring name = LowerAscii(FileNameOf(fullPath));
+  const std::wstring lowerPath = AsciiLower(fullPath);
+  const std::wstring name = AsciiLower(FileNameOf(fullPath));
   const std::wstring tmpName =
       withTmp && name.size() >= 3 ? name.substr(0, name.size() - 3) + L"tmp" : std::wstring();
   std::vector<platform::ProcessEntry> processes;
@@ -92,11 +87,11 @@ int FindProcessByFullPath(std::wstring fullPath, bool kill, bool withTmp) {
   // The first entry is the system's idle process.
   for (size_t i = 1; i < processes.size(); ++i) {
     const platform::ProcessEntry& entry = processes[i];
-    const std::wstring exe = LowerAscii(entry.exeName);
+    const std::wstring exe = AsciiLower(entry.exeName);
     if (exe != name && !(withTmp && exe == tmpName)) continue;
     LOG(INFO) << " Find proc: " << entry.pid;
     if (entry.pid == platform::CurrentProcessId()) continue;
-    const std::wstring image = LowerAscii(platform::ProcessImagePath(entry.pid));
+    const std::wstring image = AsciiLower(platform::ProcessImagePath(entry.pid));
     LOG(INFO) << " Get proc info: " << image.size() << ", " << image.size();
     if (image.empty()) continue;
     if (image != lowerPath && !(withTmp && image.find(L".tmp") != std::wstring::npos)) continue;

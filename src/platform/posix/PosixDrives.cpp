@@ -28,6 +28,7 @@
 #include <sstream>
 
 #include "platform/Platform.h"
+#include "base/AsciiText.h"
 #include "platform/posix/PosixInternal.h"
 
 namespace platform {
@@ -302,12 +303,6 @@ std::string MachineIdAsGuid() {
   return std::string();
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 }  // namespace
 
 std::string RootFilesystemUuid() {
@@ -335,7 +330,7 @@ std::string RootFilesystemUuid() {
       }
     }
     closedir(dir);
-    if (!found.empty()) return Lower(found);
+    if (!found.empty()) return AsciiLower(found);
   }
   // 2. Without udev's links (containers, minimal systems): the UUID the
   //    kernel reports for the mounted root filesystem.

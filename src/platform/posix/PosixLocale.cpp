@@ -1,5 +1,6 @@
 // posix backend: locale names to Windows LANGIDs (see PosixLocale.h).
 #include "platform/posix/PosixLocale.h"
+#include "base/AsciiText.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -79,10 +80,6 @@ struct ParsedLocale {
   std::string modifier;   // lower case, without "@"
 };
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -93,7 +90,7 @@ ParsedLocale ParseLocale(const std::string& value) {
   std::string text = value;
   size_t at = text.find('@');
   if (at != std::string::npos) {
-    parsed.modifier = Lower(text.substr(at + 1));
+    parsed.modifier = AsciiLower(text.substr(at + 1));
     text.erase(at);
   }
   size_t dot = text.find('.');
@@ -108,11 +105,11 @@ ParsedLocale ParseLocale(const std::string& value) {
     }
   }
   if (parts.empty()) return parsed;
-  parsed.language = Lower(parts[0]);
+  parsed.language = AsciiLower(parts[0]);
   for (size_t i = 1; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     if (part.size() == 4 && parsed.territory.empty()) {  // BCP 47 script
-      std::string script = Lower(part);
+      std::string script = AsciiLower(part);
       if (parsed.modifier.empty()) {
         if (script == "latn") parsed.modifier = "latin";
         else if (script == "cyrl") parsed.modifier = "cyrillic";
@@ -128,9 +125,9 @@ ParsedLocale ParseLocale(const std::string& value) {
 }
 
 bool Find(const std::string& key, uint16_t* langId) {
-  const std::string wanted = Lower(key);
+  const std::string wanted = AsciiLower(key);
   for (const LocaleLangId& entry : LocaleTable()) {
-    if (Lower(entry.locale) == wanted) {
+    if (AsciiLower(entry.locale) == wanted) {
       *langId = entry.langId;
       return true;
     }
