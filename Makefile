@@ -7,9 +7,13 @@ JOBS ?= $(shell nproc)
 WERROR ?= OFF
 # ccache (scripts/install-deps.sh) lets the build trees of a checkout share
 # their objects: the publisher's build of `make test` reuses build/win32's.
+# Objects with debug information are shared between checkouts too, and the
+# cache holds the Linux, Windows and sanitizer trees at once.
 export CMAKE_C_COMPILER_LAUNCHER ?= ccache
 export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
 export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
+export CCACHE_MAXSIZE ?= 15G
 
 .PHONY: demo test deps linux win32 win64 windeps test-linux test-win test-installer installer clean
 

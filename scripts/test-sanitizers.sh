@@ -10,6 +10,9 @@ cd "$(dirname "$0")/.."
 export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+# Objects with debug information are shared between checkouts too.
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-15G}
 jobs=${JOBS:-$(nproc)}
 suppressions=$PWD/tests/sanitizers
 
@@ -49,7 +52,7 @@ run_asan() {
 }
 
 run_tsan() {
-  build build/tsan thread setup_tests setup_itests
+  build build/tsan thread setup_tests setup_itests download
   (cd build/tsan && ctest --output-on-failure -j "$jobs" -R "$tsan_tests")
 }
 

@@ -161,7 +161,8 @@ class SdkHost : public ::testing::Test {
     // Leave nothing in flight for the next test of this process.
     TrustCollector(true);
     collector_.SetFault("mode=none");
-    WaitUntilIdle();
+    // A sender still busy when the wait ends must not outlive the fake.
+    if (!WaitUntilIdle()) SdkRuntime::Get().StopSender();
     guard_.reset();
   }
 

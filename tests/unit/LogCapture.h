@@ -1,8 +1,13 @@
 // Collects the messages written to the log while it lives, so that a test can
 // check the lines a component writes. One capture at a time.
+//
+// The sink itself is installed once, before the first test: the logging
+// library's list of callbacks is not guarded against a change while another
+// thread logs, and a capture may begin while a window's workers run.
 #pragma once
 
 #include <easylogging++.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <mutex>
@@ -11,11 +16,8 @@
 
 class LogCapture {
  public:
-  LogCapture() {
-    el::Helpers::installLogDispatchCallback<Sink>(kId);
-    sink_ = el::Helpers::logDispatchCallback<Sink>(kId);
-  }
-  ~LogCapture() { el::Helpers::uninstallLogDispatchCallback<Sink>(kId); }
+  LogCapture() : sink_(el::Helpers::logDispatchCallback<Sink>(kId)) { sink_->Capture(true); }
+  ~LogCapture() { sink_->Capture(false); }
   LogCapture(const LogCapture&) = delete;
   LogCapture& operator=(const LogCapture&) = delete;
 
@@ -43,17 +45,28 @@ class LogCapture {
       std::lock_guard<std::mutex> lock(lock_);
       return lines_;
     }
+    void Capture(bool on) {
+      std::lock_guard<std::mutex> lock(lock_);
+      capturing_ = on;
+      lines_.clear();
+    }
 
    protected:
     void handle(const el::LogDispatchData* data) override {
       std::lock_guard<std::mutex> lock(lock_);
-      lines_.push_back(data->logMessage()->message());
+      if (capturing_) lines_.push_back(data->logMessage()->message());
     }
 
    private:
     std::mutex lock_;
+    bool capturing_ = false;
     std::vector<std::string> lines_;
   };
+
+  struct Installer : ::testing::Environment {
+    void SetUp() override { el::Helpers::installLogDispatchCallback<Sink>(kId); }
+  };
+  static inline ::testing::Environment* const installer_ = ::testing::AddGlobalTestEnvironment(new Installer);
 
   Sink* sink_;
 };
