@@ -6,6 +6,8 @@
 #include <sstream>
 #include <vector>
 
+#include "base/TrimmedText.h"
+
 namespace toolkit {
 
 namespace {
@@ -31,9 +33,8 @@ bool ParseIntegers(const std::string& text, size_t count, int* values) {
 }  // namespace
 
 bool ParseInteger(const std::string& text, int* value) {
-  size_t start = text.find_first_not_of(' ');
-  if (start == std::string::npos) return false;
-  const std::string trimmed = text.substr(start, text.find_last_not_of(' ') - start + 1);
+  const std::string trimmed = TrimBlanks(text);
+  if (trimmed.empty()) return false;
   char* end = nullptr;
   errno = 0;
   const long parsed = std::strtol(trimmed.c_str(), &end, 10);

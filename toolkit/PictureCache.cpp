@@ -4,9 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "base/WholeFile.h"
 #include "platform/Platform.h"
 
 namespace toolkit {
@@ -40,9 +39,8 @@ void PictureCache::Register(const std::string& name, Image image) {
 }
 
 bool PictureCache::LoadFile(const std::string& name, const std::string& path) {
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!in) return Fail(Key(name), Says(name, "cannot open " + path));
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (!ReadWholeFile(std::filesystem::u8path(path), &bytes)) return Fail(Key(name), Says(name, "cannot open " + path));
   return Decode(Key(name), bytes, path);
 }
 

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "base/WholeFile.h"
 #include "platform/Platform.h"
 #include "toolkit/LayoutParser.h"
 #include "window/InstallUIMainWnd.h"
@@ -331,11 +332,6 @@ void CheckSigningKey(const std::string& folder, Report* report) {
     report->Error(certFile, 0, "is not the certificate of " + keyFile);
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -348,7 +344,8 @@ int main(int argc, char** argv) {
   const std::string folder = argv[1];
   const std::set<std::string> hostSettings(argv + 3, argv + argc);
   Report report;
-  const std::string zip = ReadFile(argv[2]);
+  std::string zip;
+  ReadWholeFile(argv[2], &zip);  // an unreadable file is no readable archive either
   const void* shippedData = nullptr;
   size_t shippedSize = 0;
   toolkit::ResourceArchive archive, shipped;

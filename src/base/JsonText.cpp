@@ -1,9 +1,8 @@
 #include "base/JsonText.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
+
+#include "base/WholeFile.h"
 
 namespace JsonText {
 
@@ -30,9 +29,9 @@ Json::Value ParseObject(const std::string& text, std::string* errors) {
 
 Json::Value ReadObjectFile(const std::wstring& path, std::string* errors) {
   if (errors) errors->clear();
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  if (!in) return Json::Value(Json::objectValue);
-  return ParseObject(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), errors);
+  std::string text;
+  if (!ReadWholeFile(std::filesystem::path(path), &text)) return Json::Value(Json::objectValue);
+  return ParseObject(text, errors);
 }
 
 std::string ClassicStyled(const Json::Value& value) {

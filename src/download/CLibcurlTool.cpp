@@ -1,5 +1,6 @@
 #include "download/CLibcurlTool.h"
 #include "base/AsciiText.h"
+#include "base/TrimmedText.h"
 
 #include <easylogging++.h>
 
@@ -563,9 +564,7 @@ size_t CLibcurlTool::HeaderCallback(char* data, size_t size, size_t nitems, void
 bool CLibcurlTool::HeaderValue(const std::string& line, const char* name, std::string* value) {
   const size_t colon = line.find(':');
   if (colon == std::string::npos || AsciiLower(line.substr(0, colon)) != AsciiLower(name)) return false;
-  const size_t first = line.find_first_not_of(" \t", colon + 1);
-  const size_t last = line.find_last_not_of(" \t\r\n");
-  *value = first == std::string::npos || last < first ? std::string() : line.substr(first, last - first + 1);
+  *value = TrimBlanks(line.substr(colon + 1));
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "base/TrimmedText.h"
 #include "config/CConfigure.h"
 #include "install/InstallHost.h"
 #include "platform/Platform.h"
@@ -23,12 +24,6 @@ bool IsFileNameCharacter(wchar_t c) {
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
   return text;
-}
-
-std::wstring TrimBlanks(const std::wstring& text) {
-  const size_t first = text.find_first_not_of(L' ');
-  if (first == std::wstring::npos) return std::wstring();
-  return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
 std::wstring ReadMarkerLine(FILE* file) {

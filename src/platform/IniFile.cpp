@@ -4,20 +4,12 @@
 #include <cstdint>
 #include <cwctype>
 
+#include "base/TrimmedText.h"
 #include "platform/Platform.h"
 
 namespace platform {
 
 namespace {
-
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
-
-std::wstring Trim(const std::wstring& s) {
-  size_t begin = 0, end = s.size();
-  while (begin < end && IsBlank(s[begin])) ++begin;
-  while (end > begin && IsBlank(s[end - 1])) --end;
-  return s.substr(begin, end - begin);
-}
 
 bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
@@ -67,13 +59,13 @@ IniFile IniFile::ParseText(const std::wstring& text) {
   while (pos <= text.size()) {
     size_t end = text.find_first_of(L"\r\n", pos);
     if (end == std::wstring::npos) end = text.size();
-    const std::wstring line = Trim(text.substr(pos, end - pos));
+    const std::wstring line = TrimBlanks(text.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty() || line[0] == L';') continue;
     if (line[0] == L'[') {
       size_t close = line.find(L']');
       Section section;
-      section.name = Trim(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+      section.name = TrimBlanks(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
       ini.sections_.push_back(section);
       current = &ini.sections_.back();
       continue;
@@ -82,8 +74,8 @@ IniFile IniFile::ParseText(const std::wstring& text) {
     size_t eq = line.find(L'=');
     if (eq == std::wstring::npos) continue;
     Entry entry;
-    entry.key = Trim(line.substr(0, eq));
-    std::wstring value = Trim(line.substr(eq + 1));
+    entry.key = TrimBlanks(line.substr(0, eq));
+    std::wstring value = TrimBlanks(line.substr(eq + 1));
     if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
         value.back() == value.front())
       value = value.substr(1, value.size() - 2);
@@ -95,8 +87,8 @@ IniFile IniFile::ParseText(const std::wstring& text) {
 
 bool IniFile::Lookup(const std::wstring& section, const std::wstring& key,
                      std::wstring* value) const {
-  const std::wstring wantedSection = Trim(section);
-  const std::wstring wantedKey = Trim(key);
+  const std::wstring wantedSection = TrimBlanks(section);
+  const std::wstring wantedKey = TrimBlanks(key);
   for (const Section& s : sections_) {
     if (!EqualNoCase(s.name, wantedSection)) continue;
     for (const Entry& e : s.entries) {
@@ -110,7 +102,7 @@ bool IniFile::Lookup(const std::wstring& section, const std::wstring& key,
 }
 
 bool IniFile::HasSection(const std::wstring& section) const {
-  const std::wstring wanted = Trim(section);
+  const std::wstring wanted = TrimBlanks(section);
   for (const Section& s : sections_)
     if (EqualNoCase(s.name, wanted)) return true;
   return false;

@@ -4,15 +4,14 @@
 #include "system/FuntionImpl.h"
 
 #include <cstdio>
-#include <cwctype>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <utility>
 
 #include <easylogging++.h>
 
+#include "base/TrimmedText.h"
+#include "base/WholeFile.h"
 #include "net/WebUrl.h"
 #include "platform/Platform.h"
 
@@ -468,9 +467,8 @@ bool ReadUtf8Lines(const std::wstring& path, std::vector<std::wstring>* lines) {
   std::wstring native = path;
   for (wchar_t& c : native)
     if (IsSeparator(c)) c = platform::kPathSep;
-  std::ifstream in(std::filesystem::u8path(platform::WideToUtf8(native)), std::ios::binary);
-  if (!in) return false;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (!ReadWholeFile(std::filesystem::u8path(platform::WideToUtf8(native)), &bytes)) return false;
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   const std::wstring text = platform::Utf8ToWide(bytes);
   size_t pos = 0;
@@ -488,13 +486,6 @@ bool ReadUtf8Lines(const std::wstring& path, std::vector<std::wstring>* lines) {
       lines->push_back(line.substr(start, 1023));
   }
   return true;
-}
-
-std::wstring TrimBlanks(const std::wstring& s) {
-  size_t begin = 0, end = s.size();
-  while (begin < end && std::iswspace(static_cast<wint_t>(s[begin]))) ++begin;
-  while (end > begin && std::iswspace(static_cast<wint_t>(s[end - 1]))) --end;
-  return s.substr(begin, end - begin);
 }
 
 }  // namespace

@@ -4,17 +4,16 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
+#include "base/WholeFile.h"
 #include "platform/Platform.h"
 
 namespace platform {
 namespace host {
 
 std::wstring CommandLine() {
-  std::ifstream in("/proc/self/cmdline", std::ios::binary);
-  std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string raw;
+  ReadWholeFile("/proc/self/cmdline", &raw);
   while (!raw.empty() && raw.back() == '\0') raw.pop_back();
   for (char& c : raw)
     if (c == '\0') c = ' ';

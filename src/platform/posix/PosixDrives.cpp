@@ -24,9 +24,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
+#include "base/TrimmedText.h"
+#include "base/WholeFile.h"
 #include "platform/Platform.h"
 #include "base/AsciiText.h"
 #include "platform/posix/PosixInternal.h"
@@ -52,17 +53,12 @@ std::string DecodeMountField(const std::string& field) {
   return out;
 }
 
-std::string ReadSmallFile(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) return std::string();
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
-std::string Trimmed(std::string s) {
-  while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\r')) s.pop_back();
-  return s;
+// A mount table, or a one-value file of sysfs or systemd: empty when
+// unreadable.
+std::string FileText(const std::string& path) {
+  std::string text;
+  ReadWholeFile(path, &text);
+  return text;
 }
 
 std::string RealPath(const std::string& path) {
@@ -186,7 +182,7 @@ std::vector<BlockDrive> BlockDrivesFrom(const std::vector<MountEntry>& mounts) {
 // their own folder, so that nothing lands at the machine's drive roots.
 std::vector<BlockDrive> MountedBlockDrives() {
   const char* table = std::getenv("SETUP_MOUNT_TABLE");
-  return BlockDrivesFrom(ParseMountTable(ReadSmallFile(table && *table ? table : "/proc/self/mounts")));
+  return BlockDrivesFrom(ParseMountTable(FileText(table && *table ? table : "/proc/self/mounts")));
 }
 
 bool FindBlockDrive(const std::string& root, BlockDrive* drive) {
@@ -204,7 +200,7 @@ bool FindBlockDrive(const std::string& root, BlockDrive* drive) {
 int DriveTypeOf(const BlockDrive& drive) {
   const std::string disk = DiskOf(drive.sysfs);
   if (disk.empty()) return kDriveFixed;
-  const std::string removable = Trimmed(ReadSmallFile(disk + "/removable"));
+  const std::string removable = TrimBlanks(FileText(disk + "/removable"));
   if (removable.empty() || removable == "0") return kDriveFixed;
   return 2;  // DRIVE_REMOVABLE
 }
@@ -226,7 +222,7 @@ bool RotationalOf(const BlockDrive& drive, bool* rotational) {
   // The device's own queue answers first (device mapper has one), then the
   // parent disk's, then the underlying disk's.
   for (const std::string& disk : {DiskOf(drive.sysfs), PhysicalDisk(drive.sysfs)}) {
-    const std::string value = Trimmed(ReadSmallFile(disk + "/queue/rotational"));
+    const std::string value = TrimBlanks(FileText(disk + "/queue/rotational"));
     if (value == "0" || value == "1") {
       if (rotational) *rotational = value == "1";
       return true;
@@ -289,7 +285,7 @@ std::string MountedFilesystemUuid(const char* mountPoint) {
 // The machine id of systemd / D-Bus (32 hexadecimal digits) in GUID form.
 std::string MachineIdAsGuid() {
   for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
-    const std::string id = Trimmed(ReadSmallFile(path));
+    const std::string id = TrimBlanks(FileText(path));
     if (id.size() != 32) continue;
     unsigned char bytes[16];
     bool ok = true;
@@ -310,7 +306,7 @@ std::string RootFilesystemUuid() {
   if (stat("/", &rootStat) != 0) return std::string();
   // The device mounted at "/" (the last mount of "/" is the visible one).
   std::string rootDevice;
-  for (const MountEntry& m : ParseMountTable(ReadSmallFile("/proc/self/mounts")))
+  for (const MountEntry& m : ParseMountTable(FileText("/proc/self/mounts")))
     if (m.mountPoint == "/" && m.device.compare(0, 5, "/dev/") == 0) rootDevice = m.device;
   const std::string rootDeviceReal = rootDevice.empty() ? std::string() : RealPath(rootDevice);
 

@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <string>
 
+#include "base/WholeFile.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixInternal.h"
 #include "platform/posix/PosixLocale.h"
@@ -55,14 +55,6 @@ namespace platform {
 const wchar_t kPathSep = L'/';
 
 namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) return std::string();
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 LocalTime FromTimespec(const timespec& ts, bool utc) {
   static std::once_flag tzOnce;
@@ -164,8 +156,9 @@ class PosixSystem : public ISystem {
   // Nothing Windows-specific is known on Linux: only the distribution name.
   OsVersionInfo OsVersion() override {
     OsVersionInfo info;
-    std::string content = ReadText("/etc/os-release");
-    if (content.empty()) content = ReadText("/usr/lib/os-release");
+    std::string content;
+    if (!ReadWholeFile("/etc/os-release", &content) || content.empty())
+      ReadWholeFile("/usr/lib/os-release", &content);
     std::string name = OsReleaseValue(content, "PRETTY_NAME");
     if (name.empty()) name = OsReleaseValue(content, "NAME");
     if (name.empty()) {
@@ -213,7 +206,8 @@ class PosixSystem : public ISystem {
 
   // The first framebuffer's size, when there is one.
   bool Screen(ScreenInfo* info) override {
-    const std::string size = ReadText("/sys/class/graphics/fb0/virtual_size");
+    std::string size;
+    ReadWholeFile("/sys/class/graphics/fb0/virtual_size", &size);
     int width = 0, height = 0;
     if (std::sscanf(size.c_str(), "%d,%d", &width, &height) != 2 || width <= 0 || height <= 0)
       return false;
