@@ -204,16 +204,16 @@ int CConfigure::getDownloadInfoXml(bool sync, bool cn) {
   Hosts hosts;
   {
     std::lock_guard<std::mutex> lock(recordLock_);
-    if (!answer_.empty()) return 0;
+    if (!answer_.empty()) return kNoNewAnswer;
     hosts = hosts_;
   }
   const bool testEnv = LocalSettings::IsTestEnv();
   const char* label = testEnv ? "test" : (cn ? "cn" : "com");
   for (const std::string& host : testEnv || !cn ? std::vector<std::string>{hosts.main} : hosts.secondary) {
-    if (hasAnswer()) return 0;
-    if (queryHost(host, sync, label)) return 1;
+    if (hasAnswer()) return kNoNewAnswer;
+    if (queryHost(host, sync, label)) return kAnswerStored;
   }
-  return 0;
+  return kNoNewAnswer;
 }
 
 bool CConfigure::hasAnswer() {
@@ -283,7 +283,7 @@ int CConfigure::readLocked() {
   }
   if (!root) {
     loadState = kNotLoaded;
-    return 0;
+    return kParseFailed;
   }
   const auto& readers = ElementReaders();
   for (const tinyxml2::XMLElement* element = root->FirstChildElement(); element;
@@ -296,7 +296,7 @@ int CConfigure::readLocked() {
   loadState = kLoaded;
   source = kFromXml;
   fillDownloadUrlList();
-  return 1;
+  return kParsed;
 }
 
 void CConfigure::fillDownloadUrlList() {
@@ -346,7 +346,7 @@ void CConfigure::fetchAsync(const std::function<void()>& handOver) {
       return;
     }
   }
-  if (first != 1) getDownloadInfoXml(false, true);
+  if (first != kAnswerStored) getDownloadInfoXml(false, true);
   {
     std::lock_guard<std::mutex> lock(recordLock_);
     if (abandoned_) {
@@ -367,7 +367,7 @@ void CConfigure::completeForInstall(IConfigEntryReader& reader, const std::funct
   }
   if (loadState != kLoaded) {
     if (!refused) {
-      if (getDownloadInfoXml(true, false) != 1) getDownloadInfoXml(true, true);
+      if (getDownloadInfoXml(true, false) != kAnswerStored) getDownloadInfoXml(true, true);
       readDownloadInfoFromXml();
     }
     if (handOver) handOver();

@@ -24,6 +24,8 @@ class CConfigure {
  public:
   enum LoadState : int32_t { kNotLoaded = 1, kLoaded = 2 };
   enum Source : int32_t { kFromNothing = 0, kFromXml = 1, kFromFile = 2 };
+  enum FetchResult : int { kNoNewAnswer = 0, kAnswerStored = 1 };
+  enum ParseResult : int { kParseFailed = 0, kParsed = 1 };
 
   CConfigure(int32_t downloaderId, int32_t languageId, int32_t siteId);
 
@@ -31,13 +33,14 @@ class CConfigure {
   // state and the download URL list; with `fillList` the record counts as
   // loaded from the file and the list is filled.
   void loadFromEmbedded(IConfigEntryReader& reader, bool fillList);
-  // Queries the configuration server; 1 when an answer was received and
-  // stored, 0 otherwise (also when one was stored before).
+  // Queries the configuration server; kAnswerStored when an answer was
+  // received and stored, kNoNewAnswer otherwise (also when one was stored
+  // before).
   int getDownloadInfoXml(bool sync, bool cn);
   // Keeps the <Downloader>...</Downloader> part of a server body as the
   // answer; false when the body has none or an answer is already stored.
   bool storeAnswer(const std::string& body);
-  // Parses the stored answer into the record: 1 on success, 0 otherwise.
+  // Parses the stored answer into the record: kParsed or kParseFailed.
   int readDownloadInfoFromXml();
   void printContent();
 

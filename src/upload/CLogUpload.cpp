@@ -66,7 +66,7 @@ int CLogUpload::Upload(const std::wstring& fileName, const std::string& category
   const std::string name = platform::WideToUtf8(fileName);
   if (!IsUploadable(logFolder_, fileName)) {
     LOG(INFO) << " [Error]: Upload refused, not a file of the log folder: " << name;
-    return -1;
+    return kNothingUploaded;
   }
   // A copy, so that a log still being written can be read.
   const std::wstring source = FuntionImpl::JoinPath(logFolder_, fileName);
@@ -74,14 +74,14 @@ int CLogUpload::Upload(const std::wstring& fileName, const std::string& category
   uint32_t error = 0;
   if (!CopyWithoutLinks(source, copy, &error)) {
     LOG(INFO) << " [Error]: Upload copy of " << name << " failed, error " << error;
-    return -1;
+    return kNothingUploaded;
   }
   const platform::LocalTime time = platform::System().Now();
   const std::wstring archive = upload::ArchivePath(logFolder_, time);
   if (!CUploadArchive::Create(archive, name, copy, time)) {
     LOG(INFO) << " [Error]: Upload archive " << platform::WideToUtf8(archive) << " could not be made";
     platform::RemoveFile(copy);
-    return -1;
+    return kNothingUploaded;
   }
   std::string uploadName = upload::UploadName(fileName, time);
   if (uploadName.empty()) uploadName = upload::NoNameUploadName(archive, platform::System().Now());
@@ -90,20 +90,20 @@ int CLogUpload::Upload(const std::wstring& fileName, const std::string& category
   const int sent = Send(platform::WideToUtf8(archive), uploadName, kProductId,
                         FuntionImpl::GetFileVersion(platform::System().ModulePath()),
                         category.empty() ? "default" : category);
-  if (sent == 0) {
+  if (sent == kSent) {
     platform::RemoveFile(archive);
     platform::RemoveFile(copy);
   }
-  return 0;
+  return kUploadTried;
 }
 
 int CLogUpload::Send(const std::string& archivePath, const std::string& uploadName,
                      const std::string& productId, const std::string& version, const std::string& catalogue) {
-  if (archivePath.size() <= 4) return -1;
+  if (archivePath.size() <= 4) return kBadArchivePath;
   CURL* handle = curl_easy_init();
   if (!handle) {
     std::printf("Failed to initialize cURL\n");
-    return -2;
+    return kNoHttpHandle;
   }
   CLibcurlTool tool(handle);
   CLibcurlTool::MultipartPost post;
@@ -120,5 +120,5 @@ int CLogUpload::Send(const std::string& archivePath, const std::string& uploadNa
   std::fflush(stdout);
   LOG(INFO) << " Log upload " << uploadName << " (" << catalogue << "): result " << static_cast<int>(result)
             << ", status " << status;
-  return result == CURLE_OK && status == 200 ? 0 : -3;
+  return result == CURLE_OK && status == 200 ? kSent : kNotAccepted;
 }

@@ -20,18 +20,25 @@ class CLogUpload {
     long totalSeconds = 120;
   };
 
+  // Results of Upload: whether an archive was made and offered (sent or
+  // not), or nothing was.
+  enum UploadResult : int { kUploadTried = 0, kNothingUploaded = -1 };
+  // Results of Send.
+  enum SendResult : int { kSent = 0, kBadArchivePath = -1, kNoHttpHandle = -2, kNotAccepted = -3 };
+
   CLogUpload(std::wstring logFolder, std::string url);
   CLogUpload(std::wstring logFolder, std::string url, Limits limits);
 
   // Uploads `fileName` of the log folder under the category ("default" when
-  // empty). -1, with nothing uploaded, when the name is not a plain name of
-  // a file in the log folder, the copy fails or the archive cannot be made;
-  // otherwise 0. Only a sent archive is deleted, with its copy.
+  // empty). kNothingUploaded when the name is not a plain name of a file in
+  // the log folder, the copy fails or the archive cannot be made; otherwise
+  // kUploadTried. Only a sent archive is deleted, with its copy.
   int Upload(const std::wstring& fileName, const std::string& category);
 
-  // The POST of one archive (its path in UTF-8): 0 when the service answered
-  // 200; -1 for an archive path of 4 characters or fewer; -2 without an HTTP
-  // handle; -3 when the transfer failed or the status was not 200.
+  // The POST of one archive (its path in UTF-8): kSent when the service
+  // answered 200; kBadArchivePath for a path of 4 characters or fewer;
+  // kNoHttpHandle without an HTTP handle; kNotAccepted when the transfer
+  // failed or the status was not 200.
   int Send(const std::string& archivePath, const std::string& uploadName, const std::string& productId,
            const std::string& version, const std::string& catalogue);
 

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CConfigure record(578, 1033, 10);
   record.storeAnswer(body);
   const int parsed = record.readDownloadInfoFromXml();
-  Require(record.loadState == (parsed == 1 ? CConfigure::kLoaded : CConfigure::kNotLoaded));
+  Require(record.loadState == (parsed == CConfigure::kParsed ? CConfigure::kLoaded : CConfigure::kNotLoaded));
   Require(record.productName.size() <= 259);
   Require(record.connectTimeout >= 1 && record.transferTimeout >= 1);
   Require(record.downloadUrlList.size() <= 2);

@@ -83,7 +83,7 @@ class ConfigureITest : public ::testing::Test {
 TEST_F(ConfigureITest, QueryCarriesTheIdsAndReportsItsOutcome) {
   ServeHttp();
   LogCapture log;
-  ASSERT_EQ(record_.getDownloadInfoXml(true, false), 1);
+  ASSERT_EQ(record_.getDownloadInfoXml(true, false), CConfigure::kAnswerStored);
   EXPECT_EQ(Target(0), "/queryDownloaderV2?LanguageId=1033&SoftWareID=578&SiteID=10");
   EXPECT_EQ(record_.getQueryUrl(), "http://" + services_->host() + Target(0));
   EXPECT_TRUE(log.Has(" GetCbsInfo New interface V2(Sync test): 0, " + std::to_string(sizeof kAnswer - 1) +
@@ -92,13 +92,13 @@ TEST_F(ConfigureITest, QueryCarriesTheIdsAndReportsItsOutcome) {
   EXPECT_TRUE(log.Has(" [funnelEx] Download, Get download configuration, Configuration URL=" +
                       services_->host() + ", Download configurationType=Success"));
 
-  ASSERT_EQ(record_.readDownloadInfoFromXml(), 1);
+  ASSERT_EQ(record_.readDownloadInfoFromXml(), CConfigure::kParsed);
   EXPECT_EQ(record_.productVersion, L"3.2.1.0");
   EXPECT_EQ(record_.connectTimeout, 5);
   EXPECT_EQ(RunState::Shared().GetTransferTimeout(), 60);
 
   // A stored answer is never asked for again.
-  EXPECT_EQ(record_.getDownloadInfoXml(true, true), 0);
+  EXPECT_EQ(record_.getDownloadInfoXml(true, true), CConfigure::kNoNewAnswer);
   EXPECT_EQ(services_->Requests().size(), 1u);
 }
 
@@ -128,9 +128,9 @@ TEST_F(ConfigureITest, HttpsToTheMainHostThenToEachOtherInTurn) {
   UseHosts("127.0.0.1:" + port, {"127.0.0.1:" + std::to_string(nginx_test::FreePort()), "localhost:" + port});
   services_->Control("/_control/config/fault?mode=404&count=1");
   LogCapture log;
-  EXPECT_EQ(record_.getDownloadInfoXml(false, false), 0);
+  EXPECT_EQ(record_.getDownloadInfoXml(false, false), CConfigure::kNoNewAnswer);
   EXPECT_TRUE(log.Contains(" GetCbsInfo New interface V2(Async com): 0, 0, "));
-  EXPECT_EQ(record_.getDownloadInfoXml(false, true), 1);
+  EXPECT_EQ(record_.getDownloadInfoXml(false, true), CConfigure::kAnswerStored);
   EXPECT_EQ(log.Count(" GetCbsInfo New interface V2(Async cn): 7, 0, "), 1u);  // refused
   EXPECT_EQ(record_.getQueryUrl(), "https://localhost:" + port + Target(1));
   EXPECT_EQ(services_->Requests()[1]["headers"]["Host"].asString(), "localhost:" + port);
@@ -143,8 +143,8 @@ TEST_F(ConfigureITest, UnusableAnswersStoreNothing) {
   LogCapture log;
   for (const char* mode : {"404", "nodownloader", "garbage"}) {
     services_->Control(std::string("/_control/config/fault?mode=") + mode);
-    EXPECT_EQ(record_.getDownloadInfoXml(true, false), 0) << mode;
-    EXPECT_EQ(record_.readDownloadInfoFromXml(), 0) << mode;
+    EXPECT_EQ(record_.getDownloadInfoXml(true, false), CConfigure::kNoNewAnswer) << mode;
+    EXPECT_EQ(record_.readDownloadInfoFromXml(), CConfigure::kParseFailed) << mode;
   }
   EXPECT_FALSE(log.Contains("FlowError"));
 }
@@ -153,7 +153,7 @@ TEST_F(ConfigureITest, TimeOutIsReportedAsDL002) {
   ServeHttp();
   services_->Control("/_control/config/fault?mode=silent&seconds=7");
   LogCapture log;
-  EXPECT_EQ(record_.getDownloadInfoXml(true, false), 0);
+  EXPECT_EQ(record_.getDownloadInfoXml(true, false), CConfigure::kNoNewAnswer);
   EXPECT_TRUE(log.Has(" [event] Other, FlowError, DL002"));
   EXPECT_TRUE(log.Contains(" GetCbsInfo New interface V2(Sync test): 28, 0, "));
 }
@@ -162,7 +162,7 @@ TEST_F(ConfigureITest, UnresolvedHostIsReportedAsDL003) {
   settings_.Write("TestEnv=1\n");
   UseHosts("nonexistent.invalid", {"nonexistent.invalid"});
   LogCapture log;
-  EXPECT_EQ(record_.getDownloadInfoXml(true, false), 0);
+  EXPECT_EQ(record_.getDownloadInfoXml(true, false), CConfigure::kNoNewAnswer);
   EXPECT_TRUE(log.Has(" [event] Other, FlowError, DL003"));
 }
 

@@ -105,19 +105,19 @@ class DownloadNginx : public ::testing::Test {
 }  // namespace
 
 TEST_F(DownloadNginx, WholePackageOverHttp11) {
-  ASSERT_EQ(download(nginx_->Http("/package.exe")), 1);
+  ASSERT_EQ(download(nginx_->Http("/package.exe")), DownloadOk);
   EXPECT_TRUE(written() == content_);
 }
 
 TEST_F(DownloadNginx, WholePackageOverHttp2WithTls) {
-  ASSERT_EQ(download(nginx_->Https("/package.exe")), 1);
+  ASSERT_EQ(download(nginx_->Https("/package.exe")), DownloadOk);
   EXPECT_TRUE(written() == content_);
 }
 
 TEST_F(DownloadNginx, ResumeAsksOnlyForTheMissingBytes) {
   RunState::Shared().SetSliceNum(3);
   const std::string url = nginx_->Http("/package.exe?resume");
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   // Slice 3 lost its second half, and its bytes on disk are spoiled.
   const int64_t third = kSize / 3 * 2;
   std::ifstream in(target_.string() + ".xml");
@@ -127,7 +127,7 @@ TEST_F(DownloadNginx, ResumeAsksOnlyForTheMissingBytes) {
   std::ofstream(target_.string() + ".xml") << text;
   std::filesystem::resize_file(target_, static_cast<uintmax_t>(third + 1000));
   const size_t before = rangeLogLines();
-  ASSERT_EQ(download(url), 1);
+  ASSERT_EQ(download(url), DownloadOk);
   EXPECT_EQ(rangesAsked(before), (ByteRanges{{third + 1000, kSize}}));
   EXPECT_TRUE(written() == content_);
 }

@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "IWebLogNew.h"
+#include "EventRecord.h"
 #include "SdkCollector.h"
 #include "platform/DeviceIdentity.h"
 
@@ -75,19 +76,19 @@ TEST_F(SdkDelivery, RecordArrivesWithItsMembersAndDefaults) {
 
 TEST_F(SdkDelivery, InvalidRecordsAreRefusedWithTheirCodesAndNeverSent) {
   fake_.SetVolumeGuid(L"");
-  EXPECT_EQ(InitSdk()->AddEvent(kLaunch, 1), -98);
+  EXPECT_EQ(InitSdk()->AddEvent(kLaunch, 1), EventRecord::kNoUid);
   fake_.SetVolumeGuid(L"0f1e2d3c-aaaa-bbbb-cccc-333344445555");
-  EXPECT_EQ(InitSdk(1000)->AddEvent(kLaunch, 1), -97);
-  EXPECT_EQ(InitSdk(kMainPid, "")->AddEvent(kLaunch, 1), -96);
+  EXPECT_EQ(InitSdk(1000)->AddEvent(kLaunch, 1), EventRecord::kPidTooSmall);
+  EXPECT_EQ(InitSdk(kMainPid, "")->AddEvent(kLaunch, 1), EventRecord::kNoProductVersion);
   IWebLogNew* sdk = InitSdk();
-  EXPECT_EQ(sdk->AddEvent(R"({"actions":{"event_action":"x"}})", 1), -93);
-  EXPECT_EQ(sdk->AddEvent(R"({"actions":{"event_category":"x"}})", 1), -92);
+  EXPECT_EQ(sdk->AddEvent(R"({"actions":{"event_action":"x"}})", 1), EventRecord::kNoCategory);
+  EXPECT_EQ(sdk->AddEvent(R"({"actions":{"event_category":"x"}})", 1), EventRecord::kNoAction);
   fake_.SetLocalTime([] { platform::LocalTime t = At(9, 0); t.year = 2000; return t; }());
-  EXPECT_EQ(sdk->AddEvent(kLaunch, 1), -91);  // 12 digits
+  EXPECT_EQ(sdk->AddEvent(kLaunch, 1), EventRecord::kShortTimestamp);  // 12 digits
   fake_.SetLocalTime([] { platform::LocalTime t = At(9, 0); t.year = 1960; return t; }());
-  EXPECT_EQ(sdk->AddEvent(kLaunch, 1), -90);  // a minus sign
+  EXPECT_EQ(sdk->AddEvent(kLaunch, 1), EventRecord::kTimestampNotDigits);  // a minus sign
   CManagement::Get().sessionId.clear();
-  EXPECT_EQ(sdk->AddEvent(kLaunch, 1), -99);
+  EXPECT_EQ(sdk->AddEvent(kLaunch, 1), EventRecord::kNoSessionId);
   EXPECT_EQ(collector_.Accepted().size(), 0u);
   EXPECT_EQ(FileCount(), 0);
 }

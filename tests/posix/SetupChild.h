@@ -75,7 +75,8 @@ class SetupChild {
     return pid_ > 0;
   }
 
-  // The exit code, or -1 when the child did not end in time (it is killed).
+  // The exit code, or -1 when the child did not end in time (it is killed
+  // with this object) or ended by a signal (see Signal()).
   int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     int status = 0;
@@ -84,8 +85,17 @@ class SetupChild {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     pid_ = -1;
+    signal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  // Whether the child is still running (it has not been waited for yet).
+  bool Running() const {
+    siginfo_t info{};
+    return pid_ > 0 && waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
+  // The signal that ended the child, once Wait saw it end; 0 for none.
+  int Signal() const { return signal_; }
 
   std::string Output() const { return ReadFile(output_); }
 
@@ -115,4 +125,5 @@ class SetupChild {
   std::filesystem::path folder_, output_;
   std::map<std::string, std::string> env_;
   pid_t pid_ = -1;
+  int signal_ = 0;
 };

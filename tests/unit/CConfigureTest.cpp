@@ -49,7 +49,7 @@ TEST_F(CConfigureXml, EveryElementReachesItsField) {
                 "<Downloader_config>2</Downloader_config><Slice_num>6</Slice_num>"
                 "<Slice_size>1048576</Slice_size><Additional_time>45</Additional_time>"
                 "<Back_running>1</Back_running><TimeoutCfg>5,60</TimeoutCfg><Unknown>9</Unknown>")),
-            1);
+            CConfigure::kParsed);
   EXPECT_EQ(record_.loadState, CConfigure::kLoaded);
   EXPECT_EQ(record_.source, CConfigure::kFromXml);
   EXPECT_EQ(record_.downloaderId, 601);
@@ -92,7 +92,7 @@ TEST_F(CConfigureXml, EveryElementReachesItsField) {
 
 TEST_F(CConfigureXml, TimeoutCfgNeedsTwoNumbersAboveZero) {
   LogCapture log;
-  ASSERT_EQ(Parse(Answer("<TimeoutCfg>0,0</TimeoutCfg>")), 1);
+  ASSERT_EQ(Parse(Answer("<TimeoutCfg>0,0</TimeoutCfg>")), CConfigure::kParsed);
   EXPECT_EQ(record_.connectTimeout, 3);
   EXPECT_EQ(record_.transferTimeout, 20);
   EXPECT_TRUE(log.Has(" GetCbsInfo TimeoutCfg is: 0,0"));
@@ -100,7 +100,7 @@ TEST_F(CConfigureXml, TimeoutCfgNeedsTwoNumbersAboveZero) {
   CConfigure noComma(578, 1033, 10);
   noComma.storeAnswer(Answer("<TimeoutCfg>30</TimeoutCfg>"));
   RunState::Shared().SetConnectTimeout(7);
-  ASSERT_EQ(noComma.readDownloadInfoFromXml(), 1);
+  ASSERT_EQ(noComma.readDownloadInfoFromXml(), CConfigure::kParsed);
   EXPECT_EQ(noComma.connectTimeout, 3);
   EXPECT_EQ(noComma.transferTimeout, 20);
   EXPECT_EQ(RunState::Shared().GetConnectTimeout(), 7);  // not copied
@@ -109,7 +109,7 @@ TEST_F(CConfigureXml, TimeoutCfgNeedsTwoNumbersAboveZero) {
 TEST_F(CConfigureXml, OnlyTheDownloaderPartOfTheBodyCounts) {
   EXPECT_TRUE(record_.storeAnswer("<html>x</html><Downloader><Md5>ab</Md5></Downloader><Md5>cd</Md5>"));
   EXPECT_FALSE(record_.storeAnswer(Answer("<Md5>later</Md5>")));  // first answer stays
-  ASSERT_EQ(record_.readDownloadInfoFromXml(), 1);
+  ASSERT_EQ(record_.readDownloadInfoFromXml(), CConfigure::kParsed);
   EXPECT_EQ(record_.md5, L"ab");
 }
 
@@ -117,13 +117,13 @@ TEST_F(CConfigureXml, CdnAddressesAreKeptButNotListed) {
   ASSERT_EQ(Parse(Answer("<Download_url>https://dl.example/a.exe</Download_url>"
                          "<Extra_download_url>https://x.example/b.exe</Extra_download_url>"
                          "<Cnet_download_url>https://m.example/c.exe</Cnet_download_url>")),
-            1);
+            CConfigure::kParsed);
   EXPECT_EQ(record_.downloadUrl, L"https://dl.example/a.exe");
   EXPECT_EQ(record_.downloadUrlList, std::vector<std::wstring>{L"https://x.example/b.exe"});
 
   CConfigure cdn(578, 1033, 10);
   cdn.storeAnswer(Answer("<Download_url>http://cdn.example/a.exe</Download_url>"));
-  ASSERT_EQ(cdn.readDownloadInfoFromXml(), 1);
+  ASSERT_EQ(cdn.readDownloadInfoFromXml(), CConfigure::kParsed);
   EXPECT_TRUE(cdn.downloadUrlList.empty());
 }
 
@@ -132,7 +132,7 @@ TEST_F(CConfigureXml, UnparsableOrMissingValuesLeaveFieldsAndCopiesAlone) {
   ASSERT_EQ(Parse(Answer("<Downloader_id>abc</Downloader_id><Slice_num></Slice_num>"
                          "<Filesize>big</Filesize><Software_name>" + std::string(400, 'n') +
                          "</Software_name>")),
-            1);
+            CConfigure::kParsed);
   EXPECT_EQ(record_.downloaderId, 578);
   EXPECT_EQ(record_.sliceNum, 0);
   EXPECT_EQ(record_.fileSize, 0);
@@ -142,7 +142,7 @@ TEST_F(CConfigureXml, UnparsableOrMissingValuesLeaveFieldsAndCopiesAlone) {
 }
 
 TEST_F(CConfigureXml, NothingStoredOrMalformedLeavesTheRecordUnloaded) {
-  EXPECT_EQ(record_.readDownloadInfoFromXml(), 0);
+  EXPECT_EQ(record_.readDownloadInfoFromXml(), CConfigure::kParseFailed);
   EXPECT_EQ(record_.loadState, CConfigure::kNotLoaded);
   EXPECT_FALSE(record_.storeAnswer("<Downloader><Md5>ab</Md5>"));  // no end tag
 
@@ -154,7 +154,7 @@ TEST_F(CConfigureXml, NothingStoredOrMalformedLeavesTheRecordUnloaded) {
   for (const std::string& body : malformed) {
     CConfigure bad(578, 1033, 10);
     ASSERT_TRUE(bad.storeAnswer(body));
-    EXPECT_EQ(bad.readDownloadInfoFromXml(), 0) << body;
+    EXPECT_EQ(bad.readDownloadInfoFromXml(), CConfigure::kParseFailed) << body;
     EXPECT_EQ(bad.loadState, CConfigure::kNotLoaded);
     EXPECT_EQ(bad.downloaderId, 578);
   }
@@ -172,7 +172,7 @@ TEST_F(CConfigureXml, GarbageLeavesTheRecordUsable) {
 
 TEST_F(CConfigureXml, HugeTextsAreTaken) {
   const std::string huge(1 << 20, 'h');
-  ASSERT_EQ(Parse(Answer("<Md5>" + huge + "</Md5><Software_name>" + huge + "</Software_name>")), 1);
+  ASSERT_EQ(Parse(Answer("<Md5>" + huge + "</Md5><Software_name>" + huge + "</Software_name>")), CConfigure::kParsed);
   EXPECT_EQ(record_.md5.size(), huge.size());
   EXPECT_EQ(record_.productName.size(), 259u);
 }

@@ -83,7 +83,7 @@ TEST_F(Win32UnicodeProfile, TheUploadReadsItsArchiveThere) {
   std::ofstream(fs::path(folder + L"\\QuenloSetup_1.log"), std::ios::binary) << "a line of the log\n";
   LogCapture log;
   CLogUpload upload(folder, "http://127.0.0.1:9/v1/productLogUpload", CLogUpload::Limits{5, 5});
-  EXPECT_EQ(upload.Upload(L"QuenloSetup_1.log", "close01"), 0);
+  EXPECT_EQ(upload.Upload(L"QuenloSetup_1.log", "close01"), CLogUpload::kUploadTried);
   EXPECT_EQ(log.Count("(close01): result " + std::to_string(CURLE_COULDNT_CONNECT) + ", status 0"), 1u);
   std::vector<std::wstring> archives;  // kept: it was not sent
   for (const auto& entry : fs::directory_iterator(fs::path(folder)))
