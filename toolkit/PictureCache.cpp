@@ -3,11 +3,9 @@
 #include <easylogging++.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "platform/Platform.h"
+#include "platform/SharedFile.h"
 
 namespace toolkit {
 
@@ -40,9 +38,9 @@ void PictureCache::Register(const std::string& name, Image image) {
 }
 
 bool PictureCache::LoadFile(const std::string& name, const std::string& path) {
-  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-  if (!in) return Fail(Key(name), Says(name, "cannot open " + path));
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (!platform::ReadFileBytes(platform::Utf8ToWide(path), &bytes))
+    return Fail(Key(name), Says(name, "cannot open " + path));
   return Decode(Key(name), bytes, path);
 }
 

@@ -1,8 +1,5 @@
 #include "base/JsonText.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace JsonText {
@@ -26,13 +23,6 @@ Json::Value ParseObject(const std::string& text, std::string* errors) {
   Parse(text, &value, &complaint);
   if (errors) *errors = complaint;
   return value.isObject() ? value : Json::Value(Json::objectValue);
-}
-
-Json::Value ReadObjectFile(const std::wstring& path, std::string* errors) {
-  if (errors) errors->clear();
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  if (!in) return Json::Value(Json::objectValue);
-  return ParseObject(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), errors);
 }
 
 std::string ClassicStyled(const Json::Value& value) {

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 
 #include "platform/Process.h"
 #include "platform/SharedFile.h"
@@ -83,6 +85,15 @@ std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mo
   if (missing) *missing = fd < 0 && errno == ENOENT;
   if (fd < 0) return nullptr;
   return std::make_unique<PosixSharedFile>(fd);
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
+  bytes->clear();
+  std::ifstream in(posix::NativePath(path), std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) bytes->clear();
+  return !in.bad();
 }
 
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
