@@ -2,11 +2,11 @@
 
 #include <curl/curl.h>
 
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
 #include "SdkLog.h"
 #include "net/HttpTransport.h"
+#include "platform/SharedFile.h"
 #include "settings/LocalSettings.h"
 
 // The deployment's hosts; a publisher's build sets its own (hosts.txt).
@@ -85,9 +85,9 @@ int CDeliveryClient::Attempt(const SendItem& item, int limitMs) const {
 }
 
 std::string CDeliveryClient::Proxy() const {
-  std::ifstream in(std::filesystem::path(installerDir_ + L"proxy.txt"));
-  std::string word;
-  in >> word;
+  std::string bytes, word;
+  platform::ReadFileBytes(installerDir_ + L"proxy.txt", &bytes);
+  std::istringstream(bytes) >> word;
   return word;
 }
 

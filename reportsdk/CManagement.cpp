@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cwchar>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <set>
 
 #include "IWebLogNew.h"
@@ -14,6 +13,7 @@
 #include "platform/DeviceIdentity.h"
 #include "platform/Platform.h"
 #include "platform/Process.h"
+#include "platform/SharedFile.h"
 
 namespace {
 
@@ -51,8 +51,9 @@ bool IsReservedName(const std::string& name) {
 // A product names its cross-end id in "SP.dat" beside it: the first line of
 // more than 4 characters with a "_" before its last ".".
 std::string CrossEndIdFromSpFile(const std::wstring& installerDir) {
-  std::ifstream in(std::filesystem::path(installerDir + L"SP.dat"));
-  std::string line;
+  std::string bytes, line;
+  platform::ReadFileBytes(installerDir + L"SP.dat", &bytes);
+  std::istringstream in(bytes);
   while (std::getline(in, line)) {
     line = line.substr(0, 255);
     if (!line.empty() && line.back() == '\r') line.pop_back();

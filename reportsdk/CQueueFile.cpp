@@ -4,6 +4,7 @@
 #include "SdkLog.h"
 #include "base/JsonText.h"
 #include "platform/Platform.h"
+#include "platform/SharedFile.h"
 
 namespace {
 
@@ -67,7 +68,11 @@ bool InPlaceLayout(const std::string& text, const Json::Value& document, const s
 
 CQueueFile::CQueueFile(std::wstring path) : path_(std::move(path)), lockPath_(path_ + L".lock") {}
 
-Json::Value CQueueFile::Read() const { return JsonText::ReadObjectFile(path_); }
+// A missing file is an empty queue.
+Json::Value CQueueFile::Read() const {
+  std::string bytes;
+  return platform::ReadFileBytes(path_, &bytes) ? JsonText::ParseObject(bytes) : Json::Value(Json::objectValue);
+}
 
 CQueueFile::Session CQueueFile::Begin() {
   Session session;

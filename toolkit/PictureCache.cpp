@@ -3,10 +3,9 @@
 #include <easylogging++.h>
 
 #include <algorithm>
-#include <filesystem>
 
-#include "base/WholeFile.h"
 #include "platform/Platform.h"
+#include "platform/SharedFile.h"
 
 namespace toolkit {
 
@@ -40,7 +39,8 @@ void PictureCache::Register(const std::string& name, Image image) {
 
 bool PictureCache::LoadFile(const std::string& name, const std::string& path) {
   std::string bytes;
-  if (!ReadWholeFile(std::filesystem::u8path(path), &bytes)) return Fail(Key(name), Says(name, "cannot open " + path));
+  if (!platform::ReadFileBytes(platform::Utf8ToWide(path), &bytes))
+    return Fail(Key(name), Says(name, "cannot open " + path));
   return Decode(Key(name), bytes, path);
 }
 

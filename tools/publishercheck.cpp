@@ -35,8 +35,8 @@
 #include <string>
 #include <vector>
 
-#include "base/WholeFile.h"
 #include "platform/Platform.h"
+#include "platform/SharedFile.h"
 #include "toolkit/LayoutParser.h"
 #include "window/InstallUIMainWnd.h"
 #include "toolkit/Markup.h"
@@ -345,7 +345,7 @@ int main(int argc, char** argv) {
   const std::set<std::string> hostSettings(argv + 3, argv + argc);
   Report report;
   std::string zip;
-  ReadWholeFile(argv[2], &zip);  // an unreadable file is no readable archive either
+  platform::ReadFileBytes(platform::Utf8ToWide(argv[2]), &zip);  // an unreadable file is no readable archive either
   const void* shippedData = nullptr;
   size_t shippedSize = 0;
   toolkit::ResourceArchive archive, shipped;

@@ -73,10 +73,11 @@ void WriteJsonFile(const std::wstring& path, const Json::Value& value) {
 }
 
 // An unreadable galog (cut, or nested deeper than the reader allows) counts
-// as an empty one and is written anew.
+// as an empty one and is written anew; a missing one is empty too.
 Json::Value ReadJsonFile(const std::wstring& path) {
-  std::string errors;
-  Json::Value value = JsonText::ReadObjectFile(path, &errors);
+  std::string bytes, errors;
+  if (!platform::ReadFileBytes(path, &bytes)) return Json::Value(Json::objectValue);
+  Json::Value value = JsonText::ParseObject(bytes, &errors);
   if (!errors.empty()) LOG(WARNING) << "galog.json unreadable: " << errors;
   return value;
 }

@@ -2,8 +2,6 @@
 
 #include <memory>
 
-#include "base/WholeFile.h"
-
 namespace JsonText {
 
 bool Parse(const std::string& text, Json::Value* value, std::string* errors) {
@@ -25,13 +23,6 @@ Json::Value ParseObject(const std::string& text, std::string* errors) {
   Parse(text, &value, &complaint);
   if (errors) *errors = complaint;
   return value.isObject() ? value : Json::Value(Json::objectValue);
-}
-
-Json::Value ReadObjectFile(const std::wstring& path, std::string* errors) {
-  if (errors) errors->clear();
-  std::string text;
-  if (!ReadWholeFile(std::filesystem::path(path), &text)) return Json::Value(Json::objectValue);
-  return ParseObject(text, errors);
 }
 
 std::string ClassicStyled(const Json::Value& value) {

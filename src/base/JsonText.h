@@ -17,8 +17,6 @@ bool Parse(const std::string& text, Json::Value* value, std::string* errors);
 // (an empty object) instead of an exception. *errors, when given, receives
 // the reader's complaint, empty when the text was read whole.
 Json::Value ParseObject(const std::string& text, std::string* errors = nullptr);
-// ParseObject of a file's bytes; a missing file is an empty object and no error.
-Json::Value ReadObjectFile(const std::wstring& path, std::string* errors = nullptr);
 std::string ClassicStyled(const Json::Value& value);
 
 }  // namespace JsonText

@@ -22,4 +22,9 @@ namespace platform {
 // written.
 void InstallCrashHandler(const std::wstring& pathStem);
 
+// The exception code with which a Windows process ends when std::terminate
+// is called (an exception nobody catches): "CXX" in a code of the
+// application's own range.
+constexpr unsigned long kUncaughtExceptionCode = 0xE0435858;
+
 }  // namespace platform

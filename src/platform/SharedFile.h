@@ -1,6 +1,6 @@
 // Files that several processes read and change at once: opened by wide
-// path, read and written at offsets, locked by byte ranges, and replaced
-// whole in one step. Implemented by the posix/ and win32/ backends.
+// path, read and written at offsets, locked by byte ranges, read whole and
+// replaced whole in one step. Implemented by the posix/ and win32/ backends.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +41,11 @@ enum class OpenMode {
 // from one that is there but cannot be opened now (locked, refused, a link,
 // no descriptor left).
 std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mode, bool* missing = nullptr);
+
+// The whole content of any file, read at once, as bytes; false when it cannot be opened or
+// read (then *bytes is empty). Others may read, write and rename the file
+// meanwhile, as with the C library's fopen.
+bool ReadFileBytes(const std::wstring& path, std::string* bytes);
 
 // Renames `from` over an existing `to` in one step (rename / MoveFileExW).
 bool RenameOver(const std::wstring& from, const std::wstring& to);

@@ -4,16 +4,15 @@
 #include "system/FuntionImpl.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <utility>
 
 #include <easylogging++.h>
 
 #include "base/TrimmedText.h"
-#include "base/WholeFile.h"
 #include "net/WebUrl.h"
 #include "platform/Platform.h"
+#include "platform/SharedFile.h"
 
 namespace FuntionImpl {
 
@@ -461,14 +460,8 @@ namespace {
 // 1023 characters each (a longer line continues in the next piece), without
 // the line break.
 bool ReadUtf8Lines(const std::wstring& path, std::vector<std::wstring>* lines) {
-  // std::filesystem::u8path names the file correctly on both platforms.
-  // Separators as the platform writes them (the posix layer reads "\\" as
-  // "/" too).
-  std::wstring native = path;
-  for (wchar_t& c : native)
-    if (IsSeparator(c)) c = platform::kPathSep;
   std::string bytes;
-  if (!ReadWholeFile(std::filesystem::u8path(platform::WideToUtf8(native)), &bytes)) return false;
+  if (!platform::ReadFileBytes(path, &bytes)) return false;
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   const std::wstring text = platform::Utf8ToWide(bytes);
   size_t pos = 0;

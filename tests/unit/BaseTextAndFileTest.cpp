@@ -1,5 +1,5 @@
-// The lowest layer's text and file helpers, which every other layer's
-// readers (INI files, sysfs values, JSON files, pictures) go through.
+// The helpers every reader of texts and files goes through (INI files,
+// sysfs values, JSON files, pictures): blanks trimmed, whole files read.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +8,8 @@
 
 #include "TempFolder.h"
 #include "base/TrimmedText.h"
-#include "base/WholeFile.h"
+#include "platform/Platform.h"
+#include "platform/SharedFile.h"
 
 TEST(BaseText, TrimBlanksTakesTheAsciiBlanksAroundATextAndNothingElse) {
   EXPECT_EQ(TrimBlanks(std::string()), "");
@@ -20,9 +21,12 @@ TEST(BaseText, TrimBlanksTakesTheAsciiBlanksAroundATextAndNothingElse) {
   EXPECT_EQ(TrimBlanks(std::wstring(L"\x3000" L"C:\\Quenlo\x00A0")), L"\x3000" L"C:\\Quenlo\x00A0");
 }
 
-TEST(BaseFile, ReadWholeFileKeepsEveryByteAndRefusesWhatItCannotRead) {
+TEST(Files, ReadFileBytesKeepsEveryByteAndRefusesWhatItCannotRead) {
   TempFolder folder;
   std::string bytes = "stale";
+  const auto ReadWholeFile = [](const std::filesystem::path& path, std::string* bytes) {
+    return platform::ReadFileBytes(platform::Utf8ToWide(path.u8string()), bytes);
+  };
   EXPECT_FALSE(ReadWholeFile(folder.path() / "missing.bin", &bytes));
   EXPECT_EQ(bytes, "");
   bytes = "stale";

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "WinTestUtil.h"
+#include "platform/CrashHandler.h"
 
 namespace {
 
@@ -64,6 +65,13 @@ TEST_F(Win32CrashTest, AFaultLeavesAMinidumpAndOnlyTheHeldFileStartsTheUploading
   EXPECT_EQ(Crash(L"fault"), static_cast<long>(EXCEPTION_ACCESS_VIOLATION));
   EXPECT_EQ(Read(Dump()).substr(0, 4), "MDMP");
   // One line: the unheld run's copy, had it started, would have come first.
+  EXPECT_EQ(WaitForCopies(1), platform::WideToUtf8(folder_.path()) + "\\crashprobe.exe -dmp probe.dmp\n");
+}
+
+// An exception nobody catches is handled as a fault of its own code.
+TEST_F(Win32CrashTest, AnUncaughtExceptionIsHandledAsAFault) {
+  EXPECT_EQ(Crash(L"uncaught"), static_cast<long>(platform::kUncaughtExceptionCode));
+  EXPECT_EQ(Read(Dump()).substr(0, 4), "MDMP");
   EXPECT_EQ(WaitForCopies(1), platform::WideToUtf8(folder_.path()) + "\\crashprobe.exe -dmp probe.dmp\n");
 }
 

@@ -44,6 +44,24 @@ TEST(Win32Files, ExistsAndIsDirectory) {
   EXPECT_FALSE(platform::IsDirectory(folder.path() + L"\\missing"));
 }
 
+// Whole files as bytes (no text-mode changes), by a name outside any ANSI
+// code page, also while another handle writes to the file.
+TEST(Win32Files, ReadFileBytesReadsTheWholeFileByAnyName) {
+  wintest::WinTempFolder folder(L"Bytes");
+  std::string content(40000, 'x');
+  content.append("\r\n\x1A\0end", 8);
+  const std::wstring file = folder.WriteFile(L"\u0436\u4e2d.bin", content);
+  platform::win32::ScopedHandle writer(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                   nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(writer.valid());
+  std::string bytes = "stale";
+  ASSERT_TRUE(platform::ReadFileBytes(file, &bytes));
+  EXPECT_EQ(bytes, content);
+  EXPECT_FALSE(platform::ReadFileBytes(folder.path() + L"\\missing.bin", &bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_FALSE(platform::ReadFileBytes(folder.path(), &bytes));
+}
+
 TEST(Win32Files, CreateOneDirectoryReportsWin32Errors) {
   wintest::WinTempFolder folder(L"Mkdir");
   const std::wstring sub = folder.path() + L"\\sub";

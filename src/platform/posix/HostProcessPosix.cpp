@@ -5,15 +5,15 @@
 
 #include <cstdio>
 
-#include "base/WholeFile.h"
 #include "platform/Platform.h"
+#include "platform/posix/PosixInternal.h"
 
 namespace platform {
 namespace host {
 
 std::wstring CommandLine() {
   std::string raw;
-  ReadWholeFile("/proc/self/cmdline", &raw);
+  posix::ReadWholeFile("/proc/self/cmdline", &raw);
   while (!raw.empty() && raw.back() == '\0') raw.pop_back();
   for (char& c : raw)
     if (c == '\0') c = ' ';

@@ -27,7 +27,6 @@
 #include <sstream>
 
 #include "base/TrimmedText.h"
-#include "base/WholeFile.h"
 #include "platform/Platform.h"
 #include "base/AsciiText.h"
 #include "platform/posix/PosixInternal.h"

@@ -35,26 +35,6 @@ uint32_t Win32ErrorOfMkdir(int error) {
   }
 }
 
-bool ReadWholeFile(const std::string& path, std::string* content) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);
-    return false;
-  }
-  content->clear();
-  char buffer[8192];
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    content->append(buffer, static_cast<size_t>(n));
-  }
-  close(fd);
-  return true;
-}
-
 }  // namespace
 
 // Like GetFileAttributesW != INVALID_FILE_ATTRIBUTES: files and folders.
@@ -141,14 +121,14 @@ std::vector<DirEntry> ListDirectory(const std::wstring& folder) {
 int IniReadInt(const std::wstring& file, const std::wstring& section, const std::wstring& key,
                int defaultValue) {
   std::string content;
-  if (!ReadWholeFile(posix::NativePath(file), &content)) return defaultValue;
+  if (!posix::ReadWholeFile(posix::NativePath(file), &content)) return defaultValue;
   return IniFile::Parse(content).GetInt(section, key, defaultValue);
 }
 
 std::wstring IniReadString(const std::wstring& file, const std::wstring& section,
                            const std::wstring& key, const std::wstring& defaultValue) {
   std::string content;
-  if (!ReadWholeFile(posix::NativePath(file), &content)) return defaultValue;
+  if (!posix::ReadWholeFile(posix::NativePath(file), &content)) return defaultValue;
   return IniFile::Parse(content).GetString(section, key, defaultValue);
 }
 

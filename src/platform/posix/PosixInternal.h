@@ -19,6 +19,10 @@ uint32_t Win32ErrorOf(int error);
 // as a folder separator (portable callers may build Windows-style paths).
 std::string NativePath(const std::wstring& path);
 
+// The bytes of the file at a native path; false (then *content is empty) for
+// a folder or a file that cannot be opened or read to its end.
+bool ReadWholeFile(const std::string& path, std::string* content);
+
 // ---- paths without links -------------------------------------------------------
 
 // Files are reached without following a symbolic link: a path is walked

@@ -85,6 +85,32 @@ std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mo
   return std::make_unique<PosixSharedFile>(fd);
 }
 
+bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
+  return posix::ReadWholeFile(posix::NativePath(path), bytes);
+}
+
+bool posix::ReadWholeFile(const std::string& path, std::string* content) {
+  content->clear();
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      close(fd);
+      if (n < 0) content->clear();
+      return n == 0;
+    }
+    content->append(buffer, static_cast<size_t>(n));
+  }
+}
+
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
   return ReplaceFile(posix::NativePath(from), posix::NativePath(to));
 }

@@ -14,7 +14,6 @@
 #include <sstream>
 #include <string>
 
-#include "base/WholeFile.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixInternal.h"
 #include "platform/posix/PosixLocale.h"
@@ -157,8 +156,8 @@ class PosixSystem : public ISystem {
   OsVersionInfo OsVersion() override {
     OsVersionInfo info;
     std::string content;
-    if (!ReadWholeFile("/etc/os-release", &content) || content.empty())
-      ReadWholeFile("/usr/lib/os-release", &content);
+    if (!posix::ReadWholeFile("/etc/os-release", &content) || content.empty())
+      posix::ReadWholeFile("/usr/lib/os-release", &content);
     std::string name = OsReleaseValue(content, "PRETTY_NAME");
     if (name.empty()) name = OsReleaseValue(content, "NAME");
     if (name.empty()) {
@@ -207,7 +206,7 @@ class PosixSystem : public ISystem {
   // The first framebuffer's size, when there is one.
   bool Screen(ScreenInfo* info) override {
     std::string size;
-    ReadWholeFile("/sys/class/graphics/fb0/virtual_size", &size);
+    posix::ReadWholeFile("/sys/class/graphics/fb0/virtual_size", &size);
     int width = 0, height = 0;
     if (std::sscanf(size.c_str(), "%d,%d", &width, &height) != 2 || width <= 0 || height <= 0)
       return false;

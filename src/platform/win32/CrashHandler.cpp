@@ -8,6 +8,10 @@
 // the hidden "<program> -dmp <dump name>" from the held program file. Should
 // it hang on a lock the crashed process holds, the process still ends, and
 // with it the single-instance mutex.
+//
+// An exception nobody catches (or any other call of std::terminate) is a
+// fault too: it is raised as the exception kUncaughtExceptionCode, which
+// the filter handles like an access violation.
 #include "platform/CrashHandler.h"
 
 #include "platform/win32/Win32Common.h"
@@ -15,6 +19,8 @@
 #include <dbghelp.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <exception>
 #include <string>
 
 #include "platform/HeldProgram.h"
@@ -148,3 +154,15 @@ void InstallCrashHandler(const std::wstring& pathStem) {
 }
 
 }  // namespace platform
+
+// std::terminate's handler when none is set, in place of libstdc++'s: that
+// one prints the exception's demangled type to the standard error, which a
+// GUI program does not have, and calls abort(), which no crash handling
+// sees; it also links the whole C++ demangler (some 46 KB of Setup.exe).
+// With this definition the library's is never linked. Before the crash
+// handler is installed, the system's own handling of an unhandled
+// exception ends the process; abort() is there should anything return.
+void __gnu_cxx::__verbose_terminate_handler() {
+  RaiseException(platform::kUncaughtExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+  std::abort();
+}

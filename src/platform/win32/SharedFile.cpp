@@ -94,6 +94,21 @@ std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mo
 
 // The file itself is renamed (a link, not its target) into the folder of
 // `to`, both reached without following a link.
+bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
+  bytes->clear();
+  win32::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return false;
+  char buffer[16 * 1024];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+    if (read == 0) return true;
+    bytes->append(buffer, read);
+  }
+  bytes->clear();
+  return false;
+}
+
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
   std::wstring fromName, toName;
   const win32::ScopedHandle fromFolder(win32::OpenParentNoFollow(from, &fromName));

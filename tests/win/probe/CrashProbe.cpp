@@ -4,13 +4,15 @@
 //       file "<folder>\probe.dmp" and faults: "fault" (held program file,
 //       one access violation), "unheld" (the same without holding the
 //       program file), "twofaults" (two threads at once), "heaplocked"
-//       (while another thread holds the process heap's lock)
+//       (while another thread holds the process heap's lock), "uncaught"
+//       (throws an exception nobody catches)
 //   crashprobe -dmp <name>      the crash handler's copy: appends its
 //       program path and arguments to the file named by CRASHPROBE_RECORD
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -74,5 +76,6 @@ int wmain(int argc, wchar_t** argv) {
   platform::InstallCrashHandler(std::wstring(argv[1]) + L"\\probe");
   if (how == L"twofaults") TwoFaults();
   if (how == L"heaplocked") FaultWithHeapLocked();
+  if (how == L"uncaught") throw std::runtime_error("nobody catches this");
   Fault();
 }
