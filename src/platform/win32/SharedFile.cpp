@@ -92,8 +92,6 @@ std::unique_ptr<SharedFile> OpenSharedFile(const std::wstring& path, OpenMode mo
   return std::make_unique<Win32SharedFile>(handle);
 }
 
-// The file itself is renamed (a link, not its target) into the folder of
-// `to`, both reached without following a link.
 bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
   bytes->clear();
   win32::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -109,6 +107,8 @@ bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
   return false;
 }
 
+// The file itself is renamed (a link, not its target) into the folder of
+// `to`, both reached without following a link.
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
   std::wstring fromName, toName;
   const win32::ScopedHandle fromFolder(win32::OpenParentNoFollow(from, &fromName));
