@@ -138,6 +138,15 @@ inline fs::path ProcessFolder() {
 // Installs the fake system, writes the program folder's settings file and
 // points the SDK at the collector.
 class SdkHost : public ::testing::Test {
+ private:
+  // The sender ends with the tests, as the program's shut-down ends it:
+  // before the TLS library's own clean-up at exit, which would otherwise
+  // leave the thread's TLS state behind.
+  struct SenderStop : ::testing::Environment {
+    void TearDown() override { SdkRuntime::Get().StopSender(); }
+  };
+  static inline ::testing::Environment* const senderStop_ = ::testing::AddGlobalTestEnvironment(new SenderStop);
+
  protected:
   static constexpr const char* kProgramName = "Setup_123456789012345678.exe";  // 18-digit cross-end id
 
